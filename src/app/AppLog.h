@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+// The per-run session log under <application directory>/logs, written through elog,
+// and the protocol-trace switches read from skyvane.cfg when it starts.
+namespace AppLog {
+
+// Creates logs/skyvane_<yyyyMMdd_HHmmss>.log, starts elog on it and writes the session banner.
+// True when the log file is in use; calling it again after a success changes nothing.
+bool start();
+
+QString logFilePath();
+const char* logFilePathUtf8();
+
+struct ProtocolSwitches {
+    bool enabled = false;
+    bool tx = true;
+    bool rx = true;
+    bool statusFrames = false;
+    bool hex = false;
+};
+const ProtocolSwitches& protocolSwitches();
+// Tests set the switches directly instead of restarting the process.
+void setProtocolSwitches(const ProtocolSwitches& switches);
+
+// Builds the log file path for a start at the given application directory; exposed for tests.
+QString logFilePathFor(const QString& appDir, const QDateTime& startTime);
+
+}  // namespace AppLog

@@ -1,0 +1,85 @@
+#include <QApplication>
+#include <QDebug>
+#include <QDir>
+#include <QFont>
+#include <QIcon>
+#include <QLibraryInfo>
+#include <QQmlApplicationEngine>
+#include <QQmlContext>
+#include <QQmlDebuggingEnabler>
+#include <QQuickWindow>
+#include <QtQml>
+
+#include "app/AppConsole.h"
+#include "app/AppLog.h"
+#include "app/FontLoader.h"
+#include "app/QuitOnSignal.h"
+#include "app/elog.h"
+#include "bridge/AppBridge.h"
+#include "video/VideoBackend.h"
+#include "video/VideoPlayerItem.h"
+
+// Lets a QML debugger attach when Qt's -qmljsdebugger switch is given.
+static QQmlDebuggingEnabler qmlDebuggingEnabler;
+
+namespace {
+
+const char kFallbackFontFamily[] = "Microsoft YaHei";
+
+QString installApplicationFont() {
+    QString family = loadApplicationFont();
+    qDebug() << "=== Font Loading Summary ===";
+    qDebug() << "Loaded font family:" << family;
+    if (family.isEmpty()) {
+        qDebug() << "WARNING: Failed to load embedded font, using system default";
+        return QString::fromLatin1(kFallbackFontFamily);
+    }
+    QFont font(family);
+    font.setPixelSize(14);
+    QApplication::setFont(font);
+    const QFont applied = QApplication::font();
+    qDebug() << "Global application font set to:" << applied.family() << "size:" << applied.pixelSize();
+    return family;
+}
+
+void logEnvironment() {
+    qDebug() << "Qt version:" << qVersion();
+    qDebug() << "App dir:" << QCoreApplication::applicationDirPath();
+    qDebug() << "Plugins path:" << QLibraryInfo::location(QLibraryInfo::PluginsPath);
+    qDebug() << "QML imports path:" << QLibraryInfo::location(QLibraryInfo::Qml2ImportsPath);
+    qDebug() << "PATH contains anaconda:" << qEnvironmentVariable("PATH").toLower().contains(QLatin1String("anaconda"));
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    quitApplicationOnTerminationSignals();
+
+    if (AppConsole::start()) qDebug() << "Debug console enabled (Console/Enabled in skyvane.cfg)";
+    if (!AppLog::start()) {
+        qWarning() << "AppLog init failed, file logging disabled.";
+    } else {
+        qDebug() << "App log file:" << AppLog::logFilePath();
+    }
+
+    const QIcon appIcon(QStringLiteral(":/icon/icon.ico"));
+    QApplication::setWindowIcon(appIcon);
+    const QString fontFamily = installApplicationFont();
+    logEnvironment();
+
+    AppBridge bridge;
+    QQmlApplicationEngine engine;
+    engine.rootContext()->setContextProperty(QStringLiteral("appBridge"), &bridge);
+    engine.rootContext()->setContextProperty(QStringLiteral("appFontFamily"), fontFamily);
+
+    elog_i("video", "Config file: %s", videoConfigFilePath().toUtf8().constData());
+    elog_i("video", "Backend from skyvane.cfg: %s (ffmpeg compiled: %s)", videoBackendName().toUtf8().constData(),
+           ffmpegBackendBuilt() ? "yes" : "no");
+    qmlRegisterType<VideoPlayerItem>("Skyvane", 1, 0, "FFmpegItem");
+
+    engine.load(QUrl(QStringLiteral("qrc:/qml/Main.qml")));
+    if (engine.rootObjects().isEmpty()) return -1;
+    if (auto* window = qobject_cast<QQuickWindow*>(engine.rootObjects().first())) window->setIcon(appIcon);
+    return QApplication::exec();
+}

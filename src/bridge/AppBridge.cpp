@@ -1,0 +1,235 @@
+#include "AppBridge.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDebug>
+#include <QDir>
+
+#include <vector>
+
+#include "ProductModel.h"
+#include "app/AppConfig.h"
+#include "app/AppConsole.h"
+#include "app/AppLog.h"
+#include "app/elog.h"
+#include "video/VideoBackend.h"
+
+namespace {
+
+constexpr int kStreamHistoryLimit = 10;
+const char kImagesSubdir[] = "icon/images";
+
+QString streamHistoryKey(const QString& product) { return QStringLiteral("streamHistory/") + product; }
+
+QString normalizedLanguage(const QString& lang) {
+    return lang.trimmed().toLower() == QLatin1String("en") ? QStringLiteral("en") : QStringLiteral("zh");
+}
+
+}  // namespace
+
+AppBridge::AppBridge(QObject* parent)
+    : QObject(parent),
+      m_cameraIpAddr(kDeviceAddressA),
+      m_cameraSubnetMask(kCameraDefaultSubnetMask),
+      m_cameraGateway(kCameraDefaultGateway) {
+    const QString storedLanguage =
+        AppConfig::stringValue(QStringLiteral("general/language"), m_language).trimmed().toLower();
+    if (storedLanguage == QLatin1String("en") || storedLanguage == QLatin1String("zh")) m_language = storedLanguage;
+    const QString storedProduct = AppConfig::stringValue(QStringLiteral("general/currentProduct"));
+    if (!storedProduct.isEmpty()) m_currentProduct = storedProduct;
+    if (!m_currentProduct.isEmpty()) m_streamHistory = AppConfig::stringListValue(streamHistoryKey(m_currentProduct));
+
+    m_videoBackend = videoBackendName();
+    elog_i("app", "Video backend=%s (see [Video] in %s), log file=%s", m_videoBackend.toUtf8().constData(),
+           videoConfigFilePath().toUtf8().constData(), AppLog::logFilePathUtf8());
+
+    m_irSettingsPollTimer.setInterval(500);
+    m_statsTimer.setInterval(30000);
+
+    appendMessage(tr2(QStringLiteral("应用已启动"), QStringLiteral("Application started")));
+    logImageDirectory();
+
+    if (isKnownProduct(m_currentProduct)) {
+        m_runtimePage = true;
+        emitLater({&AppBridge::currentProductChanged, &AppBridge::runtimePageChanged});
+    }
+}
+
+AppBridge::~AppBridge() = default;
+
+QStringList AppBridge::products() const { return productModels(); }
+
+QString AppBridge::tr2(const QString& cn, const QString& en) const {
+    return m_language == QLatin1String("zh") ? cn : en;
+}
+
+void AppBridge::emitLater(std::initializer_list<Notifier> notifiers) {
+    const std::vector<Notifier> pending(notifiers);
+    QTimer::singleShot(0, this, [this, pending] {
+        for (Notifier signal : pending) emit(this->*signal)();
+    });
+}
+
+QString AppBridge::linkStatus() const {
+    if (m_serialOpened) return tr2(QStringLiteral("当前连接: UART"), QStringLiteral("Connected: UART"));
+    if (m_udpConnected) return tr2(QStringLiteral("当前连接: UDP"), QStringLiteral("Connected: UDP"));
+    return tr2(QStringLiteral("当前连接: 未连接"), QStringLiteral("Connected: None"));
+}
+
+void AppBridge::appendMessage(const QString& text) {
+    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+    const QString line = QStringLiteral("[%1] %2").arg(stamp, text);
+    if (AppConsole::isAttached()) {
+        AppConsole::writeLine(line);
+    } else {
+        qDebug().noquote() << line;
+    }
+    if (m_messageLog.isEmpty()) {
+        m_messageLog = line;
+    } else {
+        m_messageLog += QLatin1Char('\n') + line;
+    }
+    emitLater({&AppBridge::messageLogChanged});
+}
+
+void AppBridge::announceLinkStatus() {
+    appendMessage(tr2(QStringLiteral("连接状态: "), QStringLiteral("Link status: ")) + linkStatus());
+}
+
+void AppBridge::clearMessages() {
+    m_messageLog.clear();
+    emitLater({&AppBridge::messageLogChanged});
+}
+
+void AppBridge::setLanguage(const QString& lang) {
+    const QString language = normalizedLanguage(lang);
+    if (language == m_language) return;
+    m_language = language;
+    AppConfig::setValue(QStringLiteral("general/language"), m_language);
+    clearMessages();
+    emit languageChanged();
+    emit irColorSchemeModelChanged();
+    emit linkStatusChanged();
+}
+
+void AppBridge::selectProduct(const QString& product) {
+    m_currentProduct = product;
+    AppConfig::setValue(QStringLiteral("general/currentProduct"), product);
+    m_streamHistory = AppConfig::stringListValue(streamHistoryKey(product));
+    emit streamHistoryChanged();
+
+    resetDeviceStateForProduct();
+    emitLater({&AppBridge::cameraStatusChanged, &AppBridge::resetZoomRequested, &AppBridge::currentVisibleZoomChanged,
+               &AppBridge::visibleZoomTypeChanged, &AppBridge::currentIrZoomChanged,
+               &AppBridge::currentIrColorSchemeChanged, &AppBridge::irColorSchemeModelChanged,
+               &AppBridge::isZoomingChanged, &AppBridge::continuousZoomJustStoppedChanged,
+               &AppBridge::recordingChanged, &AppBridge::recordingTimeSecondsChanged,
+               &AppBridge::irTempMeasureOnChanged, &AppBridge::irThermometryChanged, &AppBridge::laserRangeChanged});
+
+    m_runtimePage = true;
+    emit currentProductChanged();
+    emit runtimePageChanged();
+    appendMessage(tr2(QStringLiteral("选择产品型号: %1"), QStringLiteral("Select Product Model: %1")).arg(product));
+    elog_i("app", "产品切换 -> %s", product.toUtf8().constData());
+}
+
+void AppBridge::resetDeviceStateForProduct() {
+    m_cameraStatusAvailable = false;
+    m_cameraVideoBitrateIndex = -1;
+    m_cameraRtspResolutionIndex = -1;
+    m_cameraVideoEncodingIndex = -1;
+    m_cameraStreamModeIndex = -1;
+    m_cameraPhotoVideoMode = -1;
+    m_sdStatus = -1;
+    m_lastSdStatusCode = -1;
+    m_cameraPhotoResolutionIndex = -1;
+    m_pendingPhotoResolutionIndex = -1;
+    m_cameraRecordResolutionIndex = -1;
+    m_currentVisibleZoom = 1.0;
+    m_visibleZoomType.clear();
+    m_currentIrZoom = 1.0;
+    m_isZooming = false;
+    m_continuousZoomJustStopped = false;
+    m_visibleZoomAckPending = false;
+    m_visibleZoomRetried = false;
+    m_visibleZoomSettlePending = false;
+    m_recording = false;
+    m_recordingTimeSeconds = 0;
+    m_currentIrColorSchemeCode = 1;
+    m_irPaletteSet = -1;
+    m_irTempMeasureOn = false;
+    m_thermo = Thermometry();
+    m_laserRangeDistance = 0.0;
+    m_laserRangeValid = false;
+    m_laserPeriodicActive = false;
+    m_laserResultShown = false;
+}
+
+void AppBridge::backToMain() {
+    if (!m_runtimePage) return;
+    clearMessages();
+    m_runtimePage = false;
+    emit runtimePageChanged();
+    emit resetZoomRequested();
+}
+
+void AppBridge::rememberStreamUrl(const QString& url) {
+    const QString u = url.trimmed();
+    if (u.isEmpty() || m_currentProduct.isEmpty()) return;
+    QStringList list = m_streamHistory;
+    list.removeAll(u);
+    list.prepend(u);
+    while (list.size() > kStreamHistoryLimit) list.removeLast();
+    m_streamHistory = list;
+    emit streamHistoryChanged();
+    writeStreamHistory();
+}
+
+void AppBridge::removeStreamUrl(const QString& url) {
+    const QString u = url.trimmed();
+    if (u.isEmpty() || m_currentProduct.isEmpty() || !m_streamHistory.contains(u)) return;
+    m_streamHistory.removeAll(u);
+    emit streamHistoryChanged();
+    writeStreamHistory();
+}
+
+void AppBridge::writeStreamHistory() const {
+    AppConfig::setValue(streamHistoryKey(m_currentProduct), m_streamHistory);
+}
+
+double AppBridge::maxVisibleZoom() const { return productMaxVisibleZoom(m_currentProduct); }
+
+QString AppBridge::videoConfigPath() const { return videoConfigFilePath(); }
+
+QString AppBridge::applicationDirPath() const {
+    const QString appDir = QCoreApplication::applicationDirPath();
+    QDir dir(appDir);
+    if (dir.exists(QString::fromLatin1(kImagesSubdir))) return dir.absoluteFilePath(QString::fromLatin1(kImagesSubdir));
+    for (int level = 0; level < 4; ++level) {
+        if (!dir.cdUp()) break;
+        if (dir.exists(QString::fromLatin1(kImagesSubdir))) {
+            return dir.absoluteFilePath(QString::fromLatin1(kImagesSubdir));
+        }
+        if (dir.exists(QStringLiteral("Skyvane/icon/images"))) {
+            return dir.absoluteFilePath(QStringLiteral("Skyvane/icon/images"));
+        }
+    }
+    return appDir + QStringLiteral("/icon/images");
+}
+
+void AppBridge::logImageDirectory() const {
+    const QString path = applicationDirPath();
+    qDebug() << "[DEBUG] Image directory path:" << path;
+    const QDir dir(path);
+    if (!dir.exists()) {
+        qDebug() << "[WARNING] Image directory does NOT exist:" << path;
+        return;
+    }
+    const QStringList pngs = dir.entryList({QStringLiteral("*.png")}, QDir::Files);
+    qDebug() << "[DEBUG] Image directory exists";
+    qDebug() << "[DEBUG] Found" << pngs.size() << "PNG files:" << pngs;
+}
+
+// The palette model arrives with the infrared commands; until then the combo has no entries.
+int AppBridge::currentIrColorSchemeComboIndex() const { return -1; }
+QStringList AppBridge::irColorSchemeNames() const { return QStringList(); }

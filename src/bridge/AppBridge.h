@@ -1,0 +1,355 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QTimer>
+#include <QVariantList>
+
+#include <functional>
+#include <initializer_list>
+
+#include "protocol/ProtocolStats.h"
+
+// The application's one controller, published to QML as appBridge: product selection, language,
+// message log and the device's reported state.
+class AppBridge : public QObject {
+    Q_OBJECT
+    // Product, language, pages, message log
+    Q_PROPERTY(QString language READ language WRITE setLanguage NOTIFY languageChanged)
+    Q_PROPERTY(QString currentProduct READ currentProduct NOTIFY currentProductChanged)
+    Q_PROPERTY(bool runtimePage READ runtimePage NOTIFY runtimePageChanged)
+    Q_PROPERTY(QString messageLog READ messageLog NOTIFY messageLogChanged)
+    Q_PROPERTY(QStringList products READ products CONSTANT)
+    // Links
+    Q_PROPERTY(QStringList serialPorts READ serialPorts NOTIFY serialPortsChanged)
+    Q_PROPERTY(bool serialOpened READ serialOpened NOTIFY serialOpenedChanged)
+    Q_PROPERTY(bool udpConnected READ udpConnected NOTIFY udpConnectedChanged)
+    Q_PROPERTY(QString linkStatus READ linkStatus NOTIFY linkStatusChanged)
+    // Versions and fixed values
+    Q_PROPERTY(QString gimbalHwVersion READ gimbalHwVersion NOTIFY gimbalVersionChanged)
+    Q_PROPERTY(QString gimbalSwVersion READ gimbalSwVersion NOTIFY gimbalVersionChanged)
+    Q_PROPERTY(QString cameraVersion READ cameraVersion NOTIFY cameraVersionChanged)
+    Q_PROPERTY(QString applicationDirPath READ applicationDirPath CONSTANT)
+    Q_PROPERTY(QString videoBackend READ videoBackend CONSTANT)
+    Q_PROPERTY(QString videoConfigPath READ videoConfigPath CONSTANT)
+    // Camera status
+    Q_PROPERTY(bool cameraStatusAvailable READ cameraStatusAvailable NOTIFY cameraStatusChanged)
+    Q_PROPERTY(int cameraVideoBitrateIndex READ cameraVideoBitrateIndex NOTIFY cameraStatusChanged)
+    Q_PROPERTY(int cameraRtspResolutionIndex READ cameraRtspResolutionIndex NOTIFY cameraStatusChanged)
+    Q_PROPERTY(int cameraVideoEncodingIndex READ cameraVideoEncodingIndex NOTIFY cameraStatusChanged)
+    Q_PROPERTY(int cameraStreamModeIndex READ cameraStreamModeIndex NOTIFY cameraStatusChanged)
+    Q_PROPERTY(int sdStatus READ sdStatus NOTIFY cameraStatusChanged)
+    Q_PROPERTY(int cameraPhotoVideoMode READ cameraPhotoVideoMode NOTIFY cameraStatusChanged)
+    Q_PROPERTY(int cameraPhotoResolutionIndex READ cameraPhotoResolutionIndex NOTIFY cameraStatusChanged)
+    Q_PROPERTY(int cameraRecordResolutionIndex READ cameraRecordResolutionIndex NOTIFY cameraStatusChanged)
+    // Remote-control channels
+    Q_PROPERTY(int channelStreamCh READ channelStreamCh NOTIFY channelConfigChanged)
+    Q_PROPERTY(int channelZoomCh READ channelZoomCh NOTIFY channelConfigChanged)
+    Q_PROPERTY(int channelCaptureCh READ channelCaptureCh NOTIFY channelConfigChanged)
+    Q_PROPERTY(int channelRecordCh READ channelRecordCh NOTIFY channelConfigChanged)
+    Q_PROPERTY(int channelPitchCh READ channelPitchCh NOTIFY channelConfigChanged)
+    Q_PROPERTY(int channelYawCh READ channelYawCh NOTIFY channelConfigChanged)
+    Q_PROPERTY(int channelHomeCh READ channelHomeCh NOTIFY channelConfigChanged)
+    Q_PROPERTY(int channelIrPaletteCh READ channelIrPaletteCh NOTIFY channelConfigChanged)
+    Q_PROPERTY(int channelRangeMax READ channelRangeMax NOTIFY channelConfigChanged)
+    Q_PROPERTY(int channelRangeMin READ channelRangeMin NOTIFY channelConfigChanged)
+    // Camera network address
+    Q_PROPERTY(QString cameraIpAddr READ cameraIpAddr NOTIFY cameraIpChanged)
+    Q_PROPERTY(QString cameraSubnetMask READ cameraSubnetMask NOTIFY cameraIpChanged)
+    Q_PROPERTY(QString cameraGateway READ cameraGateway NOTIFY cameraIpChanged)
+    // Laser ranging
+    Q_PROPERTY(double laserRangeDistance READ laserRangeDistance NOTIFY laserRangeChanged)
+    Q_PROPERTY(bool laserRangeValid READ laserRangeValid NOTIFY laserRangeChanged)
+    // Stream history, version, zoom
+    Q_PROPERTY(QStringList streamHistory READ streamHistory NOTIFY streamHistoryChanged)
+    Q_PROPERTY(QString appVersion READ appVersion CONSTANT)
+    Q_PROPERTY(double maxVisibleZoom READ maxVisibleZoom NOTIFY currentProductChanged)
+    Q_PROPERTY(double currentVisibleZoom READ currentVisibleZoom NOTIFY currentVisibleZoomChanged)
+    Q_PROPERTY(QString visibleZoomType READ visibleZoomType NOTIFY visibleZoomTypeChanged)
+    Q_PROPERTY(double currentIrZoom READ currentIrZoom NOTIFY currentIrZoomChanged)
+    Q_PROPERTY(int currentIrColorSchemeComboIndex READ currentIrColorSchemeComboIndex
+                   NOTIFY currentIrColorSchemeChanged)
+    Q_PROPERTY(QStringList irColorSchemeNames READ irColorSchemeNames NOTIFY irColorSchemeModelChanged)
+    Q_PROPERTY(bool isZooming READ isZooming NOTIFY isZoomingChanged)
+    Q_PROPERTY(bool continuousZoomJustStopped READ continuousZoomJustStopped NOTIFY continuousZoomJustStoppedChanged)
+    // Recording, detection
+    Q_PROPERTY(bool recording READ recording NOTIFY recordingChanged)
+    Q_PROPERTY(int recordingTimeSeconds READ recordingTimeSeconds NOTIFY recordingTimeSecondsChanged)
+    Q_PROPERTY(bool aiDetecting READ aiDetecting NOTIFY aiDetectingChanged)
+    Q_PROPERTY(int aiDetectedCount READ aiDetectedCount NOTIFY aiDetectedCountChanged)
+    Q_PROPERTY(QString aiDetectStatus READ aiDetectStatus NOTIFY aiDetectStatusChanged)
+    // Thermometry
+    Q_PROPERTY(bool irTempMeasureOn READ irTempMeasureOn NOTIFY irTempMeasureOnChanged)
+    Q_PROPERTY(int irThermometryRectCenterX READ irThermometryRectCenterX NOTIFY irThermometryChanged)
+    Q_PROPERTY(int irThermometryRectCenterY READ irThermometryRectCenterY NOTIFY irThermometryChanged)
+    Q_PROPERTY(int irThermometryRectWidth READ irThermometryRectWidth NOTIFY irThermometryChanged)
+    Q_PROPERTY(int irThermometryRectHeight READ irThermometryRectHeight NOTIFY irThermometryChanged)
+    Q_PROPERTY(bool irThermometryPointSelected READ irThermometryPointSelected NOTIFY irThermometryChanged)
+    Q_PROPERTY(int irThermometryPointX READ irThermometryPointX NOTIFY irThermometryChanged)
+    Q_PROPERTY(int irThermometryPointY READ irThermometryPointY NOTIFY irThermometryChanged)
+    Q_PROPERTY(double irThermometryPointTemp READ irThermometryPointTemp NOTIFY irThermometryChanged)
+    Q_PROPERTY(bool irThermometryValid READ irThermometryValid NOTIFY irThermometryChanged)
+    Q_PROPERTY(double irThermometryAvgTemp READ irThermometryAvgTemp NOTIFY irThermometryChanged)
+    Q_PROPERTY(double irThermometryMaxTemp READ irThermometryMaxTemp NOTIFY irThermometryChanged)
+    Q_PROPERTY(double irThermometryMinTemp READ irThermometryMinTemp NOTIFY irThermometryChanged)
+    Q_PROPERTY(int irThermometryMaxX READ irThermometryMaxX NOTIFY irThermometryChanged)
+    Q_PROPERTY(int irThermometryMaxY READ irThermometryMaxY NOTIFY irThermometryChanged)
+    Q_PROPERTY(int irThermometryMinX READ irThermometryMinX NOTIFY irThermometryChanged)
+    Q_PROPERTY(int irThermometryMinY READ irThermometryMinY NOTIFY irThermometryChanged)
+
+public:
+    explicit AppBridge(QObject* parent = nullptr);
+    ~AppBridge() override;
+
+    QString language() const { return m_language; }
+    QString currentProduct() const { return m_currentProduct; }
+    bool runtimePage() const { return m_runtimePage; }
+    QString messageLog() const { return m_messageLog; }
+    QStringList products() const;
+
+    QStringList serialPorts() const { return m_serialPorts; }
+    bool serialOpened() const { return m_serialOpened; }
+    bool udpConnected() const { return m_udpConnected; }
+    QString linkStatus() const;
+
+    QString gimbalHwVersion() const { return m_gimbalHwVersion; }
+    QString gimbalSwVersion() const { return m_gimbalSwVersion; }
+    QString cameraVersion() const { return m_cameraVersion; }
+    QString applicationDirPath() const;
+    QString videoBackend() const { return m_videoBackend; }
+    QString videoConfigPath() const;
+
+    bool cameraStatusAvailable() const { return m_cameraStatusAvailable; }
+    int cameraVideoBitrateIndex() const { return m_cameraVideoBitrateIndex; }
+    int cameraRtspResolutionIndex() const { return m_cameraRtspResolutionIndex; }
+    int cameraVideoEncodingIndex() const { return m_cameraVideoEncodingIndex; }
+    int cameraStreamModeIndex() const { return m_cameraStreamModeIndex; }
+    int sdStatus() const { return m_sdStatus; }
+    int cameraPhotoVideoMode() const { return m_cameraPhotoVideoMode; }
+    int cameraPhotoResolutionIndex() const { return m_cameraPhotoResolutionIndex; }
+    int cameraRecordResolutionIndex() const { return m_cameraRecordResolutionIndex; }
+
+    int channelStreamCh() const { return m_channels.streamCh; }
+    int channelZoomCh() const { return m_channels.zoomCh; }
+    int channelCaptureCh() const { return m_channels.captureCh; }
+    int channelRecordCh() const { return m_channels.recordCh; }
+    int channelPitchCh() const { return m_channels.pitchCh; }
+    int channelYawCh() const { return m_channels.yawCh; }
+    int channelHomeCh() const { return m_channels.homeCh; }
+    int channelIrPaletteCh() const { return m_channels.irPaletteCh; }
+    int channelRangeMax() const { return m_channels.rangeMax; }
+    int channelRangeMin() const { return m_channels.rangeMin; }
+
+    QString cameraIpAddr() const { return m_cameraIpAddr; }
+    QString cameraSubnetMask() const { return m_cameraSubnetMask; }
+    QString cameraGateway() const { return m_cameraGateway; }
+
+    double laserRangeDistance() const { return m_laserRangeDistance; }
+    bool laserRangeValid() const { return m_laserRangeValid; }
+
+    QStringList streamHistory() const { return m_streamHistory; }
+    QString appVersion() const { return QStringLiteral("v1.0.16"); }
+    double maxVisibleZoom() const;
+    double currentVisibleZoom() const { return m_currentVisibleZoom; }
+    QString visibleZoomType() const { return m_visibleZoomType; }
+    double currentIrZoom() const { return m_currentIrZoom; }
+    int currentIrColorSchemeComboIndex() const;
+    QStringList irColorSchemeNames() const;
+    bool isZooming() const { return m_isZooming; }
+    bool continuousZoomJustStopped() const { return m_continuousZoomJustStopped; }
+
+    bool recording() const { return m_recording; }
+    int recordingTimeSeconds() const { return m_recordingTimeSeconds; }
+    bool aiDetecting() const { return m_aiDetecting; }
+    int aiDetectedCount() const { return m_aiDetectedCount; }
+    QString aiDetectStatus() const { return m_aiDetectStatus; }
+
+    bool irTempMeasureOn() const { return m_irTempMeasureOn; }
+    int irThermometryRectCenterX() const { return m_thermo.rectCenterX; }
+    int irThermometryRectCenterY() const { return m_thermo.rectCenterY; }
+    int irThermometryRectWidth() const { return m_thermo.rectWidth; }
+    int irThermometryRectHeight() const { return m_thermo.rectHeight; }
+    bool irThermometryPointSelected() const { return m_thermo.pointSelected; }
+    int irThermometryPointX() const { return m_thermo.pointX; }
+    int irThermometryPointY() const { return m_thermo.pointY; }
+    double irThermometryPointTemp() const { return m_thermo.pointTemp; }
+    bool irThermometryValid() const { return m_thermo.valid; }
+    double irThermometryAvgTemp() const { return m_thermo.avgTemp; }
+    double irThermometryMaxTemp() const { return m_thermo.maxTemp; }
+    double irThermometryMinTemp() const { return m_thermo.minTemp; }
+    int irThermometryMaxX() const { return m_thermo.maxX; }
+    int irThermometryMaxY() const { return m_thermo.maxY; }
+    int irThermometryMinX() const { return m_thermo.minX; }
+    int irThermometryMinY() const { return m_thermo.minY; }
+
+    // Appends one time-stamped line to the message log and echoes it to the console.
+    void appendMessage(const QString& text);
+    void announceLinkStatus();
+    // The member of a bilingual pair that matches the current language.
+    QString tr2(const QString& cn, const QString& en) const;
+
+    const ProtocolCounters& protocolCounters() const { return m_counters; }
+    // Appends a snapshot of the frame counters to protocol_stats.log beside the executable.
+    void writeProtocolStats();
+
+    Q_INVOKABLE void setLanguage(const QString& lang);
+    Q_INVOKABLE void selectProduct(const QString& product);
+    Q_INVOKABLE void backToMain();
+    Q_INVOKABLE void clearMessages();
+    Q_INVOKABLE void rememberStreamUrl(const QString& url);
+    Q_INVOKABLE void removeStreamUrl(const QString& url);
+
+signals:
+    void languageChanged();
+    void currentProductChanged();
+    void runtimePageChanged();
+    void messageLogChanged();
+    void serialPortsChanged();
+    void serialOpenedChanged();
+    void udpConnectedChanged();
+    void linkStatusChanged();
+    void trackingResetRequested();
+    void trackingStateFromDevice(bool isOn);
+    void aiDetectCategoriesReceived(bool enabled, QVariantList categories);
+    void gimbalVersionChanged();
+    void cameraVersionChanged();
+    void cameraStatusChanged();
+    void channelConfigChanged();
+    void cameraIpChanged();
+    void laserRangeChanged();
+    void resetZoomRequested();
+    void currentVisibleZoomChanged();
+    void visibleZoomFeedbackReceived(double reportedZoom);
+    void visibleZoomTypeChanged();
+    void currentIrZoomChanged();
+    void irZoomFeedbackReceived(double reportedZoom);
+    void currentIrColorSchemeChanged();
+    void irColorSchemeModelChanged();
+    void isZoomingChanged();
+    void continuousZoomJustStoppedChanged();
+    void recordingChanged();
+    void recordingTimeSecondsChanged();
+    void aiDetectingChanged();
+    void aiDetectedCountChanged();
+    void aiDetectStatusChanged();
+    void irTempMeasureOnChanged();
+    void irThermometryChanged();
+    void streamHistoryChanged();
+
+private:
+    using Notifier = void (AppBridge::*)();
+
+    // Emits the given change signals, in order, on the next turn of the event loop.
+    void emitLater(std::initializer_list<Notifier> notifiers);
+    // Assigns and emits the change signal at once when the value really changed.
+    template <typename T>
+    void setAndNotify(T& member, const T& value, Notifier signal) {
+        if (member == value) return;
+        member = value;
+        emit(this->*signal)();
+    }
+
+    void resetDeviceStateForProduct();
+    void logImageDirectory() const;
+    void writeStreamHistory() const;
+
+    struct ChannelConfig {
+        int streamCh = 16;
+        int zoomCh = 16;
+        int captureCh = 16;
+        int recordCh = 16;
+        int pitchCh = 16;
+        int yawCh = 16;
+        int homeCh = 16;
+        int irPaletteCh = 16;
+        int rangeMax = 0;
+        int rangeMin = 0;
+    };
+    struct Thermometry {
+        int rectCenterX = 0;
+        int rectCenterY = 0;
+        int rectWidth = 0;
+        int rectHeight = 0;
+        bool pointSelected = false;
+        int pointX = 0;
+        int pointY = 0;
+        double pointTemp = 0.0;
+        bool valid = false;
+        double avgTemp = 0.0;
+        double maxTemp = 0.0;
+        double minTemp = 0.0;
+        int maxX = 0;
+        int maxY = 0;
+        int minX = 0;
+        int minY = 0;
+    };
+
+    QString m_language = QStringLiteral("zh");
+    QString m_currentProduct;
+    bool m_runtimePage = false;
+    QString m_messageLog;
+
+    QStringList m_serialPorts;
+    bool m_serialOpened = false;
+    bool m_udpConnected = false;
+
+    QString m_gimbalHwVersion = QStringLiteral("-");
+    QString m_gimbalSwVersion = QStringLiteral("-");
+    QString m_cameraVersion = QStringLiteral("-");
+    QString m_videoBackend = QStringLiteral("easyplayer");
+
+    bool m_cameraStatusAvailable = false;
+    int m_cameraVideoBitrateIndex = -1;
+    int m_cameraRtspResolutionIndex = -1;
+    int m_cameraVideoEncodingIndex = -1;
+    int m_cameraStreamModeIndex = -1;
+    int m_sdStatus = -1;
+    int m_cameraPhotoVideoMode = -1;
+    int m_cameraPhotoResolutionIndex = -1;
+    int m_cameraRecordResolutionIndex = -1;
+
+    ChannelConfig m_channels;
+    QString m_cameraIpAddr;
+    QString m_cameraSubnetMask;
+    QString m_cameraGateway;
+
+    double m_laserRangeDistance = 0.0;
+    bool m_laserRangeValid = false;
+
+    QStringList m_streamHistory;
+    double m_currentVisibleZoom = 1.0;
+    QString m_visibleZoomType;
+    double m_currentIrZoom = 1.0;
+    bool m_isZooming = false;
+    bool m_continuousZoomJustStopped = false;
+
+    bool m_recording = false;
+    int m_recordingTimeSeconds = 0;
+    bool m_aiDetecting = false;
+    int m_aiDetectedCount = 0;
+    QString m_aiDetectStatus;
+
+    bool m_irTempMeasureOn = false;
+    Thermometry m_thermo;
+
+    // Command and report bookkeeping of the device handlers.
+    int m_lastSdStatusCode = -1;
+    int m_pendingPhotoResolutionIndex = -1;
+    int m_currentIrColorSchemeCode = 1;
+    int m_irPaletteSet = -1;
+    bool m_irColorSchemeReapplyPending = false;
+    bool m_laserPeriodicActive = false;
+    bool m_laserResultShown = false;
+    bool m_visibleZoomAckPending = false;
+    bool m_visibleZoomRetried = false;
+    bool m_visibleZoomSettlePending = false;
+    bool m_lastTrackingRequestOn = true;
+    qint64 m_trackingAckQuietUntilMs = 0;
+    qint64 m_lastTrackingAckMessageMs = 0;
+
+    ProtocolCounters m_counters;
+
+    QTimer m_irSettingsPollTimer;
+    QTimer m_statsTimer;
+};

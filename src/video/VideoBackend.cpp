@@ -1,0 +1,35 @@
+#include "VideoBackend.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QSettings>
+
+#include "app/elog.h"
+
+QString videoConfigFilePath() { return QCoreApplication::applicationDirPath() + QStringLiteral("/skyvane.cfg"); }
+
+bool resolveVideoBackendIsFfmpeg() {
+    const QString path = videoConfigFilePath();
+    const QByteArray pathUtf8 = path.toUtf8();
+    if (!QFileInfo::exists(path)) {
+        elog_i("video", "Config file not found (%s), default backend=easyplayer", pathUtf8.constData());
+        return false;
+    }
+    QSettings settings(path, QSettings::IniFormat);
+    const QString raw = settings.value(QStringLiteral("Video/Backend"), QStringLiteral("easyplayer")).toString();
+    const QString normalized = raw.trimmed().toLower();
+    const bool isFfmpeg = normalized == QLatin1String("ffmpeg");
+    const QByteArray rawUtf8 = raw.toUtf8();
+    if (!isFfmpeg && !normalized.isEmpty() && normalized != QLatin1String("easyplayer")) {
+        elog_w("video", "Unknown Video/Backend=%s, fallback to easyplayer", rawUtf8.constData());
+    }
+    elog_i("video", "Resolved backend=%s config=%s raw=%s ffmpeg_built=%s", isFfmpeg ? "ffmpeg" : "easyplayer",
+           pathUtf8.constData(), rawUtf8.constData(), "yes");
+    return isFfmpeg;
+}
+
+QString videoBackendName() {
+    return resolveVideoBackendIsFfmpeg() ? QStringLiteral("ffmpeg") : QStringLiteral("easyplayer");
+}
+
+bool ffmpegBackendBuilt() { return true; }
