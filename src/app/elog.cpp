@@ -64,23 +64,24 @@ void assertFailed(const char* expr, const char* func, long line) {
     std::abort();
 }
 
-#define ELOG_ASSERT(expr, ret)                        \
-    do {                                              \
-        if (!(expr)) {                                \
-            assertFailed(#expr, __func__, __LINE__);  \
-            ret;                                      \
-        }                                             \
+// The text names the failed check the way the log has always written it.
+#define ELOG_ASSERT(expr, text, ret)                 \
+    do {                                             \
+        if (!(expr)) {                               \
+            assertFailed(text, __func__, __LINE__);  \
+            ret;                                     \
+        }                                            \
     } while (0)
 
 bool fmtEnabled(int level, unsigned bits) {
-    ELOG_ASSERT(level <= ELOG_LVL_VERBOSE, return false);
+    ELOG_ASSERT(level <= ELOG_LVL_VERBOSE, "level <= ELOG_LVL_VERBOSE", return false);
     return (state().fmt[level] & bits) != 0;
 }
 
 // Copies src into dst at offset cur, never past the line buffer; returns the bytes copied.
 std::size_t elog_strcpy(std::size_t cur, char* dst, const char* src) {
-    ELOG_ASSERT(dst, return 0);
-    ELOG_ASSERT(src, return 0);
+    ELOG_ASSERT(dst, "dst", return 0);
+    ELOG_ASSERT(src, "src", return 0);
     std::size_t n = 0;
     while (src[n] != '\0' && cur + n < ELOG_LINE_BUF_SIZE) {
         dst[n] = src[n];
@@ -132,8 +133,8 @@ bool rotateFiles(FileBackend& fb) {
 
 void elog_file_write(const char* log, std::size_t size) {
     FileBackend& fb = state().file;
-    ELOG_ASSERT(fb.initOk, return);
-    ELOG_ASSERT(log, return);
+    ELOG_ASSERT(fb.initOk, "init_ok", return);
+    ELOG_ASSERT(log, "log", return);
     std::lock_guard<std::mutex> guard(fb.lock);
     if (fb.fp) {
         std::fseek(fb.fp, 0, SEEK_END);
@@ -197,7 +198,7 @@ void elog_start() {
 }
 
 void elog_set_fmt(int level, unsigned bits) {
-    ELOG_ASSERT(level <= ELOG_LVL_VERBOSE, return);
+    ELOG_ASSERT(level <= ELOG_LVL_VERBOSE, "level <= ELOG_LVL_VERBOSE", return);
     state().fmt[level] = bits;
 }
 
@@ -228,7 +229,7 @@ void elog_set_filter_tag_lvl(const char* tag, int level) {
 }
 
 int elog_get_filter_tag_lvl(const char* tag) {
-    ELOG_ASSERT(tag != ((void*)0), return ELOG_LVL_VERBOSE);
+    ELOG_ASSERT(tag != nullptr, "tag != ((void *)0)", return ELOG_LVL_VERBOSE);
     for (const TagLevelSlot& slot : state().tagSlots) {
         if (slot.inUse && std::strncmp(slot.tag, tag, ELOG_FILTER_TAG_MAX_LEN) == 0) return slot.level;
     }
@@ -242,9 +243,9 @@ bool elog_file_reopen(const char* path) { return fileBackendStart(path); }
 void elog_output(int level, const char* tag, const char* /*file*/, const char* /*func*/, long /*line*/,
                  const char* format, ...) {
     ElogState& s = state();
-    ELOG_ASSERT(level <= ELOG_LVL_VERBOSE, return);
+    ELOG_ASSERT(level <= ELOG_LVL_VERBOSE, "level <= ELOG_LVL_VERBOSE", return);
     if (!s.outputEnabled || level > s.filterLevel) return;
-    ELOG_ASSERT(tag != ((void*)0), return);
+    ELOG_ASSERT(tag != nullptr, "tag != ((void *)0)", return);
     if (level > elog_get_filter_tag_lvl(tag)) return;
 
     std::lock_guard<std::recursive_mutex> guard(s.outputLock);

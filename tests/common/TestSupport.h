@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QString>
@@ -14,11 +15,14 @@ inline QString configPath() { return appDir() + QStringLiteral("/skyvane.cfg"); 
 
 inline void removeConfig() { QFile::remove(configPath()); }
 
-// Replaces skyvane.cfg with the given INI text.
+// Replaces skyvane.cfg with the given INI text. QSettings re-reads a file only when its size or
+// modification time changed, so each write gets a modification time of its own.
 inline bool writeConfig(const QByteArray& iniText) {
+    static int writes = 0;
     QFile file(configPath());
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
-    return file.write(iniText) == iniText.size();
+    if (file.write(iniText) != iniText.size() || !file.flush()) return false;
+    return file.setFileTime(QDateTime::currentDateTime().addSecs(++writes), QFileDevice::FileModificationTime);
 }
 
 inline QByteArray readFile(const QString& path) {

@@ -1,0 +1,122 @@
+#include <QtTest>
+
+#include "TestSupport.h"
+#include "app/AppConfig.h"
+
+// Reading skyvane.cfg: defaults for missing files and keys, and Qt's conversions of what a person typed.
+class TestAppConfig : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() { TestSupport::removeConfig(); }
+    void cleanupTestCase() { TestSupport::removeConfig(); }
+
+    void pathIsBesideTheExecutable() {
+        QCOMPARE(AppConfig::filePath(), QCoreApplication::applicationDirPath() + "/skyvane.cfg");
+    }
+
+    void missingFileGivesDefaults() {
+        QVERIFY(!QFile::exists(TestSupport::configPath()));
+        QCOMPARE(AppConfig::stringValue("general/language", "zh"), QString("zh"));
+        QCOMPARE(AppConfig::boolValue("Protocol/LogEnabled", false), false);
+        QCOMPARE(AppConfig::boolValue("Protocol/LogTx", true), true);
+        QCOMPARE(AppConfig::intValue("Video/LatencyLogIntervalSec", 5), 5);
+        QVERIFY(AppConfig::stringListValue("streamHistory/Tern").isEmpty());
+        QVERIFY2(!QFile::exists(TestSupport::configPath()), "reading must not create the file");
+    }
+
+    void booleanConversions_data() {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<bool>("expected");
+        QTest::newRow("true") << QByteArray("true") << true;
+        QTest::newRow("one") << QByteArray("1") << true;
+        QTest::newRow("yes-is-true") << QByteArray("yes") << true;
+        QTest::newRow("false") << QByteArray("false") << false;
+        QTest::newRow("FALSE-any-case") << QByteArray("FALSE") << false;
+        QTest::newRow("zero") << QByteArray("0") << false;
+        QTest::newRow("empty") << QByteArray("") << false;
+    }
+    void booleanConversions() {
+        QFETCH(QByteArray, text);
+        QFETCH(bool, expected);
+        QVERIFY(TestSupport::writeConfig("[Console]\nEnabled=" + text + "\n"));
+        QCOMPARE(AppConfig::boolValue("Console/Enabled", !expected), expected);
+    }
+
+    void integerConversions_data() {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<int>("expected");
+        QTest::newRow("number") << QByteArray("900") << 900;
+        QTest::newRow("not-a-number-reads-zero") << QByteArray("abc") << 0;
+        QTest::newRow("negative") << QByteArray("-3") << -3;
+    }
+    void integerConversions() {
+        QFETCH(QByteArray, text);
+        QFETCH(int, expected);
+        QVERIFY(TestSupport::writeConfig("[Video]\nLatencyLogIntervalSec=" + text + "\n"));
+        QCOMPARE(AppConfig::intValue("Video/LatencyLogIntervalSec", 5), expected);
+    }
+
+    void onlyPresentKeysOverrideDefaults() {
+        QVERIFY(TestSupport::writeConfig("[Video]\nBackend=ffmpeg\n"));
+        QCOMPARE(AppConfig::stringValue("Video/Backend", "easyplayer"), QString("ffmpeg"));
+        QCOMPARE(AppConfig::boolValue("Video/LatencyLogEnabled", true), true);
+        QCOMPARE(AppConfig::stringValue("general/language", "zh"), QString("zh"));
+    }
+
+    void eachReadSeesTheFileAsItIsNow() {
+        QVERIFY(TestSupport::writeConfig("[general]\nlanguage=en\n"));
+        QCOMPARE(AppConfig::stringValue("general/language"), QString("en"));
+        QVERIFY(TestSupport::writeConfig("[general]\nlanguage=zh\n"));
+        QCOMPARE(AppConfig::stringValue("general/language"), QString("zh"));
+    }
+
+    void writesCreateTheFileAndKeepOtherKeys() {
+        QVERIFY(TestSupport::writeConfig("[Video]\nBackend=ffmpeg\n"));
+        AppConfig::setValue("streamHistory/Tern", QStringList{"rtsp://127.0.0.1:8554/a", "rtsp://127.0.0.1:8554/b"});
+        const QByteArray text = TestSupport::readFile(TestSupport::configPath());
+        QVERIFY2(text.contains("Backend=ffmpeg"), text.constData());
+        QVERIFY2(text.contains("[streamHistory]"), text.constData());
+        QCOMPARE(AppConfig::stringListValue("streamHistory/Tern"),
+                 QStringList({"rtsp://127.0.0.1:8554/a", "rtsp://127.0.0.1:8554/b"}));
+    }
+
+    // What a person types in the [general] section, and what the program writes there itself.
+    void generalSectionAndLetterCase_data() {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("general-lower") << QByteArray("[general]\nlanguage=EN \n") << "general/language" << "EN ";
+        QTest::newRow("General-upper") << QByteArray("[General]\ncurrentProduct=Tern\n") << "general/currentProduct"
+                                       << "Tern";
+        QTest::newRow("escaped-general") << QByteArray("[%General]\nlanguage=en\n") << "general/language" << "en";
+        QTest::newRow("video-lower-case") << QByteArray("[video]\nbackend=ffmpeg\n") << "Video/Backend" << "ffmpeg";
+    }
+    void generalSectionAndLetterCase() {
+        QFETCH(QByteArray, text);
+        QFETCH(QString, key);
+        QFETCH(QString, expected);
+        QVERIFY(TestSupport::writeConfig(text));
+        QCOMPARE(AppConfig::stringValue(key), expected);
+    }
+
+    void generalKeysSurviveWriteAndRead() {
+        QVERIFY(TestSupport::writeConfig("[general]\nlanguage=zh\n"));
+        AppConfig::setValue("general/language", "en");
+        AppConfig::setValue("general/currentProduct", "Dove");
+        QCOMPARE(AppConfig::stringValue("general/language"), QString("en"));
+        QCOMPARE(AppConfig::stringValue("general/currentProduct"), QString("Dove"));
+        const QByteArray text = TestSupport::readFile(TestSupport::configPath());
+        QCOMPARE(text.count("language="), 1);
+        QVERIFY2(text.contains("[General]\ncurrentProduct=Dove\nlanguage=en"), text.constData());
+    }
+
+    void malformedFileStillReads() {
+        QVERIFY(TestSupport::writeConfig("garbage line without section\n[general\nlanguage\n=\n[Video]\nBackend=ffmpeg\n"));
+        QCOMPARE(AppConfig::stringValue("Video/Backend", "easyplayer"), QString("ffmpeg"));
+        QCOMPARE(AppConfig::stringValue("general/currentProduct"), QString());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestAppConfig)
+#include "tst_appconfig.moc"

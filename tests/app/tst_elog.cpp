@@ -1,0 +1,201 @@
+#include <QtTest>
+
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <thread>
+#include <vector>
+
+#include "app/AppLog.h"
+#include "app/elog.h"
+
+namespace {
+
+const QByteArray kBom("\xEF\xBB\xBF");
+const QRegularExpression kLinePattern(
+    QStringLiteral(R"(^([AEWIDV])/(\S+) *\[(\d{4})-(\d\d)-(\d\d) (\d\d):(\d\d):(\d\d)\.(\d{3})\] (.*)$)"));
+
+QStringList assertions;
+void recordAssertion(const char* expr, const char* func, long) {
+    assertions << QStringLiteral("%1@%2").arg(QString::fromUtf8(expr), QString::fromUtf8(func));
+}
+
+// Keeps the many lines of a bulk test off the test's standard output.
+class StdoutSilencer {
+public:
+    StdoutSilencer() : m_saved(dup(STDOUT_FILENO)) {
+        std::fflush(stdout);
+        const int devNull = open("/dev/null", O_WRONLY);
+        dup2(devNull, STDOUT_FILENO);
+        close(devNull);
+    }
+    ~StdoutSilencer() {
+        std::fflush(stdout);
+        dup2(m_saved, STDOUT_FILENO);
+        close(m_saved);
+    }
+
+private:
+    int m_saved;
+};
+
+QByteArray readAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QList<QByteArray> linesOf(const QString& path) {
+    QByteArray text = readAll(path);
+    if (text.startsWith(kBom)) text.remove(0, kBom.size());
+    QList<QByteArray> lines = text.split('\n');
+    if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
+    return lines;
+}
+
+}  // namespace
+
+class TestElog : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() {
+        elog_assert_set_hook(recordAssertion);
+        QVERIFY(AppLog::start());
+        QVERIFY(m_dir.isValid());
+    }
+
+    void init() {
+        m_path = m_dir.filePath(QStringLiteral("%1.log").arg(QTest::currentTestFunction()));
+        QVERIFY(elog_file_reopen(m_path.toUtf8().constData()));
+    }
+
+    void lineLayout() {
+        elog_i("app", "hello %d", 42);
+        elog_w("video", "%s", "second");
+        const QByteArray text = readAll(m_path);
+        QVERIFY2(text.startsWith(kBom), "every log file starts with the byte-order mark");
+        const QList<QByteArray> lines = linesOf(m_path);
+        QCOMPARE(lines.size(), 2);
+        // Level prefix, tag padded to 8 characters, one blank, bracketed time, message.
+        QVERIFY2(lines[0].startsWith("I/app      ["), lines[0].constData());
+        QVERIFY2(lines[1].startsWith("W/video    ["), lines[1].constData());
+        const auto match = kLinePattern.match(QString::fromUtf8(lines[0]));
+        QVERIFY2(match.hasMatch(), lines[0].constData());
+        QCOMPARE(match.captured(10), QString("hello 42"));
+        const QDateTime stamp = QDateTime::fromString(lines[0].mid(11, 23), "yyyy-MM-dd HH:mm:ss.zzz");
+        QVERIFY2(qAbs(stamp.msecsTo(QDateTime::currentDateTime())) < 60000, lines[0].constData());
+    }
+
+    void longTagIsNotPadded() {
+        elog_i("ninechars", "x");
+        elog_i("12345678", "y");
+        const QList<QByteArray> lines = linesOf(m_path);
+        QCOMPARE(lines.size(), 2);
+        QVERIFY2(lines[0].startsWith("I/ninechars ["), lines[0].constData());
+        QVERIFY2(lines[1].startsWith("I/12345678 ["), lines[1].constData());
+    }
+
+    void longMessageIsCutTo1024Bytes() {
+        const QByteArray message(2000, 'x');
+        elog_i("app", "%s", message.constData());
+        elog_i("app", "after");
+        const QByteArray text = readAll(m_path).mid(kBom.size());
+        const int firstNewline = text.indexOf('\n');
+        QCOMPARE(firstNewline + 1, 1024);
+        QVERIFY2(text.mid(firstNewline + 1).startsWith("I/app"), "the next line starts cleanly");
+    }
+
+    void utf8TextIsKeptAsIs() {
+        elog_i("app", "产品切换 -> %s", "Tern");
+        const QList<QByteArray> lines = linesOf(m_path);
+        QCOMPARE(lines.size(), 1);
+        QVERIFY(QString::fromUtf8(lines[0]).endsWith(QStringLiteral("产品切换 -> Tern")));
+    }
+
+    void filtersDropLines() {
+        elog_set_filter_tag_lvl("noisy", ELOG_LVL_WARN);
+        elog_i("noisy", "dropped");
+        elog_w("noisy", "kept");
+        elog_set_filter_tag_lvl("noisy", ELOG_LVL_VERBOSE);
+        elog_set_filter_kw("needle");
+        elog_i("app", "no match");
+        elog_i("app", "a needle here");
+        elog_set_filter_kw("");
+        const QList<QByteArray> lines = linesOf(m_path);
+        QCOMPARE(lines.size(), 2);
+        QVERIFY(lines[0].endsWith("kept"));
+        QVERIFY(lines[1].endsWith("a needle here"));
+    }
+
+    void badArgumentsAreReportedNotWritten() {
+        assertions.clear();
+        elog_output(ELOG_LVL_VERBOSE + 1, "app", nullptr, nullptr, 0, "x");
+        elog_output(ELOG_LVL_INFO, nullptr, nullptr, nullptr, 0, "x");
+        QCOMPARE(assertions, QStringList({"level <= ELOG_LVL_VERBOSE@elog_output", "tag != ((void *)0)@elog_output"}));
+        QVERIFY(linesOf(m_path).isEmpty());
+    }
+
+    void rotationKeepsFiveCopiesWithByteOrderMarks() {
+        const QByteArray filler(990, 'r');
+        const int lineCount = 7600;  // a little over seven files' worth
+        {
+            StdoutSilencer quiet;
+            for (int i = 0; i < lineCount; ++i) elog_i("app", "%06d %s", i, filler.constData());
+        }
+        QVERIFY(!QFile::exists(m_path + ".5"));
+        int previousFirst = lineCount;
+        // Newest first: the live file, then .0 (newest copy) to .4 (oldest); numbers run on without gaps.
+        for (const QString& suffix : {QString(), QString(".0"), QString(".1"), QString(".2"), QString(".3"),
+                                      QString(".4")}) {
+            const QString path = m_path + suffix;
+            QVERIFY2(QFile::exists(path), qPrintable(path));
+            QVERIFY2(readAll(path).startsWith(kBom), qPrintable(path + " lacks the byte-order mark"));
+            QVERIFY2(QFileInfo(path).size() <= ELOG_FILE_MAX_SIZE + 1024, qPrintable(path));
+            const QList<QByteArray> lines = linesOf(path);
+            QVERIFY(!lines.isEmpty());
+            const int first = QString::fromUtf8(lines.first().mid(lines.first().indexOf("] ") + 2, 6)).toInt();
+            const int last = QString::fromUtf8(lines.last().mid(lines.last().indexOf("] ") + 2, 6)).toInt();
+            QCOMPARE(last - first + 1, lines.size());
+            QCOMPARE(last + 1, previousFirst);
+            previousFirst = first;
+        }
+        QVERIFY2(previousFirst > 0, "the oldest lines were dropped with the sixth file");
+    }
+
+    void concurrentWritersNeitherInterleaveNorLose() {
+        const int threads = 4;
+        const int perThread = 1000;
+        {
+            StdoutSilencer quiet;
+            std::vector<std::thread> workers;
+            for (int t = 0; t < threads; ++t) {
+                workers.emplace_back([t] {
+                    for (int i = 0; i < perThread; ++i) elog_i("worker", "thread=%d seq=%d end", t, i);
+                });
+            }
+            for (std::thread& worker : workers) worker.join();
+        }
+        const QList<QByteArray> lines = linesOf(m_path);
+        QCOMPARE(lines.size(), threads * perThread);
+        QVector<int> nextSeq(threads, 0);
+        const QRegularExpression body(QStringLiteral(R"(thread=(\d) seq=(\d+) end$)"));
+        for (const QByteArray& line : lines) {
+            QVERIFY2(kLinePattern.match(QString::fromUtf8(line)).hasMatch(), line.constData());
+            const auto m = body.match(QString::fromUtf8(line));
+            QVERIFY2(m.hasMatch(), line.constData());
+            const int t = m.captured(1).toInt();
+            QCOMPARE(m.captured(2).toInt(), nextSeq[t]);  // each thread's lines in its own order
+            ++nextSeq[t];
+        }
+    }
+
+private:
+    QTemporaryDir m_dir;
+    QString m_path;
+};
+
+QTEST_GUILESS_MAIN(TestElog)
+#include "tst_elog.moc"
