@@ -86,7 +86,7 @@ private slots:
         QTest::addColumn<QByteArray>("text");
         QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("general-lower") << QByteArray("[general]\nlanguage=EN \n") << "general/language" << "EN ";
+        QTest::newRow("general-lower") << QByteArray("[general]\nlanguage=EN \n") << "general/language" << "EN";
         QTest::newRow("General-upper") << QByteArray("[General]\ncurrentProduct=Tern\n") << "general/currentProduct"
                                        << "Tern";
         QTest::newRow("escaped-general") << QByteArray("[%General]\nlanguage=en\n") << "general/language" << "en";

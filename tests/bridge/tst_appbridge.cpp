@@ -1,0 +1,319 @@
+#include <QtTest>
+
+#include <QRegularExpression>
+
+#include "SignalRecorder.h"
+#include "TestSupport.h"
+#include "app/AppConfig.h"
+#include "bridge/AppBridge.h"
+
+namespace {
+
+QStringList logLines(const AppBridge& bridge) { return bridge.messageLog().split('\n', Qt::SkipEmptyParts); }
+
+QString lastLogText(const AppBridge& bridge) {
+    const QString line = logLines(bridge).value(-1 + logLines(bridge).size());
+    return line.mid(line.indexOf("] ") + 2);
+}
+
+// Lets the deferred notifications of the controller run.
+void settle() {
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+}
+
+QStringList urls(int first, int last) {
+    QStringList list;
+    for (int i = first; i <= last; ++i) list << QStringLiteral("rtsp://127.0.0.1:8554/s%1").arg(i);
+    return list;
+}
+
+}  // namespace
+
+// The controller's own state: language, product, pages, message log and stream history.
+class TestAppBridge : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() { TestSupport::removeConfig(); }
+    void cleanupTestCase() { TestSupport::removeConfig(); }
+
+    void startsWithDefaults() {
+        AppBridge bridge;
+        QCOMPARE(bridge.language(), QString("zh"));
+        QCOMPARE(bridge.currentProduct(), QString());
+        QVERIFY(!bridge.runtimePage());
+        QCOMPARE(bridge.products(), QStringList({"WrenT-R2", "Wren-R2", "Tern-LITE-A", "Tern-LITE-B", "Tern", "Dove"}));
+        QCOMPARE(bridge.appVersion(), QString("v1.0.16"));
+        QCOMPARE(bridge.gimbalHwVersion(), QString("-"));
+        QCOMPARE(bridge.cameraVersion(), QString("-"));
+        QCOMPARE(bridge.cameraIpAddr(), QString("192.168.120.10"));
+        QCOMPARE(bridge.cameraSubnetMask(), QString("255.255.255.0"));
+        QCOMPARE(bridge.cameraGateway(), QString("192.168.120.1"));
+        QCOMPARE(bridge.channelStreamCh(), 16);
+        QCOMPARE(bridge.channelIrPaletteCh(), 16);
+        QCOMPARE(bridge.cameraStreamModeIndex(), -1);
+        QCOMPARE(bridge.currentVisibleZoom(), 1.0);
+        QCOMPARE(bridge.videoBackend(), QString("easyplayer"));
+        QCOMPARE(bridge.videoConfigPath(), TestSupport::configPath());
+        QCOMPARE(bridge.linkStatus(), QString("当前连接: 未连接"));
+        QCOMPARE(logLines(bridge).size(), 1);
+        QCOMPARE(lastLogText(bridge), QString("应用已启动"));
+        QVERIFY2(QRegularExpression(R"(^\[\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\] )").match(bridge.messageLog()).hasMatch(),
+                 qPrintable(bridge.messageLog()));
+    }
+
+    void constructorReadsStoredChoices_data() {
+        QTest::addColumn<QByteArray>("config");
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<QString>("product");
+        QTest::addColumn<bool>("runtimePage");
+        QTest::addColumn<QString>("startMessage");
+        QTest::newRow("english-upper-case-with-blank") << QByteArray("[general]\nlanguage=\" EN \"\n") << "en" << ""
+                                                      << false << "Application started";
+        QTest::newRow("unknown-language-keeps-chinese") << QByteArray("[general]\nlanguage=de\n") << "zh" << "" << false
+                                                       << "应用已启动";
+        QTest::newRow("known-product-opens-runtime-page")
+            << QByteArray("[general]\nlanguage=en\ncurrentProduct=Tern\n") << "en" << "Tern" << true
+            << "Application started";
+        QTest::newRow("unknown-product-stays-on-product-page")
+            << QByteArray("[general]\ncurrentProduct=Heron\n") << "zh" << "Heron" << false << "应用已启动";
+    }
+    void constructorReadsStoredChoices() {
+        QFETCH(QByteArray, config);
+        QFETCH(QString, language);
+        QFETCH(QString, product);
+        QFETCH(bool, runtimePage);
+        QFETCH(QString, startMessage);
+        QVERIFY(TestSupport::writeConfig(config));
+        AppBridge bridge;
+        SignalRecorder recorder(&bridge);
+        QCOMPARE(bridge.language(), language);
+        QCOMPARE(bridge.currentProduct(), product);
+        QCOMPARE(bridge.runtimePage(), runtimePage);
+        QCOMPARE(lastLogText(bridge), startMessage);
+        settle();
+        // The page switch is announced once the event loop runs, after QML bound to the object.
+        QCOMPARE(recorder.count("currentProductChanged"), runtimePage ? 1 : 0);
+        QCOMPARE(recorder.count("runtimePageChanged"), runtimePage ? 1 : 0);
+    }
+
+    void constructorLoadsHistoryOfStoredProduct() {
+        QVERIFY(TestSupport::writeConfig("[general]\ncurrentProduct=Dove\n[streamHistory]\n"
+                                         "Dove=rtsp://127.0.0.1:8554/a, rtsp://127.0.0.1:8554/b\n"
+                                         "Tern=rtsp://127.0.0.1:8554/t\n"));
+        AppBridge bridge;
+        QCOMPARE(bridge.streamHistory(), QStringList({"rtsp://127.0.0.1:8554/a", "rtsp://127.0.0.1:8554/b"}));
+    }
+
+    void setLanguage_data() {
+        QTest::addColumn<QString>("input");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("english-padded-upper") << " EN " << "en";
+        QTest::newRow("third-language-is-chinese") << "de" << "zh";
+        QTest::newRow("empty-is-chinese") << "" << "zh";
+    }
+    void setLanguage() {
+        QFETCH(QString, input);
+        QFETCH(QString, expected);
+        QVERIFY(TestSupport::writeConfig("[general]\nlanguage=" + QByteArray(expected == "zh" ? "en" : "zh") + "\n"));
+        AppBridge bridge;
+        settle();
+        SignalRecorder recorder(&bridge);
+        bridge.setLanguage(input);
+        QCOMPARE(bridge.language(), expected);
+        QCOMPARE(recorder.names, QStringList({"languageChanged", "irColorSchemeModelChanged", "linkStatusChanged"}));
+        QVERIFY2(bridge.messageLog().isEmpty(), "a language change clears the log instead of translating it");
+        settle();
+        QCOMPARE(recorder.names.last(), QString("messageLogChanged"));
+        QCOMPARE(AppConfig::stringValue("general/language"), expected);
+        QCOMPARE(bridge.linkStatus(), expected == "en" ? QString("Connected: None") : QString("当前连接: 未连接"));
+
+        AppBridge restarted;
+        QCOMPARE(restarted.language(), expected);
+    }
+
+    void settingTheSameLanguageChangesNothing() {
+        AppBridge bridge;
+        settle();
+        SignalRecorder recorder(&bridge);
+        const QString log = bridge.messageLog();
+        bridge.setLanguage("ZH");
+        settle();
+        QCOMPARE(bridge.messageLog(), log);
+        QVERIFY(recorder.names.isEmpty());
+    }
+
+    void selectProductOrderAndState() {
+        AppBridge bridge;
+        settle();
+        SignalRecorder recorder(&bridge);
+        bridge.selectProduct("Tern-LITE-B");
+        QCOMPARE(recorder.names, QStringList({"streamHistoryChanged", "currentProductChanged", "runtimePageChanged"}));
+        settle();
+        const QStringList deferred = recorder.names.mid(3);
+        QCOMPARE(deferred,
+                 QStringList({"cameraStatusChanged", "resetZoomRequested", "currentVisibleZoomChanged",
+                              "visibleZoomTypeChanged", "currentIrZoomChanged", "currentIrColorSchemeChanged",
+                              "irColorSchemeModelChanged", "isZoomingChanged", "continuousZoomJustStoppedChanged",
+                              "recordingChanged", "recordingTimeSecondsChanged", "irTempMeasureOnChanged",
+                              "irThermometryChanged", "laserRangeChanged", "messageLogChanged"}));
+        QCOMPARE(bridge.currentProduct(), QString("Tern-LITE-B"));
+        QVERIFY(bridge.runtimePage());
+        QCOMPARE(bridge.maxVisibleZoom(), 100.0);
+        QCOMPARE(lastLogText(bridge), QString("选择产品型号: Tern-LITE-B"));
+        QCOMPARE(AppConfig::stringValue("general/currentProduct"), QString("Tern-LITE-B"));
+        QVERIFY(!bridge.cameraStatusAvailable());
+        QCOMPARE(bridge.sdStatus(), -1);
+        QCOMPARE(bridge.cameraRecordResolutionIndex(), -1);
+        QVERIFY(!bridge.recording());
+        QCOMPARE(bridge.currentIrZoom(), 1.0);
+        QVERIFY(!bridge.laserRangeValid());
+
+        // Selecting again while on the runtime page goes through the same steps.
+        recorder.clear();
+        bridge.setLanguage("en");
+        recorder.clear();
+        bridge.selectProduct("Heron");
+        QCOMPARE(recorder.names.mid(0, 3),
+                 QStringList({"streamHistoryChanged", "currentProductChanged", "runtimePageChanged"}));
+        QCOMPARE(lastLogText(bridge), QString("Select Product Model: Heron"));
+        QCOMPARE(bridge.maxVisibleZoom(), 160.0);
+    }
+
+    void maxVisibleZoom_data() {
+        QTest::addColumn<QString>("product");
+        QTest::addColumn<double>("zoom");
+        QTest::newRow("WrenT-R2") << "WrenT-R2" << 40.0;
+        QTest::newRow("Wren-R2") << "Wren-R2" << 40.0;
+        QTest::newRow("Tern-LITE-A") << "Tern-LITE-A" << 80.0;
+        QTest::newRow("Tern-LITE-B") << "Tern-LITE-B" << 100.0;
+        QTest::newRow("Tern") << "Tern" << 160.0;
+        QTest::newRow("Dove") << "Dove" << 160.0;
+        QTest::newRow("case-matters") << "wren-r2" << 160.0;
+    }
+    void maxVisibleZoom() {
+        QFETCH(QString, product);
+        QFETCH(double, zoom);
+        AppBridge bridge;
+        QCOMPARE(bridge.maxVisibleZoom(), 160.0);  // no product yet
+        bridge.selectProduct(product);
+        QCOMPARE(bridge.maxVisibleZoom(), zoom);
+    }
+
+    void streamHistoryIsPerProductAndBounded() {
+        AppBridge bridge;
+        bridge.rememberStreamUrl("rtsp://127.0.0.1:8554/ignored");
+        QVERIFY2(bridge.streamHistory().isEmpty(), "no product, no history");
+        QVERIFY(AppConfig::stringListValue("streamHistory/").isEmpty());
+
+        bridge.selectProduct("Tern");
+        QSignalSpy changed(&bridge, &AppBridge::streamHistoryChanged);
+        for (const QString& url : urls(1, 11)) bridge.rememberStreamUrl(url);
+        QCOMPARE(changed.count(), 11);
+        QStringList expected = urls(2, 11);
+        std::reverse(expected.begin(), expected.end());
+        QCOMPARE(bridge.streamHistory(), expected);  // the eleventh drops the oldest
+
+        bridge.rememberStreamUrl("  rtsp://127.0.0.1:8554/s5 \t");
+        QCOMPARE(bridge.streamHistory().first(), QString("rtsp://127.0.0.1:8554/s5"));
+        QCOMPARE(bridge.streamHistory().count("rtsp://127.0.0.1:8554/s5"), 1);
+        QCOMPARE(bridge.streamHistory().size(), 10);
+
+        changed.clear();
+        bridge.rememberStreamUrl("rtsp://127.0.0.1:8554/s5");  // already first: unchanged list, still announced
+        QCOMPARE(changed.count(), 1);
+        bridge.rememberStreamUrl("   ");
+        QCOMPARE(changed.count(), 1);
+
+        bridge.removeStreamUrl("rtsp://127.0.0.1:8554/s7 ");
+        QVERIFY(!bridge.streamHistory().contains("rtsp://127.0.0.1:8554/s7"));
+        QCOMPARE(changed.count(), 2);
+        bridge.removeStreamUrl("rtsp://127.0.0.1:8554/unknown");
+        bridge.removeStreamUrl("RTSP://127.0.0.1:8554/S5");  // case-sensitive
+        QCOMPARE(changed.count(), 2);
+        QCOMPARE(AppConfig::stringListValue("streamHistory/Tern"), bridge.streamHistory());
+
+        // Another product has its own list; coming back restores this one.
+        const QStringList ternHistory = bridge.streamHistory();
+        bridge.selectProduct("Dove");
+        QVERIFY(bridge.streamHistory().isEmpty());
+        bridge.rememberStreamUrl("rtsp://127.0.0.1:8554/dove");
+        bridge.selectProduct("Tern");
+        QCOMPARE(bridge.streamHistory(), ternHistory);
+        QCOMPARE(AppConfig::stringListValue("streamHistory/Dove"), QStringList({"rtsp://127.0.0.1:8554/dove"}));
+    }
+
+    void backToMain() {
+        AppBridge bridge;
+        settle();
+        SignalRecorder recorder(&bridge);
+        const QString log = bridge.messageLog();
+        bridge.backToMain();
+        settle();
+        QVERIFY2(recorder.names.isEmpty(), "on the product page nothing happens");
+        QCOMPARE(bridge.messageLog(), log);
+
+        bridge.selectProduct("Wren-R2");
+        settle();
+        recorder.clear();
+        bridge.backToMain();
+        QVERIFY(!bridge.runtimePage());
+        QVERIFY(bridge.messageLog().isEmpty());
+        QCOMPARE(bridge.currentProduct(), QString("Wren-R2"));
+        QCOMPARE(AppConfig::stringValue("general/currentProduct"), QString("Wren-R2"));
+        settle();
+        QVERIFY2(recorder.names.indexOf("runtimePageChanged") < recorder.names.indexOf("resetZoomRequested"),
+                 qPrintable(recorder.names.join(',')));
+        QCOMPARE(recorder.count("messageLogChanged"), 1);
+    }
+
+    void eachMessageIsOneLineAndOneDeferredNotification() {
+        AppBridge bridge;
+        settle();
+        QSignalSpy changed(&bridge, &AppBridge::messageLogChanged);
+        const int before = logLines(bridge).size();
+        bridge.appendMessage("first");
+        bridge.appendMessage("second");
+        QCOMPARE(changed.count(), 0);
+        settle();
+        QCOMPARE(changed.count(), 2);
+        QCOMPARE(logLines(bridge).size(), before + 2);
+        QVERIFY(logLines(bridge).last().endsWith("] second"));
+
+        bridge.clearMessages();
+        QVERIFY(bridge.messageLog().isEmpty());
+        bridge.appendMessage("after clear");
+        QVERIFY2(!bridge.messageLog().startsWith('\n'), "the first line has no leading line break");
+    }
+
+    void linkStatusAnnouncement() {
+        AppBridge bridge;
+        bridge.setLanguage("en");
+        bridge.announceLinkStatus();
+        QCOMPARE(lastLogText(bridge), QString("Link status: Connected: None"));
+        bridge.setLanguage("zh");
+        bridge.announceLinkStatus();
+        QCOMPARE(lastLogText(bridge), QString("连接状态: 当前连接: 未连接"));
+    }
+
+    void imagesDirectorySearch() {
+        const QString appDir = TestSupport::appDir();
+        QDir(appDir + "/icon").removeRecursively();
+        AppBridge bridge;
+        QCOMPARE(bridge.applicationDirPath(), appDir + "/icon/images");  // the default, missing or not
+
+        QDir parent(appDir);
+        QVERIFY(parent.cdUp());
+        QVERIFY(QDir().mkpath(parent.filePath("Skyvane/icon/images")));
+        QCOMPARE(bridge.applicationDirPath(), parent.filePath("Skyvane/icon/images"));
+
+        QVERIFY(QDir().mkpath(appDir + "/icon/images"));
+        QCOMPARE(bridge.applicationDirPath(), appDir + "/icon/images");
+        QDir(appDir + "/icon").removeRecursively();
+        QDir(parent.filePath("Skyvane")).removeRecursively();
+    }
+};
+
+QTEST_MAIN(TestAppBridge)
+#include "tst_appbridge.moc"
