@@ -1,0 +1,188 @@
+#include <QtTest>
+
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <csignal>
+
+#include "TestSupport.h"
+
+namespace {
+
+// Copies a program into a directory of its own, which then is its application directory.
+QString installInto(const QString& dir, const QString& program) {
+    const QString target = dir + "/" + QFileInfo(program).fileName();
+    QFile::remove(target);
+    return QFile::copy(program, target) ? target : QString();
+}
+
+QString logFileIn(const QString& appDir) {
+    const QStringList logs = QDir(appDir + "/logs").entryList({"skyvane_*.log"}, QDir::Files);
+    return logs.isEmpty() ? QString() : appDir + "/logs/" + logs.first();
+}
+
+QProcessEnvironment headlessEnvironment() {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("QT_QUICK_BACKEND", "software");
+    return env;
+}
+
+struct Run {
+    int exitCode = -2;
+    QProcess::ExitStatus exitStatus = QProcess::CrashExit;
+    QString output;
+};
+
+// Starts the program, waits until its start-up has reached the event loop, then asks it to quit
+// with SIGTERM the way a service manager or a terminal would.
+Run runUntilStarted(const QString& program, const QProcessEnvironment& env = headlessEnvironment()) {
+    QProcess process;
+    process.setProcessEnvironment(env);
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(program, {});
+    Run run;
+    if (!process.waitForStarted(10000)) return run;
+    QString output;
+    QElapsedTimer timer;
+    timer.start();
+    // The window icon is set after the root object exists: past that point the event loop runs.
+    while (timer.elapsed() < 20000 && process.state() == QProcess::Running) {
+        process.waitForReadyRead(100);
+        output += QString::fromUtf8(process.readAll());
+        if (output.contains("Backend from skyvane.cfg")) {
+            QTest::qWait(1500);
+            break;
+        }
+    }
+    if (process.state() == QProcess::Running) ::kill(static_cast<pid_t>(process.processId()), SIGTERM);
+    process.waitForFinished(10000);
+    run.output = output + QString::fromUtf8(process.readAll());
+    run.exitCode = process.exitCode();
+    run.exitStatus = process.exitStatus();
+    return run;
+}
+
+}  // namespace
+
+class TestProgram : public QObject {
+    Q_OBJECT
+
+private slots:
+    void startsLogsAndQuitsOnSigterm() {
+        QTemporaryDir dir;
+        const QString program = installInto(dir.path(), SKYVANE_EXE);
+        QVERIFY(!program.isEmpty());
+        const Run run = runUntilStarted(program);
+        QVERIFY2(run.exitStatus == QProcess::NormalExit && run.exitCode == 0, qPrintable(run.output));
+
+        // Start-up diagnostics, in order.
+        int from = 0;
+        for (const QString& piece :
+             {QString("App log file:"), QString("=== Font Loading Summary ==="), QString("Loaded font family:"),
+              QString("Qt version:"), QString("App dir: \"%1\"").arg(dir.path()), QString("Plugins path:"),
+              QString("QML imports path:"), QString("PATH contains anaconda: false")}) {
+            const int at = run.output.indexOf(piece, from);
+            QVERIFY2(at >= 0, qPrintable("missing or out of order: " + piece + "\n" + run.output));
+            from = at;
+        }
+        QVERIFY2(!run.output.contains("qrc:/qml/"), qPrintable("QML warnings:\n" + run.output));
+
+        const QString log = logFileIn(dir.path());
+        QVERIFY2(!log.isEmpty(), "one log file under logs/");
+        const QByteArray text = TestSupport::readFile(log);
+        QVERIFY(text.startsWith("\xEF\xBB\xBF"));
+        const QString configPath = dir.path() + "/skyvane.cfg";
+        for (const QString& piece :
+             {QString("========== Skyvane log session start (UTF-8) =========="), QString("Log file: ") + log,
+              QString("Protocol log: enabled=no tx=yes rx=yes status_frames=no hex=no"),
+              QString("Config file not found (%1), default backend=easyplayer").arg(configPath),
+              QString("Video backend=easyplayer (see [Video] in %1), log file=%2").arg(configPath, log),
+              QString("Config file: %1").arg(configPath),
+              QString("Backend from skyvane.cfg: easyplayer (ffmpeg compiled: yes)")}) {
+            QVERIFY2(text.contains(piece.toUtf8()), qPrintable("log lacks: " + piece + "\n" + text));
+        }
+    }
+
+    void configuredBackendAndSwitchesAppearInTheLog() {
+        QTemporaryDir dir;
+        const QString program = installInto(dir.path(), SKYVANE_EXE);
+        QFile config(dir.path() + "/skyvane.cfg");
+        QVERIFY(config.open(QIODevice::WriteOnly));
+        config.write("[Video]\nBackend= FFmpeg \n[Protocol]\nLogEnabled=true\nLogHex=true\n");
+        config.close();
+        QProcessEnvironment env = headlessEnvironment();
+        env.insert("PATH", env.value("PATH") + ":/opt/AnaConda3/bin");
+        const Run run = runUntilStarted(program, env);
+        QCOMPARE(run.exitCode, 0);
+        QVERIFY2(run.output.contains("PATH contains anaconda: true"), qPrintable(run.output));
+        const QByteArray text = TestSupport::readFile(logFileIn(dir.path()));
+        QVERIFY2(text.contains("Backend from skyvane.cfg: ffmpeg (ffmpeg compiled: yes)"), text.constData());
+        QVERIFY2(text.contains("raw= FFmpeg ") || text.contains("raw=FFmpeg"), text.constData());
+        QVERIFY2(text.contains("Protocol log: enabled=yes tx=yes rx=yes status_frames=no hex=yes"), text.constData());
+    }
+
+    void mainQmlThatDoesNotLoadEndsWithMinusOne() {
+        QTemporaryDir dir;
+        const QString program = installInto(dir.path(), SKYVANE_BADQML_EXE);
+        QProcess process;
+        process.setProcessEnvironment(headlessEnvironment());
+        process.setProcessChannelMode(QProcess::MergedChannels);
+        process.start(program, {});
+        QVERIFY2(process.waitForFinished(30000), "the program must end by itself");
+        const QString output = QString::fromUtf8(process.readAll());
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QVERIFY2(process.exitCode() == 255, qPrintable(output));  // -1 as a process exit status
+        QVERIFY2(output.contains("qrc:/qml/Main.qml"), qPrintable(output));
+    }
+
+    void tooLongApplicationDirectoryRunsWithoutLogFile() {
+        QTemporaryDir dir;
+        QString deep = dir.path();
+        while (deep.toUtf8().size() < 520) deep += QStringLiteral("/目录_directory_level");
+        QVERIFY(QDir().mkpath(deep));
+        const QString program = installInto(deep, SKYVANE_EXE);
+        QVERIFY(!program.isEmpty());
+        const Run run = runUntilStarted(program);
+        QCOMPARE(run.exitCode, 0);
+        QVERIFY2(run.output.contains("[AppLog] Log path too long:"), qPrintable(run.output));
+        QVERIFY2(run.output.contains("AppLog init failed, file logging disabled."), qPrintable(run.output));
+        QVERIFY(logFileIn(deep).isEmpty());
+    }
+
+    // With Console/Enabled the terminal the program runs in becomes the debug console.
+    void consoleInATerminal() {
+        if (QStandardPaths::findExecutable("script").isEmpty()) QSKIP("script(1) is not installed");
+        QTemporaryDir dir;
+        const QString program = installInto(dir.path(), SKYVANE_EXE);
+        QFile config(dir.path() + "/skyvane.cfg");
+        QVERIFY(config.open(QIODevice::WriteOnly));
+        config.write("[Console]\nEnabled=true\n[general]\nlanguage=en\n");
+        config.close();
+        // script(1) gives the program a pseudo-terminal as standard output.
+        const Run run = runUntilStartedInTerminal(program);
+        QVERIFY2(run.output.contains("\033]0;Skyvane Debug Console\007"), qPrintable(run.output));
+        QVERIFY2(run.output.contains("Skyvane debug console ready (UTF-8). qDebug / QML / EasyLogger output here."),
+                 qPrintable(run.output));
+        QVERIFY2(run.output.contains("Debug console enabled (Console/Enabled in skyvane.cfg)"), qPrintable(run.output));
+        QVERIFY2(run.output.contains("] Application started"), qPrintable(run.output));
+        const QByteArray text = TestSupport::readFile(logFileIn(dir.path()));
+        QVERIFY2(text.contains("Debug console: attached"), text.constData());
+    }
+
+private:
+    Run runUntilStartedInTerminal(const QString& program) {
+        QProcess process;
+        process.setProcessEnvironment(headlessEnvironment());
+        process.start("script", {"-q", "-e", "-c", program + " & pid=$!; sleep 4; kill -TERM $pid; wait $pid",
+                                 "/dev/null"});
+        process.waitForFinished(30000);
+        Run run;
+        run.output = QString::fromUtf8(process.readAll());
+        run.exitCode = process.exitCode();
+        return run;
+    }
+};
+
+QTEST_GUILESS_MAIN(TestProgram)
+#include "tst_program.moc"
