@@ -19,7 +19,9 @@ namespace {
 constexpr int kStreamHistoryLimit = 10;
 const char kImagesSubdir[] = "icon/images";
 
-QString streamHistoryKey(const QString& product) { return QStringLiteral("streamHistory/") + product; }
+QString streamHistoryKey(const QString& product) {
+    return QStringLiteral("streamHistory/") + product;
+}
 
 QString normalizedLanguage(const QString& lang) {
     return lang.trimmed().toLower() == QLatin1String("en") ? QStringLiteral("en") : QStringLiteral("zh");
@@ -34,20 +36,28 @@ AppBridge::AppBridge(QObject* parent)
       m_cameraGateway(kCameraDefaultGateway) {
     const QString storedLanguage =
         AppConfig::stringValue(QStringLiteral("general/language"), m_language).trimmed().toLower();
-    if (storedLanguage == QLatin1String("en") || storedLanguage == QLatin1String("zh")) m_language = storedLanguage;
+    if (storedLanguage == QLatin1String("en") || storedLanguage == QLatin1String("zh"))
+        m_language = storedLanguage;
     const QString storedProduct = AppConfig::stringValue(QStringLiteral("general/currentProduct"));
-    if (!storedProduct.isEmpty()) m_currentProduct = storedProduct;
-    if (!m_currentProduct.isEmpty()) m_streamHistory = AppConfig::stringListValue(streamHistoryKey(m_currentProduct));
+    if (!storedProduct.isEmpty())
+        m_currentProduct = storedProduct;
+    if (!m_currentProduct.isEmpty())
+        m_streamHistory = AppConfig::stringListValue(streamHistoryKey(m_currentProduct));
 
     m_videoBackend = videoBackendName();
     elog_i("app", "Video backend=%s (see [Video] in %s), log file=%s", m_videoBackend.toUtf8().constData(),
            videoConfigFilePath().toUtf8().constData(), AppLog::logFilePathUtf8());
 
+    connect(&m_udpSocket, &QUdpSocket::readyRead, this, &AppBridge::udpReceiveHandler);
+    connect(&m_uart, &Uartcore::rawBytesReceived, this, &AppBridge::serialReceiveHandler);
     m_irSettingsPollTimer.setInterval(500);
     m_statsTimer.setInterval(30000);
+    connect(&m_irSettingsPollTimer, &QTimer::timeout, this, &AppBridge::requestIrSettings);
+    connect(&m_statsTimer, &QTimer::timeout, this, &AppBridge::writeProtocolStats);
 
     appendMessage(tr2(QStringLiteral("应用已启动"), QStringLiteral("Application started")));
     logImageDirectory();
+    refreshSerialPorts();
 
     if (isKnownProduct(m_currentProduct)) {
         m_runtimePage = true;
@@ -57,7 +67,9 @@ AppBridge::AppBridge(QObject* parent)
 
 AppBridge::~AppBridge() = default;
 
-QStringList AppBridge::products() const { return productModels(); }
+QStringList AppBridge::products() const {
+    return productModels();
+}
 
 QString AppBridge::tr2(const QString& cn, const QString& en) const {
     return m_language == QLatin1String("zh") ? cn : en;
@@ -66,13 +78,16 @@ QString AppBridge::tr2(const QString& cn, const QString& en) const {
 void AppBridge::emitLater(std::initializer_list<Notifier> notifiers) {
     const std::vector<Notifier> pending(notifiers);
     QTimer::singleShot(0, this, [this, pending] {
-        for (Notifier signal : pending) emit(this->*signal)();
+        for (Notifier signal : pending)
+            emit(this->*signal)();
     });
 }
 
 QString AppBridge::linkStatus() const {
-    if (m_serialOpened) return tr2(QStringLiteral("当前连接: UART"), QStringLiteral("Connected: UART"));
-    if (m_udpConnected) return tr2(QStringLiteral("当前连接: UDP"), QStringLiteral("Connected: UDP"));
+    if (m_serialOpened)
+        return tr2(QStringLiteral("当前连接: UART"), QStringLiteral("Connected: UART"));
+    if (m_udpConnected)
+        return tr2(QStringLiteral("当前连接: UDP"), QStringLiteral("Connected: UDP"));
     return tr2(QStringLiteral("当前连接: 未连接"), QStringLiteral("Connected: None"));
 }
 
@@ -103,7 +118,8 @@ void AppBridge::clearMessages() {
 
 void AppBridge::setLanguage(const QString& lang) {
     const QString language = normalizedLanguage(lang);
-    if (language == m_language) return;
+    if (language == m_language)
+        return;
     m_language = language;
     AppConfig::setValue(QStringLiteral("general/language"), m_language);
     clearMessages();
@@ -122,9 +138,9 @@ void AppBridge::selectProduct(const QString& product) {
     emitLater({&AppBridge::cameraStatusChanged, &AppBridge::resetZoomRequested, &AppBridge::currentVisibleZoomChanged,
                &AppBridge::visibleZoomTypeChanged, &AppBridge::currentIrZoomChanged,
                &AppBridge::currentIrColorSchemeChanged, &AppBridge::irColorSchemeModelChanged,
-               &AppBridge::isZoomingChanged, &AppBridge::continuousZoomJustStoppedChanged,
-               &AppBridge::recordingChanged, &AppBridge::recordingTimeSecondsChanged,
-               &AppBridge::irTempMeasureOnChanged, &AppBridge::irThermometryChanged, &AppBridge::laserRangeChanged});
+               &AppBridge::isZoomingChanged, &AppBridge::continuousZoomJustStoppedChanged, &AppBridge::recordingChanged,
+               &AppBridge::recordingTimeSecondsChanged, &AppBridge::irTempMeasureOnChanged,
+               &AppBridge::irThermometryChanged, &AppBridge::laserRangeChanged});
 
     m_runtimePage = true;
     emit currentProductChanged();
@@ -166,8 +182,13 @@ void AppBridge::resetDeviceStateForProduct() {
 }
 
 void AppBridge::backToMain() {
-    if (!m_runtimePage) return;
+    if (!m_runtimePage)
+        return;
     clearMessages();
+    if (m_serialOpened)
+        closeSerial();
+    if (m_udpConnected || m_udpSocket.state() != QAbstractSocket::UnconnectedState)
+        disconnectUdp();
     m_runtimePage = false;
     emit runtimePageChanged();
     emit resetZoomRequested();
@@ -175,11 +196,13 @@ void AppBridge::backToMain() {
 
 void AppBridge::rememberStreamUrl(const QString& url) {
     const QString u = url.trimmed();
-    if (u.isEmpty() || m_currentProduct.isEmpty()) return;
+    if (u.isEmpty() || m_currentProduct.isEmpty())
+        return;
     QStringList list = m_streamHistory;
     list.removeAll(u);
     list.prepend(u);
-    while (list.size() > kStreamHistoryLimit) list.removeLast();
+    while (list.size() > kStreamHistoryLimit)
+        list.removeLast();
     m_streamHistory = list;
     emit streamHistoryChanged();
     writeStreamHistory();
@@ -187,7 +210,8 @@ void AppBridge::rememberStreamUrl(const QString& url) {
 
 void AppBridge::removeStreamUrl(const QString& url) {
     const QString u = url.trimmed();
-    if (u.isEmpty() || m_currentProduct.isEmpty() || !m_streamHistory.contains(u)) return;
+    if (u.isEmpty() || m_currentProduct.isEmpty() || !m_streamHistory.contains(u))
+        return;
     m_streamHistory.removeAll(u);
     emit streamHistoryChanged();
     writeStreamHistory();
@@ -197,16 +221,22 @@ void AppBridge::writeStreamHistory() const {
     AppConfig::setValue(streamHistoryKey(m_currentProduct), m_streamHistory);
 }
 
-double AppBridge::maxVisibleZoom() const { return productMaxVisibleZoom(m_currentProduct); }
+double AppBridge::maxVisibleZoom() const {
+    return productMaxVisibleZoom(m_currentProduct);
+}
 
-QString AppBridge::videoConfigPath() const { return videoConfigFilePath(); }
+QString AppBridge::videoConfigPath() const {
+    return videoConfigFilePath();
+}
 
 QString AppBridge::applicationDirPath() const {
     const QString appDir = QCoreApplication::applicationDirPath();
     QDir dir(appDir);
-    if (dir.exists(QString::fromLatin1(kImagesSubdir))) return dir.absoluteFilePath(QString::fromLatin1(kImagesSubdir));
+    if (dir.exists(QString::fromLatin1(kImagesSubdir)))
+        return dir.absoluteFilePath(QString::fromLatin1(kImagesSubdir));
     for (int level = 0; level < 4; ++level) {
-        if (!dir.cdUp()) break;
+        if (!dir.cdUp())
+            break;
         if (dir.exists(QString::fromLatin1(kImagesSubdir))) {
             return dir.absoluteFilePath(QString::fromLatin1(kImagesSubdir));
         }
@@ -231,5 +261,9 @@ void AppBridge::logImageDirectory() const {
 }
 
 // The palette model arrives with the infrared commands; until then the combo has no entries.
-int AppBridge::currentIrColorSchemeComboIndex() const { return -1; }
-QStringList AppBridge::irColorSchemeNames() const { return QStringList(); }
+int AppBridge::currentIrColorSchemeComboIndex() const {
+    return -1;
+}
+QStringList AppBridge::irColorSchemeNames() const {
+    return QStringList();
+}

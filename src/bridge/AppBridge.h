@@ -1,15 +1,23 @@
 #pragma once
 
+#include <QByteArray>
+#include <QHostAddress>
 #include <QObject>
 #include <QString>
 #include <QStringList>
 #include <QTimer>
+#include <QUdpSocket>
 #include <QVariantList>
 
+#include <cstdint>
 #include <functional>
 #include <initializer_list>
+#include <vector>
 
+#include "link/Uartcore.h"
 #include "protocol/ProtocolStats.h"
+
+struct ParsedFrame;
 
 // The application's one controller, published to QML as appBridge: product selection, language,
 // message log and the device's reported state.
@@ -68,8 +76,8 @@ class AppBridge : public QObject {
     Q_PROPERTY(double currentVisibleZoom READ currentVisibleZoom NOTIFY currentVisibleZoomChanged)
     Q_PROPERTY(QString visibleZoomType READ visibleZoomType NOTIFY visibleZoomTypeChanged)
     Q_PROPERTY(double currentIrZoom READ currentIrZoom NOTIFY currentIrZoomChanged)
-    Q_PROPERTY(int currentIrColorSchemeComboIndex READ currentIrColorSchemeComboIndex
-                   NOTIFY currentIrColorSchemeChanged)
+    Q_PROPERTY(
+        int currentIrColorSchemeComboIndex READ currentIrColorSchemeComboIndex NOTIFY currentIrColorSchemeChanged)
     Q_PROPERTY(QStringList irColorSchemeNames READ irColorSchemeNames NOTIFY irColorSchemeModelChanged)
     Q_PROPERTY(bool isZooming READ isZooming NOTIFY isZoomingChanged)
     Q_PROPERTY(bool continuousZoomJustStopped READ continuousZoomJustStopped NOTIFY continuousZoomJustStoppedChanged)
@@ -200,6 +208,36 @@ public:
     Q_INVOKABLE void rememberStreamUrl(const QString& url);
     Q_INVOKABLE void removeStreamUrl(const QString& url);
 
+    // Link manager: at most one link is up; opening one closes the other.
+    Q_INVOKABLE void connectUdp(const QString& ip, int port);
+    Q_INVOKABLE void disconnectUdp();
+    Q_INVOKABLE void refreshSerialPorts();
+    Q_INVOKABLE bool openSerial(const QString& portName, int baudRate);
+    Q_INVOKABLE void closeSerial();
+
+    // Requests that the link-up sequences also send.
+    Q_INVOKABLE void setTracking(bool enable, int x, int y, int w, int h, bool silentRetry = false,
+                                 bool silentMessage = false);
+    Q_INVOKABLE void getAiDetectCategories();
+    Q_INVOKABLE void requestIrSettings();
+    Q_INVOKABLE void readChannelConfig();
+
+    // The one send path: builds a frame with the next sequence number and writes it on the open
+    // link. On failure it has already told the operator where that is its job.
+    bool sendCommand(uint8_t receiver, uint32_t messageId, const uint8_t* payload, uint8_t length);
+    bool sendFrame(const uint8_t* frame, uint16_t length);
+
+    void sendTimeSync();
+    void requestVersions(bool announce);
+    bool requestVisibleSettings();
+
+    uint8_t nextSequenceNumber() const { return m_txSequence; }
+
+public slots:
+    // Inbound handling: cut received bytes into frames, count, trace and dispatch them.
+    void serialReceiveHandler(const QByteArray& data);
+    void udpReceiveHandler();
+
 signals:
     void languageChanged();
     void currentProductChanged();
@@ -245,12 +283,58 @@ private:
     // Assigns and emits the change signal at once when the value really changed.
     template <typename T>
     void setAndNotify(T& member, const T& value, Notifier signal) {
-        if (member == value) return;
+        if (member == value)
+            return;
         member = value;
         emit(this->*signal)();
     }
 
+    enum class FrameLink : uint8_t { Serial = 1, Udp = 2 };
+    static constexpr uint8_t kBothLinks = uint8_t(FrameLink::Serial) | uint8_t(FrameLink::Udp);
+    using FrameHandler = void (AppBridge::*)(const ParsedFrame& frame, FrameLink link);
+    // One row of a dispatch table: frames with this id, on these links, with at least this many
+    // payload bytes go to the handler. A null handler marks a frame that is received and ignored.
+    struct FrameRoute {
+        uint32_t messageId;
+        uint8_t links;
+        uint8_t minPayload;
+        FrameHandler handler;
+    };
+
     void resetDeviceStateForProduct();
+
+    // Link manager helpers
+    void resetCameraStateForNewLink();
+    void clearCameraSettingsAfterUdpDrop();
+    void applyLinkLossReset();
+    void stopLinkTimers();
+    void startStatsAfterLinkUp();
+    bool bindUdpSocket();
+    void closeUdpSocketForSerial();
+    void closeSerialForUdp();
+    void resetTrackingAndRecording();
+    void scheduleUdpLinkUpRequests();
+    void runSerialLinkUpSequence();
+
+    // Inbound helpers
+    void handleUdpDatagram(const QByteArray& datagram);
+    void handleUdpParseFailure(const QByteArray& datagram);
+    void applyVisibleSettingsCompatibility(const QByteArray& datagram);
+    bool setCameraResolutionIndexes(int photoIndex, int recordIndex);
+    void dispatchFrame(const ParsedFrame& frame, FrameLink link);
+    void dispatchReport(const ParsedFrame& frame, FrameLink link);
+    void dispatchReply(const ParsedFrame& frame, FrameLink link);
+    static const std::vector<FrameRoute>& reportRoutes();
+    static const std::vector<FrameRoute>& replySuccessRoutes();
+    static const std::vector<FrameRoute>& replyFailureRoutes();
+    static const FrameRoute* findRoute(const std::vector<FrameRoute>& table, uint32_t messageId, FrameLink link);
+
+    // Reply handlings of the link-up requests and of tracking
+    void handleVisibleSettingsReply(const ParsedFrame& frame, FrameLink link);
+    void handleGimbalVersionReply(const ParsedFrame& frame, FrameLink link);
+    void handleCameraVersionReply(const ParsedFrame& frame, FrameLink link);
+    void handleTrackingAck(const ParsedFrame& frame, FrameLink link);
+    bool hasOpenLink() const { return m_udpConnected || m_serialOpened; }
     void logImageDirectory() const;
     void writeStreamHistory() const;
 
@@ -352,4 +436,14 @@ private:
 
     QTimer m_irSettingsPollTimer;
     QTimer m_statsTimer;
+
+    // Links. The serial link and the socket belong to the controller for its whole life.
+    Uartcore m_uart;
+    QUdpSocket m_udpSocket;
+    QHostAddress m_udpTargetAddress{QHostAddress::AnyIPv4};
+    quint16 m_udpTargetPort = 0;
+    // One sequence counter for every frame we build, on either link; never reset.
+    uint8_t m_txSequence = 0;
+    // Serial bytes not yet cut into frames.
+    QByteArray m_serialRxBuffer;
 };

@@ -1,0 +1,87 @@
+// Dispatch of one valid frame: status reports by sender, replies (class 1) from any sender.
+// The three tables are the only routing; a frame whose id has no row is counted and traced only.
+#include <QDebug>
+
+#include <algorithm>
+
+#include "AppBridge.h"
+#include "AppBridgePayloads.h"
+#include "protocol/FrameCodec.h"
+
+namespace {
+
+constexpr uint8_t kGimbalSender = 3;
+constexpr uint8_t kCameraSender = 4;
+constexpr uint32_t kReplyClass = 1;
+constexpr int kAckHexBytes = 22;
+
+}  // namespace
+
+// Status reports, accepted from the camera, and from the gimbal on the camera-routed models.
+const std::vector<AppBridge::FrameRoute>& AppBridge::reportRoutes() {
+    static const std::vector<FrameRoute> routes = {
+        {0x020002, kBothLinks, 0, nullptr},  // heartbeat: received and ignored
+    };
+    return routes;
+}
+
+// Replies with result 0.
+const std::vector<AppBridge::FrameRoute>& AppBridge::replySuccessRoutes() {
+    static const std::vector<FrameRoute> routes = {
+        {0x010324, kBothLinks, 2, &AppBridge::handleTrackingAck},
+        {0x010200, kBothLinks, 4, &AppBridge::handleVisibleSettingsReply},
+        {0x010018, kBothLinks, 9, &AppBridge::handleGimbalVersionReply},
+        {0x010317, kBothLinks, 5, &AppBridge::handleCameraVersionReply},
+        {0x010106, kBothLinks, 2, nullptr},  // palette confirmed: nothing to do
+    };
+    return routes;
+}
+
+// Replies with any other result.
+const std::vector<AppBridge::FrameRoute>& AppBridge::replyFailureRoutes() {
+    static const std::vector<FrameRoute> routes = {
+        {0x010324, kBothLinks, 2, &AppBridge::handleTrackingAck},
+    };
+    return routes;
+}
+
+const AppBridge::FrameRoute* AppBridge::findRoute(const std::vector<FrameRoute>& table, uint32_t messageId,
+                                                  FrameLink link) {
+    const auto linkBit = static_cast<uint8_t>(link);
+    const auto it = std::find_if(table.begin(), table.end(), [&](const FrameRoute& route) {
+        return route.messageId == messageId && (route.links & linkBit) != 0;
+    });
+    return it == table.end() ? nullptr : &*it;
+}
+
+void AppBridge::dispatchFrame(const ParsedFrame& frame, FrameLink link) {
+    dispatchReport(frame, link);
+    dispatchReply(frame, link);
+}
+
+void AppBridge::dispatchReport(const ParsedFrame& frame, FrameLink link) {
+    const bool trustedSender =
+        frame.senderId == kCameraSender ||
+        (frame.senderId == kGimbalSender && LinkPayloads::isCameraRoutedProduct(m_currentProduct));
+    if (!trustedSender)
+        return;
+    if (link == FrameLink::Serial && !m_serialOpened)
+        return;
+    const FrameRoute* route = findRoute(reportRoutes(), frame.messageId, link);
+    if (route && route->handler && frame.payloadLength >= route->minPayload)
+        (this->*route->handler)(frame, link);
+}
+
+void AppBridge::dispatchReply(const ParsedFrame& frame, FrameLink link) {
+    if ((frame.messageId >> 16) != kReplyClass || frame.payloadLength < 2)
+        return;
+    qDebug().noquote() << QStringLiteral("[协议] 设备 ACK msgid=0x%1 payload_len=%2 payload_hex=%3")
+                              .arg(frame.messageId, 0, 16)
+                              .arg(frame.payloadLength)
+                              .arg(LinkPayloads::hexBytes(frame.payload,
+                                                          std::min<int>(frame.payloadLength, kAckHexBytes)));
+    const bool success = LinkPayloads::readU16(frame.payload) == 0;
+    const FrameRoute* route = findRoute(success ? replySuccessRoutes() : replyFailureRoutes(), frame.messageId, link);
+    if (route && route->handler && frame.payloadLength >= route->minPayload)
+        (this->*route->handler)(frame, link);
+}

@@ -1,0 +1,242 @@
+// Link manager: UDP socket and serial port, at most one of them up, and what happens to the
+// controller's state and timers when a link comes up or goes down.
+#include "AppBridge.h"
+
+#include <QHostAddress>
+#include <QTimer>
+
+namespace {
+
+// Enough for a few hundred status frames, so that a busy GUI thread does not lose telemetry.
+constexpr int kUdpReceiveBufferBytes = 4 * 1024 * 1024;
+
+}  // namespace
+
+void AppBridge::connectUdp(const QString& ip, int port) {
+    const QHostAddress address(ip);
+    if (address.isNull() || port < 1 || port > 65535) {
+        appendMessage(tr2(QStringLiteral("UDP参数无效"), QStringLiteral("Invalid UDP params")));
+        return;
+    }
+    if (m_serialOpened)
+        closeSerialForUdp();
+    resetCameraStateForNewLink();
+
+    if (m_udpSocket.state() == QAbstractSocket::UnconnectedState && !bindUdpSocket()) {
+        appendMessage(tr2(QStringLiteral("UDP绑定失败"), QStringLiteral("UDP bind failed")));
+        if (m_udpConnected) {
+            m_udpConnected = false;
+            emit udpConnectedChanged();
+        }
+        emit linkStatusChanged();
+        announceLinkStatus();
+        stopLinkTimers();
+        return;
+    }
+
+    const bool wasUp = m_udpConnected;
+    if (!wasUp) {
+        m_udpConnected = true;
+        startStatsAfterLinkUp();
+    }
+    m_udpTargetAddress = address;
+    m_udpTargetPort = static_cast<quint16>(port);
+
+    emit linkStatusChanged();
+    if (!wasUp)
+        emit udpConnectedChanged();
+    announceLinkStatus();
+    appendMessage(tr2(QStringLiteral("UDP已连接: "), QStringLiteral("UDP connected: ")) + ip + QLatin1Char(':') +
+                  QString::number(port));
+    resetTrackingAndRecording();
+    scheduleUdpLinkUpRequests();
+    m_irSettingsPollTimer.start();
+}
+
+bool AppBridge::bindUdpSocket() {
+    if (!m_udpSocket.bind(QHostAddress(QHostAddress::AnyIPv4), 0,
+                          QAbstractSocket::ShareAddress | QAbstractSocket::ReuseAddressHint)) {
+        return false;
+    }
+    m_udpSocket.setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, kUdpReceiveBufferBytes);
+    return true;
+}
+
+void AppBridge::disconnectUdp() {
+    if (!m_udpConnected && m_udpSocket.state() == QAbstractSocket::UnconnectedState)
+        return;
+    m_udpConnected = false;
+    emit udpConnectedChanged();
+    if (!m_serialOpened)
+        m_irSettingsPollTimer.stop();
+    m_udpSocket.close();
+    m_udpTargetAddress = QHostAddress(QHostAddress::AnyIPv4);
+    m_udpTargetPort = 0;
+    applyLinkLossReset();
+    emit linkStatusChanged();
+    announceLinkStatus();
+    appendMessage(tr2(QStringLiteral("UDP已断开"), QStringLiteral("UDP disconnected")));
+    emitLater({&AppBridge::cameraStatusChanged});
+    if (!m_serialOpened)
+        m_statsTimer.stop();
+}
+
+void AppBridge::refreshSerialPorts() {
+    const QStringList names = m_uart.availablePortNames();
+    if (names != m_serialPorts) {
+        m_serialPorts = names;
+        emit serialPortsChanged();
+    }
+    if (m_serialPorts.isEmpty()) {
+        appendMessage(tr2(QStringLiteral("未检测到可用串口"), QStringLiteral("No serial ports found")));
+    } else {
+        appendMessage(tr2(QStringLiteral("串口已刷新: "), QStringLiteral("Serial ports refreshed: ")) +
+                      m_serialPorts.join(QStringLiteral(", ")));
+    }
+}
+
+bool AppBridge::openSerial(const QString& portName, int baudRate) {
+    if (portName.trimmed().isEmpty() || baudRate <= 0) {
+        appendMessage(tr2(QStringLiteral("串口参数无效"), QStringLiteral("Invalid serial params")));
+        return false;
+    }
+    if (m_serialOpened) {
+        m_uart.close();
+        m_serialRxBuffer.clear();
+        m_serialOpened = false;
+        emit serialOpenedChanged();
+        emit linkStatusChanged();
+        announceLinkStatus();
+    }
+    resetCameraStateForNewLink();
+    if (m_udpConnected)
+        closeUdpSocketForSerial();
+
+    if (!m_uart.open(portName, baudRate, m_uart.dataBits(), m_uart.parity(), m_uart.stopBits(), m_uart.flowControl())) {
+        appendMessage(tr2(QStringLiteral("串口打开失败: "), QStringLiteral("Failed to open serial port: ")) + portName);
+        emit linkStatusChanged();
+        announceLinkStatus();
+        stopLinkTimers();
+        return false;
+    }
+    m_serialOpened = true;
+    emit serialOpenedChanged();
+    emit linkStatusChanged();
+    announceLinkStatus();
+    appendMessage(tr2(QStringLiteral("串口已打开: "), QStringLiteral("Serial port opened: ")) + portName +
+                  QStringLiteral(" @ ") + QString::number(baudRate));
+    resetTrackingAndRecording();
+    runSerialLinkUpSequence();
+    m_irSettingsPollTimer.start();
+    return true;
+}
+
+void AppBridge::closeSerial() {
+    if (!m_serialOpened)
+        return;
+    m_serialOpened = false;
+    m_serialRxBuffer.clear();
+    if (!m_udpConnected)
+        m_irSettingsPollTimer.stop();
+    m_uart.close();
+    applyLinkLossReset();
+    emit serialOpenedChanged();
+    emit linkStatusChanged();
+    announceLinkStatus();
+    appendMessage(tr2(QStringLiteral("串口已关闭"), QStringLiteral("Serial port closed")));
+    emitLater({&AppBridge::cameraStatusChanged});
+    if (!m_udpConnected)
+        m_statsTimer.stop();
+}
+
+void AppBridge::closeSerialForUdp() {
+    m_uart.close();
+    // Bytes of the closed port must not be glued to those of a later one.
+    m_serialRxBuffer.clear();
+    m_serialOpened = false;
+    emit serialOpenedChanged();
+    appendMessage(tr2(QStringLiteral("已自动关闭UART"), QStringLiteral("UART was closed automatically")));
+}
+
+void AppBridge::closeUdpSocketForSerial() {
+    m_udpSocket.close();
+    m_udpConnected = false;
+    m_udpTargetAddress = QHostAddress(QHostAddress::AnyIPv4);
+    m_udpTargetPort = 0;
+    emit udpConnectedChanged();
+    appendMessage(tr2(QStringLiteral("已自动断开UDP"), QStringLiteral("UDP was disconnected automatically")));
+    clearCameraSettingsAfterUdpDrop();
+}
+
+// Camera state that a new link must learn afresh; the panels pick it up with the next report.
+void AppBridge::resetCameraStateForNewLink() {
+    m_cameraStreamModeIndex = -1;
+    m_cameraStatusAvailable = false;
+    m_currentVisibleZoom = 1.0;
+    m_isZooming = false;
+    m_continuousZoomJustStopped = false;
+}
+
+void AppBridge::clearCameraSettingsAfterUdpDrop() {
+    m_cameraStatusAvailable = false;
+    m_cameraVideoBitrateIndex = -1;
+    m_cameraRtspResolutionIndex = -1;
+    m_cameraVideoEncodingIndex = -1;
+    m_cameraStreamModeIndex = -1;
+    m_cameraPhotoResolutionIndex = -1;
+    m_cameraRecordResolutionIndex = -1;
+    m_pendingPhotoResolutionIndex = -1;
+    m_visibleZoomSettlePending = false;
+    emitLater({&AppBridge::cameraStatusChanged});
+}
+
+void AppBridge::applyLinkLossReset() {
+    m_cameraStatusAvailable = false;
+    m_recordingTimeSeconds = 0;
+    emitLater({&AppBridge::recordingTimeSecondsChanged});
+
+    m_cameraStreamModeIndex = -1;
+    m_cameraPhotoResolutionIndex = -1;
+    m_cameraRecordResolutionIndex = -1;
+    m_pendingPhotoResolutionIndex = -1;
+    m_visibleZoomAckPending = false;
+    m_visibleZoomRetried = false;
+    m_visibleZoomSettlePending = false;
+
+    const bool thermometryActive = m_irTempMeasureOn || m_thermo.valid || m_thermo.pointSelected ||
+                                   m_thermo.rectWidth > 0 || m_thermo.rectHeight > 0;
+    if (thermometryActive) {
+        m_irTempMeasureOn = false;
+        m_thermo.valid = false;
+        m_thermo.pointSelected = false;
+        m_thermo.rectCenterX = 0;
+        m_thermo.rectCenterY = 0;
+        m_thermo.rectWidth = 0;
+        m_thermo.rectHeight = 0;
+        m_thermo.pointX = 0;
+        m_thermo.pointY = 0;
+        m_thermo.pointTemp = 0.0;
+        emitLater({&AppBridge::irTempMeasureOnChanged, &AppBridge::irThermometryChanged});
+    }
+}
+
+void AppBridge::resetTrackingAndRecording() {
+    setTracking(false, 0, 0, 0, 0, false, false);
+    emit trackingResetRequested();
+    if (m_recording) {
+        m_recording = false;
+        emitLater({&AppBridge::recordingChanged});
+    }
+}
+
+void AppBridge::stopLinkTimers() {
+    m_irSettingsPollTimer.stop();
+    m_statsTimer.stop();
+}
+
+void AppBridge::startStatsAfterLinkUp() {
+    m_counters = ProtocolCounters();
+    writeProtocolStats();
+    if (!m_statsTimer.isActive())
+        m_statsTimer.start();
+}

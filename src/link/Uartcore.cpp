@@ -1,0 +1,111 @@
+#include "Uartcore.h"
+
+#include <QSerialPortInfo>
+
+#include <algorithm>
+
+Uartcore::Uartcore(QObject* parent) : QObject(parent), m_port(std::make_unique<QSerialPort>()) {}
+
+Uartcore::~Uartcore() {
+    close();
+}
+
+uint16_t Uartcore::available() {
+    // Saturate rather than wrap: a wrapped count could read as 0 and leave bytes behind.
+    const qint64 waiting = m_port->bytesAvailable();
+    return static_cast<uint16_t>(std::clamp<qint64>(waiting, 0, 0xFFFF));
+}
+
+uint8_t Uartcore::readByte() {
+    char byte = 0;
+    if (!m_port->getChar(&byte))
+        byte = 0;
+    m_pending.append(byte);
+    return static_cast<uint8_t>(byte);
+}
+
+void Uartcore::writeByte(uint8_t byte) {
+    m_port->putChar(static_cast<char>(byte));
+}
+
+uint16_t Uartcore::channelId() {
+    return 0xFFFF;
+}
+
+bool Uartcore::open(const QString& portName, int baudRate, int dataBits, int parity, int stopBits, int flowControl) {
+    m_port->setPortName(portName);
+    if (!m_port->open(QIODevice::ReadWrite))
+        return false;
+    // The port accepts line settings only once it is open; a pty or a simple adapter may refuse
+    // some of them, which is harmless for the frames we exchange.
+    m_port->setBaudRate(baudRate, QSerialPort::AllDirections);
+    m_port->setDataBits(static_cast<QSerialPort::DataBits>(dataBits));
+    m_port->setParity(static_cast<QSerialPort::Parity>(parity));
+    m_port->setStopBits(static_cast<QSerialPort::StopBits>(stopBits));
+    m_port->setFlowControl(static_cast<QSerialPort::FlowControl>(flowControl));
+    m_readDataConnection = connect(m_port.get(), &QSerialPort::readyRead, this, &Uartcore::readData);
+    m_readSignalConnection = connect(m_port.get(), &QSerialPort::readyRead, this, &Uartcore::readSignal);
+    return true;
+}
+
+void Uartcore::close() {
+    disconnect(m_readDataConnection);
+    disconnect(m_readSignalConnection);
+    if (!m_port->isOpen())
+        return;
+    m_port->clear(QSerialPort::AllDirections);
+    m_port->close();
+    m_pending.clear();
+}
+
+bool Uartcore::isOpen() const {
+    return m_port->isOpen();
+}
+
+QString Uartcore::openPortName() const {
+    return m_port->isOpen() ? m_port->portName() : QString();
+}
+
+bool Uartcore::probePort(QSerialPort& port, const QString& portName) {
+    port.setPortName(portName);
+    if (!port.open(QIODevice::ReadWrite))
+        return false;
+    port.close();
+    return true;
+}
+
+QStringList Uartcore::availablePortNames() {
+    // While the link is open its port object must not be re-pointed; other ports are probed with
+    // a scratch port object and the open one is listed as it is (it is usable: we hold it).
+    QSerialPort scratch;
+    QSerialPort& probe = m_port->isOpen() ? scratch : *m_port;
+    const QString openName = openPortName();
+    QStringList names;
+    const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
+    for (const QSerialPortInfo& info : ports) {
+        const bool isOurs = !openName.isEmpty() && (info.portName() == openName || info.systemLocation() == openName);
+        if (isOurs || probePort(probe, info.portName()))
+            names << info.portName();
+    }
+    return names;
+}
+
+bool Uartcore::write(const QByteArray& data) {
+    if (!m_port || !m_port->isOpen() || data.isEmpty())
+        return false;
+    return m_port->write(data) == data.size();
+}
+
+void Uartcore::readData() {
+    while (available() > 0) {
+        // Bulk read of what is waiting: the same bytes, in order, as readByte() one at a time.
+        const QByteArray chunk = m_port->read(available());
+        if (chunk.isEmpty())
+            break;
+        m_pending.append(chunk);
+    }
+    if (m_pending.isEmpty())
+        return;
+    emit rawBytesReceived(m_pending);
+    m_pending.clear();
+}

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QByteArray>
+#include <QMetaObject>
+#include <QObject>
+#include <QSerialPort>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+#include "GIMBAL_ComObj.h"
+#include "SerialCommand.h"
+
+// The serial link to the gimbal: opens and closes one port, lists the ports that can be opened,
+// writes whole frames and hands every received byte on, unparsed, through rawBytesReceived.
+// Frame splitting is done by the controller.
+class Uartcore : public QObject, public GIMBAL_ComObj {
+    Q_OBJECT
+
+public:
+    explicit Uartcore(QObject* parent = nullptr);
+    ~Uartcore() override;
+
+    uint16_t available() override;
+    uint8_t readByte() override;
+    void writeByte(uint8_t byte) override;
+    uint16_t channelId() override;
+
+    bool open(const QString& portName, int baudRate, int dataBits, int parity, int stopBits, int flowControl);
+    void close();
+    bool isOpen() const;
+    QString openPortName() const;
+    // Names of the ports that can be opened right now. An open link stays open and is listed.
+    QStringList availablePortNames();
+    bool write(const QByteArray& data);
+
+    // Line settings used by the link manager for every open: 8N1, no flow control.
+    int dataBits() const { return m_dataBits; }
+    int parity() const { return m_parity; }
+    int stopBits() const { return m_stopBits; }
+    int flowControl() const { return m_flowControl; }
+
+signals:
+    void readSignal();
+    void rawBytesReceived(QByteArray data);
+
+public slots:
+    void readData();
+
+private:
+    static bool probePort(QSerialPort& port, const QString& portName);
+
+    int m_dataBits = QSerialPort::Data8;
+    int m_parity = QSerialPort::NoParity;
+    int m_stopBits = QSerialPort::OneStop;
+    int m_flowControl = QSerialPort::NoFlowControl;
+    std::unique_ptr<QSerialPort> m_port;
+    QByteArray m_pending;
+    SerialCommand m_command;
+
+    QMetaObject::Connection m_readDataConnection;
+    QMetaObject::Connection m_readSignalConnection;
+};
