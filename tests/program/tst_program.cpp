@@ -40,7 +40,7 @@ Run runUntilStarted(const QString& program, const QProcessEnvironment& env = hea
     QProcess process;
     process.setProcessEnvironment(env);
     process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(program, {});
+    process.start(program, QStringList());
     Run run;
     if (!process.waitForStarted(10000)) return run;
     QString output;
@@ -128,7 +128,7 @@ private slots:
         QProcess process;
         process.setProcessEnvironment(headlessEnvironment());
         process.setProcessChannelMode(QProcess::MergedChannels);
-        process.start(program, {});
+        process.start(program, QStringList());
         QVERIFY2(process.waitForFinished(30000), "the program must end by itself");
         const QString output = QString::fromUtf8(process.readAll());
         QCOMPARE(process.exitStatus(), QProcess::NormalExit);
