@@ -6,7 +6,9 @@
 
 #include "app/elog.h"
 
-QString videoConfigFilePath() { return QCoreApplication::applicationDirPath() + QStringLiteral("/skyvane.cfg"); }
+QString videoConfigFilePath() {
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/skyvane.cfg");
+}
 
 bool resolveVideoBackendIsFfmpeg() {
     const QString path = videoConfigFilePath();
@@ -32,4 +34,6 @@ QString videoBackendName() {
     return resolveVideoBackendIsFfmpeg() ? QStringLiteral("ffmpeg") : QStringLiteral("easyplayer");
 }
 
-bool ffmpegBackendBuilt() { return true; }
+bool ffmpegBackendBuilt() {
+    return true;
+}

@@ -3,7 +3,9 @@
 #include <QQuickItem>
 #include <QRectF>
 
-// The one video item QML knows (registered as FFmpegItem in "Skyvane" 1.0).
+// The one video item QML knows (registered as FFmpegItem in "Skyvane" 1.0). A thin facade: it
+// picks the decoding backend from skyvane.cfg once, creates that backend's item as its only child
+// covering its whole area, and forwards url, contentRect, open, close and clear to it.
 class VideoPlayerItem : public QQuickItem {
     Q_OBJECT
     Q_PROPERTY(QString url READ url WRITE setUrl NOTIFY urlChanged)
@@ -11,19 +13,30 @@ class VideoPlayerItem : public QQuickItem {
 
 public:
     explicit VideoPlayerItem(QQuickItem* parent = nullptr);
+    ~VideoPlayerItem() override;
 
-    QString url() const { return m_url; }
+    QString url() const;
     void setUrl(const QString& url);
-    QRectF contentRect() const { return QRectF(); }
+    QRectF contentRect() const;
 
-    Q_INVOKABLE void open() {}
-    Q_INVOKABLE void close() {}
-    Q_INVOKABLE void clear() {}
+    Q_INVOKABLE void open();
+    Q_INVOKABLE void close();
+    Q_INVOKABLE void clear();
+
+    // The backend item; fixed for the facade's lifetime.
+    QQuickItem* implementation() const { return m_implementation; }
 
 signals:
     void urlChanged();
     void contentRectChanged();
 
+protected:
+    void geometryChanged(const QRectF& newGeometry, const QRectF& oldGeometry) override;
+
 private:
+    void createBackend();
+    void invokeOnImplementation(const char* method);
+
+    QQuickItem* m_implementation = nullptr;
     QString m_url;
 };

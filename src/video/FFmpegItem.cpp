@@ -1,0 +1,225 @@
+#include "FFmpegItem.h"
+
+#include <QPainter>
+#include <QQuickWindow>
+#include <algorithm>
+
+#include "FFmpegThread.h"
+#include "VideoBackend.h"
+#include "VideoGeometry.h"
+#include "app/elog.h"
+#include "bridge/ProductModel.h"
+
+QString defaultCameraStreamUrl() {
+    return QStringLiteral("rtsp://%1:8600/videoh264_chn0").arg(kDeviceAddressA);
+}
+
+FFmpegItem::FFmpegItem(QQuickItem* parent) : QQuickPaintedItem(parent), m_thread(new FFmpegThread(this)) {
+    m_url = defaultCameraStreamUrl();
+    setRenderTarget(QQuickPaintedItem::FramebufferObject);
+    setAntialiasing(true);
+    qRegisterMetaType<FFmpegDecodeStats>("FFmpegDecodeStats");
+
+    const LatencyLogSettings settings = LatencyLogSettings::read();
+    m_latencyLogEnabled = settings.enabled;
+    const QByteArray configPath = videoConfigFilePath().toUtf8();
+    if (m_latencyLogEnabled) {
+        m_latencyClock.start();
+        connect(m_thread, &FFmpegThread::decodeStatsReady, this, &FFmpegItem::onDecodeStatsReady);
+        connect(this, &QQuickItem::windowChanged, this, &FFmpegItem::onWindowChanged);
+        if (window())
+            onWindowChanged(window());
+        elog_i("video", "延迟统计日志已开启, 汇总间隔=%d秒 (配置: %s)", settings.intervalSec, configPath.constData());
+    } else {
+        elog_i("video", "延迟统计日志已关闭 (配置: %s)", configPath.constData());
+    }
+    connect(m_thread, &FFmpegThread::receiveImage, this, &FFmpegItem::updateImage);
+    connect(m_thread, &FFmpegThread::receiveImageSize, this, &FFmpegItem::setSize);
+    connect(m_thread, &QThread::finished, this, &FFmpegItem::onThreadFinished);
+    m_thread->setUrl(m_url);
+    updatePictureRect();
+}
+
+FFmpegItem::~FFmpegItem() {
+    elog_i("video", "FFmpegItem close");
+    m_reopenPending = false;
+    disconnect(m_thread, nullptr, this, nullptr);
+    stopThread(true);
+}
+
+void FFmpegItem::setUrl(const QString& url) {
+    if (url == m_url)
+        return;
+    m_url = url;
+    m_thread->setUrl(url);
+    emit urlChanged();
+}
+
+bool FFmpegItem::isPlaying() const {
+    return m_thread->isRunning();
+}
+
+QImage FFmpegItem::image() const {
+    QMutexLocker locker(&m_paintLock);
+    return m_image;
+}
+
+void FFmpegItem::open() {
+    elog_i("video", "FFmpegItem open url=%s", m_url.toUtf8().constData());
+    if (!m_thread->isRunning()) {
+        startThread();
+        return;
+    }
+    m_reopenPending = true;
+    m_thread->stop();
+    m_thread->quit();
+}
+
+void FFmpegItem::close() {
+    elog_i("video", "FFmpegItem close");
+    m_reopenPending = false;
+    stopThread(false);
+}
+
+void FFmpegItem::clear() {
+    {
+        QMutexLocker locker(&m_paintLock);
+        m_image = QImage();
+    }
+    update();
+}
+
+void FFmpegItem::startThread() {
+    clear();
+    m_thread->setUrl(m_url);
+    m_thread->play();
+    m_thread->start(QThread::InheritPriority);
+}
+
+// Reads blocked on the network are interrupted by stop(), so the thread ends well within the wait.
+// On destruction it is waited for in any case: a running thread is never destroyed.
+void FFmpegItem::stopThread(bool waitForEnd) {
+    if (!m_thread->isRunning())
+        return;
+    m_thread->stop();
+    m_thread->quit();
+    if (m_thread->wait(500) || !waitForEnd)
+        return;
+    elog_w("video", "FFmpegItem decode thread still running after 500 ms, waiting for it");
+    m_thread->wait();
+}
+
+void FFmpegItem::onThreadFinished() {
+    if (!m_reopenPending)
+        return;
+    m_reopenPending = false;
+    startThread();
+}
+
+void FFmpegItem::updateImage(const QImage& image) {
+    {
+        QMutexLocker locker(&m_paintLock);
+        m_image = image;
+        if (m_latencyLogEnabled) {
+            m_imageArrivedNs = m_latencyClock.nsecsElapsed();
+            m_paintPending = true;
+        }
+    }
+    update();
+}
+
+void FFmpegItem::setSize(int width, int height) {
+    m_videoWidth = width;
+    m_videoHeight = height;
+    updatePictureRect();
+}
+
+void FFmpegItem::geometryChanged(const QRectF& newGeometry, const QRectF& oldGeometry) {
+    QQuickPaintedItem::geometryChanged(newGeometry, oldGeometry);
+    updatePictureRect();
+}
+
+void FFmpegItem::updatePictureRect() {
+    const QRect rect = letterBoxRect(m_videoWidth, m_videoHeight, size());
+    {
+        QMutexLocker locker(&m_paintLock);
+        m_pictureRect = rect;
+    }
+    if (QRectF(rect) != m_contentRect) {
+        m_contentRect = QRectF(rect);
+        emit contentRectChanged();
+    }
+}
+
+void FFmpegItem::paint(QPainter* painter) {
+    QMutexLocker locker(&m_paintLock);
+    paintVideoPicture(painter, boundingRect(), m_image, m_pictureRect);
+    if (m_image.isNull() || !m_latencyLogEnabled || !m_paintPending)
+        return;
+    const qint64 d = m_latencyClock.nsecsElapsed() - m_imageArrivedNs;
+    m_paintPending = false;
+    ++m_paintCount;
+    m_paintSumNs += d;
+    m_paintMaxNs = std::max(m_paintMaxNs, d);
+    m_paintedImageArrivedNs = m_imageArrivedNs;
+    m_swapPending = true;
+}
+
+void FFmpegItem::onWindowChanged(QQuickWindow* window) {
+    if (m_frameSwappedConnection)
+        disconnect(m_frameSwappedConnection);
+    m_frameSwappedConnection = QMetaObject::Connection();
+    if (window) {
+        m_frameSwappedConnection =
+            connect(window, &QQuickWindow::frameSwapped, this, &FFmpegItem::onFrameSwapped, Qt::DirectConnection);
+    }
+}
+
+void FFmpegItem::onFrameSwapped() {
+    QMutexLocker locker(&m_paintLock);
+    if (!m_latencyLogEnabled || !m_swapPending)
+        return;
+    const qint64 d = m_latencyClock.nsecsElapsed() - m_paintedImageArrivedNs;
+    m_swapPending = false;
+    ++m_swapCount;
+    m_swapSumNs += d;
+    m_swapMaxNs = std::max(m_swapMaxNs, d);
+}
+
+void FFmpegItem::onDecodeStatsReady(const FFmpegDecodeStats& stats) {
+    QMutexLocker locker(&m_paintLock);
+    const double paintAvgMs = m_paintCount < 1 ? 0 : m_paintSumNs / 1e6 / m_paintCount;
+    const double paintMaxMs = m_paintMaxNs / 1e6;
+    const double swapAvgMs = m_swapCount < 1 ? 0 : m_swapSumNs / 1e6 / m_swapCount;
+    const double swapMaxMs = m_swapMaxNs / 1e6;
+    const double paintFps = stats.windowSeconds > 0 ? m_paintCount / stats.windowSeconds : 0;
+    const double swapFps = stats.windowSeconds > 0 ? m_swapCount / stats.windowSeconds : 0;
+    const double inAppMs = stats.pipelineAvgMs + swapAvgMs;
+    if (stats.backlogSamples > 0 && stats.backlogAvgMs >= 0) {
+        const double e2eMs = stats.backlogAvgMs + stats.pipelineAvgMs + swapAvgMs;
+        elog_i("video",
+               "延迟统计[窗口%.1f秒]: 解码帧率%.1f帧/秒(共%d帧) | 读包耗时均%.1f毫秒最大%.1f毫秒 | "
+               "解码耗时均%.1f毫秒最大%.1f毫秒 | 色彩转换均%.1f毫秒最大%.1f毫秒 | 解码管线合计均%.1f毫秒 | "
+               "缓冲积压均%.1f毫秒最大%.1f毫秒(PTS样本%d个) | 到绘制均%.1f毫秒最大%.1f毫秒@%.1f帧/秒 | "
+               "到上屏均%.1f毫秒最大%.1f毫秒@%.1f帧/秒 | 应用内处理约%.1f毫秒 | 端到端估计约%.1f毫秒",
+               stats.windowSeconds, stats.decodeFps, stats.decodedFrames, stats.readAvgMs, stats.readMaxMs,
+               stats.decodeAvgMs, stats.decodeMaxMs, stats.convertAvgMs, stats.convertMaxMs, stats.pipelineAvgMs,
+               stats.backlogAvgMs, stats.backlogMaxMs, stats.backlogSamples, paintAvgMs, paintMaxMs, paintFps,
+               swapAvgMs, swapMaxMs, swapFps, inAppMs, e2eMs);
+    } else {
+        elog_i("video",
+               "延迟统计[窗口%.1f秒]: 解码帧率%.1f帧/秒(共%d帧) | 读包耗时均%.1f毫秒最大%.1f毫秒 | "
+               "解码耗时均%.1f毫秒最大%.1f毫秒 | 色彩转换均%.1f毫秒最大%.1f毫秒 | 解码管线合计均%.1f毫秒 | "
+               "缓冲积压无有效PTS | 到绘制均%.1f毫秒最大%.1f毫秒@%.1f帧/秒 | 到上屏均%.1f毫秒最大%.1f毫秒@%.1f帧/秒 | "
+               "应用内处理约%.1f毫秒",
+               stats.windowSeconds, stats.decodeFps, stats.decodedFrames, stats.readAvgMs, stats.readMaxMs,
+               stats.decodeAvgMs, stats.decodeMaxMs, stats.convertAvgMs, stats.convertMaxMs, stats.pipelineAvgMs,
+               paintAvgMs, paintMaxMs, paintFps, swapAvgMs, swapMaxMs, swapFps, inAppMs);
+    }
+    m_paintCount = 0;
+    m_paintSumNs = 0;
+    m_paintMaxNs = 0;
+    m_swapCount = 0;
+    m_swapSumNs = 0;
+    m_swapMaxNs = 0;
+}

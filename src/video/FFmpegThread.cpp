@@ -1,0 +1,428 @@
+#include "FFmpegThread.h"
+
+#include <QDebug>
+#include <QElapsedTimer>
+#include <QTime>
+#include <algorithm>
+
+#include "app/elog.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/avutil.h>
+#include <libavutil/time.h>
+#include <libswscale/swscale.h>
+}
+
+namespace {
+
+QMutex g_libraryInitLock;
+bool g_libraryInitDone = false;
+
+// Read errors in a row after which the input counts as lost (a stalled server gives one per socket time-out).
+constexpr int kMaxConsecutiveReadErrors = 3;
+// Images the thread may have in flight to the GUI; beyond that a picture is dropped, not queued.
+constexpr int kImagePoolSize = 4;
+// Probing limits: enough for the parameter sets of a camera stream, short enough for a quick first picture.
+const char kProbeSize[] = "32768";
+const char kAnalyzeDurationUs[] = "100000";
+
+QString errorText(int code) {
+    char text[AV_ERROR_MAX_STRING_SIZE] = {};
+    av_strerror(code, text, sizeof text);
+    return QString::fromUtf8(text);
+}
+
+}  // namespace
+
+FFmpegThread::FFmpegThread(QObject* parent) : QThread(parent) {
+    setObjectName(QStringLiteral("FFmpegThread"));
+    qRegisterMetaType<FFmpegDecodeStats>("FFmpegDecodeStats");
+    initLibraryOnce();
+}
+
+FFmpegThread::~FFmpegThread() {
+    // Blocking reads are interrupted by stop(), so waiting for the end is short and never skipped.
+    stop();
+    wait();
+}
+
+QString FFmpegThread::libraryVersion() {
+    return QString::fromUtf8(av_version_info());
+}
+
+QString FFmpegThread::decodeApiName() {
+    const unsigned v = avcodec_version();
+    return QStringLiteral("send_packet/receive_frame (libavcodec %1.%2.%3)")
+        .arg(AV_VERSION_MAJOR(v))
+        .arg(AV_VERSION_MINOR(v))
+        .arg(AV_VERSION_MICRO(v));
+}
+
+void FFmpegThread::initLibraryOnce() {
+    QMutexLocker locker(&g_libraryInitLock);
+    if (g_libraryInitDone)
+        return;
+    avformat_network_init();
+    g_libraryInitDone = true;
+    const QByteArray version = libraryVersion().toUtf8();
+    elog_i("video", "FFmpeg lib init ok version=%s decode_api=%s", version.constData(),
+           decodeApiName().toUtf8().constData());
+    qDebug().noquote() << QTime::currentTime().toString(QStringLiteral("HH:mm:ss zzz")) << "init ffmpeg lib ok"
+                       << " version:" << libraryVersion();
+}
+
+int FFmpegThread::reopenDelayMs(int attempt) {
+    int delay = kReopenMinDelayMs;
+    for (int i = 0; i < attempt && delay < kReopenMaxDelayMs; ++i)
+        delay *= 2;
+    return std::min(delay, kReopenMaxDelayMs);
+}
+
+void FFmpegThread::debugLine(const QString& message) const {
+    qDebug().noquote() << QTime::currentTime().toString(QStringLiteral("HH:mm:ss zzz")) << message;
+}
+
+void FFmpegThread::setUrl(const QString& url) {
+    QMutexLocker locker(&m_urlLock);
+    m_url = url;
+}
+
+QString FFmpegThread::currentUrl() const {
+    QMutexLocker locker(&m_urlLock);
+    return m_url;
+}
+
+void FFmpegThread::play() {
+    m_stopRequested = false;
+    m_openRequested = true;
+}
+void FFmpegThread::pause() {}
+void FFmpegThread::next() {}
+void FFmpegThread::stop() {
+    m_stopRequested = true;
+}
+
+int FFmpegThread::interruptCallback(void* opaque) {
+    return static_cast<FFmpegThread*>(opaque)->m_stopRequested.load() ? 1 : 0;
+}
+
+bool FFmpegThread::init() {
+    free();
+    const QString url = currentUrl();
+    av_dict_set(&m_openOptions, "buffer_size", "1024000", 0);
+    av_dict_set(&m_openOptions, "rtsp_transport", "tcp", 0);
+    // Socket I/O time-out in µs; FFmpeg 5 calls the RTSP option "timeout" (formerly "stimeout").
+    av_dict_set(&m_openOptions, "timeout", "3000000", 0);
+    av_dict_set(&m_openOptions, "max_delay", "200000", 0);
+    av_dict_set(&m_openOptions, "fflags", "nobuffer", 0);
+    av_dict_set(&m_openOptions, "reorder_queue_size", "0", 0);
+    av_dict_set(&m_openOptions, "threads", "auto", 0);
+    av_dict_set(&m_openOptions, "probesize", kProbeSize, 0);
+    av_dict_set(&m_openOptions, "analyzeduration", kAnalyzeDurationUs, 0);
+
+    m_input = avformat_alloc_context();
+    m_input->interrupt_callback.callback = &FFmpegThread::interruptCallback;
+    m_input->interrupt_callback.opaque = this;
+    const QByteArray urlUtf8 = url.toUtf8();
+    int result = avformat_open_input(&m_input, urlUtf8.constData(), nullptr, &m_openOptions);
+    if (result < 0) {
+        debugLine(QStringLiteral("open input error ") + url);
+        elog_w("video", "FFmpeg open input error url=%s (%s)", urlUtf8.constData(),
+               errorText(result).toUtf8().constData());
+        return false;
+    }
+    if (m_openOptions)
+        av_dict_free(&m_openOptions);
+
+    result = avformat_find_stream_info(m_input, nullptr);
+    if (result < 0) {
+        debugLine(QStringLiteral("find stream info error"));
+        return false;
+    }
+    m_videoStreamIndex = av_find_best_stream(m_input, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+    if (m_videoStreamIndex < 0) {
+        debugLine(QStringLiteral("find video stream index error"));
+        return false;
+    }
+    if (!openVideoDecoder())
+        return false;
+
+    emit receiveImageSize(m_videoWidth, m_videoHeight);
+    const char* decoderName = m_videoCodec->name ? m_videoCodec->name : "?";
+    const char* formatName = m_input->iformat && m_input->iformat->name ? m_input->iformat->name : "?";
+    debugLine(QStringLiteral("视频流信息 -> 索引: %1  解码: %2  格式: %3  时长: %4 秒  分辨率: %5*%6")
+                  .arg(m_videoStreamIndex)
+                  .arg(QString::fromUtf8(decoderName), QString::fromUtf8(formatName))
+                  .arg(m_input->duration / 1000000)
+                  .arg(m_videoWidth)
+                  .arg(m_videoHeight));
+    elog_i("video", "FFmpeg open url=%s decoder=%s %dx%d format=%s", urlUtf8.constData(), decoderName, m_videoWidth,
+           m_videoHeight, formatName);
+
+    if (!openAudioDecoder())
+        return false;
+
+    m_packet = av_packet_alloc();
+    m_decodedFrame = av_frame_alloc();
+    m_backlog.reset();
+    return true;
+}
+
+bool FFmpegThread::openVideoDecoder() {
+    const AVStream* stream = m_input->streams[m_videoStreamIndex];
+    m_videoCodec = avcodec_find_decoder(stream->codecpar->codec_id);
+    if (!m_videoCodec) {
+        debugLine(QStringLiteral("video decoder not found"));
+        return false;
+    }
+    m_videoDecoder = avcodec_alloc_context3(m_videoCodec);
+    if (!m_videoDecoder || avcodec_parameters_to_context(m_videoDecoder, stream->codecpar) < 0) {
+        debugLine(QStringLiteral("open video codec error"));
+        return false;
+    }
+    m_videoDecoder->pkt_timebase = stream->time_base;
+    m_videoDecoder->lowres = m_videoCodec->max_lowres;
+    m_videoDecoder->flags2 |= AV_CODEC_FLAG2_FAST;
+    // Low delay and slice threads only: frame threading would hold pictures back.
+    m_videoDecoder->flags |= AV_CODEC_FLAG_LOW_DELAY;
+    m_videoDecoder->thread_count = 0;
+    m_videoDecoder->thread_type = FF_THREAD_SLICE;
+    if (avcodec_open2(m_videoDecoder, m_videoCodec, nullptr) < 0) {
+        debugLine(QStringLiteral("open video codec error"));
+        return false;
+    }
+    m_videoWidth = m_videoDecoder->width;
+    m_videoHeight = m_videoDecoder->height;
+    if (m_videoWidth == 0 || m_videoHeight == 0) {
+        debugLine(QStringLiteral("find width height error"));
+        return false;
+    }
+    return true;
+}
+
+bool FFmpegThread::openAudioDecoder() {
+    m_audioStreamIndex = -1;
+    for (unsigned i = 0; i < m_input->nb_streams; ++i) {
+        if (m_input->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO) {
+            m_audioStreamIndex = int(i);
+            break;
+        }
+    }
+    if (m_audioStreamIndex < 0) {
+        debugLine(QStringLiteral("find audio stream index error"));
+        return true;
+    }
+    const AVCodecParameters* params = m_input->streams[m_audioStreamIndex]->codecpar;
+    m_audioCodec = avcodec_find_decoder(params->codec_id);
+    if (!m_audioCodec) {
+        debugLine(QStringLiteral("audio codec not found"));
+        return false;
+    }
+    m_audioDecoder = avcodec_alloc_context3(m_audioCodec);
+    if (!m_audioDecoder || avcodec_parameters_to_context(m_audioDecoder, params) < 0 ||
+        avcodec_open2(m_audioDecoder, m_audioCodec, nullptr) < 0) {
+        debugLine(QStringLiteral("open audio codec error"));
+        return false;
+    }
+    debugLine(QStringLiteral("音频流信息 -> 索引: %1  解码: %2  比特率: %3  声道数: %4  采样: %5")
+                  .arg(m_audioStreamIndex)
+                  .arg(QString::fromUtf8(m_audioCodec->name))
+                  .arg(m_input->bit_rate)
+                  .arg(m_audioDecoder->ch_layout.nb_channels)
+                  .arg(m_audioDecoder->sample_rate));
+    return true;
+}
+
+void FFmpegThread::free() {
+    if (m_scaler) {
+        sws_freeContext(m_scaler);
+        m_scaler = nullptr;
+    }
+    if (m_packet)
+        av_packet_free(&m_packet);
+    if (m_decodedFrame)
+        av_frame_free(&m_decodedFrame);
+    if (m_videoDecoder)
+        avcodec_free_context(&m_videoDecoder);
+    if (m_audioDecoder)
+        avcodec_free_context(&m_audioDecoder);
+    if (m_input)
+        avformat_close_input(&m_input);
+    if (m_openOptions)
+        av_dict_free(&m_openOptions);
+    m_videoCodec = nullptr;
+    m_audioCodec = nullptr;
+    m_videoStreamIndex = -1;
+    m_audioStreamIndex = -1;
+}
+
+QImage* FFmpegThread::acquireImage(int width, int height) {
+    const QSize size(width, height);
+    m_imagePool.erase(std::remove_if(m_imagePool.begin(), m_imagePool.end(),
+                                     [&](const QImage& image) { return image.size() != size; }),
+                      m_imagePool.end());
+    for (QImage& image : m_imagePool) {
+        if (image.isDetached())
+            return &image;
+    }
+    if (m_imagePool.size() >= kImagePoolSize)
+        return nullptr;
+    QImage image(size, QImage::Format_RGB32);
+    if (image.isNull())
+        return nullptr;
+    m_imagePool.append(image);
+    return &m_imagePool.last();
+}
+
+qint64 FFmpegThread::packetBacklogUs() {
+    if (!m_latencyLogEnabled || !m_input || m_videoStreamIndex < 0)
+        return -1;
+    int64_t stamp = m_packet->pts;
+    if (stamp == AV_NOPTS_VALUE)
+        stamp = m_packet->dts;
+    if (stamp == AV_NOPTS_VALUE)
+        return -1;
+    const qint64 ptsUs = av_rescale_q(stamp, m_input->streams[m_videoStreamIndex]->time_base, AVRational{1, 1000000});
+    return m_backlog.sample(ptsUs, av_gettime());
+}
+
+bool FFmpegThread::deliverPicture(qint64* convertUs) {
+    const AVFrame* frame = m_decodedFrame;
+    if (frame->width <= 0 || frame->height <= 0)
+        return false;
+    if (frame->width != m_videoWidth || frame->height != m_videoHeight) {
+        m_videoWidth = frame->width;
+        m_videoHeight = frame->height;
+        emit receiveImageSize(m_videoWidth, m_videoHeight);
+    }
+    const qint64 start = m_latencyLogEnabled ? av_gettime_relative() : 0;
+    m_scaler = sws_getCachedContext(m_scaler, frame->width, frame->height, AVPixelFormat(frame->format), frame->width,
+                                    frame->height, AV_PIX_FMT_RGB32, SWS_FAST_BILINEAR, nullptr, nullptr, nullptr);
+    if (!m_scaler)
+        return false;
+    QImage* image = acquireImage(frame->width, frame->height);
+    if (!image) {
+        ++m_droppedPictures;
+        return false;
+    }
+    uint8_t* planes[4] = {image->bits(), nullptr, nullptr, nullptr};
+    const int strides[4] = {int(image->bytesPerLine()), 0, 0, 0};
+    sws_scale(m_scaler, frame->data, frame->linesize, 0, frame->height, planes, strides);
+    if (m_latencyLogEnabled)
+        *convertUs = av_gettime_relative() - start;
+    emit receiveImage(*image);
+    return true;
+}
+
+bool FFmpegThread::decodePacket(qint64 readUs, qint64 backlogUs, FFmpegStatsWindow* window) {
+    const qint64 start = m_latencyLogEnabled ? av_gettime_relative() : 0;
+    if (avcodec_send_packet(m_videoDecoder, m_packet) < 0)
+        return false;
+    bool pictureDelivered = false;
+    qint64 decodeStart = start;
+    while (avcodec_receive_frame(m_videoDecoder, m_decodedFrame) == 0) {
+        const qint64 decodeUs = m_latencyLogEnabled ? av_gettime_relative() - decodeStart : 0;
+        qint64 convertUs = 0;
+        m_lastReadResult = 1;
+        if (deliverPicture(&convertUs)) {
+            pictureDelivered = true;
+            if (m_latencyLogEnabled)
+                window->addPicture(readUs, decodeUs, convertUs, backlogUs);
+        }
+        av_frame_unref(m_decodedFrame);
+        if (m_latencyLogEnabled)
+            decodeStart = av_gettime_relative();
+    }
+    return pictureDelivered;
+}
+
+bool FFmpegThread::waitBeforeReopen(int attempt, const char* reason) {
+    const int delayMs = reopenDelayMs(attempt);
+    elog_w("video", "FFmpeg stream lost (%s), reopen attempt %d in %d ms url=%s", reason, attempt + 1, delayMs,
+           currentUrl().toUtf8().constData());
+    free();
+    QElapsedTimer waited;
+    waited.start();
+    while (!m_stopRequested && waited.elapsed() < delayMs)
+        msleep(20);
+    return !m_stopRequested;
+}
+
+void FFmpegThread::run() {
+    const LatencyLogSettings settings = LatencyLogSettings::read();
+    m_latencyLogEnabled = settings.enabled;
+    const qint64 intervalUs = qint64(settings.intervalSec) * 1000000;
+    FFmpegStatsWindow window;
+    qint64 windowStartUs = m_latencyLogEnabled ? av_gettime_relative() : 0;
+
+    bool playing = false;   // the input was opened once in this run: failures from now on reopen it
+    int reopenAttempt = 0;  // failed reopen attempts since the last picture
+    int readErrors = 0;
+
+    while (!m_stopRequested) {
+        if (m_openRequested) {
+            const bool opened = init();
+            m_openRequested = false;
+            if (opened) {
+                if (playing) {
+                    ++m_reopenCount;
+                    elog_i("video", "FFmpeg stream reopened url=%s", currentUrl().toUtf8().constData());
+                }
+                playing = true;
+                readErrors = 0;
+            } else if (!playing || m_stopRequested) {
+                m_stopRequested = true;
+            } else if (waitBeforeReopen(reopenAttempt++, "open failed")) {
+                m_openRequested = true;
+            }
+            continue;
+        }
+
+        const qint64 readStart = m_latencyLogEnabled ? av_gettime_relative() : 0;
+        m_lastReadResult = av_read_frame(m_input, m_packet);
+        const qint64 readUs = m_latencyLogEnabled ? av_gettime_relative() - readStart : 0;
+        if (m_lastReadResult < 0) {
+            if (m_stopRequested)
+                break;
+            const bool ended = m_lastReadResult == AVERROR_EOF;
+            if (m_lastReadResult == AVERROR(EAGAIN)) {
+                msleep(5);
+            } else if (ended || ++readErrors >= kMaxConsecutiveReadErrors) {
+                const QByteArray reason =
+                    (ended ? QStringLiteral("end of stream") : errorText(m_lastReadResult)).toUtf8();
+                if (waitBeforeReopen(reopenAttempt++, reason.constData()))
+                    m_openRequested = true;
+                continue;
+            }
+        } else {
+            readErrors = 0;
+            if (m_packet->stream_index == m_videoStreamIndex) {
+                const qint64 backlogUs = packetBacklogUs();
+                if (!decodePacket(readUs, backlogUs, &window)) {
+                    av_packet_unref(m_packet);
+                    continue;
+                }
+                reopenAttempt = 0;
+            }
+        }
+
+        if (m_latencyLogEnabled) {
+            const qint64 nowUs = av_gettime_relative();
+            if (nowUs - windowStartUs >= intervalUs) {
+                if (!window.empty())
+                    emit decodeStatsReady(window.summary(nowUs - windowStartUs));
+                window.reset();
+                windowStartUs = nowUs;
+            }
+        }
+        if (m_packet)
+            av_packet_unref(m_packet);
+    }
+
+    free();
+    m_stopRequested = false;
+    m_openRequested = false;
+    debugLine(QStringLiteral("stop ffmpeg thread"));
+}

@@ -1,0 +1,105 @@
+#pragma once
+
+#include <QImage>
+#include <QMutex>
+#include <QString>
+#include <QThread>
+#include <QVector>
+#include <atomic>
+
+#include "FFmpegDecodeStats.h"
+
+extern "C" {
+struct AVCodec;
+struct AVCodecContext;
+struct AVDictionary;
+struct AVFormatContext;
+struct AVFrame;
+struct AVPacket;
+struct SwsContext;
+}
+
+// The FFmpeg backend's decode loop: pulls the RTSP stream, decodes video, converts each picture to a
+// 32-bit RGB QImage that owns its pixels and hands it to the GUI thread through receiveImage.
+// A stream that ends or fails after it played is reopened with a growing back-off, so the item keeps
+// its last picture until the stream comes back. Every blocking FFmpeg call is abortable by stop().
+class FFmpegThread : public QThread {
+    Q_OBJECT
+
+public:
+    explicit FFmpegThread(QObject* parent = nullptr);
+    ~FFmpegThread() override;
+
+    // The library version and the decoding API in use, as written to the log.
+    static QString libraryVersion();
+    static QString decodeApiName();
+
+    // Pictures decoded but not handed over because the GUI still held every pooled image.
+    int droppedPictures() const { return m_droppedPictures.load(); }
+    // Inputs opened again after the stream ended or failed (since the thread was constructed).
+    int reopenCount() const { return m_reopenCount.load(); }
+
+    // Back-off before reopening a lost stream: starts at minMs, doubles per failed attempt, capped at maxMs.
+    static constexpr int kReopenMinDelayMs = 500;
+    static constexpr int kReopenMaxDelayMs = 5000;
+    static int reopenDelayMs(int attempt);
+
+signals:
+    void receiveImage(QImage image);
+    void receiveImageSize(int width, int height);
+    void decodeStatsReady(FFmpegDecodeStats stats);
+
+public slots:
+    void setUrl(const QString& url);
+    bool init();
+    void free();
+    void play();
+    void pause();
+    void next();
+    void stop();
+
+protected:
+    void run() override;
+
+private:
+    static int interruptCallback(void* opaque);
+    static void initLibraryOnce();
+
+    QString currentUrl() const;
+    bool openVideoDecoder();
+    bool openAudioDecoder();
+    bool decodePacket(qint64 readUs, qint64 backlogUs, FFmpegStatsWindow* window);
+    bool deliverPicture(qint64* convertUs);
+    QImage* acquireImage(int width, int height);
+    qint64 packetBacklogUs();
+    bool waitBeforeReopen(int attempt, const char* reason);
+    void debugLine(const QString& message) const;
+
+    std::atomic<bool> m_stopRequested{false};
+    std::atomic<bool> m_openRequested{false};
+    std::atomic<int> m_droppedPictures{0};
+    std::atomic<int> m_reopenCount{0};
+    int m_lastReadResult = 0;
+    int m_videoWidth = 0;
+    int m_videoHeight = 0;
+    int m_videoStreamIndex = -1;
+    int m_audioStreamIndex = -1;
+    bool m_latencyLogEnabled = false;
+
+    mutable QMutex m_urlLock;
+    QString m_url;
+
+    // Images handed to the GUI. One is written again only once the GUI dropped every copy of it.
+    QVector<QImage> m_imagePool;
+
+    AVPacket* m_packet = nullptr;
+    AVFrame* m_decodedFrame = nullptr;
+    AVFormatContext* m_input = nullptr;
+    AVCodecContext* m_videoDecoder = nullptr;
+    AVCodecContext* m_audioDecoder = nullptr;
+    SwsContext* m_scaler = nullptr;
+    AVDictionary* m_openOptions = nullptr;
+    const AVCodec* m_videoCodec = nullptr;
+    const AVCodec* m_audioCodec = nullptr;
+    BacklogClock m_backlog;
+};
