@@ -34,7 +34,7 @@ FFmpegItem::FFmpegItem(QQuickItem* parent) : QQuickPaintedItem(parent), m_thread
         elog_i("video", "延迟统计日志已关闭 (配置: %s)", configPath.constData());
     }
     connect(m_thread, &FFmpegThread::receiveImage, this, &FFmpegItem::updateImage);
-    connect(m_thread, &FFmpegThread::receiveImageSize, this, &FFmpegItem::setSize);
+    connect(m_thread, &FFmpegThread::receiveImageSize, this, qOverload<int, int>(&FFmpegItem::setSize));
     connect(m_thread, &QThread::finished, this, &FFmpegItem::onThreadFinished);
     m_thread->setUrl(m_url);
     updatePictureRect();

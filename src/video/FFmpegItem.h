@@ -30,6 +30,7 @@ public:
     Q_INVOKABLE void clear();
 
     void paint(QPainter* painter) override;
+    using QQuickPaintedItem::setSize;
 
     // For tests and benchmarks.
     FFmpegThread* thread() const { return m_thread; }

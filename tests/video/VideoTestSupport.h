@@ -1,0 +1,123 @@
+#pragma once
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QMutex>
+#include <QProcess>
+#include <QStringList>
+#include <QTcpServer>
+#include <QTest>
+
+#include "app/AppLog.h"
+
+// Helpers of the video tests: the simulator as the RTSP server on loopback, and the program's
+// own diagnostics (debug output and the session log) captured for assertions.
+namespace VideoTestSupport {
+
+// A free TCP port on loopback (bound and released at once).
+inline quint16 freeLoopbackPort() {
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
+
+// skyvane-sim serving RTSP on a free loopback port (no UDP side).
+class Simulator {
+public:
+    ~Simulator() { stop(); }
+
+    bool start(const QStringList& extraArgs = {}) {
+        m_port = freeLoopbackPort();
+        QStringList args{QStringLiteral("--no-udp"), QStringLiteral("--rtsp-port"), QString::number(m_port)};
+        args += extraArgs;
+        m_process.setProcessChannelMode(QProcess::SeparateChannels);
+        m_process.start(QStringLiteral(SKYVANE_SIM_PATH), args);
+        if (!m_process.waitForStarted(5000))
+            return false;
+        QByteArray out;
+        for (int i = 0; i < 100 && !out.contains("RTSP ready"); ++i) {
+            m_process.waitForReadyRead(100);
+            out += m_process.readAllStandardOutput();
+            if (m_process.state() != QProcess::Running)
+                return false;
+        }
+        return out.contains("RTSP ready");
+    }
+
+    void stop() {
+        if (m_process.state() == QProcess::NotRunning)
+            return;
+        m_process.terminate();
+        if (!m_process.waitForFinished(3000)) {
+            m_process.kill();
+            m_process.waitForFinished(3000);
+        }
+    }
+
+    QString url(const QString& path = QStringLiteral("/live0")) const {
+        return QStringLiteral("rtsp://127.0.0.1:%1%2").arg(m_port).arg(path);
+    }
+    quint16 port() const { return m_port; }
+    QString errorOutput() { return QString::fromUtf8(m_process.readAllStandardError()); }
+
+private:
+    QProcess m_process;
+    quint16 m_port = 0;
+};
+
+// Debug output (qDebug from any thread), collected while installed.
+class DebugCapture {
+public:
+    static void install() { qInstallMessageHandler(&DebugCapture::handler); }
+    static QStringList lines() {
+        QMutexLocker locker(&lock());
+        return store();
+    }
+    static bool contains(const QString& text) {
+        const QStringList all = lines();
+        for (const QString& line : all) {
+            if (line.contains(text))
+                return true;
+        }
+        return false;
+    }
+    static void clear() {
+        QMutexLocker locker(&lock());
+        store().clear();
+    }
+
+private:
+    static QMutex& lock() {
+        static QMutex mutex;
+        return mutex;
+    }
+    static QStringList& store() {
+        static QStringList lines;
+        return lines;
+    }
+    static void handler(QtMsgType, const QMessageLogContext&, const QString& message) {
+        QMutexLocker locker(&lock());
+        store().append(message);
+    }
+};
+
+// The session log written so far (the test starts AppLog in its application directory).
+inline QString sessionLog() {
+    QFile file(AppLog::logFilePath());
+    if (!file.open(QIODevice::ReadOnly))
+        return QString();
+    return QString::fromUtf8(file.readAll());
+}
+
+// Lines of the session log containing text, from the given offset (characters) on.
+inline QStringList sessionLogLines(const QString& text, int from = 0) {
+    QStringList found;
+    const QStringList lines = sessionLog().mid(from).split(QLatin1Char('\n'));
+    for (const QString& line : lines) {
+        if (line.contains(text))
+            found << line;
+    }
+    return found;
+}
+
+}  // namespace VideoTestSupport

@@ -1,0 +1,301 @@
+// The FFmpeg backend against the simulator's RTSP stream on loopback: opening, picture size and
+// geometry, painting, latency log lines, reopening, prompt close on a silent server, unreachable
+// URLs and recovery after the server stopped and restarted the stream.
+#include <QPainter>
+#include <QQuickWindow>
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QtTest>
+
+#include "FrameStamp.h"
+#include "TestSupport.h"
+#include "VideoTestSupport.h"
+#include "video/FFmpegItem.h"
+#include "video/FFmpegThread.h"
+
+extern "C" {
+#include <libavutil/avutil.h>
+}
+
+using VideoTestSupport::DebugCapture;
+using VideoTestSupport::sessionLog;
+using VideoTestSupport::sessionLogLines;
+
+namespace {
+
+constexpr int kStreamTimeoutMs = 15000;
+
+// An item shown in an offscreen window, so that painting really happens.
+struct ShownItem {
+    QQuickWindow window;
+    FFmpegItem* item = nullptr;
+
+    explicit ShownItem(const QSize& size = QSize(1000, 800)) {
+        window.resize(size);
+        item = new FFmpegItem(window.contentItem());
+        item->setSize(QSizeF(size));
+        window.show();
+        if (!QTest::qWaitForWindowExposed(&window))
+            qWarning("window not exposed");
+    }
+    // What the item paints, through its own paint() as the scene graph calls it (the offscreen
+    // platform cannot read a software-rendered window back).
+    QImage painted() const {
+        QImage target(item->size().toSize(), QImage::Format_ARGB32_Premultiplied);
+        target.fill(Qt::transparent);
+        QPainter painter(&target);
+        item->paint(&painter);
+        return target;
+    }
+    ~ShownItem() { delete item; }
+};
+
+// A TCP server on loopback that accepts connections and never says a word.
+class SilentServer {
+public:
+    SilentServer() {
+        m_server.listen(QHostAddress::LocalHost, 0);
+        QObject::connect(&m_server, &QTcpServer::newConnection, [this] {
+            while (QTcpSocket* socket = m_server.nextPendingConnection())
+                m_clients.append(socket);
+        });
+    }
+    QString url() const { return QStringLiteral("rtsp://127.0.0.1:%1/live0").arg(m_server.serverPort()); }
+    int connections() const { return m_clients.size(); }
+
+private:
+    QTcpServer m_server;
+    QList<QTcpSocket*> m_clients;
+};
+
+// Counts the pictures a thread hands over, keeping only the last one (holding every picture
+// would starve the thread's image pool, which then drops pictures on purpose).
+struct PictureCounter {
+    int count = 0;
+    QImage last;
+    QMetaObject::Connection connection;
+    explicit PictureCounter(FFmpegThread* thread) {
+        connection = QObject::connect(thread, &FFmpegThread::receiveImage, [this](const QImage& image) {
+            ++count;
+            last = image;
+        });
+    }
+    ~PictureCounter() { QObject::disconnect(connection); }
+};
+
+int stampCounter(const QImage& image) {
+    const FrameStamp::Decoded stamp = FrameStamp::decode(image);
+    return stamp.ok ? int(stamp.frameCounter) : -1;
+}
+
+}  // namespace
+
+class FFmpegBackendTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() {
+        DebugCapture::install();
+        QVERIFY(AppLog::start());
+        QVERIFY(TestSupport::writeConfig("[Video]\nBackend=ffmpeg\nLatencyLogIntervalSec=1\n"));
+        QVERIFY2(m_sim.start(), qPrintable(m_sim.errorOutput()));
+    }
+
+    void cleanupTestCase() {
+        m_sim.stop();
+        TestSupport::removeConfig();
+    }
+
+    void logsRealLibraryVersionAndApi() {
+        FFmpegThread thread;
+        const QString expected = QStringLiteral("FFmpeg lib init ok version=%1 decode_api=%2")
+                                     .arg(QString::fromUtf8(av_version_info()), FFmpegThread::decodeApiName());
+        const QStringList lines = sessionLogLines(QStringLiteral("FFmpeg lib init ok"));
+        QCOMPARE(lines.size(), 1);  // once per process
+        QVERIFY2(lines.first().endsWith(expected), qPrintable(lines.first()));
+        QVERIFY2(FFmpegThread::decodeApiName().contains(QStringLiteral("send_packet/receive_frame (libavcodec 59.")),
+                 qPrintable(FFmpegThread::decodeApiName()));
+        QVERIFY(DebugCapture::contains(QStringLiteral("init ffmpeg lib ok")));
+    }
+
+    void opensStreamPaintsAndLogsLatency() {
+        const int logStart = sessionLog().size();
+        ShownItem shown;
+        FFmpegItem* item = shown.item;
+        QSignalSpy rectSpy(item, &FFmpegItem::contentRectChanged);
+        QCOMPARE(item->contentRect(), QRectF(0, 0, 1000, 800));
+        item->setUrl(m_sim.url());
+        item->open();
+        QTRY_VERIFY_WITH_TIMEOUT(!item->image().isNull(), kStreamTimeoutMs);
+        QCOMPARE(item->videoSize(), QSize(1280, 720));
+        QCOMPARE(item->image().size(), QSize(1280, 720));
+        QCOMPARE(item->image().format(), QImage::Format_RGB32);
+        QCOMPARE(item->contentRect(), QRectF(0, 119, 1000, 562));
+        QVERIFY(rectSpy.count() >= 1);
+        QVERIFY2(stampCounter(item->image()) >= 0, "the simulator's frame stamp must survive decoding and conversion");
+        const QStringList opened = sessionLogLines(QStringLiteral("FFmpeg open url="), logStart);
+        QVERIFY(!opened.isEmpty());
+        QVERIFY2(opened.first().endsWith(
+                     QStringLiteral("FFmpeg open url=%1 decoder=h264 1280x720 format=rtsp").arg(m_sim.url())),
+                 qPrintable(opened.first()));
+
+        // Letter-boxed and rounded: black bar above the picture, picture in the middle, corners clear.
+        const QImage painted = shown.painted();
+        QCOMPARE(painted.pixelColor(500, 60).rgb(), QColor(Qt::black).rgb());
+        QVERIFY2(painted.pixelColor(500, 400).lightness() > 20, "the picture is drawn in the middle");
+        QCOMPARE(painted.pixelColor(0, 0).alpha(), 0);  // outside the rounded corner
+        QCOMPARE(painted.pixelColor(999, 799).alpha(), 0);
+        QCOMPARE(painted.pixelColor(10, 10).rgb(), QColor(Qt::black).rgb());
+
+        // Windows of 1 s: the summary with the time-stamp backlog and the end-to-end estimate.
+        QTRY_VERIFY_WITH_TIMEOUT(!sessionLogLines(QStringLiteral("延迟统计[窗口"), logStart).isEmpty(), 5000);
+        const QString stats = sessionLogLines(QStringLiteral("延迟统计[窗口"), logStart).first();
+        QVERIFY2(stats.contains(QStringLiteral("缓冲积压均")) && stats.contains(QStringLiteral("端到端估计约")),
+                 qPrintable(stats));
+        QVERIFY2(
+            QRegularExpression(QStringLiteral("延迟统计\\[窗口1\\.\\d秒\\]: 解码帧率\\d+\\.\\d帧/秒\\(共\\d+帧\\)"))
+                .match(stats)
+                .hasMatch(),
+            qPrintable(stats));
+        item->close();
+        QVERIFY(!item->isPlaying());
+    }
+
+    void statsWithoutTimeStampsUseShortFormat() {
+        const int logStart = sessionLog().size();
+        FFmpegItem item;
+        FFmpegDecodeStats stats;
+        stats.windowSeconds = 2.0;
+        stats.decodedFrames = 50;
+        stats.decodeFps = 25.0;
+        stats.pipelineAvgMs = 7.5;
+        QVERIFY(QMetaObject::invokeMethod(&item, "onDecodeStatsReady", Q_ARG(FFmpegDecodeStats, stats)));
+        const QStringList lines = sessionLogLines(QStringLiteral("延迟统计[窗口2.0秒]"), logStart);
+        QCOMPARE(lines.size(), 1);
+        QVERIFY2(lines.first().contains(QStringLiteral("解码帧率25.0帧/秒(共50帧)")), qPrintable(lines.first()));
+        QVERIFY2(lines.first().contains(QStringLiteral("缓冲积压无有效PTS")), qPrintable(lines.first()));
+        QVERIFY2(lines.first().endsWith(QStringLiteral("应用内处理约7.5毫秒")), qPrintable(lines.first()));
+        QVERIFY(!lines.first().contains(QStringLiteral("端到端估计")));
+    }
+
+    void handedImageOwnsItsPixels() {
+        FFmpegItem item;
+        item.setUrl(m_sim.url());
+        PictureCounter pictures(item.thread());
+        item.open();
+        QTRY_VERIFY_WITH_TIMEOUT(pictures.count >= 1, kStreamTimeoutMs);
+        // Keep one picture the way a GUI would and let the thread decode many more.
+        const QImage held = pictures.last;
+        const QImage snapshot = held.copy();
+        const int before = pictures.count;
+        QTRY_VERIFY_WITH_TIMEOUT(pictures.count >= before + 20, kStreamTimeoutMs);
+        item.close();
+        QVERIFY2(held == snapshot, "a picture handed to the GUI was rewritten by the decode thread");
+        QVERIFY(stampCounter(held) >= 0);
+        QVERIFY2(stampCounter(pictures.last) > stampCounter(held), "later pictures must carry later frame counters");
+    }
+
+    void reopenWhilePlaying() {
+        FFmpegItem item;
+        item.setUrl(m_sim.url());
+        item.open();
+        QTRY_VERIFY_WITH_TIMEOUT(!item.image().isNull(), kStreamTimeoutMs);
+        QSignalSpy finished(item.thread(), &QThread::finished);
+        item.open();
+        QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 5000);
+        QVERIFY2(item.isPlaying(), "the thread must start again once it has finished");
+        PictureCounter pictures(item.thread());
+        QTRY_VERIFY_WITH_TIMEOUT(pictures.count >= 1, kStreamTimeoutMs);
+        QTRY_VERIFY_WITH_TIMEOUT(!item.image().isNull(), 2000);
+        item.close();
+        QVERIFY(!item.isPlaying());
+    }
+
+    void closeIsPromptWhileServerIsSilent() {
+        SilentServer silent;
+        DebugCapture::clear();
+        FFmpegItem item;
+        item.setUrl(silent.url());
+        item.open();
+        QTRY_VERIFY_WITH_TIMEOUT(silent.connections() >= 1, 5000);
+        QTest::qWait(200);
+        QVERIFY(item.isPlaying());
+        QElapsedTimer timer;
+        timer.start();
+        item.close();
+        QVERIFY2(!item.isPlaying(), "close must interrupt the read blocked on the silent server");
+        QVERIFY2(timer.elapsed() < 2000, qPrintable(QStringLiteral("close took %1 ms").arg(timer.elapsed())));
+        QVERIFY(item.image().isNull());
+    }
+
+    void destroyingWhileServerIsSilentStopsThread() {
+        SilentServer silent;
+        auto* item = new FFmpegItem;
+        item->setUrl(silent.url());
+        item->open();
+        QTRY_VERIFY_WITH_TIMEOUT(silent.connections() >= 1, 5000);
+        QPointer<FFmpegThread> thread = item->thread();
+        QSignalSpy finished(thread.data(), &QThread::finished);
+        delete item;
+        QVERIFY(thread.isNull());
+        QCOMPARE(finished.count(), 1);
+    }
+
+    void socketTimeOutEndsOpenOnSilentServer() {
+        SilentServer silent;
+        DebugCapture::clear();
+        FFmpegItem item;
+        item.setUrl(silent.url());
+        item.open();
+        // The 3 s socket time-out gives up the open; without it the thread would wait forever.
+        QTRY_VERIFY_WITH_TIMEOUT(!item.isPlaying(), 10000);
+        QVERIFY(DebugCapture::contains(QStringLiteral("open input error")));
+        QVERIFY(DebugCapture::contains(QStringLiteral("stop ffmpeg thread")));
+    }
+
+    void unreachableUrlLeavesItemBlack() {
+        DebugCapture::clear();
+        const int logStart = sessionLog().size();
+        ShownItem shown(QSize(400, 300));
+        const QString url = QStringLiteral("rtsp://127.0.0.1:%1/live0").arg(VideoTestSupport::freeLoopbackPort());
+        shown.item->setUrl(url);
+        shown.item->open();
+        QTRY_VERIFY_WITH_TIMEOUT(!shown.item->isPlaying(), 10000);
+        QVERIFY2(DebugCapture::contains(QStringLiteral("open input error ") + url),
+                 qPrintable(DebugCapture::lines().join('\n')));
+        QVERIFY(!sessionLogLines(QStringLiteral("FFmpeg open input error url=") + url, logStart).isEmpty());
+        QVERIFY(shown.item->image().isNull());
+        const QImage painted = shown.painted();
+        QCOMPARE(painted.pixelColor(200, 150).rgb(), QColor(Qt::black).rgb());
+        QCOMPARE(painted.pixelColor(30, 150).rgb(), QColor(Qt::black).rgb());
+        QCOMPARE(painted.pixelColor(0, 0).alpha(), 0);
+    }
+
+    void pictureComesBackAfterServerOutage() {
+        VideoTestSupport::Simulator sim;
+        QVERIFY(sim.start({QStringLiteral("--rtsp-outage"), QStringLiteral("2:1.5")}));
+        const int logStart = sessionLog().size();
+        FFmpegItem item;
+        item.setUrl(sim.url(QStringLiteral("/videoh264_chn0")));
+        PictureCounter pictures(item.thread());
+        item.open();
+        QTRY_VERIFY_WITH_TIMEOUT(pictures.count >= 1, kStreamTimeoutMs);
+        QTRY_VERIFY_WITH_TIMEOUT(item.thread()->reopenCount() >= 1, 20000);
+        QVERIFY2(!item.image().isNull(), "the last picture stays while the stream is away");
+        const int before = pictures.count;
+        QTRY_VERIFY_WITH_TIMEOUT(pictures.count >= before + 5, kStreamTimeoutMs);
+        QVERIFY(item.isPlaying());
+        const QStringList lost = sessionLogLines(QStringLiteral("FFmpeg stream lost ("), logStart);
+        QVERIFY2(!lost.isEmpty(), "every reopen attempt is logged");
+        QVERIFY2(lost.first().contains(QStringLiteral("reopen attempt 1 in 500 ms")), qPrintable(lost.first()));
+        QVERIFY(!sessionLogLines(QStringLiteral("FFmpeg stream reopened url="), logStart).isEmpty());
+        item.close();
+    }
+
+private:
+    VideoTestSupport::Simulator m_sim;
+};
+
+QTEST_MAIN(FFmpegBackendTest)
+#include "tst_ffmpeg_backend.moc"

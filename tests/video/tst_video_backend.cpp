@@ -1,0 +1,345 @@
+// Backend selection from skyvane.cfg, the VideoPlayerItem facade, picture geometry and the latency
+// statistics' arithmetic. No stream needed.
+#include <QQuickItem>
+#include <QSignalSpy>
+#include <QtTest>
+
+#include "TestSupport.h"
+#include "VideoTestSupport.h"
+#include "app/AppLog.h"
+#include "video/EasyPlayerItem.h"
+#include "video/FFmpegDecodeStats.h"
+#include "video/FFmpegItem.h"
+#include "video/FFmpegThread.h"
+#include "video/QtEasyPlayerStreamPuller.h"
+#include "video/VideoBackend.h"
+#include "video/VideoGeometry.h"
+#include "video/VideoPlayerItem.h"
+
+using VideoTestSupport::sessionLog;
+using VideoTestSupport::sessionLogLines;
+
+class VideoBackendTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { QVERIFY2(AppLog::start(), "session log must start in the test's application directory"); }
+    void init() { TestSupport::removeConfig(); }
+    void cleanupTestCase() { TestSupport::removeConfig(); }
+
+    void configPathIsBesideExecutable() {
+        QCOMPARE(videoConfigFilePath(), TestSupport::appDir() + QStringLiteral("/skyvane.cfg"));
+        QVERIFY(ffmpegBackendBuilt());
+    }
+
+    void resolvesBackend_data() {
+        QTest::addColumn<bool>("writeFile");
+        QTest::addColumn<QByteArray>("ini");
+        QTest::addColumn<bool>("expectFfmpeg");
+        QTest::addColumn<QString>("expectRaw");
+        QTest::addColumn<bool>("expectWarning");
+        QTest::newRow("ffmpeg-mixed-case-trailing-blank")
+            << true << QByteArray("[Video]\nBackend=\"FFmpeg \"\n") << true << QStringLiteral("FFmpeg ") << false;
+        QTest::newRow("only-video-section-ffmpeg")
+            << true << QByteArray("[Video]\nBackend=ffmpeg\n") << true << QStringLiteral("ffmpeg") << false;
+        QTest::newRow("unknown-word") << true << QByteArray("[Video]\nBackend=VLC-Player\n") << false
+                                      << QStringLiteral("VLC-Player") << true;
+        QTest::newRow("empty-value") << true << QByteArray("[Video]\nBackend=\n") << false << QString() << false;
+        QTest::newRow("missing-key") << true << QByteArray("[Video]\nLatencyLogEnabled=false\n") << false
+                                     << QStringLiteral("easyplayer") << false;
+        QTest::newRow("easyplayer-upper-case")
+            << true << QByteArray("[Video]\nBackend=EASYPLAYER\n") << false << QStringLiteral("EASYPLAYER") << false;
+    }
+
+    void resolvesBackend() {
+        QFETCH(bool, writeFile);
+        QFETCH(QByteArray, ini);
+        QFETCH(bool, expectFfmpeg);
+        QFETCH(QString, expectRaw);
+        QFETCH(bool, expectWarning);
+        if (writeFile)
+            QVERIFY(TestSupport::writeConfig(ini));
+        const int logStart = sessionLog().size();
+
+        QCOMPARE(resolveVideoBackendIsFfmpeg(), expectFfmpeg);
+        QCOMPARE(videoBackendName(), expectFfmpeg ? QStringLiteral("ffmpeg") : QStringLiteral("easyplayer"));
+
+        const QString resolved = QStringLiteral("Resolved backend=%1 config=%2 raw=%3 ffmpeg_built=yes")
+                                     .arg(expectFfmpeg ? "ffmpeg" : "easyplayer", videoConfigFilePath(), expectRaw);
+        const QStringList lines = sessionLogLines(QStringLiteral("Resolved backend="), logStart);
+        QVERIFY2(lines.size() == 2, qPrintable(lines.join('\n')));  // logged on every call
+        QVERIFY2(lines.first().endsWith(resolved), qPrintable(lines.first() + " <> " + resolved));
+        QVERIFY(lines.first().startsWith(QStringLiteral("I/video")));
+        const QStringList warnings = sessionLogLines(QStringLiteral("Unknown Video/Backend="), logStart);
+        QCOMPARE(warnings.size(), expectWarning ? 2 : 0);
+        if (expectWarning) {
+            QVERIFY(warnings.first().startsWith(QStringLiteral("W/video")));
+            QVERIFY2(warnings.first().endsWith(
+                         QStringLiteral("Unknown Video/Backend=%1, fallback to easyplayer").arg(expectRaw)),
+                     qPrintable(warnings.first()));
+        }
+    }
+
+    void missingFileSelectsEasyPlayer() {
+        const int logStart = sessionLog().size();
+        QVERIFY(!resolveVideoBackendIsFfmpeg());
+        const QStringList lines = sessionLogLines(QStringLiteral("Config file not found"), logStart);
+        QCOMPARE(lines.size(), 1);
+        QVERIFY2(lines.first().endsWith(QStringLiteral("Config file not found (%1), default backend=easyplayer")
+                                            .arg(TestSupport::configPath())),
+                 qPrintable(lines.first()));
+        QVERIFY(sessionLogLines(QStringLiteral("Resolved backend="), logStart).isEmpty());
+    }
+
+    void facadeCreatesConfiguredBackend_data() {
+        QTest::addColumn<QByteArray>("ini");
+        QTest::addColumn<bool>("expectFfmpeg");
+        QTest::newRow("no-file") << QByteArray() << false;
+        QTest::newRow("ffmpeg") << QByteArray("[Video]\nBackend=ffmpeg\n") << true;
+        QTest::newRow("easyplayer") << QByteArray("[Video]\nBackend=easyplayer\n") << false;
+    }
+
+    void facadeCreatesConfiguredBackend() {
+        QFETCH(QByteArray, ini);
+        QFETCH(bool, expectFfmpeg);
+        if (!ini.isEmpty())
+            QVERIFY(TestSupport::writeConfig(ini));
+        const int logStart = sessionLog().size();
+        VideoPlayerItem facade;
+        QVERIFY(facade.implementation());
+        QCOMPARE(facade.implementation()->parentItem(), &facade);
+        QCOMPARE(facade.implementation()->parent(), &facade);
+        QCOMPARE(facade.childItems().size(), 1);
+        QCOMPARE(bool(qobject_cast<FFmpegItem*>(facade.implementation())), expectFfmpeg);
+        QCOMPARE(bool(qobject_cast<EasyPlayerItem*>(facade.implementation())), !expectFfmpeg);
+        const QString created =
+            expectFfmpeg ? QStringLiteral("VideoPlayerItem created impl=FFmpegItem (libav decode) requested=ffmpeg")
+                         : QStringLiteral(
+                               "VideoPlayerItem created impl=EasyPlayerItem (libEasyPlayer.dll) requested=easyplayer");
+        const QStringList lines = sessionLogLines(QStringLiteral("VideoPlayerItem created"), logStart);
+        QCOMPARE(lines.size(), 1);
+        QVERIFY2(lines.first().endsWith(created), qPrintable(lines.first()));
+        // The default URL is the camera's; nothing is opened at construction.
+        QCOMPARE(facade.url(), defaultCameraStreamUrl());
+        QVERIFY(facade.url().endsWith(QStringLiteral(":8600/videoh264_chn0")));
+    }
+
+    void urlSetWithoutReopening_data() {
+        QTest::addColumn<QByteArray>("ini");
+        QTest::newRow("ffmpeg") << QByteArray("[Video]\nBackend=ffmpeg\n");
+        QTest::newRow("easyplayer") << QByteArray("[Video]\nBackend=easyplayer\n");
+    }
+
+    void urlSetWithoutReopening() {
+        QFETCH(QByteArray, ini);
+        QVERIFY(TestSupport::writeConfig(ini));
+        VideoPlayerItem facade;
+        QSignalSpy urlSpy(&facade, &VideoPlayerItem::urlChanged);
+        const QString url = QStringLiteral("rtsp://127.0.0.1:1/live0");
+        facade.setUrl(url);
+        QVERIFY(urlSpy.count() >= 1);
+        QCOMPARE(facade.url(), url);
+        QCOMPARE(facade.implementation()->property("url").toString(), url);
+        if (auto* ffmpeg = qobject_cast<FFmpegItem*>(facade.implementation()))
+            QVERIFY(!ffmpeg->isPlaying());
+        if (auto* easy = qobject_cast<EasyPlayerItem*>(facade.implementation())) {
+            QVERIFY(!easy->puller()->isPulling());
+            QCOMPARE(easy->puller()->channelId(), -1);
+        }
+        const int emitted = urlSpy.count();
+        facade.setUrl(url);
+        QCOMPARE(urlSpy.count(), emitted);
+    }
+
+    void resizingKeepsBackendAtOrigin() {
+        QVERIFY(TestSupport::writeConfig("[Video]\nBackend=ffmpeg\n"));
+        VideoPlayerItem facade;
+        QSignalSpy rectSpy(&facade, &VideoPlayerItem::contentRectChanged);
+        facade.setPosition(QPointF(30, 40));
+        facade.setSize(QSizeF(640, 360));
+        QCOMPARE(facade.implementation()->position(), QPointF(0, 0));
+        QCOMPARE(facade.implementation()->size(), QSizeF(640, 360));
+        // Until the picture size is known the picture may use the whole item.
+        QCOMPARE(facade.contentRect(), QRectF(0, 0, 640, 360));
+        QVERIFY(rectSpy.count() >= 1);
+        facade.implementation()->setPosition(QPointF(5, 5));
+        facade.setWidth(800);
+        QCOMPARE(facade.implementation()->position(), QPointF(0, 0));
+        QCOMPARE(facade.implementation()->size(), QSizeF(800, 360));
+        QCOMPARE(facade.contentRect(), QRectF(0, 0, 800, 360));
+    }
+
+    void letterBox_data() {
+        QTest::addColumn<QSize>("video");
+        QTest::addColumn<QSizeF>("item");
+        QTest::addColumn<QRect>("expected");
+        QTest::newRow("wide-item") << QSize(1920, 1080) << QSizeF(1000, 500) << QRect(56, 0, 888, 500);
+        QTest::newRow("tall-item") << QSize(1920, 1080) << QSizeF(1000, 800) << QRect(0, 119, 1000, 562);
+        QTest::newRow("exact-fit") << QSize(1280, 720) << QSizeF(640, 360) << QRect(0, 0, 640, 360);
+        QTest::newRow("fractional-item") << QSize(1280, 720) << QSizeF(333.7, 500.9) << QRect(0, 156, 333, 187);
+        QTest::newRow("size-unknown") << QSize(0, 0) << QSizeF(320, 200) << QRect(0, 0, 320, 200);
+        QTest::newRow("empty-item") << QSize(1280, 720) << QSizeF(0, 0) << QRect(0, 0, 0, 0);
+    }
+
+    void letterBox() {
+        QFETCH(QSize, video);
+        QFETCH(QSizeF, item);
+        QFETCH(QRect, expected);
+        QCOMPARE(letterBoxRect(video.width(), video.height(), item), expected);
+    }
+
+    void contentRectFollowsPictureSize() {
+        FFmpegItem item;
+        item.setSize(QSizeF(1000, 500));
+        QSignalSpy rectSpy(&item, &FFmpegItem::contentRectChanged);
+        QVERIFY(QMetaObject::invokeMethod(&item, "setSize", Q_ARG(int, 1920), Q_ARG(int, 1080)));
+        QCOMPARE(item.contentRect(), QRectF(56, 0, 888, 500));
+        QCOMPARE(rectSpy.count(), 1);
+        // The same size again changes nothing; a new size mid-stream moves the rectangle.
+        QVERIFY(QMetaObject::invokeMethod(&item, "setSize", Q_ARG(int, 1920), Q_ARG(int, 1080)));
+        QCOMPARE(rectSpy.count(), 1);
+        QVERIFY(QMetaObject::invokeMethod(&item, "setSize", Q_ARG(int, 1000), Q_ARG(int, 1000)));
+        QCOMPARE(item.contentRect(), QRectF(250, 0, 500, 500));
+        QCOMPARE(rectSpy.count(), 2);
+        item.setHeight(800);
+        QCOMPARE(item.contentRect(), QRectF(100, 0, 800, 800));
+    }
+
+    void latencySettings_data() {
+        QTest::addColumn<QByteArray>("ini");
+        QTest::addColumn<bool>("enabled");
+        QTest::addColumn<int>("interval");
+        QTest::newRow("absent") << QByteArray() << true << 5;
+        QTest::newRow("zero-clamped-to-1") << QByteArray("[Video]\nLatencyLogIntervalSec=0\n") << true << 1;
+        QTest::newRow("1000-clamped-to-300") << QByteArray("[Video]\nLatencyLogIntervalSec=1000\n") << true << 300;
+        QTest::newRow("900-clamped-to-300") << QByteArray("[Video]\nLatencyLogIntervalSec=900\n") << true << 300;
+        QTest::newRow("garbage-reads-0") << QByteArray("[Video]\nLatencyLogIntervalSec=abc\n") << true << 1;
+        QTest::newRow("disabled") << QByteArray("[Video]\nLatencyLogEnabled=false\nLatencyLogIntervalSec=7\n") << false
+                                  << 7;
+    }
+
+    void latencySettings() {
+        QFETCH(QByteArray, ini);
+        QFETCH(bool, enabled);
+        QFETCH(int, interval);
+        if (!ini.isEmpty())
+            QVERIFY(TestSupport::writeConfig(ini));
+        const LatencyLogSettings settings = LatencyLogSettings::read();
+        QCOMPARE(settings.enabled, enabled);
+        QCOMPARE(settings.intervalSec, interval);
+    }
+
+    void latencyLogSwitchIsLogged() {
+        QVERIFY(TestSupport::writeConfig("[Video]\nLatencyLogEnabled=false\n"));
+        int logStart = sessionLog().size();
+        { FFmpegItem item; }
+        QCOMPARE(
+            sessionLogLines(QStringLiteral("延迟统计日志已关闭 (配置: %1)").arg(TestSupport::configPath()), logStart)
+                .size(),
+            1);
+        QVERIFY(TestSupport::writeConfig("[Video]\nLatencyLogIntervalSec=0\n"));
+        logStart = sessionLog().size();
+        { FFmpegItem item; }
+        QCOMPARE(
+            sessionLogLines(
+                QStringLiteral("延迟统计日志已开启, 汇总间隔=1秒 (配置: %1)").arg(TestSupport::configPath()), logStart)
+                .size(),
+            1);
+    }
+
+    void statsWindowSummary() {
+        FFmpegStatsWindow window;
+        QVERIFY(window.empty());
+        window.addPicture(1000, 4000, 2000, -1);
+        window.addPicture(3000, 6000, 4000, -1);
+        FFmpegDecodeStats stats = window.summary(2000000);
+        QCOMPARE(stats.decodedFrames, 2);
+        QCOMPARE(stats.windowSeconds, 2.0);
+        QCOMPARE(stats.decodeFps, 1.0);
+        QCOMPARE(stats.readAvgMs, 2.0);
+        QCOMPARE(stats.readMaxMs, 3.0);
+        QCOMPARE(stats.decodeAvgMs, 5.0);
+        QCOMPARE(stats.convertMaxMs, 4.0);
+        QCOMPARE(stats.pipelineAvgMs, 10.0);
+        QCOMPARE(stats.backlogAvgMs, -1.0);  // no packet had a time stamp
+        QCOMPARE(stats.backlogSamples, 0);
+        window.addPicture(0, 0, 0, 30000);
+        stats = window.summary(1000000);
+        QCOMPARE(stats.backlogSamples, 1);
+        QCOMPARE(stats.backlogAvgMs, 30.0);
+        window.reset();
+        QVERIFY(window.empty());
+    }
+
+    void backlogBaselineRestartsOnClockJumpBack() {
+        BacklogClock clock;
+        QCOMPARE(clock.sample(10000000, 500000000), qint64(0));       // baseline
+        QCOMPARE(clock.sample(10100000, 500150000), qint64(50000));   // wall ran 50 ms ahead
+        QCOMPARE(clock.sample(10200000, 500200000), qint64(0));       // ahead of the wall: clamped to 0
+        QCOMPARE(clock.sample(10000000, 500400000), qint64(400000));  // back by 0.2 s: same baseline
+        QCOMPARE(clock.sample(2000000, 501000000), qint64(0));        // back by 8 s: new baseline
+        QCOMPARE(clock.sample(2100000, 501130000), qint64(30000));
+    }
+
+    void reopenBackOffGrowsAndIsBounded_data() {
+        QTest::addColumn<int>("attempt");
+        QTest::addColumn<int>("delayMs");
+        QTest::newRow("first") << 0 << 500;
+        QTest::newRow("second") << 1 << 1000;
+        QTest::newRow("third") << 2 << 2000;
+        QTest::newRow("fourth") << 3 << 4000;
+        QTest::newRow("fifth-capped") << 4 << 5000;
+        QTest::newRow("many-capped") << 40 << 5000;
+    }
+
+    void reopenBackOffGrowsAndIsBounded() {
+        QFETCH(int, attempt);
+        QFETCH(int, delayMs);
+        QCOMPARE(FFmpegThread::reopenDelayMs(attempt), delayMs);
+    }
+
+    void oddWidthRowsCopiedRowByRow_data() {
+        QTest::addColumn<int>("width");
+        QTest::newRow("row-multiple-of-4") << 4;
+        QTest::newRow("15-byte-rows") << 5;
+        QTest::newRow("3-byte-rows") << 1;
+        QTest::newRow("21-byte-rows") << 7;
+    }
+
+    void oddWidthRowsCopiedRowByRow() {
+        QFETCH(int, width);
+        const int height = 3;
+        QByteArray packed(width * height * 3, Qt::Uninitialized);
+        for (int i = 0; i < packed.size(); ++i)
+            packed[i] = char(i * 7 + 1);
+        QImage image(width, height, QImage::Format_RGB888);
+        copyPackedRgb24(packed.constData(), width, height, &image);
+        for (int y = 0; y < height; ++y) {
+            const QByteArray row(reinterpret_cast<const char*>(image.constScanLine(y)), width * 3);
+            QVERIFY2(row == packed.mid(y * width * 3, width * 3), qPrintable(QStringLiteral("row %1").arg(y)));
+        }
+    }
+
+    void frameInfoRecordCopy() {
+        easyplayer::FrameInfo info = {};
+        info.codec = 0x1C;
+        info.width = 1280;
+        info.height = 720;
+        info.reserved2 = 0xAAAAAAAA;  // bytes 16..23 are not copied
+        info.reserved3 = 0xBBBBBBBB;
+        info.sampleRate = 11;
+        info.length = 1280 * 720 * 3;
+        info.lostPackets = 0x01020304;
+        const QtRtspFrameInfo copy = QtRtspFrameInfo::fromLibraryRecord(info);
+        QCOMPARE(int(sizeof(copy.bytes)), 48);
+        QCOMPARE(copy.width(), 1280);
+        QCOMPARE(copy.height(), 720);
+        QCOMPARE(copy.length(), quint32(1280 * 720 * 3));
+        QCOMPARE(int(copy.bytes[16]), 11);    // the library's offset 24
+        QCOMPARE(int(copy.bytes[44]), 0x04);  // the library's offset 52
+        QCOMPARE(int(copy.bytes[0]), 0x1C);
+    }
+};
+
+QTEST_MAIN(VideoBackendTest)
+#include "tst_video_backend.moc"
