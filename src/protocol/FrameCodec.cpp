@@ -20,7 +20,7 @@ uint16_t frameCrc16(const uint8_t* data, uint16_t count) {
     if (!data)
         return crc;
     for (uint16_t i = 0; i < count; ++i) {
-        uint8_t t = static_cast<uint8_t>(data[i] ^ (crc & 0xFF));
+        auto t = static_cast<uint8_t>(data[i] ^ (crc & 0xFF));
         t = static_cast<uint8_t>(t ^ (t << 4));
         crc = static_cast<uint16_t>((crc >> 8) ^ (t << 8) ^ (t << 3) ^ (t >> 4));
     }

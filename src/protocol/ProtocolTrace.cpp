@@ -117,7 +117,7 @@ QString describeReport(uint16_t number, const uint8_t* p, uint16_t n) {
         default:
             break;
     }
-    return QString();
+    return {};
 }
 
 QString photoCommandText(uint8_t command) {
@@ -192,7 +192,7 @@ QString describeCommand(uint16_t number, const uint8_t* p, uint16_t n) {
         default:
             break;
     }
-    return QString();
+    return {};
 }
 
 // Rule 4: raw bytes when short, the size otherwise.
@@ -252,17 +252,17 @@ QString byteListText(const uint8_t* bytes, uint16_t length) {
 
 QString describePayload(uint32_t messageId, const uint8_t* payload, uint16_t payloadLength) {
     if (!payload || payloadLength == 0)
-        return QString();
+        return {};
     const uint16_t number = messageNumber(messageId);
     const uint8_t cls = messageClass(messageId);
     if (cls == MessageClass::Reply && payloadLength >= 2)
         return describeReply(number, payload, payloadLength);
     if (cls == MessageClass::Report) {
-        const QString report = describeReport(number, payload, payloadLength);
+        QString report = describeReport(number, payload, payloadLength);
         if (!report.isEmpty())
             return report;
     }
-    const QString command = describeCommand(number, payload, payloadLength);
+    QString command = describeCommand(number, payload, payloadLength);
     if (!command.isEmpty())
         return command;
     return describeRaw(payload, payloadLength);

@@ -32,7 +32,10 @@ ParsedFrame sentinelRecord() {
 }
 
 bool sameRecord(const ParsedFrame& a, const ParsedFrame& b) {
-    return std::memcmp(&a, &b, sizeof a) == 0;
+    return a.startByte == b.startByte && a.payloadLength == b.payloadLength && a.receiverId == b.receiverId &&
+           a.headerByte3 == b.headerByte3 && a.sequence == b.sequence && a.senderId == b.senderId &&
+           a.headerByte6 == b.headerByte6 && a.messageId == b.messageId && a.checksum == b.checksum &&
+           std::memcmp(a.payload, b.payload, sizeof a.payload) == 0;
 }
 
 }  // namespace

@@ -62,7 +62,7 @@ ExitStatus describeBytes(const std::vector<uint8_t>& bytes, const Options& optio
     std::size_t offset = 0;
     while (offset < bytes.size()) {
         const uint8_t* at = bytes.data() + offset;
-        const uint16_t available = static_cast<uint16_t>(bytes.size() - offset);
+        const auto available = static_cast<uint16_t>(bytes.size() - offset);
         ParsedFrame frame;
         if (!parseFrame(at, available, &frame)) {
             printLine(describeBadFrame(options.link.c_str(), at, available));

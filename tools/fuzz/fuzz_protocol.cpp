@@ -58,7 +58,7 @@ void fuzzGoodFrame(const uint8_t* data, uint16_t size, const ParsedFrame& frame)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > 65535)
         return 0;
-    const uint16_t length = static_cast<uint16_t>(size);
+    const auto length = static_cast<uint16_t>(size);
 
     frameCrc16(data, length);
 

@@ -18,7 +18,7 @@ std::vector<uint8_t> samplePayload(int length) {
 }
 
 void reportThroughput(benchmark::State& state, int64_t bytesPerCall) {
-    const double calls = static_cast<double>(state.iterations());
+    const auto calls = static_cast<double>(state.iterations());
     state.counters["frames"] = benchmark::Counter(calls, benchmark::Counter::kIsRate);
     state.counters["MB"] =
         benchmark::Counter(calls * static_cast<double>(bytesPerCall) / 1e6, benchmark::Counter::kIsRate);
