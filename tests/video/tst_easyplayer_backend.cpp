@@ -1,0 +1,344 @@
+// The player-library backend: the candidate search and its precedence, a broken candidate, start
+// failures with their codes, pictures through the project's stand-in libEasyPlayer.so from the
+// simulator's RTSP stream, and reconnect notices.
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QWidget>
+#include <QtTest>
+#include <thread>
+#include <vector>
+
+#include "FrameStamp.h"
+#include "TestSupport.h"
+#include "VideoTestSupport.h"
+#include "video/EasyPlayerAbi.h"
+#include "video/EasyPlayerItem.h"
+#include "video/PlatformLibrary.h"
+#include "video/QtEasyPlayerStreamPuller.h"
+
+using VideoTestSupport::DebugCapture;
+using VideoTestSupport::sessionLog;
+using VideoTestSupport::sessionLogLines;
+
+namespace {
+
+constexpr int kStreamTimeoutMs = 15000;
+
+QString besideExecutable() {
+    return TestSupport::appDir() + QStringLiteral("/libEasyPlayer.so");
+}
+
+bool placeBesideExecutable() {
+    QFile::remove(besideExecutable());
+    return QFile::copy(QStringLiteral(STANDIN_PLAYER_PATH), besideExecutable());
+}
+
+// Calls the frame callback from a thread of its own, the way the library does.
+void deliverFromLibraryThread(int channelId, void* puller, int frameType, char* buffer, easyplayer::FrameInfo* info) {
+    std::thread([=] { QtEasyPlayerStreamPuller::frameCallback(channelId, puller, frameType, buffer, info); }).join();
+}
+
+struct FrameCounter {
+    int count = 0;
+    explicit FrameCounter(QtEasyPlayerStreamPuller* puller) {
+        QObject::connect(puller, &QtEasyPlayerStreamPuller::frameBufferReady, [this] { ++count; });
+    }
+};
+
+}  // namespace
+
+class EasyPlayerBackendTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() {
+        DebugCapture::install();
+        QVERIFY(AppLog::start());
+        QVERIFY(QFileInfo::exists(QStringLiteral(STANDIN_PLAYER_PATH)));
+        QVERIFY(QFileInfo::exists(QStringLiteral(BROKEN_PLAYER_PATH)));
+        QVERIFY2(m_sim.start(), qPrintable(m_sim.errorOutput()));
+    }
+
+    void init() {
+        qunsetenv("EASYPLAYER_DLL_PATH");
+        QFile::remove(besideExecutable());
+        DebugCapture::clear();
+    }
+
+    void cleanupTestCase() {
+        m_sim.stop();
+        QFile::remove(besideExecutable());
+    }
+
+    void noLibraryFailsWithCode100() {
+        const int logStart = sessionLog().size();
+        EasyPlayerItem item;
+        QSignalSpy failed(item.puller(), &QtEasyPlayerStreamPuller::streamStartFailed);
+        item.setUrl(m_sim.url());
+        item.open();
+        QCOMPARE(failed.count(), 1);
+        QCOMPARE(failed.first().at(0).toInt(), -100);
+        QCOMPARE(failed.first().at(1).toString(), QStringLiteral("all candidates failed"));
+        QVERIFY(!item.puller()->isPulling());
+        const QStringList lines = sessionLogLines(QStringLiteral("EasyPlayer stream failed"), logStart);
+        QCOMPARE(lines.size(), 1);
+        QVERIFY(lines.first().startsWith(QStringLiteral("E/video")));
+        QVERIFY2(lines.first().endsWith(
+                     QStringLiteral("EasyPlayer stream failed code=-100 reason=all candidates failed url=%1")
+                         .arg(m_sim.url())),
+                 qPrintable(lines.first()));
+    }
+
+    void missingExplicitCandidateIsReported() {
+        qputenv("EASYPLAYER_DLL_PATH", "  /nonexistent/dir/libEasyPlayer.so  ");
+        QtEasyPlayerStreamPuller puller;
+        QVERIFY(!puller.loadLibrary());
+        QCOMPARE(puller.lastError(), QStringLiteral("candidate not exists: /nonexistent/dir/libEasyPlayer.so"));
+    }
+
+    void environmentVariableTakesPrecedence() {
+        QVERIFY(placeBesideExecutable());
+        QTemporaryDir elsewhere;
+        const QString chosen = elsewhere.path() + QStringLiteral("/libEasyPlayer.so");
+        QVERIFY(QFile::copy(QStringLiteral(STANDIN_PLAYER_PATH), chosen));
+        qputenv("EASYPLAYER_DLL_PATH", QFile::encodeName(chosen));
+        QtEasyPlayerStreamPuller puller;
+        QVERIFY2(puller.loadLibrary(), qPrintable(puller.lastError()));
+        QCOMPARE(puller.loadedLibraryPath(), chosen);
+        QVERIFY(PlatformLibrary::isLoaded(chosen));
+    }
+
+    void besideExecutableIsFoundAndOnlyItsDirectoryPrependedToPath() {
+        QVERIFY(placeBesideExecutable());
+        const QByteArray oldPath = qgetenv("PATH");
+        QtEasyPlayerStreamPuller puller;
+        QVERIFY2(puller.loadLibrary(), qPrintable(puller.lastError()));
+        QCOMPARE(puller.loadedLibraryPath(), besideExecutable());
+        QCOMPARE(qgetenv("PATH"), QFile::encodeName(TestSupport::appDir()) + ':' + oldPath);
+        QVERIFY(DebugCapture::contains(QStringLiteral("[EasyPlayer] load success:")));
+        // Loaded once per puller: a second call is satisfied at once.
+        QVERIFY(puller.loadLibrary());
+        QCOMPARE(qgetenv("PATH"), QFile::encodeName(TestSupport::appDir()) + ':' + oldPath);
+        qputenv("PATH", oldPath);
+    }
+
+    void candidateWithoutCloseStreamIsUnloadedAndNextTried() {
+        QVERIFY(placeBesideExecutable());
+        const QString broken = QStringLiteral(BROKEN_PLAYER_PATH);
+        qputenv("EASYPLAYER_DLL_PATH", QFile::encodeName(broken));
+        QtEasyPlayerStreamPuller puller;
+        QVERIFY2(puller.loadLibrary(), qPrintable(puller.lastError()));
+        QCOMPARE(puller.loadedLibraryPath(), besideExecutable());
+        QCOMPARE(puller.lastError(), QStringLiteral("resolve api failed: %1").arg(broken));
+        QVERIFY2(!PlatformLibrary::isLoaded(broken), "the incomplete library must be unloaded");
+    }
+
+    void onlyBrokenCandidateKeepsReason() {
+        qputenv("EASYPLAYER_DLL_PATH", BROKEN_PLAYER_PATH);
+        QtEasyPlayerStreamPuller puller;
+        QWidget widget;
+        QSignalSpy failed(&puller, &QtEasyPlayerStreamPuller::streamStartFailed);
+        QVERIFY(!puller.startPull(m_sim.url(), &widget, true, {}, {}, false, easyplayer::kRenderFormatRgb24));
+        QCOMPARE(failed.count(), 1);
+        QCOMPARE(failed.first().at(0).toInt(), -100);
+        QCOMPARE(failed.first().at(1).toString(), QStringLiteral("resolve api failed: %1").arg(BROKEN_PLAYER_PATH));
+    }
+
+    void notALibraryGivesLoaderText() {
+        QTemporaryDir dir;
+        const QString bogus = dir.path() + QStringLiteral("/libEasyPlayer.so");
+        QFile file(bogus);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("not an ELF file");
+        file.close();
+        qputenv("EASYPLAYER_DLL_PATH", QFile::encodeName(bogus));
+        QtEasyPlayerStreamPuller puller;
+        QVERIFY(!puller.loadLibrary());
+        QVERIFY2(puller.lastError().startsWith(QStringLiteral("LoadLibrary failed: %1 (").arg(bogus)),
+                 qPrintable(puller.lastError()));
+        QVERIFY2(
+            puller.lastError().contains(QStringLiteral("ELF")) || puller.lastError().contains(QStringLiteral("short")),
+            qPrintable(puller.lastError()));
+    }
+
+    void startFailuresCarryTheirCodes_data() {
+        QTest::addColumn<bool>("withWidget");
+        QTest::addColumn<QString>("url");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("no-render-widget")
+            << false << QStringLiteral("rtsp://127.0.0.1:1/live0") << -2 << QStringLiteral("renderWidget is null");
+        QTest::newRow("library-refuses-empty-url")
+            << true << QString() << -1 << QStringLiteral("EasyPlayer_OpenStream failed");
+    }
+
+    void startFailuresCarryTheirCodes() {
+        QFETCH(bool, withWidget);
+        QFETCH(QString, url);
+        QFETCH(int, code);
+        QFETCH(QString, reason);
+        QVERIFY(placeBesideExecutable());
+        QWidget widget;
+        QtEasyPlayerStreamPuller puller;
+        QSignalSpy failed(&puller, &QtEasyPlayerStreamPuller::streamStartFailed);
+        QSignalSpy started(&puller, &QtEasyPlayerStreamPuller::streamStarted);
+        QVERIFY(!puller.startPull(url, withWidget ? &widget : nullptr, true, {}, {}, false,
+                                  easyplayer::kRenderFormatRgb24));
+        QCOMPARE(failed.count(), 1);
+        QCOMPARE(failed.first().at(0).toInt(), code);
+        QCOMPARE(failed.first().at(1).toString(), reason);
+        QCOMPARE(started.count(), 0);
+        QCOMPARE(puller.channelId(), -1);
+    }
+
+    void picturesArriveThroughStandInLibrary() {
+        QVERIFY(placeBesideExecutable());
+        const int logStart = sessionLog().size();
+        EasyPlayerItem item;
+        item.setSize(QSizeF(1000, 500));
+        QSignalSpy started(item.puller(), &QtEasyPlayerStreamPuller::streamStarted);
+        QSignalSpy stopped(item.puller(), &QtEasyPlayerStreamPuller::streamStopped);
+        QSignalSpy rect(&item, &EasyPlayerItem::contentRectChanged);
+        item.setUrl(m_sim.url(QStringLiteral("/live/single")));
+        item.open();
+        QCOMPARE(started.count(), 1);
+        const int channel = started.first().first().toInt();
+        QVERIFY(channel >= 1);
+        QVERIFY(DebugCapture::contains(QStringLiteral("[EasyPlayer] Frame cache set to 2 (runtime), result: 0")));
+        QTRY_VERIFY_WITH_TIMEOUT(!item.image().isNull(), kStreamTimeoutMs);
+        QCOMPARE(item.image().size(), QSize(1280, 720));
+        QCOMPARE(item.image().format(), QImage::Format_RGB888);
+        QCOMPARE(item.contentRect(), QRectF(56, 0, 888, 500));
+        QVERIFY(rect.count() >= 1);
+        const FrameStamp::Decoded stamp = FrameStamp::decode(item.image());
+        QVERIFY2(stamp.ok, "the frame stamp must survive the library's RGB conversion and the copy");
+        QVERIFY(!sessionLogLines(QStringLiteral("EasyPlayer stream started channel=%1 url=%2")
+                                     .arg(channel)
+                                     .arg(m_sim.url(QStringLiteral("/live/single"))),
+                                 logStart)
+                     .isEmpty());
+
+        // Opening again closes the running channel first.
+        item.open();
+        QCOMPARE(stopped.count(), 1);
+        QCOMPARE(started.count(), 2);
+        QVERIFY(started.last().first().toInt() != channel);
+        QVERIFY(item.image().isNull());
+        QTRY_VERIFY_WITH_TIMEOUT(!item.image().isNull(), kStreamTimeoutMs);
+        item.close();
+        QCOMPARE(stopped.count(), 2);
+        QVERIFY(!item.puller()->isPulling());
+    }
+
+    void reconnectNoticeWithoutUrlRestartsLastUrl() {
+        QVERIFY(placeBesideExecutable());
+        EasyPlayerItem item;
+        item.setUrl(m_sim.url());
+        QSignalSpy started(item.puller(), &QtEasyPlayerStreamPuller::streamStarted);
+        QSignalSpy stopped(item.puller(), &QtEasyPlayerStreamPuller::streamStopped);
+        QSignalSpy reconnect(item.puller(), &QtEasyPlayerStreamPuller::reconnectRequested);
+        item.open();
+        QCOMPARE(started.count(), 1);
+        const int channel = item.puller()->channelId();
+        deliverFromLibraryThread(channel, item.puller(), easyplayer::kFrameTypeReconnect, nullptr, nullptr);
+        QTRY_COMPARE_WITH_TIMEOUT(reconnect.count(), 1, 2000);
+        QCOMPARE(reconnect.first().first().toString(), m_sim.url());
+        QCOMPARE(stopped.count(), 1);
+        QCOMPARE(started.count(), 2);
+        QVERIFY(item.puller()->channelId() != channel);
+        QCOMPARE(item.puller()->url(), m_sim.url());
+        FrameCounter frames(item.puller());
+        QTRY_VERIFY_WITH_TIMEOUT(frames.count >= 3, kStreamTimeoutMs);
+        item.close();
+    }
+
+    void picturesComeBackAfterServerOutage() {
+        QVERIFY(placeBesideExecutable());
+        VideoTestSupport::Simulator sim;
+        QVERIFY(sim.start({QStringLiteral("--rtsp-outage"), QStringLiteral("2:1.5")}));
+        EasyPlayerItem item;
+        item.setUrl(sim.url(QStringLiteral("/videoh264_chn0")));
+        QSignalSpy reconnect(item.puller(), &QtEasyPlayerStreamPuller::reconnectRequested);
+        FrameCounter frames(item.puller());
+        item.open();
+        QTRY_VERIFY_WITH_TIMEOUT(frames.count >= 1, kStreamTimeoutMs);
+        QTRY_VERIFY_WITH_TIMEOUT(reconnect.count() >= 1, 20000);
+        QCOMPARE(reconnect.first().first().toString(), sim.url(QStringLiteral("/videoh264_chn0")));
+        QVERIFY2(!item.image().isNull(), "the last picture stays while the stream is away");
+        const int before = frames.count;
+        QTRY_VERIFY_WITH_TIMEOUT(frames.count >= before + 5, 20000);
+        QVERIFY(item.puller()->isPulling());
+        item.close();
+    }
+
+    void pictureNoticesAreCheckedAndCopied() {
+        EasyPlayerItem item;
+        item.setSize(QSizeF(100, 100));
+        QtEasyPlayerStreamPuller* puller = item.puller();
+        // Too few bytes for the announced size: ignored.
+        std::vector<char> shortBuffer(10, 'x');
+        easyplayer::FrameInfo info = {};
+        info.width = 4;
+        info.height = 4;
+        info.length = uint32_t(shortBuffer.size());
+        deliverFromLibraryThread(1, puller, easyplayer::kFrameTypeRgbPicture, shortBuffer.data(), &info);
+        QCoreApplication::processEvents();
+        QVERIFY(item.image().isNull());
+        QCOMPARE(item.contentRect(), QRectF(0, 0, 100, 100));
+
+        // A 5-pixel-wide picture: 15-byte rows land in 16-byte image rows one by one.
+        std::vector<char> pixels(5 * 3 * 3);
+        for (size_t i = 0; i < pixels.size(); ++i)
+            pixels[i] = char(i * 5 + 3);
+        info.width = 5;
+        info.height = 3;
+        info.length = uint32_t(pixels.size());
+        deliverFromLibraryThread(1, puller, easyplayer::kFrameTypeRgbPicture, pixels.data(), &info);
+        QTRY_VERIFY_WITH_TIMEOUT(!item.image().isNull(), 2000);
+        const QImage image = item.image();
+        QCOMPARE(image.size(), QSize(5, 3));
+        for (int y = 0; y < 3; ++y) {
+            for (int x = 0; x < 5; ++x) {
+                const char* p = pixels.data() + (y * 5 + x) * 3;
+                QCOMPARE(image.pixel(x, y), qRgb(uchar(p[0]), uchar(p[1]), uchar(p[2])));
+            }
+        }
+        QCOMPARE(item.contentRect(), QRectF(0, 20, 100, 60));
+
+        // Any other frame type goes out as frameArrived with the copied record and no payload.
+        QSignalSpy arrived(puller, &QtEasyPlayerStreamPuller::frameArrived);
+        info.width = 640;
+        info.length = 100;
+        deliverFromLibraryThread(1, puller, 0x08, pixels.data(), &info);
+        QTRY_COMPARE_WITH_TIMEOUT(arrived.count(), 1, 2000);
+        QCOMPARE(arrived.first().at(0).toInt(), 0x08);
+        QVERIFY(arrived.first().at(1).toByteArray().isEmpty());
+        QCOMPARE(arrived.first().at(2).value<QtRtspFrameInfo>().width(), 640);
+    }
+
+    void heldBufferIsNeverRewritten() {
+        QtEasyPlayerStreamPuller puller;
+        std::vector<char> first(12, 'a');
+        easyplayer::FrameInfo info = {};
+        info.width = 2;
+        info.height = 2;
+        info.length = 12;
+        deliverFromLibraryThread(1, &puller, easyplayer::kFrameTypeRgbPicture, first.data(), &info);
+        const QByteArray held = puller.frameBuffer(0);
+        QCOMPARE(held, QByteArray(12, 'a'));
+        std::vector<char> second(12, 'b');
+        deliverFromLibraryThread(1, &puller, easyplayer::kFrameTypeRgbPicture, second.data(), &info);
+        deliverFromLibraryThread(1, &puller, easyplayer::kFrameTypeRgbPicture, second.data(), &info);
+        QCOMPARE(puller.frameBuffer(0), QByteArray(12, 'b'));
+        QCOMPARE(held, QByteArray(12, 'a'));
+        QVERIFY(puller.frameBuffer(2).isEmpty());
+        QCoreApplication::processEvents();
+    }
+
+private:
+    VideoTestSupport::Simulator m_sim;
+};
+
+QTEST_MAIN(EasyPlayerBackendTest)
+#include "tst_easyplayer_backend.moc"
