@@ -334,6 +334,7 @@ private:
     void handleGimbalVersionReply(const ParsedFrame& frame, FrameLink link);
     void handleCameraVersionReply(const ParsedFrame& frame, FrameLink link);
     void handleTrackingAck(const ParsedFrame& frame, FrameLink link);
+    void handleTrackingStatusReport(const ParsedFrame& frame, FrameLink link);
     bool hasOpenLink() const { return m_udpConnected || m_serialOpened; }
     void logImageDirectory() const;
     void writeStreamHistory() const;

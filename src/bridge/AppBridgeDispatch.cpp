@@ -21,6 +21,7 @@ constexpr int kAckHexBytes = 22;
 const std::vector<AppBridge::FrameRoute>& AppBridge::reportRoutes() {
     static const std::vector<FrameRoute> routes = {
         {0x020002, kBothLinks, 0, nullptr},  // heartbeat: received and ignored
+        {0x020324, kBothLinks, 12, &AppBridge::handleTrackingStatusReport},
     };
     return routes;
 }

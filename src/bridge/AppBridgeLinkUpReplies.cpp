@@ -1,5 +1,4 @@
-// Replies to the link-up requests (versions, camera settings) and to tracking requests.
-#include <QDateTime>
+// Replies to the link-up requests: versions and the visible camera's resolution settings.
 #include <QDebug>
 
 #include "AppBridge.h"
@@ -8,7 +7,6 @@
 
 namespace {
 
-constexpr qint64 kTrackingAckMessageGapMs = 800;
 constexpr int kFullSettingsPayload = 22;
 
 }  // namespace
@@ -52,22 +50,4 @@ void AppBridge::handleVisibleSettingsReply(const ParsedFrame& frame, FrameLink) 
                               "[可见光设置] 已更新 UI: cameraPhotoResolutionIndex=%1 cameraRecordResolutionIndex=%2")
                               .arg(photo)
                               .arg(record);
-}
-
-// Acknowledgements of silent requests say nothing, and the others at most one line per 800 ms.
-// Either way only this frame is skipped: the rest of the receive pass goes on.
-void AppBridge::handleTrackingAck(const ParsedFrame& frame, FrameLink) {
-    const qint64 now = QDateTime::currentMSecsSinceEpoch();
-    if (now < m_trackingAckQuietUntilMs)
-        return;
-    if (now - m_lastTrackingAckMessageMs < kTrackingAckMessageGapMs)
-        return;
-    m_lastTrackingAckMessageMs = now;
-    if (LinkPayloads::readU16(frame.payload) != 0) {
-        appendMessage(tr2(QStringLiteral("框选跟踪失败"), QStringLiteral("Box tracking failed")));
-    } else if (m_lastTrackingRequestOn) {
-        appendMessage(tr2(QStringLiteral("框选跟踪成功"), QStringLiteral("Box tracking confirmed by device")));
-    } else {
-        appendMessage(tr2(QStringLiteral("已停止框选跟踪"), QStringLiteral("Box tracking stopped by device")));
-    }
 }

@@ -79,11 +79,11 @@ QStringList Uartcore::availablePortNames() {
     // a scratch port object and the open one is listed as it is (it is usable: we hold it).
     QSerialPort scratch;
     QSerialPort& probe = m_port->isOpen() ? scratch : *m_port;
-    const QString openName = openPortName();
+    const QString openLocation = m_port->isOpen() ? QSerialPortInfo(*m_port).systemLocation() : QString();
     QStringList names;
     const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
     for (const QSerialPortInfo& info : ports) {
-        const bool isOurs = !openName.isEmpty() && (info.portName() == openName || info.systemLocation() == openName);
+        const bool isOurs = !openLocation.isEmpty() && info.systemLocation() == openLocation;
         if (isOurs || probePort(probe, info.portName()))
             names << info.portName();
     }

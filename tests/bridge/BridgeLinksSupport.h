@@ -1,0 +1,71 @@
+#pragma once
+
+// Helpers of the link tests (tst_bridge_links_*): the message log as plain texts, the statistics
+// file, and a controller prepared for one language and product.
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QRegularExpression>
+#include <QStringList>
+
+#include "../link/LinkTestDevices.h"
+#include "TestSupport.h"
+#include "bridge/AppBridge.h"
+
+namespace BridgeLinks {
+
+// Message log lines without their "[yyyy-MM-dd hh:mm:ss] " stamps.
+inline QStringList messages(const AppBridge& bridge) {
+    QStringList texts;
+    const QStringList lines = bridge.messageLog().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    for (const QString& line : lines)
+        texts << line.mid(line.indexOf(QStringLiteral("] ")) + 2);
+    return texts;
+}
+
+// The messages appended since `from` lines were in the log.
+inline QStringList messagesSince(const AppBridge& bridge, int from) {
+    return messages(bridge).mid(from);
+}
+
+inline QString statsPath() {
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/protocol_stats.log");
+}
+inline int statsBlockCount() {
+    return QString::fromUtf8(TestSupport::readFile(statsPath())).count(QStringLiteral("==== Protocol Stats ===="));
+}
+// The value of one counter line in the last block of the statistics file, -1 when absent.
+inline int lastStatsValue(const QString& label) {
+    const QString text = QString::fromUtf8(TestSupport::readFile(statsPath()));
+    const int at = text.lastIndexOf(label);
+    if (at < 0)
+        return -1;
+    const QString rest = text.mid(at + label.size());
+    return rest.left(rest.indexOf(QLatin1Char('\n'))).trimmed().toInt();
+}
+
+// A fresh configuration with the given language and, when not empty, the given product.
+inline void prepareConfig(const QString& language, const QString& product = QString()) {
+    QByteArray ini = "[general]\nlanguage=" + language.toUtf8() + "\n";
+    if (!product.isEmpty())
+        ini += "currentProduct=" + product.toUtf8() + "\n";
+    TestSupport::writeConfig(ini);
+}
+
+// Frames of one message id among those collected.
+inline QVector<LinkTest::WireFrame> framesWithId(const LinkTest::FrameCollector& collector, uint32_t id) {
+    QVector<LinkTest::WireFrame> result;
+    for (const auto& wire : collector.frames)
+        if (wire.frame.messageId == id)
+            result << wire;
+    return result;
+}
+
+inline QString idList(const LinkTest::FrameCollector& collector) {
+    QStringList ids;
+    for (const auto& wire : collector.frames)
+        ids << QStringLiteral("%1@%2ms").arg(wire.frame.messageId, 6, 16, QLatin1Char('0')).arg(wire.atMs);
+    return ids.join(QLatin1Char(' '));
+}
+
+}  // namespace BridgeLinks

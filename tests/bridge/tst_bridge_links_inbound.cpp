@@ -1,0 +1,284 @@
+// UDP inbound handling and dispatch: one frame per datagram, failures and their counters, the
+// settings-reply compatibility rule, sender filtering and replies from any sender.
+#include <QSignalSpy>
+#include <QtTest>
+
+#include "BridgeLinksSupport.h"
+
+using namespace BridgeLinks;
+using LinkTest::frameBytes;
+using LinkTest::replyPayload;
+using LinkTest::UdpDevice;
+
+namespace {
+
+QByteArray withBadChecksum(QByteArray frame) {
+    frame[frame.size() - 1] = char(frame.at(frame.size() - 1) ^ 0x5A);
+    return frame;
+}
+
+QByteArray bytes(std::initializer_list<uint8_t> list) {
+    QByteArray result;
+    for (uint8_t b : list)
+        result.append(char(b));
+    return result;
+}
+
+// Visible-camera settings reply: result, photo code, recording code, padded to `length` bytes.
+QByteArray settingsReply(uint16_t result, uint8_t photo, uint8_t record, int length = 22) {
+    QByteArray payload = replyPayload(result, bytes({photo, record}));
+    payload.resize(length);
+    return frameBytes(4, 1, 0x010200, payload);
+}
+
+QByteArray gimbalVersionReply(uint8_t sender, uint8_t major) {
+    return frameBytes(sender, 1, 0x010018, replyPayload(0, bytes({major, 0, 1, 2, 3, 4, 0})));
+}
+
+QByteArray targetLostReport(uint8_t sender) {
+    QByteArray payload(12, '\0');
+    payload[11] = 2;
+    return frameBytes(sender, 1, 0x020324, payload);
+}
+
+QStringList g_debugLines;
+void captureDebug(QtMsgType type, const QMessageLogContext&, const QString& text) {
+    if (type == QtDebugMsg)
+        g_debugLines << text;
+}
+
+}  // namespace
+
+class TestBridgeLinksInbound : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<UdpDevice> m_device;
+    std::unique_ptr<AppBridge> m_bridge;
+
+    AppBridge& connectBridge(const QString& product = QStringLiteral("Wren-R2")) {
+        prepareConfig(QStringLiteral("en"), product);
+        m_device = std::make_unique<UdpDevice>();
+        m_bridge = std::make_unique<AppBridge>();
+        m_bridge->connectUdp(QStringLiteral("127.0.0.1"), m_device->port());
+        m_device->collector.waitForFrames(1);
+        return *m_bridge;
+    }
+    void send(const QByteArray& datagram) { QVERIFY(m_device->send(datagram)); }
+
+private slots:
+    void init() { QFile::remove(statsPath()); }
+    void cleanup() {
+        qInstallMessageHandler(nullptr);
+        m_bridge.reset();
+        m_device.reset();
+    }
+
+    void badDatagrams_data() {
+        QTest::addColumn<QByteArray>("datagram");
+        QTest::addColumn<int>("withHeader");
+        QTest::newRow("13-bytes-start-byte") << withBadChecksum(frameBytes(4, 1, 0x020002, bytes({1}))) << 0;
+        QTest::newRow("14-bytes-start-byte") << withBadChecksum(frameBytes(4, 1, 0x020002, bytes({1, 2}))) << 1;
+        QTest::newRow("no-start-byte") << QByteArray(20, 'x') << 0;
+        QTest::newRow("three-bytes") << QByteArray("\xFD\x00\x01", 3) << 0;
+        QTest::newRow("truncated-frame") << frameBytes(4, 1, 0x010317, replyPayload(0, bytes({1, 2, 3}))).left(15) << 1;
+    }
+    void badDatagrams() {
+        QFETCH(QByteArray, datagram);
+        QFETCH(int, withHeader);
+        AppBridge& bridge = connectBridge();
+        send(datagram);
+        QTRY_COMPARE(bridge.protocolCounters().udpParseFails, 1);
+        QCOMPARE(bridge.protocolCounters().udpParseFailsWithHeader, withHeader);
+        QCOMPARE(bridge.protocolCounters().udpFrames, 0);
+        // The link keeps working after the bad datagram.
+        send(gimbalVersionReply(4, 5));
+        QTRY_COMPARE(bridge.gimbalHwVersion(), QStringLiteral("5.0.1"));
+        QCOMPARE(bridge.gimbalSwVersion(), QStringLiteral("2.3.4"));
+        QCOMPARE(bridge.protocolCounters().udpFrames, 1);
+    }
+
+    void compatibilityRule_data() {
+        QTest::addColumn<QByteArray>("datagram");
+        QTest::addColumn<int>("photo");
+        QTest::addColumn<int>("record");
+        QTest::newRow("applies") << withBadChecksum(settingsReply(0, 0x15, 0x26)) << 1 << 1;
+        QTest::newRow("applies-4-byte-payload") << withBadChecksum(settingsReply(0, 0x17, 0x36, 4)) << 3 << 2;
+        QTest::newRow("result-not-0") << withBadChecksum(settingsReply(1, 0x15, 0x26)) << -1 << -1;
+        QTest::newRow("shorter-than-16") << withBadChecksum(settingsReply(0, 0x15, 0x26, 3)) << -1 << -1;
+        QTest::newRow("announced-length-missing") << settingsReply(0, 0x15, 0x26).left(30) << -1 << -1;
+        QTest::newRow("other-id") << withBadChecksum(frameBytes(4, 1, 0x010201, replyPayload(0, bytes({0x15, 0x26}))))
+                                  << -1 << -1;
+    }
+    void compatibilityRule() {
+        QFETCH(QByteArray, datagram);
+        QFETCH(int, photo);
+        QFETCH(int, record);
+        AppBridge& bridge = connectBridge();
+        QTest::qWait(20);
+        QSignalSpy status(&bridge, &AppBridge::cameraStatusChanged);
+        const int mark = messages(bridge).size();
+        send(datagram);
+        QTRY_COMPARE(bridge.protocolCounters().udpParseFails, 1);
+        QCOMPARE(bridge.cameraPhotoResolutionIndex(), photo);
+        QCOMPARE(bridge.cameraRecordResolutionIndex(), record);
+        QTest::qWait(20);
+        QCOMPARE(status.count(), photo == -1 ? 0 : 1);
+        QCOMPARE(messagesSince(bridge, mark).filter(QStringLiteral("resolution")), QStringList());
+    }
+
+    void settingsReplyUpdatesOnlyOnChange() {
+        AppBridge& bridge = connectBridge();
+        QTest::qWait(20);
+        QSignalSpy status(&bridge, &AppBridge::cameraStatusChanged);
+        qInstallMessageHandler(captureDebug);
+        g_debugLines.clear();
+        send(settingsReply(0, 0x14, 0x08, 21));
+        QTRY_COMPARE(bridge.cameraPhotoResolutionIndex(), 0);
+        QCOMPARE(bridge.cameraRecordResolutionIndex(), 0);
+        QTRY_COMPARE(status.count(), 1);
+        send(settingsReply(0, 0x14, 0x08, 22));
+        QTRY_COMPARE(bridge.protocolCounters().udpFrames, 2);
+        QTest::qWait(20);
+        QCOMPARE(status.count(), 1);
+        qInstallMessageHandler(nullptr);
+        const QStringList received = g_debugLines.filter(QStringLiteral("收到 0x010200"));
+        QCOMPARE(received.size(), 2);
+        QVERIFY2(received[0].endsWith(QStringLiteral("payload_len=21 (设备 payload 短于 22 字节)")),
+                 qPrintable(received[0]));
+        QVERIFY2(received[1].endsWith(QStringLiteral("payload_len=22")), qPrintable(received[1]));
+        QCOMPARE(g_debugLines.filter(QStringLiteral("与当前一致")).size(), 1);
+    }
+
+    // The acknowledgement line is written for every reply of two bytes or more, from any sender.
+    void ackDebugLineForEveryReply() {
+        AppBridge& bridge = connectBridge();
+        QTest::qWait(20);
+        qInstallMessageHandler(captureDebug);
+        g_debugLines.clear();
+        send(frameBytes(2, 1, 0x010317, replyPayload(0, bytes({1, 2, 3}))));
+        send(frameBytes(4, 1, 0x010999, replyPayload(7)));
+        send(frameBytes(4, 1, 0x010317, bytes({0})));  // one byte: no result code, no line
+        QTRY_COMPARE(bridge.protocolCounters().udpFrames, 3);
+        qInstallMessageHandler(nullptr);
+        QCOMPARE(g_debugLines.filter(QStringLiteral("设备 ACK")),
+                 (QStringList{"[协议] 设备 ACK msgid=0x10317 payload_len=5 payload_hex=00 00 01 02 03",
+                              "[协议] 设备 ACK msgid=0x10999 payload_len=2 payload_hex=07 00"}));
+        QCOMPARE(bridge.cameraVersion(), QStringLiteral("1.2.3"));
+    }
+
+    void onlyTheFirstFrameOfADatagramCounts() {
+        AppBridge& bridge = connectBridge();
+        send(frameBytes(4, 1, 0x010317, replyPayload(0, bytes({3, 2, 1}))) + gimbalVersionReply(4, 8));
+        QTRY_COMPARE(bridge.cameraVersion(), QStringLiteral("3.2.1"));
+        QTest::qWait(20);
+        QCOMPARE(bridge.gimbalHwVersion(), QStringLiteral("-"));
+        QCOMPARE(bridge.protocolCounters().udpFrames, 1);
+    }
+
+    void repliesShorterThanTheirMinimumAreIgnored() {
+        AppBridge& bridge = connectBridge();
+        send(frameBytes(4, 1, 0x010018, replyPayload(0, bytes({1, 2, 3, 4, 5, 6}))));  // N = 8 < 9
+        send(frameBytes(4, 1, 0x010317, replyPayload(0, bytes({1, 2}))));              // N = 4 < 5
+        send(frameBytes(4, 1, 0x010317, replyPayload(3, bytes({1, 2, 3}))));           // refused
+        QTRY_COMPARE(bridge.protocolCounters().udpFrames, 3);
+        QCOMPARE(bridge.gimbalHwVersion(), QStringLiteral("-"));
+        QCOMPARE(bridge.cameraVersion(), QStringLiteral("-"));
+    }
+
+    void statisticsWrittenEveryHundredFailures() {
+        AppBridge& bridge = connectBridge();
+        const int blocks = statsBlockCount();
+        for (int i = 1; i <= 99; ++i) {
+            send(QByteArray("junk"));
+            if (i % 25 == 0)
+                QTRY_COMPARE(bridge.protocolCounters().udpParseFails, i);
+        }
+        QTRY_COMPARE(bridge.protocolCounters().udpParseFails, 99);
+        QCOMPARE(statsBlockCount(), blocks);
+        send(QByteArray("junk"));
+        QTRY_COMPARE(bridge.protocolCounters().udpParseFails, 100);
+        QCOMPARE(statsBlockCount(), blocks + 1);
+        QCOMPARE(lastStatsValue(QStringLiteral("UDP parse fails (total): ")), 100);
+    }
+
+    void reportsBySenderAndProduct_data() {
+        QTest::addColumn<QString>("product");
+        QTest::addColumn<int>("sender");
+        QTest::addColumn<bool>("handled");
+        QTest::newRow("Tern-gimbal") << "Tern" << 3 << true;
+        QTest::newRow("Tern-LITE-B-gimbal") << "Tern-LITE-B" << 3 << true;
+        QTest::newRow("Dove-gimbal") << "Dove" << 3 << true;
+        QTest::newRow("Wren-R2-gimbal") << "Wren-R2" << 3 << false;
+        QTest::newRow("Tern-LITE-A-gimbal") << "Tern-LITE-A" << 3 << false;
+        QTest::newRow("no-product-gimbal") << "" << 3 << false;
+        QTest::newRow("Wren-R2-camera") << "Wren-R2" << 4 << true;
+        QTest::newRow("Tern-flight-controller") << "Tern" << 2 << false;
+        QTest::newRow("Tern-application") << "Tern" << 1 << false;
+    }
+    void reportsBySenderAndProduct() {
+        QFETCH(QString, product);
+        QFETCH(int, sender);
+        QFETCH(bool, handled);
+        TestSupport::removeConfig();
+        AppBridge& bridge = connectBridge(product);
+        QSignalSpy lost(&bridge, &AppBridge::trackingStateFromDevice);
+        send(targetLostReport(uint8_t(sender)));
+        QTRY_COMPARE(bridge.protocolCounters().udpFrames, 1);
+        QTest::qWait(20);
+        QCOMPARE(lost.count(), handled ? 1 : 0);
+        if (handled)
+            QCOMPARE(lost.first().first().toBool(), false);
+    }
+
+    void repliesFromAnySender_data() {
+        QTest::addColumn<QString>("product");
+        QTest::addColumn<int>("sender");
+        QTest::newRow("Wren-R2-flight-controller") << "Wren-R2" << 2;
+        QTest::newRow("Tern-flight-controller") << "Tern" << 2;
+        QTest::newRow("Dove-unknown-device") << "Dove" << 9;
+        QTest::newRow("WrenT-R2-gimbal") << "WrenT-R2" << 3;
+    }
+    void repliesFromAnySender() {
+        QFETCH(QString, product);
+        QFETCH(int, sender);
+        AppBridge& bridge = connectBridge(product);
+        QSignalSpy versions(&bridge, &AppBridge::gimbalVersionChanged);
+        send(gimbalVersionReply(uint8_t(sender), 6));
+        QTRY_COMPARE(bridge.gimbalHwVersion(), QStringLiteral("6.0.1"));
+        QCOMPARE(versions.count(), 1);
+        send(gimbalVersionReply(uint8_t(sender), 6));  // same version: no second notification
+        QTRY_COMPARE(bridge.protocolCounters().udpFrames, 2);
+        QCOMPARE(versions.count(), 1);
+    }
+
+    // A quiet tracking acknowledgement skips only itself; the datagram behind it is still handled.
+    void quietTrackingAckDoesNotStallTheSocket() {
+        AppBridge& bridge = connectBridge();
+        QTest::qWait(20);
+        bridge.setTracking(true, 10, 20, 30, 40, false, true);
+        const int mark = messages(bridge).size();
+        send(frameBytes(4, 1, 0x010324, replyPayload(0)));
+        send(frameBytes(4, 1, 0x010317, replyPayload(0, bytes({4, 4, 4}))));
+        QTRY_COMPARE(bridge.cameraVersion(), QStringLiteral("4.4.4"));
+        QCOMPARE(messagesSince(bridge, mark), QStringList());
+    }
+
+    void trackingAcksAreRateLimited() {
+        AppBridge& bridge = connectBridge();
+        QTest::qWait(300);  // past the silent stop repeat of the link-up reset
+        bridge.setTracking(true, 10, 20, 30, 40);
+        int mark = messages(bridge).size();
+        send(frameBytes(4, 1, 0x010324, replyPayload(0)));
+        send(frameBytes(4, 1, 0x010324, replyPayload(0)));
+        QTRY_COMPARE(bridge.protocolCounters().udpFrames, 2);
+        QCOMPARE(messagesSince(bridge, mark), QStringList{"Box tracking confirmed by device"});
+        QTest::qWait(850);
+        mark = messages(bridge).size();
+        send(frameBytes(4, 1, 0x010324, replyPayload(5)));
+        QTRY_COMPARE(messagesSince(bridge, mark), QStringList{"Box tracking failed"});
+    }
+};
+
+QTEST_GUILESS_MAIN(TestBridgeLinksInbound)
+#include "tst_bridge_links_inbound.moc"

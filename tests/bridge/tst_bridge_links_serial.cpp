@@ -1,0 +1,351 @@
+// The serial link manager and serial inbound framing against a pseudo-terminal.
+#include <QSignalSpy>
+#include <QtTest>
+
+#include "BridgeLinksSupport.h"
+
+using namespace BridgeLinks;
+using LinkTest::frameBytes;
+using LinkTest::PtyDevice;
+using LinkTest::replyPayload;
+using LinkTest::UdpDevice;
+
+namespace {
+
+const QString kLoopback = QStringLiteral("127.0.0.1");
+
+// A report whose handling is visible: the tracker lost its target (byte 11 = 2).
+QByteArray targetLostReport(uint8_t sender = 4) {
+    QByteArray payload(12, '\0');
+    payload[11] = 2;
+    return frameBytes(sender, 1, 0x020324, payload);
+}
+
+QByteArray cameraVersionReply(uint8_t a, uint8_t b, uint8_t c, uint8_t sender = 4) {
+    return frameBytes(sender, 1, 0x010317,
+                      replyPayload(0, QByteArray().append(char(a)).append(char(b)).append(char(c))));
+}
+
+QByteArray withBadChecksum(QByteArray frame) {
+    frame[frame.size() - 1] = char(frame.at(frame.size() - 1) ^ 0x5A);
+    return frame;
+}
+
+}  // namespace
+
+class TestBridgeLinksSerial : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<PtyDevice> m_pty;
+    std::unique_ptr<AppBridge> m_bridge;
+
+    // A controller with its serial link open on a fresh pseudo-terminal, link-up traffic settled.
+    AppBridge& openBridge(const QString& language = QStringLiteral("en"), bool settle = true) {
+        prepareConfig(language, QStringLiteral("Wren-R2"));
+        m_pty = std::make_unique<PtyDevice>();
+        m_bridge = std::make_unique<AppBridge>();
+        if (!m_bridge->openSerial(m_pty->slavePath(), 115200))
+            qWarning("pty open failed");
+        if (settle)
+            QTest::qWait(30);
+        return *m_bridge;
+    }
+
+private slots:
+    void init() { QFile::remove(statsPath()); }
+    void cleanup() {
+        m_bridge.reset();
+        m_pty.reset();
+    }
+
+    void invalidParameters_data() {
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<QString>("port");
+        QTest::addColumn<int>("baud");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("blank-name") << "en"
+                                    << "   " << 115200 << "Invalid serial params";
+        QTest::newRow("baud-0") << "en"
+                                << "/dev/ttyUSB0" << 0 << "Invalid serial params";
+        QTest::newRow("baud-negative-zh") << "zh"
+                                          << "/dev/ttyUSB0" << -9600 << "串口参数无效";
+    }
+    void invalidParameters() {
+        QFETCH(QString, language);
+        QFETCH(QString, port);
+        QFETCH(int, baud);
+        QFETCH(QString, message);
+        prepareConfig(language);
+        AppBridge bridge;
+        QSignalSpy opened(&bridge, &AppBridge::serialOpenedChanged);
+        const int mark = messages(bridge).size();
+        QVERIFY(!bridge.openSerial(port, baud));
+        QCOMPARE(messagesSince(bridge, mark), QStringList{message});
+        QCOMPARE(opened.count(), 0);
+    }
+
+    void openAndCloseMessages_data() {
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<QStringList>("onOpen");
+        QTest::addColumn<QStringList>("onClose");
+        QTest::addColumn<QString>("status");
+        QTest::newRow("en") << "en"
+                            << QStringList{"Link status: Connected: UART",   "Serial port opened: %1 @ 115200",
+                                           "Box tracking stopped",           "Time sync command sent automatically",
+                                           "Get AI categories request sent", "Version requests sent automatically"}
+                            << QStringList{"Link status: Connected: None", "Serial port closed"} << "Connected: UART";
+        QTest::newRow("zh") << "zh"
+                            << QStringList{"连接状态: 当前连接: UART", "串口已打开: %1 @ 115200", "已关闭框选跟踪",
+                                           "已自动发送授时指令",       "已请求获取智能识别类别",  "已自动请求版本信息"}
+                            << QStringList{"连接状态: 当前连接: 未连接", "串口已关闭"} << "当前连接: UART";
+    }
+    void openAndCloseMessages() {
+        QFETCH(QString, language);
+        QFETCH(QStringList, onOpen);
+        QFETCH(QStringList, onClose);
+        QFETCH(QString, status);
+        prepareConfig(language, QStringLiteral("Wren-R2"));
+        PtyDevice pty;
+        AppBridge bridge;
+        int mark = messages(bridge).size();
+        QVERIFY(bridge.openSerial(pty.slavePath(), 115200));
+        QVERIFY(bridge.serialOpened());
+        QCOMPARE(bridge.linkStatus(), status);
+        // Opening appends one statistics block with every counter at 0.
+        QCOMPARE(statsBlockCount(), 1);
+        QCOMPARE(lastStatsValue(QStringLiteral("UART frames: ")), 0);
+        QCOMPARE(lastStatsValue(QStringLiteral("UART resync discarded bytes: ")), 0);
+        onOpen[1] = onOpen[1].arg(pty.slavePath());
+        // Only the 150 ms version request announces itself; its 500 and 950 ms repeats are silent.
+        QTest::qWait(1100);
+        QCOMPARE(messagesSince(bridge, mark), onOpen);
+
+        mark = messages(bridge).size();
+        bridge.closeSerial();
+        QCOMPARE(messagesSince(bridge, mark), onClose);
+        mark = messages(bridge).size();
+        bridge.closeSerial();
+        QCOMPARE(messagesSince(bridge, mark), QStringList());
+    }
+
+    void linkUpFramesInOrderWithTheirDelays() {
+        AppBridge& bridge = openBridge(QStringLiteral("en"), false);
+        m_pty->collector.clock.restart();
+        QVERIFY2(m_pty->collector.waitForFrames(14, 3000), qPrintable(idList(m_pty->collector)));
+        const QVector<QPair<uint32_t, int>> expected = {
+            {0x000324, 0},   {0x00030E, 0},   {0x000336, 0},   {0x000324, 150}, {0x000018, 150},
+            {0x000317, 150}, {0x000100, 400}, {0x000200, 500}, {0x000018, 500}, {0x000317, 500},
+            {0x000200, 500}, {0x000100, 500}, {0x000018, 950}, {0x000317, 950},
+        };
+        const auto& frames = m_pty->collector.frames;
+        const uint8_t first = frames.first().frame.sequence;
+        for (int i = 0; i < expected.size(); ++i) {
+            const QString what = QStringLiteral("frame %1 of %2").arg(i).arg(idList(m_pty->collector));
+            QVERIFY2(frames.at(i).frame.messageId == expected[i].first, qPrintable(what));
+            QVERIFY2(frames.at(i).frame.sequence == uint8_t(first + i), qPrintable(what));
+            QVERIFY2(frames.at(i).atMs >= expected[i].second - 5 && frames.at(i).atMs <= expected[i].second + 200,
+                     qPrintable(what));
+        }
+        QVERIFY(m_pty->collector.garbage.isEmpty());
+        QVERIFY(bridge.serialOpened());
+    }
+
+    void openFailureAfterUdpLeavesNoLink() {
+        prepareConfig(QStringLiteral("en"), QStringLiteral("Wren-R2"));
+        UdpDevice device;
+        AppBridge bridge;
+        bridge.connectUdp(kLoopback, device.port());
+        QTest::qWait(600);
+        const int mark = messages(bridge).size();
+        QVERIFY(!bridge.openSerial(QStringLiteral("/dev/skyvane-no-such-tty"), 115200));
+        QCOMPARE(messagesSince(bridge, mark),
+                 (QStringList{"UDP was disconnected automatically",
+                              "Failed to open serial port: /dev/skyvane-no-such-tty", "Link status: Connected: None"}));
+        QVERIFY(!bridge.udpConnected());
+        QVERIFY(!bridge.serialOpened());
+        QTest::qWait(50);
+        device.collector.clear();
+        QTest::qWait(1100);
+        QVERIFY2(device.collector.frames.isEmpty(), qPrintable(idList(device.collector)));
+        QCOMPARE(messagesSince(bridge, mark).size(), 3);  // no periodic request failures
+    }
+
+    void linksExcludeEachOther() {
+        AppBridge& bridge = openBridge();
+        UdpDevice device;
+        QSignalSpy opened(&bridge, &AppBridge::serialOpenedChanged);
+        int mark = messages(bridge).size();
+        bridge.connectUdp(kLoopback, device.port());
+        QVERIFY(!bridge.serialOpened());
+        QVERIFY(bridge.udpConnected());
+        QCOMPARE(opened.count(), 1);
+        QStringList got = messagesSince(bridge, mark);
+        QCOMPARE(got.value(0), QStringLiteral("UART was closed automatically"));
+        QCOMPARE(got.value(1), QStringLiteral("Link status: Connected: UDP"));
+        QCOMPARE(bridge.linkStatus(), QStringLiteral("Connected: UDP"));
+        QVERIFY(device.collector.waitForFrames(2));
+
+        // The sequence counter carries on across the switch of links.
+        m_pty->collector.clear();
+        const uint8_t udpLast = device.collector.frames.last().frame.sequence;
+        QTest::qWait(20);
+        mark = messages(bridge).size();
+        QVERIFY(bridge.openSerial(m_pty->slavePath(), 921600));
+        got = messagesSince(bridge, mark);
+        QCOMPARE(got.value(0), QStringLiteral("UDP was disconnected automatically"));
+        QCOMPARE(got.value(1), QStringLiteral("Link status: Connected: UART"));
+        QVERIFY(!bridge.udpConnected());
+        QVERIFY(m_pty->collector.waitForFrames(1));
+        const uint8_t serialFirst = m_pty->collector.frames.first().frame.sequence;
+        QVERIFY2(uint8_t(serialFirst - udpLast) >= 1 && uint8_t(serialFirst - udpLast) < 20,
+                 qPrintable(QStringLiteral("udp last %1, serial first %2").arg(udpLast).arg(serialFirst)));
+    }
+
+    // Listing the ports while the link is open leaves the open port working.
+    void refreshWhileOpenKeepsThePort() {
+        AppBridge& bridge = openBridge();
+        QSignalSpy changed(&bridge, &AppBridge::cameraVersionChanged);
+        bridge.refreshSerialPorts();
+        QVERIFY(bridge.serialOpened());
+        QVERIFY(m_pty->write(cameraVersionReply(1, 2, 3)));
+        QTRY_COMPARE(bridge.cameraVersion(), QStringLiteral("1.2.3"));
+        m_pty->collector.clear();
+        bridge.requestIrSettings();
+        QVERIFY(m_pty->collector.waitForFrames(1));
+    }
+
+    void frameSplitAtEveryPosition() {
+        AppBridge& bridge = openBridge();
+        QSignalSpy lost(&bridge, &AppBridge::trackingStateFromDevice);
+        const QByteArray frame = targetLostReport();
+        for (int cut = 1; cut < frame.size(); ++cut) {
+            bridge.serialReceiveHandler(frame.left(cut));
+            QTest::qWait(0);
+            QVERIFY2(lost.count() == cut - 1, qPrintable(QStringLiteral("dispatched early at cut %1").arg(cut)));
+            bridge.serialReceiveHandler(frame.mid(cut));
+            QTRY_VERIFY2(lost.count() == cut, qPrintable(QStringLiteral("no dispatch for cut %1").arg(cut)));
+        }
+        QCOMPARE(bridge.protocolCounters().uartFrames, frame.size() - 1);
+        QCOMPARE(bridge.protocolCounters().uartResyncDiscardedBytes, 0);
+    }
+
+    void framesThroughThePseudoTerminal() {
+        AppBridge& bridge = openBridge();
+        QSignalSpy versions(&bridge, &AppBridge::cameraVersionChanged);
+        // Garbage first, then two frames in one write: both dispatched, in order.
+        QVERIFY(m_pty->write(QByteArray("\x01\x02\x03\x04\x05", 5) + cameraVersionReply(1, 0, 0) +
+                             cameraVersionReply(2, 0, 0)));
+        QTRY_COMPARE(versions.count(), 2);
+        QCOMPARE(bridge.cameraVersion(), QStringLiteral("2.0.0"));
+        QCOMPARE(bridge.protocolCounters().uartFrames, 2);
+        QCOMPARE(bridge.protocolCounters().uartResyncDiscardedBytes, 5);
+        QCOMPARE(bridge.protocolCounters().uartParseFails, 0);
+    }
+
+    void resynchronisation_data() {
+        QTest::addColumn<QByteArray>("prefix");
+        QTest::addColumn<int>("fails");
+        QTest::addColumn<int>("discarded");
+        QTest::newRow("length-byte-244") << QByteArray("\xFD\xF4", 2) << 1 << 2;
+        QTest::newRow("length-byte-255") << QByteArray("\xFD\xFF", 2) << 1 << 2;
+        // 17 bytes: the start byte is the failed candidate, the other 16 are not start bytes.
+        QTest::newRow("bad-checksum-frame") << withBadChecksum(cameraVersionReply(9, 9, 9)) << 1 << 17;
+    }
+    void resynchronisation() {
+        QFETCH(QByteArray, prefix);
+        QFETCH(int, fails);
+        QFETCH(int, discarded);
+        AppBridge& bridge = openBridge();
+        QSignalSpy lost(&bridge, &AppBridge::trackingStateFromDevice);
+        bridge.serialReceiveHandler(prefix + targetLostReport());
+        QTRY_COMPARE(lost.count(), 1);
+        QCOMPARE(bridge.protocolCounters().uartParseFails, fails);
+        QCOMPARE(bridge.protocolCounters().uartResyncDiscardedBytes, discarded);
+        QCOMPARE(bridge.protocolCounters().uartFrames, 1);
+        QCOMPARE(bridge.cameraVersion(), QStringLiteral("-"));
+    }
+
+    // A stray 0xFD announcing 80 payload bytes holds the frames behind it until 92 bytes are in;
+    // then its checksum fails and the frames are found by resynchronisation.
+    void strayStartByteHoldsFramesBack() {
+        AppBridge& bridge = openBridge();
+        QSignalSpy lost(&bridge, &AppBridge::trackingStateFromDevice);
+        const QByteArray frames = targetLostReport() + targetLostReport();
+        bridge.serialReceiveHandler(QByteArray("\xFD\x50", 2) + frames);
+        QTest::qWait(20);
+        QCOMPARE(lost.count(), 0);
+        bridge.serialReceiveHandler(QByteArray(92 - 2 - frames.size(), '\x00'));
+        QTRY_COMPARE(lost.count(), 2);
+        QCOMPARE(bridge.protocolCounters().uartParseFails, 1);
+        QCOMPARE(bridge.protocolCounters().uartFrames, 2);
+        // The start and length bytes, and the filler behind the frames but for the 11 bytes that wait.
+        QCOMPARE(bridge.protocolCounters().uartResyncDiscardedBytes, 2 + (92 - 2 - frames.size()) - 11);
+    }
+
+    void zeroBytesAreDiscardedUpToTheLastEleven() {
+        AppBridge& bridge = openBridge();
+        QSignalSpy lost(&bridge, &AppBridge::trackingStateFromDevice);
+        bridge.serialReceiveHandler(QByteArray(500, '\0'));
+        QCOMPARE(bridge.protocolCounters().uartResyncDiscardedBytes, 489);
+        QCOMPARE(bridge.protocolCounters().uartParseFails, 0);
+        // The eleven bytes kept are garbage too and go as soon as a frame follows.
+        bridge.serialReceiveHandler(targetLostReport());
+        QTRY_COMPARE(lost.count(), 1);
+        QCOMPARE(bridge.protocolCounters().uartResyncDiscardedBytes, 500);
+    }
+
+    // Every hundredth checksum failure appends a statistics block; the ninety-ninth does not.
+    void statisticsWrittenEveryHundredChecksumFailures() {
+        AppBridge& bridge = openBridge();
+        const int blocks = statsBlockCount();
+        QByteArray bad;
+        for (int i = 0; i < 99; ++i)
+            bad += withBadChecksum(frameBytes(4, 1, 0x020002));
+        bridge.serialReceiveHandler(bad);
+        QCOMPARE(bridge.protocolCounters().uartParseFails, 99);
+        QCOMPARE(statsBlockCount(), blocks);
+        bridge.serialReceiveHandler(withBadChecksum(frameBytes(4, 1, 0x020002)) + QByteArray(12, '\0'));
+        QCOMPARE(bridge.protocolCounters().uartParseFails, 100);
+        QCOMPARE(statsBlockCount(), blocks + 1);
+        QCOMPARE(lastStatsValue(QStringLiteral("UART parse fails: ")), 100);
+        // Length bytes above 243 count as failures but never trigger a write.
+        QByteArray longs;
+        for (int i = 0; i < 100; ++i)
+            longs += QByteArray("\xFD\xF5", 2);
+        bridge.serialReceiveHandler(longs + QByteArray(12, '\0'));
+        QCOMPARE(bridge.protocolCounters().uartParseFails, 200);
+        QCOMPARE(statsBlockCount(), blocks + 1);
+    }
+
+    // Bytes of a closed port are not glued to the next port's bytes.
+    void closingEmptiesTheReceiveBuffer() {
+        AppBridge& bridge = openBridge();
+        QSignalSpy versions(&bridge, &AppBridge::cameraVersionChanged);
+        const QByteArray reply = cameraVersionReply(4, 5, 6);
+        bridge.serialReceiveHandler(reply.left(8));
+        bridge.closeSerial();
+        bridge.serialReceiveHandler(reply.mid(8));  // dropped: the link is closed
+        QVERIFY(bridge.openSerial(m_pty->slavePath(), 115200));
+        bridge.serialReceiveHandler(reply.mid(8));
+        QTest::qWait(20);
+        QCOMPARE(versions.count(), 0);
+        bridge.serialReceiveHandler(reply);
+        QCOMPARE(bridge.cameraVersion(), QStringLiteral("4.5.6"));
+    }
+
+    // A tracking acknowledgement inside the quiet window skips only itself: the frame behind it
+    // in the same chunk is handled in the same pass.
+    void quietTrackingAckDoesNotEndThePass() {
+        AppBridge& bridge = openBridge();
+        bridge.setTracking(true, 100, 100, 50, 50, false, true);  // silent: acks are quiet for 1 s
+        const int mark = messages(bridge).size();
+        bridge.serialReceiveHandler(frameBytes(4, 1, 0x010324, replyPayload(0)) + cameraVersionReply(7, 8, 9));
+        QCOMPARE(bridge.cameraVersion(), QStringLiteral("7.8.9"));
+        QCOMPARE(bridge.protocolCounters().uartFrames, 2);
+        QCOMPARE(messagesSince(bridge, mark), QStringList());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestBridgeLinksSerial)
+#include "tst_bridge_links_serial.moc"

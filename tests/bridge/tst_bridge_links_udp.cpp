@@ -1,0 +1,368 @@
+// The UDP link manager against a device socket on 127.0.0.1: parameters, messages in both
+// languages, the link-up frames and their timing, the shared sequence counter and the timers.
+#include <QSignalSpy>
+#include <QtTest>
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include "BridgeLinksSupport.h"
+
+using namespace BridgeLinks;
+using LinkTest::UdpDevice;
+
+namespace {
+
+const QString kLoopback = QStringLiteral("127.0.0.1");
+
+struct ExpectedFrame {
+    uint32_t id;
+    uint8_t receiver;
+    int atMs;
+};
+
+}  // namespace
+
+class TestBridgeLinksUdp : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() { QFile::remove(statsPath()); }
+
+    void invalidParametersChangeNothing_data() {
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<QString>("ip");
+        QTest::addColumn<int>("port");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("port-0") << "en" << kLoopback << 0 << "Invalid UDP params";
+        QTest::newRow("port-65536") << "en" << kLoopback << 65536 << "Invalid UDP params";
+        QTest::newRow("not-an-address") << "en"
+                                        << "gimbal.local" << 1030 << "Invalid UDP params";
+        QTest::newRow("empty-zh") << "zh"
+                                  << "" << 1030 << "UDP参数无效";
+    }
+    void invalidParametersChangeNothing() {
+        QFETCH(QString, language);
+        QFETCH(QString, ip);
+        QFETCH(int, port);
+        QFETCH(QString, message);
+        prepareConfig(language, QStringLiteral("Wren-R2"));
+        AppBridge bridge;
+        QSignalSpy connected(&bridge, &AppBridge::udpConnectedChanged);
+        QSignalSpy status(&bridge, &AppBridge::linkStatusChanged);
+        const int before = messages(bridge).size();
+        bridge.connectUdp(ip, port);
+        QCOMPARE(messagesSince(bridge, before), QStringList{message});
+        QVERIFY(!bridge.udpConnected());
+        QCOMPARE(connected.count(), 0);
+        QCOMPARE(status.count(), 0);
+        QCOMPARE(statsBlockCount(), 0);
+    }
+
+    void connectAndDisconnectMessages_data() {
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<QStringList>("onConnect");
+        QTest::addColumn<QStringList>("onDisconnect");
+        QTest::addColumn<QString>("statusUp");
+        QTest::addColumn<QString>("statusDown");
+        QTest::newRow("en") << "en" << QStringList{"Link status: Connected: UDP",
+                                                   "UDP connected: 127.0.0.1:%1",
+                                                   "Box tracking stopped",
+                                                   "Time sync command sent automatically",
+                                                   "Version requests sent automatically",
+                                                   "Get AI categories request sent"}
+                            << QStringList{"Link status: Connected: None", "UDP disconnected"} << "Connected: UDP"
+                            << "Connected: None";
+        QTest::newRow("zh") << "zh" << QStringList{"连接状态: 当前连接: UDP", "UDP已连接: 127.0.0.1:%1",
+                                                   "已关闭框选跟踪",          "已自动发送授时指令",
+                                                   "已自动请求版本信息",      "已请求获取智能识别类别"}
+                            << QStringList{"连接状态: 当前连接: 未连接", "UDP已断开"} << "当前连接: UDP"
+                            << "当前连接: 未连接";
+    }
+    void connectAndDisconnectMessages() {
+        QFETCH(QString, language);
+        QFETCH(QStringList, onConnect);
+        QFETCH(QStringList, onDisconnect);
+        QFETCH(QString, statusUp);
+        QFETCH(QString, statusDown);
+        prepareConfig(language, QStringLiteral("Wren-R2"));
+        UdpDevice device;
+        AppBridge bridge;
+        QSignalSpy connected(&bridge, &AppBridge::udpConnectedChanged);
+        QSignalSpy tracking(&bridge, &AppBridge::trackingResetRequested);
+        int mark = messages(bridge).size();
+        bridge.connectUdp(kLoopback, device.port());
+        QVERIFY(bridge.udpConnected());
+        QCOMPARE(bridge.linkStatus(), statusUp);
+        QCOMPARE(connected.count(), 1);
+        QCOMPARE(tracking.count(), 1);
+        onConnect[1] = onConnect[1].arg(device.port());
+        QTRY_COMPARE(messagesSince(bridge, mark), onConnect);
+        QCOMPARE(statsBlockCount(), 1);
+        QCOMPARE(lastStatsValue(QStringLiteral("UDP frames: ")), 0);
+
+        mark = messages(bridge).size();
+        bridge.disconnectUdp();
+        QVERIFY(!bridge.udpConnected());
+        QCOMPARE(bridge.linkStatus(), statusDown);
+        QCOMPARE(messagesSince(bridge, mark), onDisconnect);
+
+        // A second disconnect does nothing at all.
+        mark = messages(bridge).size();
+        bridge.disconnectUdp();
+        QCOMPARE(messagesSince(bridge, mark), QStringList());
+        QCOMPARE(connected.count(), 2);
+    }
+
+    // With no link the poll and statistics timers are stopped: no frames, no failure messages.
+    void timersStopWithTheLink() {
+        prepareConfig(QStringLiteral("en"), QStringLiteral("Wren-R2"));
+        UdpDevice device;
+        AppBridge bridge;
+        bridge.connectUdp(kLoopback, device.port());
+        // Once the 500 ms visible-light read is out, only the periodic timers are left.
+        QTRY_VERIFY2(!framesWithId(device.collector, 0x000200).isEmpty(), qPrintable(idList(device.collector)));
+        bridge.disconnectUdp();
+        QTest::qWait(50);  // the already-scheduled 0 ms requests may still be in flight
+        device.collector.clear();
+        const int mark = messages(bridge).size();
+        const int blocks = statsBlockCount();
+        QTest::qWait(1200);
+        QVERIFY2(device.collector.frames.isEmpty(), qPrintable(idList(device.collector)));
+        QCOMPARE(messagesSince(bridge, mark), QStringList());
+        QCOMPARE(statsBlockCount(), blocks);
+    }
+
+    void linkUpFramesInOrderWithTheirDelays() {
+        prepareConfig(QStringLiteral("en"), QStringLiteral("Wren-R2"));
+        UdpDevice device;
+        AppBridge bridge;
+        const uint8_t firstSequence = bridge.nextSequenceNumber();
+        bridge.connectUdp(kLoopback, device.port());
+        device.collector.clock.restart();
+        QVERIFY2(device.collector.waitForFrames(10, 3000), qPrintable(idList(device.collector)));
+        bridge.disconnectUdp();
+
+        const QVector<ExpectedFrame> expected = {
+            {0x000324, 4, 0}, {0x00030E, 4, 0}, {0x000018, 3, 0},   {0x000317, 4, 0},
+            {0x000502, 4, 0}, {0x000336, 4, 0}, {0x000324, 4, 150}, {0x000100, 4, 400},
+        };
+        const auto& frames = device.collector.frames;
+        for (int i = 0; i < expected.size(); ++i) {
+            const auto& got = frames.at(i);
+            const QString what =
+                QStringLiteral("frame %1: %2 (all: %3)").arg(i).arg(LinkTest::hex(got.bytes), idList(device.collector));
+            QVERIFY2(got.frame.messageId == expected[i].id, qPrintable(what));
+            QVERIFY2(got.frame.receiverId == expected[i].receiver, qPrintable(what));
+            QVERIFY2(got.frame.senderId == 1 && got.frame.headerByte3 == 1 && got.frame.headerByte6 == 1,
+                     qPrintable(what));
+            QVERIFY2(got.frame.sequence == uint8_t(firstSequence + i), qPrintable(what));
+            QVERIFY2(got.atMs >= expected[i].atMs - 5 && got.atMs <= expected[i].atMs + 200, qPrintable(what));
+        }
+        // At 500 ms the visible-light read and the first infrared poll, in either order.
+        QVector<uint32_t> last = {frames.at(8).frame.messageId, frames.at(9).frame.messageId};
+        std::sort(last.begin(), last.end());
+        QCOMPARE(last, (QVector<uint32_t>{0x000100, 0x000200}));
+        for (int i = 8; i < 10; ++i)
+            QVERIFY2(frames.at(i).atMs >= 495 && frames.at(i).atMs <= 750, qPrintable(idList(device.collector)));
+        const auto visible = framesWithId(device.collector, 0x000200).first();
+        QCOMPARE(visible.payload(), QByteArray("\x01\x00", 2));
+        // The stop request carries an all-zero box.
+        QCOMPARE(frames.at(0).payload(), QByteArray("\x02\0\0\0\0\0\0\0\0\0", 10));
+        QCOMPARE(frames.at(6).payload(), frames.at(0).payload());
+    }
+
+    void versionRequestReceiversByProduct_data() {
+        QTest::addColumn<QString>("product");
+        QTest::addColumn<QVector<int>>("receivers");
+        QTest::newRow("Wren-R2") << "Wren-R2" << QVector<int>{3};
+        QTest::newRow("Tern-LITE-A-first-send-ok") << "Tern-LITE-A" << QVector<int>{3};
+        QTest::newRow("Dove") << "Dove" << QVector<int>{4};
+        QTest::newRow("Tern-LITE-B") << "Tern-LITE-B" << QVector<int>{4};
+        QTest::newRow("no-product") << "" << QVector<int>{3, 4};
+    }
+    void versionRequestReceiversByProduct() {
+        QFETCH(QString, product);
+        QFETCH(QVector<int>, receivers);
+        TestSupport::removeConfig();
+        prepareConfig(QStringLiteral("en"), product);
+        UdpDevice device;
+        AppBridge bridge;
+        QCOMPARE(bridge.currentProduct(), product);
+        bridge.connectUdp(kLoopback, device.port());
+        QTest::qWait(100);
+        device.collector.clear();
+        bridge.requestVersions(false);
+        QVERIFY(device.collector.waitForFrames(receivers.size() + 1));
+        QTest::qWait(20);
+        QVector<int> got;
+        for (const auto& wire : framesWithId(device.collector, 0x000018)) {
+            got << wire.frame.receiverId;
+            QCOMPARE(wire.payload(), QByteArray("\x01\x00", 2));
+        }
+        QCOMPARE(got, receivers);
+        QCOMPARE(framesWithId(device.collector, 0x000317).size(), 1);
+        QCOMPARE(framesWithId(device.collector, 0x000317).first().frame.receiverId, uint8_t(4));
+    }
+
+    // A second connect re-targets the datagrams and repeats the link-up requests, counters kept.
+    void reconnectRetargetsAndKeepsCounters() {
+        prepareConfig(QStringLiteral("en"), QStringLiteral("Wren-R2"));
+        UdpDevice first;
+        UdpDevice second;
+        AppBridge bridge;
+        QSignalSpy connected(&bridge, &AppBridge::udpConnectedChanged);
+        bridge.connectUdp(kLoopback, first.port());
+        QTRY_VERIFY(!framesWithId(first.collector, 0x00030E).isEmpty());
+        first.send(QByteArray("not a frame"));
+        QTRY_COMPARE(bridge.protocolCounters().udpParseFails, 1);
+        const int blocks = statsBlockCount();
+
+        const int mark = messages(bridge).size();
+        first.collector.clear();
+        bridge.connectUdp(kLoopback, second.port());
+        QCOMPARE(connected.count(), 1);  // it was up already
+        QCOMPARE(bridge.protocolCounters().udpParseFails, 1);
+        QCOMPARE(statsBlockCount(), blocks);
+        QTRY_VERIFY(!framesWithId(second.collector, 0x00030E).isEmpty());
+        QVERIFY(messagesSince(bridge, mark).contains(QStringLiteral("UDP connected: 127.0.0.1:%1").arg(second.port())));
+        QTest::qWait(50);
+        QVERIFY2(framesWithId(first.collector, 0x00030E).isEmpty(), qPrintable(idList(first.collector)));
+        bridge.disconnectUdp();
+    }
+
+    // One counter for every frame built: consecutive, wrapping 255 -> 0, advanced by a failed build.
+    void sequenceWrapsAndAdvancesOnFailedBuild() {
+        prepareConfig(QStringLiteral("en"), QStringLiteral("Wren-R2"));
+        UdpDevice device;
+        AppBridge bridge;
+        bridge.connectUdp(kLoopback, device.port());
+        QTest::qWait(50);
+        bridge.disconnectUdp();
+        QTest::qWait(20);
+        device.collector.clear();
+        bridge.connectUdp(kLoopback, device.port());
+        // The counter was not reset by the reconnect.
+        QVERIFY(device.collector.waitForFrames(1));
+        const uint8_t afterReconnect = device.collector.frames.first().frame.sequence;
+        QVERIFY2(afterReconnect > 5, qPrintable(QString::number(afterReconnect)));
+        QTest::qWait(50);
+
+        const uint8_t payload[244] = {};
+        const uint8_t before = bridge.nextSequenceNumber();
+        const int mark = messages(bridge).size();
+        QVERIFY(!bridge.sendCommand(4, 0x000100, payload, 244));
+        QCOMPARE(messagesSince(bridge, mark), QStringList{"Build frame failed"});
+        QCOMPARE(bridge.nextSequenceNumber(), uint8_t(before + 1));
+
+        device.collector.clear();
+        const int count = 300;
+        for (int i = 0; i < count; ++i) {
+            QVERIFY(bridge.sendCommand(4, 0x000100, payload, 2));
+            // Small batches: the device socket's receive buffer is not sized for a burst.
+            if (i % 50 == 49)
+                QVERIFY(device.collector.waitForFrames(i + 1));
+        }
+        QVERIFY(device.collector.waitForFrames(count));
+        bool wrapped = false;
+        for (int i = 0; i < count; ++i) {
+            const uint8_t expected = uint8_t(before + 1 + i);
+            QCOMPARE(device.collector.frames.at(i).frame.sequence, expected);
+            if (i > 0 && expected == 0)
+                wrapped = device.collector.frames.at(i - 1).frame.sequence == 255;
+        }
+        QVERIFY(wrapped);
+        bridge.disconnectUdp();
+    }
+
+    void sendsWithoutALinkFail() {
+        prepareConfig(QStringLiteral("en"), QStringLiteral("Wren-R2"));
+        AppBridge bridge;
+        const uint8_t payload[2] = {1, 0};
+        const uint8_t before = bridge.nextSequenceNumber();
+        int mark = messages(bridge).size();
+        QVERIFY(!bridge.sendCommand(4, 0x000100, payload, 2));
+        QCOMPARE(messagesSince(bridge, mark), QStringList{"No UDP/UART link, send failed"});
+        QCOMPARE(bridge.nextSequenceNumber(), uint8_t(before + 1));
+
+        mark = messages(bridge).size();
+        bridge.requestIrSettings();
+        bridge.readChannelConfig();
+        bridge.getAiDetectCategories();
+        bridge.setTracking(true, 10, 10, 50, 50);
+        bridge.setTracking(false, 0, 0, 1, 1, true, false);
+        bridge.setTracking(false, 0, 0, 1, 1, false, true);
+        bridge.sendTimeSync();
+        bridge.requestVersions(true);
+        bridge.requestVersions(false);
+        QVERIFY(!bridge.requestVisibleSettings());
+        const QString noLink = QStringLiteral("No UDP/UART link, send failed");
+        QCOMPARE(
+            messagesSince(bridge, mark),
+            (QStringList{noLink, "Failed to send IR settings request", "Channel read: connect UDP or UART first",
+                         "Get AI categories: connect UDP or UART first",
+                         "Box tracking: please connect UDP or UART first", noLink, "Failed to send time sync command",
+                         noLink, noLink, "Failed to send version requests", noLink, noLink, noLink}));
+    }
+
+    void trackingRequestsAndTheirMessages_data() {
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<QString>("started");
+        QTest::newRow("en") << "en"
+                            << "Box tracking started: region (1900,1000) 20x88";
+        QTest::newRow("zh") << "zh"
+                            << "已发送框选跟踪: 区域 (1900,1000) 20×88";
+    }
+    void trackingRequestsAndTheirMessages() {
+        QFETCH(QString, language);
+        QFETCH(QString, started);
+        prepareConfig(language, QStringLiteral("Wren-R2"));
+        UdpDevice device;
+        AppBridge bridge;
+        bridge.connectUdp(kLoopback, device.port());
+        QTest::qWait(250);
+        device.collector.clear();
+        const int mark = messages(bridge).size();
+        bridge.setTracking(true, 1900, 1000, 100, 200);
+        QVERIFY(device.collector.waitForFrames(1));
+        QCOMPARE(LinkTest::hex(device.collector.frames.first().payload()),
+                 QStringLiteral("01 6c 07 e8 03 14 00 58 00 00"));
+        QCOMPARE(messagesSince(bridge, mark), QStringList{started});
+        // Silent requests say nothing and a silent retry is not repeated.
+        bridge.setTracking(false, 0, 0, 1, 1, true, false);
+        bridge.setTracking(true, 5, 5, 5, 5, false, true);
+        QTest::qWait(250);
+        QCOMPARE(messagesSince(bridge, mark).size(), 1);
+        QCOMPARE(framesWithId(device.collector, 0x000324).size(), 3);
+        bridge.disconnectUdp();
+    }
+
+    // With no descriptor left for a socket the bind fails: nothing is up and no timer runs.
+    void failedBindLeavesNoLink() {
+        prepareConfig(QStringLiteral("en"), QStringLiteral("Wren-R2"));
+        AppBridge bridge;
+        QSignalSpy status(&bridge, &AppBridge::linkStatusChanged);
+        rlimit saved{};
+        QVERIFY(getrlimit(RLIMIT_NOFILE, &saved) == 0);
+        const int lowestFree = ::open("/dev/null", O_RDONLY);
+        QVERIFY(lowestFree >= 0);
+        ::close(lowestFree);
+        rlimit tight = saved;
+        tight.rlim_cur = rlim_t(lowestFree);
+        QVERIFY(setrlimit(RLIMIT_NOFILE, &tight) == 0);
+        const int mark = messages(bridge).size();
+        bridge.connectUdp(kLoopback, 1030);
+        setrlimit(RLIMIT_NOFILE, &saved);
+
+        QCOMPARE(messagesSince(bridge, mark), (QStringList{"UDP bind failed", "Link status: Connected: None"}));
+        QVERIFY(!bridge.udpConnected());
+        QCOMPARE(status.count(), 1);
+        QCOMPARE(statsBlockCount(), 0);
+        QTest::qWait(700);
+        QCOMPARE(messagesSince(bridge, mark).size(), 2);  // no periodic request failures
+    }
+};
+
+QTEST_GUILESS_MAIN(TestBridgeLinksUdp)
+#include "tst_bridge_links_udp.moc"

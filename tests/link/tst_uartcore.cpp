@@ -1,0 +1,111 @@
+#include <QSerialPort>
+#include <QSignalSpy>
+#include <QtTest>
+
+#include "LinkTestDevices.h"
+#include "link/SerialCommand.h"
+#include "link/Uartcore.h"
+
+using LinkTest::PtyDevice;
+
+class TestUartcore : public QObject {
+    Q_OBJECT
+
+private:
+    static bool openPty(Uartcore& link, const PtyDevice& pty) {
+        return link.open(pty.slavePath(), 115200, QSerialPort::Data8, QSerialPort::NoParity, QSerialPort::OneStop,
+                         QSerialPort::NoFlowControl);
+    }
+
+private slots:
+    void lineSettingsAre8N1WithoutFlowControl() {
+        Uartcore link;
+        QCOMPARE(link.dataBits(), int(QSerialPort::Data8));
+        QCOMPARE(link.parity(), int(QSerialPort::NoParity));
+        QCOMPARE(link.stopBits(), int(QSerialPort::OneStop));
+        QCOMPARE(link.flowControl(), int(QSerialPort::NoFlowControl));
+        QCOMPARE(link.channelId(), uint16_t(0xFFFF));
+    }
+
+    void openingAMissingPortFailsAndLeavesTheLinkClosed() {
+        Uartcore link;
+        QVERIFY(!link.open(QStringLiteral("/dev/skyvane-no-such-tty"), 115200, 8, 0, 1, 0));
+        QVERIFY(!link.isOpen());
+        QVERIFY(!link.write(QByteArray("\xFD", 1)));
+    }
+
+    void bytesOfOneNotificationArriveAsOneSignal() {
+        PtyDevice pty;
+        QVERIFY(pty.isValid());
+        Uartcore link;
+        QVERIFY2(openPty(link, pty), qPrintable(pty.slavePath()));
+        QSignalSpy raw(&link, &Uartcore::rawBytesReceived);
+        QSignalSpy ready(&link, &Uartcore::readSignal);
+        const QByteArray five("\xFD\x00\x01\x02\x03", 5);
+        QVERIFY(pty.write(five));
+        QTRY_COMPARE(raw.count(), 1);
+        QCOMPARE(raw.at(0).at(0).toByteArray(), five);
+        QVERIFY(ready.count() >= 1);
+
+        // A notification that finds nothing waiting emits nothing.
+        link.readData();
+        QCOMPARE(raw.count(), 1);
+    }
+
+    void writeSendsWholeFramesAndRefusesEmptyData() {
+        PtyDevice pty;
+        Uartcore link;
+        QVERIFY(openPty(link, pty));
+        QVERIFY(!link.write(QByteArray()));
+        const QByteArray frame = LinkTest::frameBytes(1, 4, 0x000200, QByteArray("\x01\x00", 2));
+        QVERIFY(link.write(frame));
+        QTRY_COMPARE(pty.received, frame);
+    }
+
+    void noSignalAfterClose() {
+        PtyDevice pty;
+        Uartcore link;
+        QVERIFY(openPty(link, pty));
+        QSignalSpy raw(&link, &Uartcore::rawBytesReceived);
+        link.close();
+        QVERIFY(!link.isOpen());
+        QVERIFY(!link.write(QByteArray("x")));
+        pty.write(QByteArray("\x01\x02\x03", 3));
+        QTest::qWait(100);
+        QCOMPARE(raw.count(), 0);
+    }
+
+    // Listing ports while the link is open must neither close nor re-point the open port.
+    void probingWhileOpenLeavesThePortWorking() {
+        PtyDevice pty;
+        Uartcore link;
+        QVERIFY(openPty(link, pty));
+        QSignalSpy raw(&link, &Uartcore::rawBytesReceived);
+        link.availablePortNames();
+        QVERIFY(link.isOpen());
+        QVERIFY2(pty.slavePath().endsWith(link.openPortName()), qPrintable(link.openPortName()));
+        QVERIFY(pty.write(QByteArray("\x11\x22", 2)));
+        QTRY_COMPARE(raw.count(), 1);
+        QVERIFY(link.write(QByteArray("\x33", 1)));
+        QTRY_COMPARE(pty.received, QByteArray("\x33", 1));
+    }
+
+    void serialCommandBuffersUpTo250Bytes() {
+        SerialCommand stream;
+        QCOMPARE(stream.available(), uint16_t(0));
+        QCOMPARE(stream.readByte(), uint8_t(0));  // reading past the end yields 0 and advances
+        QCOMPARE(stream.available(), uint16_t(0));
+
+        SerialCommand full;
+        for (int i = 0; i < 300; ++i)
+            full.writeByte(uint8_t(i));
+        QCOMPARE(full.count(), uint8_t(250));
+        QCOMPARE(full.available(), uint16_t(250));
+        QCOMPARE(full.readByte(), uint8_t(0));
+        QCOMPARE(full.readByte(), uint8_t(1));
+        QCOMPARE(full.available(), uint16_t(248));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestUartcore)
+#include "tst_uartcore.moc"
