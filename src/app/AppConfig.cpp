@@ -30,29 +30,41 @@ QStringList matchingKeys(const QSettings& settings, const QString& key) {
 
 }  // namespace
 
-QString filePath() { return QCoreApplication::applicationDirPath() + QStringLiteral("/skyvane.cfg"); }
+QString filePath() {
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/skyvane.cfg");
+}
 
 QVariant value(const QString& key, const QVariant& defaultValue) {
     QSettings settings(filePath(), QSettings::IniFormat);
     const QString stored = storedKey(key);
-    if (settings.contains(stored)) return settings.value(stored, defaultValue);
+    if (settings.contains(stored))
+        return settings.value(stored, defaultValue);
     const QStringList matches = matchingKeys(settings, key);
     return matches.isEmpty() ? defaultValue : settings.value(matches.first(), defaultValue);
 }
 
-bool boolValue(const QString& key, bool defaultValue) { return value(key, defaultValue).toBool(); }
+bool boolValue(const QString& key, bool defaultValue) {
+    return value(key, defaultValue).toBool();
+}
 
-int intValue(const QString& key, int defaultValue) { return value(key, defaultValue).toInt(); }
+int intValue(const QString& key, int defaultValue) {
+    return value(key, defaultValue).toInt();
+}
 
-QString stringValue(const QString& key, const QString& defaultValue) { return value(key, defaultValue).toString(); }
+QString stringValue(const QString& key, const QString& defaultValue) {
+    return value(key, defaultValue).toString();
+}
 
-QStringList stringListValue(const QString& key) { return value(key, QStringList()).toStringList(); }
+QStringList stringListValue(const QString& key) {
+    return value(key, QStringList()).toStringList();
+}
 
 void setValue(const QString& key, const QVariant& value) {
     QSettings settings(filePath(), QSettings::IniFormat);
     const QString stored = storedKey(key);
     for (const QString& other : matchingKeys(settings, key)) {
-        if (other != stored) settings.remove(other);
+        if (other != stored)
+            settings.remove(other);
     }
     settings.setValue(stored, value);
     settings.sync();

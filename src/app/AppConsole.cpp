@@ -15,14 +15,18 @@ namespace {
 bool g_attached = false;
 bool g_handlerInstalled = false;
 
-bool hasTerminal() { return isatty(STDOUT_FILENO) == 1; }
+bool hasTerminal() {
+    return isatty(STDOUT_FILENO) == 1;
+}
 
 void writeUtf8(const QByteArray& bytes) {
     std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stdout);
     std::fflush(stdout);
 }
 
-void messageHandler(QtMsgType, const QMessageLogContext&, const QString& message) { writeLine(message); }
+void messageHandler(QtMsgType, const QMessageLogContext&, const QString& message) {
+    writeLine(message);
+}
 
 void setTerminalTitle(const char* title) {
     // OSC 0: icon name and window title, understood by xterm-compatible terminals.
@@ -34,7 +38,8 @@ void setTerminalTitle(const char* title) {
 
 bool start() {
     const bool enabled = AppConfig::boolValue(QStringLiteral("Console/Enabled"), false);
-    if (!enabled) return g_attached || hasTerminal();
+    if (!enabled)
+        return g_attached || hasTerminal();
 
     if (!hasTerminal()) {
         // A terminal cannot be created for a process that was started without one.
@@ -51,12 +56,16 @@ bool start() {
     return true;
 }
 
-bool isAttached() { return g_attached || hasTerminal(); }
+bool isAttached() {
+    return g_attached || hasTerminal();
+}
 
 void writeLine(const QString& text) {
-    if (!isAttached()) return;
+    if (!isAttached())
+        return;
     QByteArray bytes = text.toUtf8();
-    if (!bytes.endsWith('\n')) bytes.append('\n');
+    if (!bytes.endsWith('\n'))
+        bytes.append('\n');
     writeUtf8(bytes);
 }
 

@@ -18,7 +18,9 @@ constexpr int kPathBufferSize = 512;
 char g_path[kPathBufferSize] = {};
 ProtocolSwitches g_switches;
 
-const char* yesNo(bool value) { return value ? "yes" : "no"; }
+const char* yesNo(bool value) {
+    return value ? "yes" : "no";
+}
 
 void readProtocolSwitches() {
     g_switches.enabled = AppConfig::boolValue(QStringLiteral("Protocol/LogEnabled"), false);
@@ -39,13 +41,14 @@ void writeBanner(const QByteArray& path) {
 }  // namespace
 
 QString logFilePathFor(const QString& appDir, const QDateTime& startTime) {
-    const QString name = QStringLiteral("skyvane_") + startTime.toString(QStringLiteral("yyyyMMdd_HHmmss")) +
-                         QStringLiteral(".log");
+    const QString name =
+        QStringLiteral("skyvane_") + startTime.toString(QStringLiteral("yyyyMMdd_HHmmss")) + QStringLiteral(".log");
     return QDir::toNativeSeparators(appDir + QStringLiteral("/logs/") + name);
 }
 
 bool start() {
-    if (g_path[0] != '\0') return true;
+    if (g_path[0] != '\0')
+        return true;
 
     const QString appDir = QCoreApplication::applicationDirPath();
     const QString logDir = appDir + QStringLiteral("/logs");
@@ -78,12 +81,20 @@ bool start() {
     return true;
 }
 
-QString logFilePath() { return QString::fromUtf8(g_path); }
+QString logFilePath() {
+    return QString::fromUtf8(g_path);
+}
 
-const char* logFilePathUtf8() { return g_path; }
+const char* logFilePathUtf8() {
+    return g_path;
+}
 
-const ProtocolSwitches& protocolSwitches() { return g_switches; }
+const ProtocolSwitches& protocolSwitches() {
+    return g_switches;
+}
 
-void setProtocolSwitches(const ProtocolSwitches& switches) { g_switches = switches; }
+void setProtocolSwitches(const ProtocolSwitches& switches) {
+    g_switches = switches;
+}
 
 }  // namespace AppLog

@@ -12,12 +12,15 @@ namespace {
 
 const char kFontFileName[] = "SourceHanSansSC-Regular.otf";
 
-const char* yesNo(bool value) { return value ? "YES" : "NO"; }
+const char* yesNo(bool value) {
+    return value ? "YES" : "NO";
+}
 
 QString trySystemFonts() {
     const QStringList installed = QFontDatabase().families();
     for (const QString& name : preferredFontFamilies()) {
-        if (!installed.contains(name)) continue;
+        if (!installed.contains(name))
+            continue;
         qDebug() << "Found system font:" << name;
         const QFont font(name);
         const QFontInfo info(font);
@@ -96,10 +99,12 @@ QString loadApplicationFont() {
     const QString appDir = QCoreApplication::applicationDirPath();
     qDebug() << "App directory:" << appDir;
     const QString systemFamily = trySystemFonts();
-    if (!systemFamily.isEmpty()) return systemFamily;
+    if (!systemFamily.isEmpty())
+        return systemFamily;
 
     qDebug() << "System font not found, trying to load from file...";
     const QString path = findFontFile(appDir);
-    if (path.isEmpty()) return QString();
+    if (path.isEmpty())
+        return QString();
     return familyFromFile(path);
 }

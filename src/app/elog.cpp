@@ -1,8 +1,8 @@
 #include "elog.h"
 
+#include <sys/syscall.h>
 #include <sys/time.h>
 #include <sys/types.h>
-#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -65,12 +65,12 @@ void assertFailed(const char* expr, const char* func, long line) {
 }
 
 // The text names the failed check the way the log has always written it.
-#define ELOG_ASSERT(expr, text, ret)                 \
-    do {                                             \
-        if (!(expr)) {                               \
-            assertFailed(text, __func__, __LINE__);  \
-            ret;                                     \
-        }                                            \
+#define ELOG_ASSERT(expr, text, ret)                \
+    do {                                            \
+        if (!(expr)) {                              \
+            assertFailed(text, __func__, __LINE__); \
+            ret;                                    \
+        }                                           \
     } while (0)
 
 bool fmtEnabled(int level, unsigned bits) {
@@ -101,7 +101,8 @@ void writeBom(std::FILE* fp) {
 
 std::FILE* openLogFile(const char* path) {
     std::FILE* fp = std::fopen(path, "a+");
-    if (fp) writeBom(fp);
+    if (fp)
+        writeBom(fp);
     return fp;
 }
 
@@ -121,7 +122,8 @@ bool rotateFiles(FileBackend& fb) {
         } else {
             std::snprintf(src, sizeof src, "%s", fb.path);
         }
-        if (access(dst, F_OK) == 0) std::remove(dst);
+        if (access(dst, F_OK) == 0)
+            std::remove(dst);
         if (access(src, F_OK) == 0 && std::rename(src, dst) != 0) {
             ok = false;
             break;
@@ -133,16 +135,18 @@ bool rotateFiles(FileBackend& fb) {
 
 void elog_file_write(const char* log, std::size_t size) {
     FileBackend& fb = state().file;
-    ELOG_ASSERT(fb.initOk, "init_ok", return);
-    ELOG_ASSERT(log, "log", return);
+    ELOG_ASSERT(fb.initOk, "init_ok", return );
+    ELOG_ASSERT(log, "log", return );
     std::lock_guard<std::mutex> guard(fb.lock);
     if (fb.fp) {
         std::fseek(fb.fp, 0, SEEK_END);
-        if (std::ftell(fb.fp) > ELOG_FILE_MAX_SIZE && !rotateFiles(fb)) return;  // the line is lost
+        if (std::ftell(fb.fp) > ELOG_FILE_MAX_SIZE && !rotateFiles(fb))
+            return;  // the line is lost
     } else {
         fb.fp = openLogFile(fb.path);
     }
-    if (!fb.fp) return;
+    if (!fb.fp)
+        return;
     std::fwrite(log, 1, size, fb.fp);
     std::fflush(fb.fp);
 }
@@ -182,9 +186,11 @@ std::size_t appendTime(std::size_t len, char* buf) {
 
 int elog_init() {
     ElogState& s = state();
-    if (s.initOk) return 0;
+    if (s.initOk)
+        return 0;
     const char* path = AppLog::logFilePathUtf8();
-    if (path == nullptr || path[0] == '\0') path = kDefaultFilePath;
+    if (path == nullptr || path[0] == '\0')
+        path = kDefaultFilePath;
     fileBackendStart(path);
     s.filterLevel = ELOG_LVL_VERBOSE;
     std::memset(s.tagSlots, 0, sizeof s.tagSlots);
@@ -194,15 +200,18 @@ int elog_init() {
 
 void elog_start() {
     ElogState& s = state();
-    if (s.initOk) s.outputEnabled = true;
+    if (s.initOk)
+        s.outputEnabled = true;
 }
 
 void elog_set_fmt(int level, unsigned bits) {
-    ELOG_ASSERT(level <= ELOG_LVL_VERBOSE, "level <= ELOG_LVL_VERBOSE", return);
+    ELOG_ASSERT(level <= ELOG_LVL_VERBOSE, "level <= ELOG_LVL_VERBOSE", return );
     state().fmt[level] = bits;
 }
 
-void elog_set_filter_lvl(int level) { state().filterLevel = level; }
+void elog_set_filter_lvl(int level) {
+    state().filterLevel = level;
+}
 
 void elog_set_filter_kw(const char* keyword) {
     ElogState& s = state();
@@ -219,7 +228,8 @@ void elog_set_filter_tag_lvl(const char* tag, int level) {
             slot.level = level;
             return;
         }
-        if (!slot.inUse && !freeSlot) freeSlot = &slot;
+        if (!slot.inUse && !freeSlot)
+            freeSlot = &slot;
     }
     if (freeSlot) {
         std::snprintf(freeSlot->tag, sizeof freeSlot->tag, "%s", tag);
@@ -231,27 +241,35 @@ void elog_set_filter_tag_lvl(const char* tag, int level) {
 int elog_get_filter_tag_lvl(const char* tag) {
     ELOG_ASSERT(tag != nullptr, "tag != ((void *)0)", return ELOG_LVL_VERBOSE);
     for (const TagLevelSlot& slot : state().tagSlots) {
-        if (slot.inUse && std::strncmp(slot.tag, tag, ELOG_FILTER_TAG_MAX_LEN) == 0) return slot.level;
+        if (slot.inUse && std::strncmp(slot.tag, tag, ELOG_FILTER_TAG_MAX_LEN) == 0)
+            return slot.level;
     }
     return ELOG_LVL_VERBOSE;
 }
 
-void elog_assert_set_hook(elog_assert_hook hook) { state().assertHook = hook; }
+void elog_assert_set_hook(elog_assert_hook hook) {
+    state().assertHook = hook;
+}
 
-bool elog_file_reopen(const char* path) { return fileBackendStart(path); }
+bool elog_file_reopen(const char* path) {
+    return fileBackendStart(path);
+}
 
 void elog_output(int level, const char* tag, const char* /*file*/, const char* /*func*/, long /*line*/,
                  const char* format, ...) {
     ElogState& s = state();
-    ELOG_ASSERT(level <= ELOG_LVL_VERBOSE, "level <= ELOG_LVL_VERBOSE", return);
-    if (!s.outputEnabled || level > s.filterLevel) return;
-    ELOG_ASSERT(tag != nullptr, "tag != ((void *)0)", return);
-    if (level > elog_get_filter_tag_lvl(tag)) return;
+    ELOG_ASSERT(level <= ELOG_LVL_VERBOSE, "level <= ELOG_LVL_VERBOSE", return );
+    if (!s.outputEnabled || level > s.filterLevel)
+        return;
+    ELOG_ASSERT(tag != nullptr, "tag != ((void *)0)", return );
+    if (level > elog_get_filter_tag_lvl(tag))
+        return;
 
     std::lock_guard<std::recursive_mutex> guard(s.outputLock);
     char* buf = s.lineBuf;
     std::size_t len = 0;
-    if (fmtEnabled(level, ELOG_FMT_LVL)) len += elog_strcpy(len, buf + len, kLevelPrefix[level]);
+    if (fmtEnabled(level, ELOG_FMT_LVL))
+        len += elog_strcpy(len, buf + len, kLevelPrefix[level]);
     if (fmtEnabled(level, ELOG_FMT_TAG)) {
         len += elog_strcpy(len, buf + len, tag);
         for (std::size_t tagLen = std::strlen(tag); tagLen < kTagPadding && len < ELOG_LINE_BUF_SIZE; ++tagLen) {
@@ -287,12 +305,15 @@ void elog_output(int level, const char* tag, const char* /*file*/, const char* /
         va_start(args, format);
         const int written = std::vsnprintf(buf + len, room - len + 1, format, args);
         va_end(args);
-        if (written > 0) len += std::min<std::size_t>(static_cast<std::size_t>(written), room - len);
+        if (written > 0)
+            len += std::min<std::size_t>(static_cast<std::size_t>(written), room - len);
     }
-    if (len > room) len = room;
+    if (len > room)
+        len = room;
     if (s.filterKeyword[0] != '\0') {
         buf[len] = '\0';
-        if (!std::strstr(buf, s.filterKeyword)) return;
+        if (!std::strstr(buf, s.filterKeyword))
+            return;
     }
     buf[len++] = kNewline[0];
     emitLine(buf, len);

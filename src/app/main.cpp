@@ -56,7 +56,8 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     quitApplicationOnTerminationSignals();
 
-    if (AppConsole::start()) qDebug() << "Debug console enabled (Console/Enabled in skyvane.cfg)";
+    if (AppConsole::start())
+        qDebug() << "Debug console enabled (Console/Enabled in skyvane.cfg)";
     if (!AppLog::start()) {
         qWarning() << "AppLog init failed, file logging disabled.";
     } else {
@@ -79,7 +80,9 @@ int main(int argc, char* argv[]) {
     qmlRegisterType<VideoPlayerItem>("Skyvane", 1, 0, "FFmpegItem");
 
     engine.load(QUrl(QStringLiteral("qrc:/qml/Main.qml")));
-    if (engine.rootObjects().isEmpty()) return -1;
-    if (auto* window = qobject_cast<QQuickWindow*>(engine.rootObjects().first())) window->setIcon(appIcon);
+    if (engine.rootObjects().isEmpty())
+        return -1;
+    if (auto* window = qobject_cast<QQuickWindow*>(engine.rootObjects().first()))
+        window->setIcon(appIcon);
     return QApplication::exec();
 }

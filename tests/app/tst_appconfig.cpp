@@ -86,11 +86,14 @@ private slots:
         QTest::addColumn<QByteArray>("text");
         QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("general-lower") << QByteArray("[general]\nlanguage=EN \n") << "general/language" << "EN";
+        QTest::newRow("general-lower") << QByteArray("[general]\nlanguage=EN \n") << "general/language"
+                                       << "EN";
         QTest::newRow("General-upper") << QByteArray("[General]\ncurrentProduct=Tern\n") << "general/currentProduct"
                                        << "Tern";
-        QTest::newRow("escaped-general") << QByteArray("[%General]\nlanguage=en\n") << "general/language" << "en";
-        QTest::newRow("video-lower-case") << QByteArray("[video]\nbackend=ffmpeg\n") << "Video/Backend" << "ffmpeg";
+        QTest::newRow("escaped-general") << QByteArray("[%General]\nlanguage=en\n") << "general/language"
+                                         << "en";
+        QTest::newRow("video-lower-case") << QByteArray("[video]\nbackend=ffmpeg\n") << "Video/Backend"
+                                          << "ffmpeg";
     }
     void generalSectionAndLetterCase() {
         QFETCH(QByteArray, text);
@@ -112,7 +115,8 @@ private slots:
     }
 
     void malformedFileStillReads() {
-        QVERIFY(TestSupport::writeConfig("garbage line without section\n[general\nlanguage\n=\n[Video]\nBackend=ffmpeg\n"));
+        QVERIFY(
+            TestSupport::writeConfig("garbage line without section\n[general\nlanguage\n=\n[Video]\nBackend=ffmpeg\n"));
         QCOMPARE(AppConfig::stringValue("Video/Backend", "easyplayer"), QString("ffmpeg"));
         QCOMPARE(AppConfig::stringValue("general/currentProduct"), QString());
     }

@@ -19,7 +19,8 @@ private slots:
 
     void pathNaming() {
         const QDateTime start(QDate(2026, 3, 4), QTime(5, 6, 7));
-        QCOMPARE(AppLog::logFilePathFor("/opt/skyvane", start), QString("/opt/skyvane/logs/skyvane_20260304_050607.log"));
+        QCOMPARE(AppLog::logFilePathFor("/opt/skyvane", start),
+                 QString("/opt/skyvane/logs/skyvane_20260304_050607.log"));
     }
 
     void emptyBeforeStart() { QVERIFY(AppLog::logFilePath().isEmpty()); }

@@ -49,9 +49,11 @@ QByteArray readAll(const QString& path) {
 
 QList<QByteArray> linesOf(const QString& path) {
     QByteArray text = readAll(path);
-    if (text.startsWith(kBom)) text.remove(0, kBom.size());
+    if (text.startsWith(kBom))
+        text.remove(0, kBom.size());
     QList<QByteArray> lines = text.split('\n');
-    if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
     return lines;
 }
 
@@ -143,13 +145,14 @@ private slots:
         const int lineCount = 7600;  // a little over seven files' worth
         {
             StdoutSilencer quiet;
-            for (int i = 0; i < lineCount; ++i) elog_i("app", "%06d %s", i, filler.constData());
+            for (int i = 0; i < lineCount; ++i)
+                elog_i("app", "%06d %s", i, filler.constData());
         }
         QVERIFY(!QFile::exists(m_path + ".5"));
         int previousFirst = lineCount;
         // Newest first: the live file, then .0 (newest copy) to .4 (oldest); numbers run on without gaps.
-        for (const QString& suffix : {QString(), QString(".0"), QString(".1"), QString(".2"), QString(".3"),
-                                      QString(".4")}) {
+        for (const QString& suffix :
+             {QString(), QString(".0"), QString(".1"), QString(".2"), QString(".3"), QString(".4")}) {
             const QString path = m_path + suffix;
             QVERIFY2(QFile::exists(path), qPrintable(path));
             QVERIFY2(readAll(path).startsWith(kBom), qPrintable(path + " lacks the byte-order mark"));
@@ -173,10 +176,12 @@ private slots:
             std::vector<std::thread> workers;
             for (int t = 0; t < threads; ++t) {
                 workers.emplace_back([t] {
-                    for (int i = 0; i < perThread; ++i) elog_i("worker", "thread=%d seq=%d end", t, i);
+                    for (int i = 0; i < perThread; ++i)
+                        elog_i("worker", "thread=%d seq=%d end", t, i);
                 });
             }
-            for (std::thread& worker : workers) worker.join();
+            for (std::thread& worker : workers)
+                worker.join();
         }
         const QList<QByteArray> lines = linesOf(m_path);
         QCOMPARE(lines.size(), threads * perThread);

@@ -27,7 +27,8 @@ private slots:
     // The machine has Noto Sans CJK SC (installed by the setup step) and none of the families before it.
     void installedCjkFamilyIsChosen() {
         const QStringList installed = QFontDatabase().families();
-        if (!installed.contains("Noto Sans CJK SC")) QSKIP("Noto Sans CJK SC is not installed");
+        if (!installed.contains("Noto Sans CJK SC"))
+            QSKIP("Noto Sans CJK SC is not installed");
         QString expected;
         for (const QString& name : preferredFontFamilies()) {
             if (installed.contains(name)) {

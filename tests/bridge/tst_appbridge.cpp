@@ -9,11 +9,19 @@
 
 namespace {
 
-QStringList logLines(const AppBridge& bridge) { return bridge.messageLog().split('\n', Qt::SkipEmptyParts); }
+QStringList logLines(const AppBridge& bridge) {
+    return bridge.messageLog().split('\n', Qt::SkipEmptyParts);
+}
 
-QString textOf(const QString& line) { return line.mid(line.indexOf("] ") + 2); }
-QString firstLogText(const AppBridge& bridge) { return textOf(logLines(bridge).value(0)); }
-QString lastLogText(const AppBridge& bridge) { return textOf(logLines(bridge).value(logLines(bridge).size() - 1)); }
+QString textOf(const QString& line) {
+    return line.mid(line.indexOf("] ") + 2);
+}
+QString firstLogText(const AppBridge& bridge) {
+    return textOf(logLines(bridge).value(0));
+}
+QString lastLogText(const AppBridge& bridge) {
+    return textOf(logLines(bridge).value(logLines(bridge).size() - 1));
+}
 
 // Lets the deferred notifications of the controller run.
 void settle() {
@@ -23,7 +31,8 @@ void settle() {
 
 QStringList urls(int first, int last) {
     QStringList list;
-    for (int i = first; i <= last; ++i) list << QStringLiteral("rtsp://127.0.0.1:8554/s%1").arg(i);
+    for (int i = first; i <= last; ++i)
+        list << QStringLiteral("rtsp://127.0.0.1:8554/s%1").arg(i);
     return list;
 }
 
@@ -67,15 +76,16 @@ private slots:
         QTest::addColumn<QString>("product");
         QTest::addColumn<bool>("runtimePage");
         QTest::addColumn<QString>("startMessage");
-        QTest::newRow("english-upper-case-with-blank") << QByteArray("[general]\nlanguage=\" EN \"\n") << "en" << ""
-                                                      << false << "Application started";
-        QTest::newRow("unknown-language-keeps-chinese") << QByteArray("[general]\nlanguage=de\n") << "zh" << "" << false
-                                                       << "应用已启动";
+        QTest::newRow("english-upper-case-with-blank") << QByteArray("[general]\nlanguage=\" EN \"\n") << "en"
+                                                       << "" << false << "Application started";
+        QTest::newRow("unknown-language-keeps-chinese") << QByteArray("[general]\nlanguage=de\n") << "zh"
+                                                        << "" << false << "应用已启动";
         QTest::newRow("known-product-opens-runtime-page")
-            << QByteArray("[general]\nlanguage=en\ncurrentProduct=Tern\n") << "en" << "Tern" << true
-            << "Application started";
+            << QByteArray("[general]\nlanguage=en\ncurrentProduct=Tern\n") << "en"
+            << "Tern" << true << "Application started";
         QTest::newRow("unknown-product-stays-on-product-page")
-            << QByteArray("[general]\ncurrentProduct=Heron\n") << "zh" << "Heron" << false << "应用已启动";
+            << QByteArray("[general]\ncurrentProduct=Heron\n") << "zh"
+            << "Heron" << false << "应用已启动";
     }
     void constructorReadsStoredChoices() {
         QFETCH(QByteArray, config);
@@ -97,9 +107,10 @@ private slots:
     }
 
     void constructorLoadsHistoryOfStoredProduct() {
-        QVERIFY(TestSupport::writeConfig("[general]\ncurrentProduct=Dove\n[streamHistory]\n"
-                                         "Dove=rtsp://127.0.0.1:8554/a, rtsp://127.0.0.1:8554/b\n"
-                                         "Tern=rtsp://127.0.0.1:8554/t\n"));
+        QVERIFY(
+            TestSupport::writeConfig("[general]\ncurrentProduct=Dove\n[streamHistory]\n"
+                                     "Dove=rtsp://127.0.0.1:8554/a, rtsp://127.0.0.1:8554/b\n"
+                                     "Tern=rtsp://127.0.0.1:8554/t\n"));
         AppBridge bridge;
         QCOMPARE(bridge.streamHistory(), QStringList({"rtsp://127.0.0.1:8554/a", "rtsp://127.0.0.1:8554/b"}));
     }
@@ -107,9 +118,12 @@ private slots:
     void setLanguage_data() {
         QTest::addColumn<QString>("input");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("english-padded-upper") << " EN " << "en";
-        QTest::newRow("third-language-is-chinese") << "de" << "zh";
-        QTest::newRow("empty-is-chinese") << "" << "zh";
+        QTest::newRow("english-padded-upper") << " EN "
+                                              << "en";
+        QTest::newRow("third-language-is-chinese") << "de"
+                                                   << "zh";
+        QTest::newRow("empty-is-chinese") << ""
+                                          << "zh";
     }
     void setLanguage() {
         QFETCH(QString, input);
@@ -207,7 +221,8 @@ private slots:
 
         bridge.selectProduct("Tern");
         QSignalSpy changed(&bridge, &AppBridge::streamHistoryChanged);
-        for (const QString& url : urls(1, 11)) bridge.rememberStreamUrl(url);
+        for (const QString& url : urls(1, 11))
+            bridge.rememberStreamUrl(url);
         QCOMPARE(changed.count(), 11);
         QStringList expected = urls(2, 11);
         std::reverse(expected.begin(), expected.end());

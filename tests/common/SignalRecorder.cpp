@@ -5,7 +5,8 @@ SignalRecorder::SignalRecorder(QObject* source) : QObject(source) {
     const QMetaMethod slot = metaObject()->method(metaObject()->indexOfSlot("record()"));
     for (int i = meta->methodOffset(); i < meta->methodCount(); ++i) {
         const QMetaMethod method = meta->method(i);
-        if (method.methodType() == QMetaMethod::Signal) connect(source, method, this, slot);
+        if (method.methodType() == QMetaMethod::Signal)
+            connect(source, method, this, slot);
     }
 }
 

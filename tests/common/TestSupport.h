@@ -10,18 +10,26 @@
 // these helpers prepare what the program would find there.
 namespace TestSupport {
 
-inline QString appDir() { return QCoreApplication::applicationDirPath(); }
-inline QString configPath() { return appDir() + QStringLiteral("/skyvane.cfg"); }
+inline QString appDir() {
+    return QCoreApplication::applicationDirPath();
+}
+inline QString configPath() {
+    return appDir() + QStringLiteral("/skyvane.cfg");
+}
 
-inline void removeConfig() { QFile::remove(configPath()); }
+inline void removeConfig() {
+    QFile::remove(configPath());
+}
 
 // Replaces skyvane.cfg with the given INI text. QSettings re-reads a file only when its size or
 // modification time changed, so each write gets a modification time of its own.
 inline bool writeConfig(const QByteArray& iniText) {
     static int writes = 0;
     QFile file(configPath());
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
-    if (file.write(iniText) != iniText.size() || !file.flush()) return false;
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    if (file.write(iniText) != iniText.size() || !file.flush())
+        return false;
     return file.setFileTime(QDateTime::currentDateTime().addSecs(++writes), QFileDevice::FileModificationTime);
 }
 

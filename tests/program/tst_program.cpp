@@ -42,7 +42,8 @@ Run runUntilStarted(const QString& program, const QProcessEnvironment& env = hea
     process.setProcessChannelMode(QProcess::MergedChannels);
     process.start(program, QStringList());
     Run run;
-    if (!process.waitForStarted(10000)) return run;
+    if (!process.waitForStarted(10000))
+        return run;
     QString output;
     QElapsedTimer timer;
     timer.start();
@@ -55,7 +56,8 @@ Run runUntilStarted(const QString& program, const QProcessEnvironment& env = hea
             break;
         }
     }
-    if (process.state() == QProcess::Running) ::kill(static_cast<pid_t>(process.processId()), SIGTERM);
+    if (process.state() == QProcess::Running)
+        ::kill(static_cast<pid_t>(process.processId()), SIGTERM);
     process.waitForFinished(10000);
     run.output = output + QString::fromUtf8(process.readAll());
     run.exitCode = process.exitCode();
@@ -139,7 +141,8 @@ private slots:
     void tooLongApplicationDirectoryRunsWithoutLogFile() {
         QTemporaryDir dir;
         QString deep = dir.path();
-        while (deep.toUtf8().size() < 520) deep += QStringLiteral("/目录_directory_level");
+        while (deep.toUtf8().size() < 520)
+            deep += QStringLiteral("/目录_directory_level");
         QVERIFY(QDir().mkpath(deep));
         const QString program = installInto(deep, SKYVANE_EXE);
         QVERIFY(!program.isEmpty());
@@ -152,7 +155,8 @@ private slots:
 
     // With Console/Enabled the terminal the program runs in becomes the debug console.
     void consoleInATerminal() {
-        if (QStandardPaths::findExecutable("script").isEmpty()) QSKIP("script(1) is not installed");
+        if (QStandardPaths::findExecutable("script").isEmpty())
+            QSKIP("script(1) is not installed");
         QTemporaryDir dir;
         const QString program = installInto(dir.path(), SKYVANE_EXE);
         QFile config(dir.path() + "/skyvane.cfg");
@@ -174,8 +178,8 @@ private:
     Run runUntilStartedInTerminal(const QString& program) {
         QProcess process;
         process.setProcessEnvironment(headlessEnvironment());
-        process.start("script", {"-q", "-e", "-c", program + " & pid=$!; sleep 4; kill -TERM $pid; wait $pid",
-                                 "/dev/null"});
+        process.start("script",
+                      {"-q", "-e", "-c", program + " & pid=$!; sleep 4; kill -TERM $pid; wait $pid", "/dev/null"});
         process.waitForFinished(30000);
         Run run;
         run.output = QString::fromUtf8(process.readAll());
