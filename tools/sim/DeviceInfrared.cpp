@@ -143,15 +143,33 @@ DeviceFrames DeviceModel::onRegionThermometry(const Request& r) {
 DeviceFrame DeviceModel::thermometryReport(qint64 nowMs) const {
     const QRect area = m_region.isEmpty() ? kMeasurableArea : m_region;
     const Field field = fieldAt(area, nowMs);
+    // The camera measures on a grid over the area; the spots' centres are always among the samples.
+    QPoint hottest = field.hot;
+    QPoint coldest = field.cold;
+    double sum = 0;
+    int samples = 0;
+    for (int row = 0; row <= 12; ++row) {
+        for (int column = 0; column <= 16; ++column) {
+            const QPoint point(area.left() + column * (area.width() - 1) / 16,
+                               area.top() + row * (area.height() - 1) / 12);
+            const double t = field.at(point);
+            sum += t;
+            ++samples;
+            if (t > field.at(hottest))
+                hottest = point;
+            if (t < field.at(coldest))
+                coldest = point;
+        }
+    }
     QByteArray payload;
     const bool on = m_thermometryOn;
     const QPoint centre = area.center();
-    put16(payload, on ? tenths(field.at(field.hot)) : 0);
-    put16(payload, on ? tenths(field.at(field.cold)) : 0);
+    put16(payload, on ? tenths(field.at(hottest)) : 0);
+    put16(payload, on ? tenths(field.at(coldest)) : 0);
     put16(payload, on ? tenths(field.at(centre)) : 0);
     put16(payload, on ? tenths(field.at(m_spot)) : 0);
-    put16(payload, on ? tenths(kAmbientC + 0.4) : 0);
-    for (const QPoint& point : {field.hot, field.cold, centre}) {
+    put16(payload, on ? tenths(sum / samples) : 0);
+    for (const QPoint& point : {hottest, coldest, centre}) {
         put16(payload, on ? point.x() : 0);
         put16(payload, on ? point.y() : 0);
     }

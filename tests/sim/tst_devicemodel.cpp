@@ -1,0 +1,314 @@
+#include <QtTest>
+
+#include "DeviceModel.h"
+#include "protocol/FrameCodec.h"
+#include "protocol/MessageCatalogue.h"
+
+namespace {
+
+constexpr qint64 kStart = 1'000'000;
+
+ParsedFrame command(quint8 receiver, quint32 messageId, const QByteArray& payload) {
+    uint8_t buffer[kMaxFrameLength];
+    const uint16_t length = buildFrame(buffer, receiver, 1, 0, DeviceId::Application, 1, messageId,
+                                       reinterpret_cast<const uint8_t*>(payload.constData()), uint8_t(payload.size()));
+    ParsedFrame parsed;
+    parseFrame(buffer, length, &parsed);
+    return parsed;
+}
+
+QByteArray hex(const char* text) {
+    return QByteArray::fromHex(text);
+}
+
+// The first frame with the given id among frames, or a frame with id 0.
+DeviceFrame find(const DeviceFrames& frames, quint32 messageId) {
+    for (const DeviceFrame& frame : frames)
+        if (frame.messageId == messageId)
+            return frame;
+    return {};
+}
+
+// Reports collected while the model runs from `from` to `to` in 20 ms steps.
+DeviceFrames runFor(DeviceModel& model, qint64 from, qint64 to) {
+    DeviceFrames all;
+    for (qint64 t = from; t <= to; t += 20)
+        all += model.tick(t);
+    return all;
+}
+
+DeviceFrame lastOf(const DeviceFrames& frames, quint32 messageId) {
+    DeviceFrame last;
+    for (const DeviceFrame& frame : frames)
+        if (frame.messageId == messageId)
+            last = frame;
+    return last;
+}
+
+qint16 s16(const QByteArray& p, int at) {
+    return qint16(quint8(p[at]) | (quint8(p[at + 1]) << 8));
+}
+quint16 u16(const QByteArray& p, int at) {
+    return quint16(s16(p, at));
+}
+
+}  // namespace
+
+// The simulated device byte for byte: command payloads in, replies and reports out, in the
+// layouts the application reads.
+class TestDeviceModel : public QObject {
+    Q_OBJECT
+
+private slots:
+    void answersReadRequests_data() {
+        QTest::addColumn<QString>("product");
+        QTest::addColumn<int>("receiver");
+        QTest::addColumn<quint32>("command");
+        QTest::addColumn<QByteArray>("payload");
+        QTest::addColumn<quint32>("answerId");
+        QTest::addColumn<int>("answerSender");
+        QTest::addColumn<QByteArray>("answer");
+
+        QTest::newRow("gimbal-version-from-gimbal") << "WrenT-R2" << 3 << MessageId::GimbalVersion << hex("0100")
+                                                    << 0x010018u << 3 << hex("000002010001060300");
+        QTest::newRow("gimbal-version-via-camera-on-tern")
+            << "Tern" << 4 << MessageId::GimbalVersion << hex("0100") << 0x010018u << 4 << hex("000001020202020800");
+        QTest::newRow("camera-version") << "Dove" << 4 << MessageId::CameraVersion << hex("0100") << 0x010317u << 4
+                                        << hex("0000020400");
+        QTest::newRow("visible-settings-22-bytes") << "Wren-R2" << 4 << MessageId::VisibleReadSettings << hex("0100")
+                                                   << 0x010200u << 4 << hex("0000150801000405") + QByteArray(14, 0);
+        QTest::newRow("ir-settings-answered-with-request-id")
+            << "WrenT-R2" << 4 << MessageId::InfraredReadSettings << hex("0100") << 0x000100u << 4
+            << hex("0000010832320000000000 00");
+        QTest::newRow("channel-config-palette-channel-shifted")
+            << "WrenT-R2" << 4 << MessageId::SbusReadConfig << hex("0100") << 0x010502u << 4
+            << hex("00000807c8000102030405060710");
+        QTest::newRow("ai-categories-1-to-15") << "Tern" << 4 << MessageId::AiDetectionCategories << hex("0100")
+                                               << 0x010336u << 4 << hex("000001ff7f") + QByteArray(14, 0);
+        QTest::newRow("camera-ip") << "Tern-LITE-A" << 4 << MessageId::GetCameraIp << hex("0100") << 0x010312u << 4
+                                   << hex("0000c0a89019ffffff00c0a89001");
+        QTest::newRow("unknown-command-refused")
+            << "Dove" << 4 << 0x000999u << QByteArray() << 0x010999u << 4 << hex("0100");
+        QTest::newRow("short-payload-length-mismatch")
+            << "Dove" << 4 << MessageId::GimbalSetAngle << hex("0102") << 0x010012u << 4 << hex("0700");
+        QTest::newRow("palette-beyond-tern-set-refused")
+            << "Tern" << 4 << MessageId::InfraredPalette << hex("1000") << 0x010106u << 4 << hex("0100");
+        QTest::newRow("palette-accepted")
+            << "Dove" << 4 << MessageId::InfraredPalette << hex("1400") << 0x010106u << 4 << hex("0000");
+    }
+
+    void answersReadRequests() {
+        QFETCH(QString, product);
+        QFETCH(int, receiver);
+        QFETCH(quint32, command);
+        QFETCH(QByteArray, payload);
+        QFETCH(quint32, answerId);
+        QFETCH(int, answerSender);
+        QFETCH(QByteArray, answer);
+        DeviceModel model(product);
+        const DeviceFrames out = model.handleFrame(::command(quint8(receiver), command, payload), kStart);
+        QCOMPARE(out.size(), 1);
+        QCOMPARE(out[0].messageId, answerId);
+        QCOMPARE(int(out[0].sender), answerSender);
+        QCOMPARE(int(out[0].receiver), int(DeviceId::Application));
+        QVERIFY2(out[0].payload == answer.replace(' ', ""), out[0].payload.toHex(' ').constData());
+    }
+
+    void ignoresFramesNotMeantForIt() {
+        DeviceModel model("WrenT-R2");
+        QVERIFY(model.handleFrame(command(2, MessageId::CameraVersion, hex("0100")), kStart).isEmpty());
+        QVERIFY(model.handleFrame(command(4, replyIdOf(MessageId::CameraVersion), hex("0000")), kStart).isEmpty());
+    }
+
+    void gimbalFollowsAngleAndPresetCommands() {
+        DeviceModel model("Wren-R2");
+        // Pitch -30.5 (code 1, 3050), yaw 45 (code 1, 4500), hundredths of a degree.
+        auto out = model.handleFrame(command(3, MessageId::GimbalSetAngle, hex("01ea0b01941100")), kStart);
+        QCOMPARE(find(out, 0x010012).payload, hex("0000"));
+        DeviceFrames reports = runFor(model, kStart, kStart + 2000);
+        QCOMPARE(model.gimbal().pitch, -30.5);
+        QCOMPARE(model.gimbal().yaw, 45.0);
+        const DeviceFrame attitude = lastOf(reports, 0x020002);
+        QCOMPARE(int(attitude.sender), int(DeviceId::Gimbal));
+        QCOMPARE(attitude.payload.size(), 20);
+        QCOMPARE(s16(attitude.payload, 6), qint16(4500));
+        QCOMPARE(s16(attitude.payload, 10), qint16(-3050));
+
+        model.handleFrame(command(3, MessageId::GimbalControl, hex("20020200")), kStart + 2000);
+        runFor(model, kStart + 2000, kStart + 5000);
+        QCOMPARE(model.gimbal().pitch, -90.0);
+        QCOMPARE(model.gimbal().yaw, 45.0);
+
+        model.handleFrame(command(3, MessageId::GimbalControl, hex("10020200")), kStart + 5000);
+        runFor(model, kStart + 5000, kStart + 8000);
+        QCOMPARE(model.gimbal().pitch, 0.0);
+        QCOMPARE(model.gimbal().yaw, 0.0);
+    }
+
+    // A held direction moves while its repeats keep coming and stops when they stop.
+    void heldDirectionStopsWithoutRepeats() {
+        DeviceModel model("Wren-R2");
+        model.tick(kStart);
+        model.handleFrame(command(3, MessageId::GimbalControl, hex("00010200")), kStart);
+        runFor(model, kStart, kStart + 400);
+        const double moved = model.gimbal().yaw;
+        QVERIFY2(moved > 6 && moved < 10, qPrintable(QString::number(moved)));
+        runFor(model, kStart + 400, kStart + 3000);
+        QVERIFY2(model.gimbal().yaw < moved + 2.5, qPrintable(QString::number(model.gimbal().yaw)));
+        QCOMPARE(model.gimbal().pitch, 0.0);
+    }
+
+    void zoomMovesGraduallyAndReportsZooming() {
+        DeviceModel model("Wren-R2");
+        model.tick(kStart);
+        // 100x asked on a 40x camera: it goes to 40x.
+        model.handleFrame(command(4, MessageId::ZoomToRatio, hex("00e803")), kStart);
+        const DeviceFrames moving = runFor(model, kStart, kStart + 1000);
+        const DeviceFrame midway = lastOf(moving, 0x020005);
+        QCOMPARE(midway.payload.size(), 15);
+        QCOMPARE(int(midway.payload[0]), 1);
+        const double ratio = u16(midway.payload, 3) / 10.0;
+        QVERIFY2(ratio > 1.5 && ratio < 40, qPrintable(QString::number(ratio)));
+        const DeviceFrames settled = runFor(model, kStart + 1000, kStart + 4000);
+        const DeviceFrame rest = lastOf(settled, 0x020005);
+        QCOMPARE(int(rest.payload[0]), 0);
+        QCOMPARE(u16(rest.payload, 3), quint16(400));
+        QCOMPARE(model.zoom(), 40.0);
+    }
+
+    void recordingReportsElapsedTime() {
+        DeviceModel model("Tern-LITE-A");
+        auto out = model.handleFrame(command(4, MessageId::Record, hex("0001") + QByteArray(52, 0)), kStart);
+        QCOMPARE(find(out, 0x010303).payload, hex("0000"));
+        QCOMPARE(find(out, 0x020303).payload, hex("00010000"));
+        const DeviceFrame later = lastOf(runFor(model, kStart, kStart + 2100), 0x020303);
+        QCOMPARE(later.payload, hex("00010200"));
+        out = model.handleFrame(command(4, MessageId::Record, hex("0001") + QByteArray(52, 0)), kStart + 2200);
+        QCOMPARE(u16(find(out, 0x010303).payload, 0), ResultCode::Recording);
+        out = model.handleFrame(command(4, MessageId::Record, hex("0002") + QByteArray(52, 0)), kStart + 2300);
+        QCOMPARE(find(out, 0x020303).payload, hex("00000000"));
+        QVERIFY(!model.recording());
+    }
+
+    void missingSdCardRefusesPhotoAndShowsInStatus() {
+        DeviceModel model("Dove");
+        model.setSdStatus(3);
+        const auto out = model.handleFrame(command(4, MessageId::TakePhoto, QByteArray(54, 0)), kStart);
+        QCOMPARE(u16(find(out, 0x010302).payload, 0), ResultCode::NoSdCard);
+        const DeviceFrame status = lastOf(runFor(model, kStart, kStart + 1100), 0x020003);
+        QCOMPARE(status.payload.size(), 16);
+        QCOMPARE(int(status.payload[8]), 3);
+        QCOMPARE(int(status.sender), 3);  // Dove reports from its gimbal board
+    }
+
+    void thermometryHotAndColdSpotsInsideTheRegion() {
+        DeviceModel model("Tern");
+        model.handleFrame(command(4, MessageId::InfraredThermometrySwitch, hex("0000")), kStart);
+        // Width 200, height 100, centre (600, 400).
+        auto out =
+            model.handleFrame(command(4, MessageId::InfraredRegionThermometry, hex("c80064005802900100")), kStart);
+        QCOMPARE(find(out, 0x010110).payload, hex("0000"));
+        const QRect region(500, 350, 200, 100);
+        const DeviceFrames reports = runFor(model, kStart, kStart + 3000);
+        int count = 0;
+        for (const DeviceFrame& frame : reports) {
+            if (frame.messageId != 0x020004)
+                continue;
+            ++count;
+            const QByteArray& p = frame.payload;
+            QCOMPARE(p.size(), 34);
+            QVERIFY2(s16(p, 0) > s16(p, 8) && s16(p, 8) > s16(p, 2), p.toHex(' ').constData());
+            QVERIFY(region.contains(QPoint(u16(p, 10), u16(p, 12))));
+            QVERIFY(region.contains(QPoint(u16(p, 14), u16(p, 16))));
+            QCOMPARE(int(p[30]), 3);  // Tern's palette set
+        }
+        QVERIFY2(count >= 14 && count <= 16, qPrintable(QString("%1 reports in 3 s").arg(count)));
+    }
+
+    void trackingReportsAndLosesTargetOnRequest() {
+        DeviceModel model("WrenT-R2");
+        // Start at (100, 200) size 300 x 150.
+        auto out = model.handleFrame(command(4, MessageId::BoxTracking, hex("016400c8002c01960000")), kStart);
+        QCOMPARE(find(out, 0x010324).payload, hex("0000"));
+        const DeviceFrame report = lastOf(runFor(model, kStart, kStart + 500), 0x020324);
+        QCOMPARE(report.payload.size(), 12);
+        QCOMPARE(int(report.payload[11]), 1);
+        model.loseTrackedTarget();
+        const DeviceFrame lost = lastOf(runFor(model, kStart + 520, kStart + 1000), 0x020324);
+        QCOMPARE(int(lost.payload[11]), 2);
+        QVERIFY(!model.tracking());
+        out = model.handleFrame(command(4, MessageId::BoxTracking, hex("0100000000000000000000")), kStart + 1000);
+        QCOMPARE(u16(find(out, 0x010324).payload, 0), quint16(1));  // an empty box is refused
+    }
+
+    void detectionReportsOnlyChosenCategories() {
+        DeviceModel model("Tern-LITE-B");
+        QByteArray payload = hex("0100") + QByteArray(16, 0);
+        payload[2] = char(0x08);  // category 4, cars
+        model.handleFrame(command(4, MessageId::AiDetection, payload), kStart);
+        const DeviceFrame report = lastOf(runFor(model, kStart, kStart + 600), 0x020319);
+        QCOMPARE(report.payload.size(), 12);
+        QCOMPARE(int(report.payload[8]) != 0, true);
+        QCOMPARE(int(report.payload[9]), 4);
+        QCOMPARE(int(report.payload[10]), 1);  // count
+        QCOMPARE(int(report.payload[11]), 0);  // status: targets found
+    }
+
+    void laserRangesToTheGround() {
+        DeviceModel model("Wren-R2");
+        model.handleFrame(command(3, MessageId::GimbalSetAngle, hex("01b80b02000000")), kStart);  // pitch -30
+        runFor(model, kStart, kStart + 1000);
+        auto out = model.handleFrame(command(4, MessageId::LaserRanging, hex("0100")), kStart + 1000);
+        QCOMPARE(find(out, 0x010400).payload, hex("00006009"));  // 240.0 m
+        model.handleFrame(command(4, MessageId::LaserPeriodicRanging, hex("0100")), kStart + 1000);
+        const DeviceFrames reports = runFor(model, kStart + 1000, kStart + 2000);
+        QCOMPARE(lastOf(reports, 0x020406).payload, hex("00006009"));
+        out = model.handleFrame(command(4, MessageId::LaserPeriodicRanging, hex("0000")), kStart + 2000);
+        QCOMPARE(find(out, 0x020406).payload, hex("00006009"));  // the last measurement follows the stop
+        QVERIFY(lastOf(runFor(model, kStart + 2000, kStart + 3000), 0x020406).payload.isEmpty());
+    }
+
+    void settingsWrittenAreReadBack() {
+        DeviceModel model("WrenT-R2");
+        model.handleFrame(command(4, MessageId::SbusChannelRange, hex("0807c80000")), kStart);
+        model.handleFrame(command(4, MessageId::SbusChannelConfig, hex("0003100405060708")), kStart);
+        auto out = model.handleFrame(command(4, MessageId::SbusReadConfig, hex("0100")), kStart);
+        QCOMPARE(find(out, 0x010502).payload, hex("00000807c8000003100405060710"));
+        model.handleFrame(command(4, MessageId::SetCameraIp, hex("01c0000219ffffff00c0000201")), kStart);
+        out = model.handleFrame(command(4, MessageId::GetCameraIp, hex("0100")), kStart);
+        QCOMPARE(find(out, 0x010312).payload, hex("0000c0000219ffffff00c0000201"));
+        model.handleFrame(command(4, MessageId::InfraredPalette, hex("0500")), kStart);
+        model.handleFrame(command(4, MessageId::InfraredDigitalZoom, hex("0400")), kStart);
+        out = model.handleFrame(command(4, MessageId::InfraredReadSettings, hex("0100")), kStart);
+        QCOMPARE(out[0].payload.mid(0, 4), hex("00000520"));
+        model.handleFrame(command(4, MessageId::ImageMode, hex("0700")), kStart);
+        QCOMPARE(model.videoState().output, VideoState::Output::Split);
+    }
+
+    void reportSenderFollowsTheProduct_data() {
+        QTest::addColumn<QString>("product");
+        QTest::addColumn<int>("sender");
+        QTest::newRow("WrenT-R2-camera") << "WrenT-R2" << 4;
+        QTest::newRow("Wren-R2-camera") << "Wren-R2" << 4;
+        QTest::newRow("Tern-LITE-A-camera") << "Tern-LITE-A" << 4;
+        QTest::newRow("Tern-LITE-B-gimbal") << "Tern-LITE-B" << 3;
+        QTest::newRow("Tern-gimbal") << "Tern" << 3;
+        QTest::newRow("Dove-gimbal") << "Dove" << 3;
+    }
+
+    void reportSenderFollowsTheProduct() {
+        QFETCH(QString, product);
+        QFETCH(int, sender);
+        DeviceModel model(product);
+        const DeviceFrames reports = runFor(model, kStart, kStart + 1000);
+        QCOMPARE(int(lastOf(reports, 0x020003).sender), sender);
+        QCOMPARE(int(lastOf(reports, 0x020005).sender), sender);
+        QCOMPARE(int(lastOf(reports, 0x020002).sender), int(DeviceId::Gimbal));
+        const int attitudeReports = int(std::count_if(reports.begin(), reports.end(),
+                                                      [](const DeviceFrame& f) { return f.messageId == 0x020002; }));
+        QVERIFY2(attitudeReports >= 10 && attitudeReports <= 11, qPrintable(QString::number(attitudeReports)));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDeviceModel)
+#include "tst_devicemodel.moc"
