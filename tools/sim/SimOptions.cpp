@@ -108,11 +108,12 @@ SimOptionsParse parseSimOptions(const QStringList& arguments, SimOptions* option
     const QCommandLineOption delay("delay", "Delay of every reply in ms.", "ms");
     const QCommandLineOption noReports("no-reports", "No periodic status reports.");
     const QCommandLineOption log("log", "Append a line per frame to FILE.", "file");
+    const QCommandLineOption prepare("prepare-app-config", "Seed the application's skyvane.cfg and exit.", "file");
     const QCommandLineOption verbose({QStringLiteral("v"), QStringLiteral("verbose")}, "Frame lines on stderr.");
     const QCommandLineOption quiet({QStringLiteral("q"), QStringLiteral("quiet")}, "Only the ready lines.");
     parser.addOptions({help,    product, udp,          noUdp,     serial, serialLink, rtspPort, videoSize, fps,
                        codec,   outage,  outagePeriod, seed,      refuse, silent,     drop,     duplicate, corrupt,
-                       garbage, split,   delay,        noReports, log,    verbose,    quiet});
+                       garbage, split,   delay,        noReports, log,    prepare,    verbose,  quiet});
     result.helpText = parser.helpText();
     if (!parser.parse(QStringList{QStringLiteral("skyvane-sim")} + arguments)) {
         result.error = parser.errorText();
@@ -203,6 +204,7 @@ SimOptionsParse parseSimOptions(const QStringList& arguments, SimOptions* option
     }
     faults.noReports = parser.isSet(noReports);
     options->logFile = parser.value(log);
+    options->prepareAppConfig = parser.value(prepare);
     options->verbose = parser.isSet(verbose);
     options->quiet = parser.isSet(quiet);
     result.ok = true;

@@ -46,6 +46,7 @@ struct SimOptions {
     quint32 seed = 1;
     FaultOptions faults;
     QString logFile;
+    QString prepareAppConfig;  // write this skyvane.cfg for a session against the simulator, then exit
     bool verbose = false;
     bool quiet = false;
 };

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "AppConfigSeed.h"
 #include "RtspServer.h"
 #include "SimOptions.h"
 #include "Simulator.h"
@@ -59,6 +60,16 @@ int main(int argc, char* argv[]) {
     if (!parse.ok) {
         std::fprintf(stderr, "skyvane-sim: %s\n", qPrintable(parse.error));
         return 2;
+    }
+    if (!options.prepareAppConfig.isEmpty()) {
+        const QString url =
+            options.rtspPort ? QStringLiteral("rtsp://127.0.0.1:%1/live0").arg(options.rtspPort) : QString();
+        QString error;
+        if (!seedAppConfig(options.prepareAppConfig, options.product, url, &error)) {
+            std::fprintf(stderr, "skyvane-sim: %s\n", qPrintable(error));
+            return 1;
+        }
+        return 0;
     }
     gst_init(&argc, &argv);
 
