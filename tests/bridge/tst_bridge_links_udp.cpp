@@ -338,6 +338,29 @@ private slots:
         bridge.disconnectUdp();
     }
 
+    // Leaving the runtime page closes whichever link is up.
+    void backToMainClosesTheLinks() {
+        prepareConfig(QStringLiteral("en"), QStringLiteral("Wren-R2"));
+        UdpDevice device;
+        LinkTest::PtyDevice pty;
+        AppBridge bridge;
+        QVERIFY(bridge.runtimePage());
+        bridge.connectUdp(kLoopback, device.port());
+        bridge.backToMain();
+        QVERIFY(!bridge.udpConnected());
+        QVERIFY(!bridge.runtimePage());
+        bridge.selectProduct(QStringLiteral("Wren-R2"));
+        QVERIFY(bridge.openSerial(pty.slavePath(), 115200));
+        bridge.backToMain();
+        QVERIFY(!bridge.serialOpened());
+        QCOMPARE(bridge.linkStatus(), QStringLiteral("Connected: None"));
+        QTest::qWait(50);
+        device.collector.clear();
+        pty.collector.clear();
+        QTest::qWait(600);
+        QVERIFY2(device.collector.frames.isEmpty() && pty.collector.frames.isEmpty(), "frames after backToMain");
+    }
+
     // With no descriptor left for a socket the bind fails: nothing is up and no timer runs.
     void failedBindLeavesNoLink() {
         prepareConfig(QStringLiteral("en"), QStringLiteral("Wren-R2"));
