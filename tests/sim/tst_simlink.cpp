@@ -1,0 +1,179 @@
+#include <QSignalSpy>
+#include <QtTest>
+
+#include "SimProcess.h"
+#include "TestSupport.h"
+#include "bridge/AppBridge.h"
+
+namespace {
+
+// The program's controller prepared for English and one product.
+void prepareConfig(const QString& product) {
+    TestSupport::writeConfig("[General]\nlanguage=en\ncurrentProduct=" + product.toUtf8() + "\n");
+}
+
+bool logHas(const AppBridge& bridge, const QString& text) {
+    return bridge.messageLog().contains(text);
+}
+
+QString describe(const AppBridge& bridge) {
+    const ProtocolCounters& c = bridge.protocolCounters();
+    return QStringLiteral("udp %1 ok/%2 bad, uart %3 ok/%4 bad/%5 skipped; log:\n%6")
+        .arg(c.udpFrames)
+        .arg(c.udpParseFails)
+        .arg(c.uartFrames)
+        .arg(c.uartParseFails)
+        .arg(c.uartResyncDiscardedBytes)
+        .arg(bridge.messageLog().right(1500));
+}
+
+}  // namespace
+
+// The program against the simulator, as an operator would use them together: over UDP and over a
+// pseudo-terminal the link-up fills in versions and settings, commands are answered, and the
+// simulator's faults show up as the program's failure messages and counters without harm.
+class TestSimLink : public QObject {
+    Q_OBJECT
+
+private:
+    // Starts the simulator on a free UDP port and connects the controller to it.
+    static bool connectUdp(SimProcess& sim, AppBridge& bridge, const QString& product, QStringList options = {}) {
+        const quint16 port = SimProcess::freeUdpPort();
+        options << "--product" << product << "--rtsp-port"
+                << "0"
+                << "--udp" << QStringLiteral("127.0.0.1:%1").arg(port);
+        if (!sim.start(options, {"UDP ready"}))
+            return false;
+        bridge.connectUdp(QStringLiteral("127.0.0.1"), port);
+        return bridge.udpConnected();
+    }
+
+private slots:
+    void linkUpOverUdpFillsInTheDevice_data() {
+        QTest::addColumn<QString>("product");
+        QTest::addColumn<QString>("gimbalHw");
+        QTest::addColumn<QString>("gimbalSw");
+        QTest::addColumn<QString>("camera");
+        QTest::newRow("WrenT-R2-gimbal-at-3") << "WrenT-R2"
+                                              << "2.1.0"
+                                              << "1.6.3"
+                                              << "3.2.7";
+        QTest::newRow("Tern-gimbal-through-camera") << "Tern"
+                                                    << "1.2.2"
+                                                    << "2.2.8"
+                                                    << "5.0.1";
+    }
+
+    void linkUpOverUdpFillsInTheDevice() {
+        QFETCH(QString, product);
+        QFETCH(QString, gimbalHw);
+        QFETCH(QString, gimbalSw);
+        QFETCH(QString, camera);
+        prepareConfig(product);
+        AppBridge bridge;
+        QCOMPARE(bridge.currentProduct(), product);
+        QSignalSpy gimbalVersion(&bridge, &AppBridge::gimbalVersionChanged);
+        QSignalSpy cameraStatus(&bridge, &AppBridge::cameraStatusChanged);
+        SimProcess sim;
+        QVERIFY2(connectUdp(sim, bridge, product), qPrintable(sim.errorOutput()));
+        QTRY_VERIFY2_WITH_TIMEOUT(bridge.gimbalHwVersion() == gimbalHw, qPrintable(describe(bridge)), 3000);
+        QCOMPARE(bridge.gimbalSwVersion(), gimbalSw);
+        QTRY_COMPARE_WITH_TIMEOUT(bridge.cameraVersion(), camera, 3000);
+        QCOMPARE(gimbalVersion.count(), 1);
+        // The visible-camera settings read 500 ms after the link came up: photo 4000x3000, video 1080p.
+        QTRY_COMPARE_WITH_TIMEOUT(bridge.cameraPhotoResolutionIndex(), 1, 3000);
+        QCOMPARE(bridge.cameraRecordResolutionIndex(), 0);
+        QVERIFY(cameraStatus.count() >= 1);
+        QTRY_VERIFY_WITH_TIMEOUT(bridge.protocolCounters().udpFrames >= 10, 3000);
+        QCOMPARE(bridge.protocolCounters().udpParseFails, 0);
+        QVERIFY(sim.running());
+    }
+
+    void trackingRoundTripAndLostTarget() {
+        prepareConfig("Dove");
+        AppBridge bridge;
+        SimProcess sim;
+        QVERIFY2(connectUdp(sim, bridge, "Dove"), qPrintable(sim.errorOutput()));
+        QSignalSpy fromDevice(&bridge, &AppBridge::trackingStateFromDevice);
+        QTest::qWait(1200);  // past the link-up requests and the acknowledgement rate limit
+        bridge.setTracking(true, 600, 300, 200, 120);
+        QTRY_VERIFY2_WITH_TIMEOUT(logHas(bridge, "Box tracking confirmed by device"), qPrintable(describe(bridge)),
+                                  2000);
+        QTest::qWait(300);
+        QCOMPARE(fromDevice.count(), 0);
+        sim.process().write("lose-target\n");
+        QTRY_COMPARE_WITH_TIMEOUT(fromDevice.count(), 1, 2000);
+        QCOMPARE(fromDevice.at(0).at(0).toBool(), false);
+    }
+
+    void refusedCommandShowsTheFailure() {
+        prepareConfig("WrenT-R2");
+        AppBridge bridge;
+        SimProcess sim;
+        QVERIFY2(connectUdp(sim, bridge, "WrenT-R2", {"--refuse", "0x0324=1"}), qPrintable(sim.errorOutput()));
+        QTest::qWait(1000);
+        bridge.setTracking(true, 10, 10, 100, 100);
+        QTRY_VERIFY2_WITH_TIMEOUT(logHas(bridge, "Box tracking failed"), qPrintable(describe(bridge)), 2000);
+        QVERIFY(!logHas(bridge, "Box tracking confirmed by device"));
+    }
+
+    // Nothing answered: the link stays up, reports still arrive, versions stay unknown.
+    void silentDeviceLeavesVersionsEmpty() {
+        prepareConfig("Wren-R2");
+        AppBridge bridge;
+        const QString unknownGimbal = bridge.gimbalHwVersion();
+        const QString unknownCamera = bridge.cameraVersion();
+        QSignalSpy gimbalVersion(&bridge, &AppBridge::gimbalVersionChanged);
+        SimProcess sim;
+        QVERIFY2(connectUdp(sim, bridge, "Wren-R2", {"--silent", "all"}), qPrintable(sim.errorOutput()));
+        QTRY_VERIFY_WITH_TIMEOUT(bridge.protocolCounters().udpFrames >= 10, 3000);
+        QTest::qWait(700);
+        QCOMPARE(gimbalVersion.count(), 0);
+        QCOMPARE(bridge.gimbalHwVersion(), unknownGimbal);
+        QCOMPARE(bridge.cameraVersion(), unknownCamera);
+        QVERIFY(bridge.udpConnected());
+    }
+
+    // Corrupt, duplicated, dropped frames and garbage datagrams: counted, and the rest still works.
+    void udpFaultsAreCountedNotFatal() {
+        prepareConfig("Tern-LITE-A");
+        AppBridge bridge;
+        SimProcess sim;
+        QVERIFY2(connectUdp(sim, bridge, "Tern-LITE-A",
+                            {"--seed", "5", "--corrupt", "0.2", "--garbage", "0.2", "--duplicate", "0.2", "--drop",
+                             "0.1", "--delay", "30"}),
+                 qPrintable(sim.errorOutput()));
+        QTRY_VERIFY2_WITH_TIMEOUT(
+            bridge.protocolCounters().udpParseFails >= 5 && bridge.protocolCounters().udpFrames >= 20,
+            qPrintable(describe(bridge)), 5000);
+        QVERIFY(bridge.udpConnected());
+        QVERIFY(sim.running());
+        bridge.disconnectUdp();
+        QVERIFY(!bridge.udpConnected());
+    }
+
+    // Over the pseudo-terminal, with garbage before frames and writes split at random places: the
+    // program resynchronises, counts the skipped bytes and still gets every answer.
+    void serialLinkThroughGarbageAndSplitWrites() {
+        prepareConfig("Tern-LITE-B");
+        AppBridge bridge;
+        SimProcess sim;
+        QVERIFY2(sim.start({"--product", "Tern-LITE-B", "--rtsp-port", "0", "--no-udp", "--serial", "--seed", "3",
+                            "--garbage", "0.3", "--split", "0.5"},
+                           {"SERIAL ready"}),
+                 qPrintable(sim.errorOutput()));
+        const QString port = sim.readyValue("SERIAL ready");
+        QVERIFY(port.startsWith("/dev/"));
+        QVERIFY2(bridge.openSerial(port, 115200), qPrintable(describe(bridge)));
+        QTRY_VERIFY2_WITH_TIMEOUT(bridge.gimbalHwVersion() == "1.3.1", qPrintable(describe(bridge)), 3000);
+        QTRY_COMPARE_WITH_TIMEOUT(bridge.cameraVersion(), QStringLiteral("4.1.5"), 3000);
+        QTRY_VERIFY2_WITH_TIMEOUT(
+            bridge.protocolCounters().uartResyncDiscardedBytes > 0 && bridge.protocolCounters().uartFrames >= 10,
+            qPrintable(describe(bridge)), 4000);
+        bridge.closeSerial();
+        QVERIFY(sim.running());
+    }
+};
+
+QTEST_MAIN(TestSimLink)
+#include "tst_simlink.moc"
