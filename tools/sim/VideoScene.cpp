@@ -44,6 +44,15 @@ void drawLandscape(QPainter& painter, const QRect& area, const VideoState& state
         painter.drawText(QPoint(x + 6, qBound(area.top() + 20, horizon - postHeight, area.bottom())),
                          QString::number(shown));
     }
+    // Lines on the ground every few degrees below the horizon, so looking down still shows motion.
+    painter.setPen(QPen(infrared ? QColor(90, 85, 80) : QColor(70, 95, 45), 2));
+    for (int depression : {5, 10, 15, 20, 30, 45, 60, 75, 90}) {
+        const int y = area.center().y() + int((state.pitch + depression) * pixelsPerDeg);
+        if (y < clampedHorizon || y < area.top() || y > area.bottom())
+            continue;
+        painter.drawLine(area.left(), y, area.right(), y);
+        painter.drawText(QPoint(area.left() + 8, y - 4), QStringLiteral("-%1").arg(depression));
+    }
     if (infrared) {
         // A warm target in the middle of the view, as a thermal camera would show one.
         const int radius = area.height() / 12;

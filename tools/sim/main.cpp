@@ -22,11 +22,14 @@ void printReady(const QString& line) {
 // Outages: each starts at its time and, with a period, again every period after that.
 void scheduleOutages(const SimOptions& options, RtspServer* server, QObject* owner) {
     for (const RtspOutage& outage : options.outages) {
-        auto begin = [server, outage] {
-            std::fprintf(stderr, "skyvane-sim: RTSP outage for %.1f s\n", outage.durationS);
+        const bool quiet = options.quiet;
+        auto begin = [server, outage, quiet] {
+            if (!quiet)
+                std::fprintf(stderr, "skyvane-sim: RTSP outage for %.1f s\n", outage.durationS);
             server->setServing(false);
-            QTimer::singleShot(int(outage.durationS * 1000), [server] {
-                std::fprintf(stderr, "skyvane-sim: RTSP serving again\n");
+            QTimer::singleShot(int(outage.durationS * 1000), [server, quiet] {
+                if (!quiet)
+                    std::fprintf(stderr, "skyvane-sim: RTSP serving again\n");
                 server->setServing(true);
             });
         };
