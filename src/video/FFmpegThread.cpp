@@ -25,7 +25,7 @@ constexpr int kMaxConsecutiveReadErrors = 3;
 // Images the thread may have in flight to the GUI; beyond that a picture is dropped, not queued.
 constexpr int kImagePoolSize = 4;
 // Probing limits: enough for the parameter sets of a camera stream, short enough for a quick first picture.
-const char kProbeSize[] = "32768";
+const char kProbeSize[] = "8192";
 const char kAnalyzeDurationUs[] = "100000";
 
 QString errorText(int code) {
@@ -126,6 +126,8 @@ bool FFmpegThread::init() {
     m_input->interrupt_callback.callback = &FFmpegThread::interruptCallback;
     m_input->interrupt_callback.opaque = this;
     const QByteArray urlUtf8 = url.toUtf8();
+    QElapsedTimer openClock;
+    openClock.start();
     int result = avformat_open_input(&m_input, urlUtf8.constData(), nullptr, &m_openOptions);
     if (result < 0) {
         debugLine(QStringLiteral("open input error ") + url);
@@ -135,8 +137,14 @@ bool FFmpegThread::init() {
     }
     if (m_openOptions)
         av_dict_free(&m_openOptions);
+    const qint64 openMs = openClock.elapsed();
 
+    // Probe with the packets kept: with "nobuffer" the probe would throw away the key frame it read,
+    // and the first picture would wait for the next one (a whole GOP later).
+    const int inputFlags = m_input->flags;
+    m_input->flags &= ~AVFMT_FLAG_NOBUFFER;
     result = avformat_find_stream_info(m_input, nullptr);
+    m_input->flags = inputFlags;
     if (result < 0) {
         debugLine(QStringLiteral("find stream info error"));
         return false;
@@ -148,6 +156,7 @@ bool FFmpegThread::init() {
     }
     if (!openVideoDecoder())
         return false;
+    debugLine(QStringLiteral("open input %1 ms, stream info %2 ms").arg(openMs).arg(openClock.elapsed() - openMs));
 
     emit receiveImageSize(m_videoWidth, m_videoHeight);
     const char* decoderName = m_videoCodec->name ? m_videoCodec->name : "?";

@@ -267,7 +267,7 @@ private slots:
         QCOMPARE(reconnect.first().first().toString(), sim.url(QStringLiteral("/videoh264_chn0")));
         QVERIFY2(!item.image().isNull(), "the last picture stays while the stream is away");
         const int before = frames.count;
-        QTRY_VERIFY_WITH_TIMEOUT(frames.count >= before + 5, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(frames.count >= before + 5, 30000);
         QVERIFY(item.puller()->isPulling());
         item.close();
     }
