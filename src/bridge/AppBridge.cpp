@@ -267,5 +267,5 @@ int AppBridge::currentIrColorSchemeComboIndex() const {
     return -1;
 }
 QStringList AppBridge::irColorSchemeNames() const {
-    return QStringList();
+    return {};
 }
