@@ -1,0 +1,58 @@
+// Frames sent and received on both links reach the protocol trace in the session log.
+#include <QtTest>
+
+#include "BridgeLinksSupport.h"
+#include "app/AppLog.h"
+
+using namespace BridgeLinks;
+using LinkTest::frameBytes;
+using LinkTest::replyPayload;
+
+class TestBridgeLinksTrace : public QObject {
+    Q_OBJECT
+
+private:
+    static QByteArray logText() { return TestSupport::readFile(AppLog::logFilePath()); }
+    static int countOf(const char* needle) { return logText().count(needle); }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(AppLog::start());
+        AppLog::ProtocolSwitches on;
+        on.enabled = true;
+        on.statusFrames = true;
+        AppLog::setProtocolSwitches(on);
+    }
+    void cleanupTestCase() { AppLog::setProtocolSwitches(AppLog::ProtocolSwitches()); }
+
+    void bothDirectionsOnBothLinks() {
+        prepareConfig(QStringLiteral("en"), QStringLiteral("Wren-R2"));
+        LinkTest::UdpDevice device;
+        LinkTest::PtyDevice pty;
+        AppBridge bridge;
+        const QByteArray reply = frameBytes(4, 1, 0x010317, replyPayload(0, QByteArray("\x01\x02\x03", 3)));
+        QByteArray bad = reply;
+        bad[bad.size() - 1] = char(bad.at(bad.size() - 1) ^ 0x01);
+
+        bridge.connectUdp(QStringLiteral("127.0.0.1"), device.port());
+        QVERIFY(device.collector.waitForFrames(2));
+        QVERIFY(device.send(reply));
+        QVERIFY(device.send(bad));
+        QTRY_COMPARE(bridge.protocolCounters().udpParseFails, 1);
+        QVERIFY2(countOf("[发送][UDP]") >= 2, logText().constData());
+        QCOMPARE(countOf("[接收][UDP]"), 2);  // the good reply and the bad datagram
+        QCOMPARE(countOf("[接收][UDP] 帧解析失败"), 1);
+
+        QVERIFY(bridge.openSerial(pty.slavePath(), 115200));
+        QVERIFY(pty.collector.waitForFrames(2));
+        QVERIFY(pty.write(reply + bad + QByteArray(12, '\0')));
+        QTRY_COMPARE(bridge.protocolCounters().uartParseFails, 1);
+        QVERIFY(countOf("[发送][UART]") >= 2);
+        QCOMPARE(countOf("[接收][UART] 帧解析失败"), 1);
+        QCOMPARE(countOf("[接收][UART]"), 2);
+        bridge.closeSerial();
+    }
+};
+
+QTEST_GUILESS_MAIN(TestBridgeLinksTrace)
+#include "tst_bridge_links_trace.moc"
