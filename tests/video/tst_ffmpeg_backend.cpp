@@ -2,10 +2,12 @@
 // geometry, painting, latency log lines, reopening, prompt close on a silent server, unreachable
 // URLs and recovery after the server stopped and restarted the stream.
 #include <QPainter>
+#include <QProcess>
 #include <QQuickWindow>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include "FrameStamp.h"
@@ -194,6 +196,39 @@ private slots:
         QVERIFY2(held == snapshot, "a picture handed to the GUI was rewritten by the decode thread");
         QVERIFY(stampCounter(held) >= 0);
         QVERIFY2(stampCounter(pictures.last) > stampCounter(held), "later pictures must carry later frame counters");
+    }
+
+    void pictureSizeChangeMidStream() {
+        // Two clips of different picture sizes back to back in one transport stream, made by the ffmpeg tool.
+        QTemporaryDir dir;
+        const QString joined = dir.path() + QStringLiteral("/joined.ts");
+        for (const QString& size : {QStringLiteral("320x240"), QStringLiteral("640x360")}) {
+            QProcess ffmpeg;
+            ffmpeg.start(QStringLiteral("ffmpeg"),
+                         {"-v", "error", "-f", "lavfi", "-i", QStringLiteral("testsrc=size=%1:rate=30").arg(size), "-t",
+                          "1", "-c:v", "libx264", "-pix_fmt", "yuv420p", "-f", "mpegts",
+                          dir.path() + QLatin1Char('/') + size + QStringLiteral(".ts")});
+            QVERIFY(ffmpeg.waitForFinished(30000));
+            QCOMPARE(ffmpeg.exitCode(), 0);
+            QFile part(dir.path() + QLatin1Char('/') + size + QStringLiteral(".ts"));
+            QFile out(joined);
+            QVERIFY(part.open(QIODevice::ReadOnly) && out.open(QIODevice::Append));
+            out.write(part.readAll());
+        }
+        FFmpegItem item;
+        item.setSize(QSizeF(1000, 500));
+        QSignalSpy sizes(item.thread(), &FFmpegThread::receiveImageSize);
+        QSignalSpy rect(&item, &FFmpegItem::contentRectChanged);
+        PictureCounter pictures(item.thread());
+        item.setUrl(joined);
+        item.open();
+        QTRY_VERIFY_WITH_TIMEOUT(sizes.count() >= 1, kStreamTimeoutMs);
+        QCOMPARE(sizes.first(), (QList<QVariant>{320, 240}));
+        QTRY_VERIFY_WITH_TIMEOUT(item.videoSize() == QSize(640, 360), kStreamTimeoutMs);
+        QCOMPARE(item.contentRect(), QRectF(56, 0, 888, 500));
+        QVERIFY(rect.count() >= 2);
+        QTRY_VERIFY_WITH_TIMEOUT(pictures.last.size() == QSize(640, 360), kStreamTimeoutMs);
+        item.close();
     }
 
     void reopenWhilePlaying() {
