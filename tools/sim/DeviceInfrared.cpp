@@ -137,13 +137,10 @@ DeviceFrames DeviceModel::onRegionThermometry(const Request& r) {
     return {reply(r.number)};
 }
 
-// 34 bytes: max, min, centre, spot, average temperature (tenths of a degree, signed), positions of
-// the maximum, minimum and centre, spot position, 4 reserved, palette set, 3 reserved.
-// Off, only the palette set is meaningful and the temperatures are zero.
-DeviceFrame DeviceModel::thermometryReport(qint64 nowMs) const {
+// The camera measures on a grid over the area; the spots' centres are always among the samples.
+DeviceModel::Measurement DeviceModel::measure(qint64 nowMs) const {
     const QRect area = m_region.isEmpty() ? kMeasurableArea : m_region;
     const Field field = fieldAt(area, nowMs);
-    // The camera measures on a grid over the area; the spots' centres are always among the samples.
     QPoint hottest = field.hot;
     QPoint coldest = field.cold;
     double sum = 0;
@@ -161,20 +158,30 @@ DeviceFrame DeviceModel::thermometryReport(qint64 nowMs) const {
                 coldest = point;
         }
     }
-    QByteArray payload;
+    return Measurement{area,
+                       hottest,
+                       coldest,
+                       area.center(),
+                       field.at(hottest),
+                       field.at(coldest),
+                       field.at(area.center()),
+                       field.at(m_spot),
+                       sum / samples};
+}
+
+// 34 bytes: max, min, centre, spot, average temperature (tenths of a degree, signed), positions of
+// the maximum, minimum and centre, spot position, 4 reserved, palette set, 3 reserved.
+// Off, only the palette set is meaningful and the temperatures are zero.
+DeviceFrame DeviceModel::thermometryReport(qint64 nowMs) const {
+    const Measurement m = measure(nowMs);
     const bool on = m_thermometryOn;
-    const QPoint centre = area.center();
-    put16(payload, on ? tenths(field.at(hottest)) : 0);
-    put16(payload, on ? tenths(field.at(coldest)) : 0);
-    put16(payload, on ? tenths(field.at(centre)) : 0);
-    put16(payload, on ? tenths(field.at(m_spot)) : 0);
-    put16(payload, on ? tenths(sum / samples) : 0);
-    for (const QPoint& point : {hottest, coldest, centre}) {
+    QByteArray payload;
+    for (double celsius : {m.maxC, m.minC, m.centreC, m.spotC, m.averageC})
+        put16(payload, on ? tenths(celsius) : 0);
+    for (const QPoint& point : {m.hottest, m.coldest, m.centre, m_spot}) {
         put16(payload, on ? point.x() : 0);
         put16(payload, on ? point.y() : 0);
     }
-    put16(payload, on ? m_spot.x() : 0);
-    put16(payload, on ? m_spot.y() : 0);
     put16(payload, 0);
     put16(payload, 0);
     payload.append(char(m_profile.paletteSet));

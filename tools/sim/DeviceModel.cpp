@@ -173,6 +173,10 @@ VideoState DeviceModel::videoState() const {
     state.trackingBox = m_trackBox;
     if (m_detecting)
         state.detections = detections(m_lastAdvanceMs);
-    state.palette = QString::number(m_paletteCode);
+    state.paletteCode = m_paletteCode;
+    if (m_thermometryOn) {
+        const Measurement m = measure(m_lastAdvanceMs);
+        state.thermometry = {true, m.area, m.hottest, m.coldest, m_spot, m.maxC, m.minC, m.spotC};
+    }
     return state;
 }

@@ -112,6 +112,12 @@ private:
     DeviceFrames onThermometrySwitch(const Request& r);
     DeviceFrames onSpotThermometry(const Request& r);
     DeviceFrames onRegionThermometry(const Request& r);
+    struct Measurement {
+        QRect area;
+        QPoint hottest, coldest, centre;
+        double maxC, minC, centreC, spotC, averageC;
+    };
+    Measurement measure(qint64 nowMs) const;
     DeviceFrame thermometryReport(qint64 nowMs) const;
     // Detection, tracking, channels, IP, laser (DeviceTargets.cpp)
     DeviceFrames onAiDetection(const Request& r);

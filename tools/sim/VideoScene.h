@@ -25,7 +25,15 @@ struct VideoState {
     bool tracking = false;
     QRect trackingBox;  // 1920 x 1088 device coordinates
     QVector<Detection> detections;
-    QString palette;
+    int paletteCode = 1;  // infrared false-colour palette, as the device numbers them
+
+    // Thermometry, 1920 x 1080 device coordinates; shown on the infrared picture while on.
+    struct Thermometry {
+        bool on = false;
+        QRect area;
+        QPoint hottest, coldest, spot;
+        double maxC = 0, minC = 0, spotC = 0;
+    } thermometry;
 };
 
 // Draws one frame of the simulated camera: a horizon and bearing posts that follow the attitude
