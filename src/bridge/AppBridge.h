@@ -290,7 +290,9 @@ private:
     }
 
     enum class FrameLink : uint8_t { Serial = 1, Udp = 2 };
-    static constexpr uint8_t kBothLinks = uint8_t(FrameLink::Serial) | uint8_t(FrameLink::Udp);
+    static constexpr uint8_t kSerialOnly = uint8_t(FrameLink::Serial);
+    static constexpr uint8_t kUdpOnly = uint8_t(FrameLink::Udp);
+    static constexpr uint8_t kBothLinks = kSerialOnly | kUdpOnly;
     using FrameHandler = void (AppBridge::*)(const ParsedFrame& frame, FrameLink link);
     // One row of a dispatch table: frames with this id, on these links, with at least this many
     // payload bytes go to the handler. A null handler marks a frame that is received and ignored.

@@ -1,5 +1,7 @@
 // Dispatch of one valid frame: status reports by sender, replies (class 1) from any sender.
 // The three tables are the only routing; a frame whose id has no row is counted and traced only.
+// The first row that matches the id and the link wins, so an id whose minimum length differs per
+// link gets one row per link, and an id handled on one link only names just that link.
 #include <QDebug>
 
 #include <algorithm>
