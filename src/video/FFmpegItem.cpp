@@ -43,6 +43,10 @@ FFmpegItem::FFmpegItem(QQuickItem* parent) : QQuickPaintedItem(parent), m_thread
 FFmpegItem::~FFmpegItem() {
     elog_i("video", "FFmpegItem close");
     m_reopenPending = false;
+    // The base class still reports window changes while it takes the item out of its window.
+    disconnect(this, &QQuickItem::windowChanged, this, &FFmpegItem::onWindowChanged);
+    if (m_frameSwappedConnection)
+        disconnect(m_frameSwappedConnection);
     disconnect(m_thread, nullptr, this, nullptr);
     stopThread(true);
 }
