@@ -90,6 +90,8 @@ int main(int argc, char* argv[]) {
         config.size = options.videoSize;
         config.fps = options.fps;
         config.codec = options.h265 ? RtspServer::Codec::H265 : RtspServer::Codec::H264;
+        if (options.h265 && options.videoSize.width() * options.videoSize.height() > 1280 * 720 && !options.quiet)
+            std::fprintf(stderr, "skyvane-sim: H.265 above 720p may not keep %d fps on this machine\n", options.fps);
         rtsp = std::make_unique<RtspServer>(config);
         if (!rtsp->start(&error)) {
             std::fprintf(stderr, "skyvane-sim: RTSP: %s\n", qPrintable(error));
