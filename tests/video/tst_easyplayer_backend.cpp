@@ -3,6 +3,8 @@
 // simulator's RTSP stream, and reconnect notices.
 #include <QDir>
 #include <QFile>
+#include <QQmlComponent>
+#include <QQmlEngine>
 #include <QSignalSpy>
 #include <QWidget>
 #include <QtTest>
@@ -16,6 +18,7 @@
 #include "video/EasyPlayerItem.h"
 #include "video/PlatformLibrary.h"
 #include "video/QtEasyPlayerStreamPuller.h"
+#include "video/VideoPlayerItem.h"
 
 using VideoTestSupport::DebugCapture;
 using VideoTestSupport::sessionLog;
@@ -229,6 +232,31 @@ private slots:
         item.close();
         QCOMPARE(stopped.count(), 2);
         QVERIFY(!item.puller()->isPulling());
+    }
+
+    void defaultBackendPlaysThroughQml() {
+        // No configuration file: the QML video item uses the player library found beside the executable.
+        TestSupport::removeConfig();
+        QVERIFY(placeBesideExecutable());
+        qmlRegisterType<VideoPlayerItem>("Skyvane", 1, 0, "FFmpegItem");
+        QQmlEngine engine;
+        QQmlComponent component(&engine);
+        component.setData(QStringLiteral("import QtQuick 2.15\nimport Skyvane 1.0\n"
+                                         "FFmpegItem { width: 640; height: 480; url: \"%1\"\n"
+                                         "  Component.onCompleted: open() }")
+                              .arg(m_sim.url())
+                              .toUtf8(),
+                          QUrl());
+        QScopedPointer<QObject> root(component.create());
+        QVERIFY2(root, qPrintable(component.errorString()));
+        auto* facade = qobject_cast<VideoPlayerItem*>(root.data());
+        QVERIFY(facade);
+        auto* backend = qobject_cast<EasyPlayerItem*>(facade->implementation());
+        QVERIFY2(backend, "the default backend is the player library");
+        QCOMPARE(backend->url(), m_sim.url());
+        QTRY_VERIFY_WITH_TIMEOUT(!backend->image().isNull(), kStreamTimeoutMs);
+        QCOMPARE(facade->property("contentRect").toRectF(), QRectF(0, 60, 640, 360));
+        QCOMPARE(backend->puller()->loadedLibraryPath(), besideExecutable());
     }
 
     void reconnectNoticeWithoutUrlRestartsLastUrl() {
