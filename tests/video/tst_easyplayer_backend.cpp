@@ -8,6 +8,8 @@
 #include <QSignalSpy>
 #include <QWidget>
 #include <QtTest>
+#include <atomic>
+#include <chrono>
 #include <thread>
 #include <vector>
 
@@ -46,6 +48,21 @@ struct FrameCounter {
     int count = 0;
     explicit FrameCounter(QtEasyPlayerStreamPuller* puller) {
         QObject::connect(puller, &QtEasyPlayerStreamPuller::frameBufferReady, [this] { ++count; });
+    }
+};
+
+// What a deliberately slow caller of the stand-in library saw.
+struct SlowCaller {
+    std::atomic<int> pictures{0};
+    std::atomic<unsigned> lastLost{0};
+    static int callback(int, void* user, int frameType, char*, easyplayer::FrameInfo* info) {
+        auto* self = static_cast<SlowCaller*>(user);
+        if (frameType != easyplayer::kFrameTypeRgbPicture || !info)
+            return 0;
+        ++self->pictures;
+        self->lastLost = info->lostPackets;
+        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        return 0;
     }
 };
 
@@ -298,6 +315,37 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(frames.count >= before + 5, 30000);
         QVERIFY(item.puller()->isPulling());
         item.close();
+    }
+
+    void standInFrameCacheBoundsWaitingPictures() {
+        QString error;
+        PlatformLibrary::Handle library = PlatformLibrary::load(QStringLiteral(STANDIN_PLAYER_PATH), &error);
+        QVERIFY2(library, qPrintable(error));
+        auto init = reinterpret_cast<easyplayer::InitFn>(PlatformLibrary::resolve(library, "EasyPlayer_Init"));
+        auto release = reinterpret_cast<easyplayer::ReleaseFn>(PlatformLibrary::resolve(library, "EasyPlayer_Release"));
+        auto openStream =
+            reinterpret_cast<easyplayer::OpenStreamFn>(PlatformLibrary::resolve(library, "EasyPlayer_OpenStream"));
+        auto closeStream =
+            reinterpret_cast<easyplayer::CloseStreamFn>(PlatformLibrary::resolve(library, "EasyPlayer_CloseStream"));
+        auto setFrameCache = reinterpret_cast<easyplayer::SetFrameCacheFn>(
+            PlatformLibrary::resolve(library, "EasyPlayer_SetFrameCache"));
+        QVERIFY(init && release && openStream && closeStream && setFrameCache);
+        QCOMPARE(init(), 0);
+        SlowCaller caller;
+        const QByteArray url = m_sim.url().toUtf8();
+        const int channel = openStream(url.constData(), nullptr, easyplayer::kRenderFormatRgb24, 1, nullptr, nullptr,
+                                       &SlowCaller::callback, &caller, false, nullptr, nullptr, 1.0f);
+        QVERIFY(channel >= 1);
+        QCOMPARE(setFrameCache(channel, 2), 0);
+        QCOMPARE(setFrameCache(channel + 1000, 2), -1);
+        // A caller taking 150 ms per picture of a 30 fps stream: pictures are dropped, not hoarded.
+        QTRY_VERIFY_WITH_TIMEOUT(caller.lastLost > 10, kStreamTimeoutMs);
+        closeStream(channel);
+        const int delivered = caller.pictures;
+        QTest::qWait(300);
+        QCOMPARE(caller.pictures.load(), delivered);  // nothing after the channel closed
+        release();
+        PlatformLibrary::unload(library);
     }
 
     void pictureNoticesAreCheckedAndCopied() {
