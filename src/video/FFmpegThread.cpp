@@ -34,6 +34,11 @@ QString errorText(int code) {
     return QString::fromUtf8(text);
 }
 
+// A broken or timed-out connection does not come back by reading again.
+bool isConnectionLost(int code) {
+    return code == AVERROR(ETIMEDOUT) || code == AVERROR(ECONNRESET) || code == AVERROR(EPIPE) || code == AVERROR(EIO);
+}
+
 }  // namespace
 
 FFmpegThread::FFmpegThread(QObject* parent) : QThread(parent) {
@@ -398,7 +403,7 @@ void FFmpegThread::run() {
             const bool ended = m_lastReadResult == AVERROR_EOF;
             if (m_lastReadResult == AVERROR(EAGAIN)) {
                 msleep(5);
-            } else if (ended || ++readErrors >= kMaxConsecutiveReadErrors) {
+            } else if (ended || isConnectionLost(m_lastReadResult) || ++readErrors >= kMaxConsecutiveReadErrors) {
                 const QByteArray reason =
                     (ended ? QStringLiteral("end of stream") : errorText(m_lastReadResult)).toUtf8();
                 if (waitBeforeReopen(reopenAttempt++, reason.constData()))

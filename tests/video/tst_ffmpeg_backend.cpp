@@ -9,6 +9,7 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <memory>
 
 #include "FrameStamp.h"
 #include "TestSupport.h"
@@ -84,6 +85,49 @@ struct PictureCounter {
         });
     }
     ~PictureCounter() { QObject::disconnect(connection); }
+};
+
+// A TCP relay on loopback in front of the simulator. stallExisting() makes every connection made so
+// far go quiet in both directions without closing it (a server that hangs mid-stream); new
+// connections are relayed normally.
+class StallingRelay {
+public:
+    explicit StallingRelay(quint16 targetPort) : m_targetPort(targetPort) {
+        m_server.listen(QHostAddress::LocalHost, 0);
+        QObject::connect(&m_server, &QTcpServer::newConnection, [this] {
+            while (QTcpSocket* client = m_server.nextPendingConnection())
+                relay(client);
+        });
+    }
+    QString url() const { return QStringLiteral("rtsp://127.0.0.1:%1/live0").arg(m_server.serverPort()); }
+    void stallExisting() {
+        for (auto& stalled : m_stalled)
+            *stalled = true;
+    }
+
+private:
+    void relay(QTcpSocket* client) {
+        auto* upstream = new QTcpSocket(client);
+        upstream->connectToHost(QHostAddress::LocalHost, m_targetPort);
+        upstream->waitForConnected(2000);
+        auto stalled = std::make_shared<bool>(false);
+        m_stalled.append(stalled);
+        QObject::connect(client, &QTcpSocket::readyRead, [client, upstream, stalled] {
+            const QByteArray data = client->readAll();
+            if (!*stalled)
+                upstream->write(data);
+        });
+        QObject::connect(upstream, &QTcpSocket::readyRead, [client, upstream, stalled] {
+            const QByteArray data = upstream->readAll();
+            if (!*stalled)
+                client->write(data);
+        });
+        QObject::connect(client, &QTcpSocket::disconnected, client, &QObject::deleteLater);
+    }
+
+    QTcpServer m_server;
+    quint16 m_targetPort;
+    QList<std::shared_ptr<bool>> m_stalled;
 };
 
 int stampCounter(const QImage& image) {
@@ -305,6 +349,26 @@ private slots:
         QCOMPARE(painted.pixelColor(200, 150).rgb(), QColor(Qt::black).rgb());
         QCOMPARE(painted.pixelColor(30, 150).rgb(), QColor(Qt::black).rgb());
         QCOMPARE(painted.pixelColor(0, 0).alpha(), 0);
+    }
+
+    void hungServerIsLeftAfterSocketTimeOut() {
+        StallingRelay relay(m_sim.port());
+        const int logStart = sessionLog().size();
+        FFmpegItem item;
+        item.setUrl(relay.url());
+        PictureCounter pictures(item.thread());
+        item.open();
+        QTRY_VERIFY_WITH_TIMEOUT(pictures.count >= 3, kStreamTimeoutMs);
+        relay.stallExisting();
+        // The read gives up after the 3 s socket time-out and the input is opened again.
+        QTRY_VERIFY_WITH_TIMEOUT(item.thread()->reopenCount() >= 1, 15000);
+        const int before = pictures.count;
+        QTRY_VERIFY_WITH_TIMEOUT(pictures.count >= before + 3, kStreamTimeoutMs);
+        const QStringList lost = sessionLogLines(QStringLiteral("FFmpeg stream lost ("), logStart);
+        QVERIFY(!lost.isEmpty());
+        QVERIFY2(lost.first().contains(QStringLiteral("reopen attempt 1 in 500 ms url=") + relay.url()),
+                 qPrintable(lost.first()));
+        item.close();
     }
 
     void pictureComesBackAfterServerOutage() {
