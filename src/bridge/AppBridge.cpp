@@ -261,11 +261,3 @@ void AppBridge::logImageDirectory() const {
     qDebug() << "[DEBUG] Image directory exists";
     qDebug() << "[DEBUG] Found" << pngs.size() << "PNG files:" << pngs;
 }
-
-// The palette model arrives with the infrared commands; until then the combo has no entries.
-int AppBridge::currentIrColorSchemeComboIndex() const {
-    return -1;
-}
-QStringList AppBridge::irColorSchemeNames() const {
-    return {};
-}

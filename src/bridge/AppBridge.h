@@ -9,6 +9,7 @@
 #include <QUdpSocket>
 #include <QVariantList>
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
@@ -201,26 +202,74 @@ public:
     // Appends a snapshot of the frame counters to protocol_stats.log beside the executable.
     void writeProtocolStats();
 
+    // Invokables, in the order QML knows them.
     Q_INVOKABLE void setLanguage(const QString& lang);
     Q_INVOKABLE void selectProduct(const QString& product);
     Q_INVOKABLE void backToMain();
-    Q_INVOKABLE void clearMessages();
-    Q_INVOKABLE void rememberStreamUrl(const QString& url);
-    Q_INVOKABLE void removeStreamUrl(const QString& url);
-
     // Link manager: at most one link is up; opening one closes the other.
     Q_INVOKABLE void connectUdp(const QString& ip, int port);
     Q_INVOKABLE void disconnectUdp();
+    Q_INVOKABLE void clearMessages();
     Q_INVOKABLE void refreshSerialPorts();
     Q_INVOKABLE bool openSerial(const QString& portName, int baudRate);
     Q_INVOKABLE void closeSerial();
-
-    // Requests that the link-up sequences also send.
+    // Gimbal motion
+    Q_INVOKABLE void gimbalMove(int yawDir, int pitchDir);
+    Q_INVOKABLE void gimbalStop();
+    Q_INVOKABLE void gimbalHome();
+    Q_INVOKABLE void gimbalDown();
+    Q_INVOKABLE void gimbalSetAngle(double pitchDeg, double yawDeg);
+    // Camera
+    Q_INVOKABLE void cameraZoom(int action);
+    Q_INVOKABLE void setVisibleZoom(double zoomRatio);
+    Q_INVOKABLE void restartCamera();
+    Q_INVOKABLE void setCameraMode(bool videoMode);
+    Q_INVOKABLE void takePhoto();
+    Q_INVOKABLE void toggleRecord();
+    // Detection and tracking
     Q_INVOKABLE void setTracking(bool enable, int x, int y, int w, int h, bool silentRetry = false,
                                  bool silentMessage = false);
+    Q_INVOKABLE void setAiDetect(bool enable);
+    Q_INVOKABLE void setAiDetectWithCategories(bool enable, const QVariantList& categoryIds);
     Q_INVOKABLE void getAiDetectCategories();
+    // Camera settings
+    Q_INVOKABLE void setVideoBitrate(const QString& bitrateStr);
+    Q_INVOKABLE void setVideoOutputMode(const QString& mode);
+    Q_INVOKABLE void setRtspResolution(const QString& res);
+    Q_INVOKABLE void setVideoEncoding(const QString& enc);
+    Q_INVOKABLE void setPhotoResolution(const QString& res);
+    Q_INVOKABLE void setRecordResolution(const QString& res);
+    // Infrared camera
+    Q_INVOKABLE void setIrColorScheme(int scheme);
+    Q_INVOKABLE void setIrBrightness(int value);
+    Q_INVOKABLE void setIrContrast(int value);
+    Q_INVOKABLE void setIrDenoise(bool enable, int level);
+    Q_INVOKABLE void setIrEnhance(bool enable, int level);
+    Q_INVOKABLE void setIrSuperRes(bool enable);
+    Q_INVOKABLE void setIrTempMeasure(bool enable);
+    Q_INVOKABLE void setIrTempMeasureRegion(int centerX, int centerY, int width, int height);
+    Q_INVOKABLE void setIrTempMeasurePoint(int x, int y);
     Q_INVOKABLE void requestIrSettings();
+    Q_INVOKABLE void requestCameraSettingsState();
+    // Channels, camera address, laser
     Q_INVOKABLE void readChannelConfig();
+    Q_INVOKABLE void writeChannelConfig(int streamCh, int zoomCh, int captureCh, int recordCh, int pitchCh, int yawCh,
+                                        int homeCh, int irPaletteCh);
+    Q_INVOKABLE void writeChannelRange(int maxVal, int minVal);
+    Q_INVOKABLE void setCameraIp(int ipType, const QString& ip, const QString& subnetMask, const QString& gateway);
+    Q_INVOKABLE void getCameraIp();
+    Q_INVOKABLE void laserRangeSingle();
+    Q_INVOKABLE void laserPeriodicOn();
+    Q_INVOKABLE void laserPeriodicOff();
+    // Stream history
+    Q_INVOKABLE void rememberStreamUrl(const QString& url);
+    Q_INVOKABLE void removeStreamUrl(const QString& url);
+
+    // Receiver of gimbal frames for the current product: 4 where the gimbal sits behind the camera.
+    int gimbalDestinationId() const;
+    // Palette feedback from the device's infrared settings and thermometry reports.
+    void applyIrColorSchemeFromDevice(int code);
+    void applyIrPaletteSetFromDevice(uint8_t set);
 
     // The one send path: builds a frame with the next sequence number and writes it on the open
     // link. On failure it has already told the operator where that is its job.
@@ -337,6 +386,41 @@ private:
     void handleCameraVersionReply(const ParsedFrame& frame, FrameLink link);
     void handleTrackingAck(const ParsedFrame& frame, FrameLink link);
     void handleTrackingStatusReport(const ParsedFrame& frame, FrameLink link);
+
+    // Status reports (AppBridgeReports*.cpp)
+    void handleCameraStatusReport(const ParsedFrame& frame, FrameLink link);
+    void handleThermometryReport(const ParsedFrame& frame, FrameLink link);
+    void handleVisibleZoomReport(const ParsedFrame& frame, FrameLink link);
+    void handleRecordingReport(const ParsedFrame& frame, FrameLink link);
+    void handleDetectionReport(const ParsedFrame& frame, FrameLink link);
+    void handleIrSettings(const ParsedFrame& frame, FrameLink link);
+    void handleLaserPeriodicReport(const ParsedFrame& frame, FrameLink link);
+    void announceSdStatus(int code);
+
+    // Replies (AppBridgeReplies*.cpp)
+    void handleSettingReply(const ParsedFrame& frame, FrameLink link);
+    void handlePhotoResolutionReply(const ParsedFrame& frame, FrameLink link);
+    void handlePhotoCommandReply(const ParsedFrame& frame, FrameLink link);
+    void handleRecordCommandReply(const ParsedFrame& frame, FrameLink link);
+    void handleContinuousZoomReply(const ParsedFrame& frame, FrameLink link);
+    void handleZoomRatioReply(const ParsedFrame& frame, FrameLink link);
+    void handleChannelConfigReply(const ParsedFrame& frame, FrameLink link);
+    void handleAiCategoriesReply(const ParsedFrame& frame, FrameLink link);
+    void handleCameraIpReply(const ParsedFrame& frame, FrameLink link);
+    void handleSingleRangeReply(const ParsedFrame& frame, FrameLink link);
+
+    // Gimbal commands and their acknowledgement (AppBridgeGimbal*.cpp)
+    void sendGimbalPreset(const std::array<uint8_t, 4>& payload);
+    void onMotionAckTimeout();
+    void resendMotionOnce();
+    void onAngleAckTimeout();
+    void handleGimbalControlAck(const ParsedFrame& frame, FrameLink link);
+    void handleSetAngleAck(const ParsedFrame& frame, FrameLink link);
+
+    // Channel, address and laser commands share one shape: link check, send, failure message.
+    bool requireLink(const QString& cn, const QString& en);
+    void sendOrComplain(uint32_t messageId, const uint8_t* payload, uint8_t length, const QString& cn,
+                        const QString& en);
     bool hasOpenLink() const { return m_udpConnected || m_serialOpened; }
     void logImageDirectory() const;
     void writeStreamHistory() const;
@@ -434,6 +518,25 @@ private:
     bool m_lastTrackingRequestOn = true;
     qint64 m_trackingAckQuietUntilMs = 0;
     qint64 m_lastTrackingAckMessageMs = 0;
+
+    // Gimbal acknowledgement state: a preset (stop, centre, look down) or set-angle frame that
+    // is resent once after 400 ms unless the device settles it first.
+    bool m_motionAckPending = false;
+    bool m_motionRetried = false;
+    std::array<uint8_t, 4> m_lastMotionPayload{};
+    uint8_t m_lastMotionDestination = 0;
+    bool m_angleAckPending = false;
+    uint8_t m_lastAngleDestination = 0;
+    std::array<uint8_t, 7> m_lastAnglePayload{};
+
+    // Zoom commands waiting for their answer, resent once when refused.
+    bool m_zoomAckPending = false;
+    bool m_zoomRetried = false;
+    std::array<uint8_t, 2> m_lastZoomPayload{};
+    std::array<uint8_t, 3> m_lastVisibleZoomPayload{};
+    uint8_t m_lastVisibleZoomDestination = 4;
+    // 1 after a start-recording frame, 2 after a stop; words the device's answer.
+    uint8_t m_pendingRecordAction = 0;
 
     ProtocolCounters m_counters;
 

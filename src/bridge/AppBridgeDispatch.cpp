@@ -20,30 +20,75 @@ constexpr int kAckHexBytes = 22;
 }  // namespace
 
 // Status reports, accepted from the camera, and from the gimbal on the camera-routed models.
+// Camera status and thermometry are checked for length on the serial link only; over UDP a short
+// report is taken with its missing bytes read as 0.
 const std::vector<AppBridge::FrameRoute>& AppBridge::reportRoutes() {
     static const std::vector<FrameRoute> routes = {
         {0x020002, kBothLinks, 0, nullptr},  // heartbeat: received and ignored
+        {0x020003, kSerialOnly, 16, &AppBridge::handleCameraStatusReport},
+        {0x020003, kUdpOnly, 0, &AppBridge::handleCameraStatusReport},
+        {0x020004, kSerialOnly, 34, &AppBridge::handleThermometryReport},
+        {0x020004, kUdpOnly, 0, &AppBridge::handleThermometryReport},
+        {0x000005, kBothLinks, 15, &AppBridge::handleVisibleZoomReport},
+        {0x020005, kBothLinks, 15, &AppBridge::handleVisibleZoomReport},
+        {0x020303, kBothLinks, 2, &AppBridge::handleRecordingReport},
+        {0x020319, kBothLinks, 2, &AppBridge::handleDetectionReport},
+        {0x000100, kBothLinks, 4, &AppBridge::handleIrSettings},
+        {0x020406, kBothLinks, 4, &AppBridge::handleLaserPeriodicReport},
         {0x020324, kBothLinks, 12, &AppBridge::handleTrackingStatusReport},
+        {0x020010, kBothLinks, 2, &AppBridge::handleGimbalControlAck},
+        {0x020012, kBothLinks, 2, &AppBridge::handleSetAngleAck},
     };
     return routes;
 }
 
-// Replies with result 0.
+// Replies with result 0. Both links handle the same set; 0x010302 and 0x010303 are worded per link.
 const std::vector<AppBridge::FrameRoute>& AppBridge::replySuccessRoutes() {
     static const std::vector<FrameRoute> routes = {
+        {0x010201, kBothLinks, 2, &AppBridge::handleSettingReply},
+        {0x010202, kBothLinks, 2, &AppBridge::handlePhotoResolutionReply},
+        {0x010308, kBothLinks, 2, &AppBridge::handleSettingReply},
+        {0x01030A, kBothLinks, 2, &AppBridge::handleSettingReply},
+        {0x01030B, kBothLinks, 2, &AppBridge::handleSettingReply},
+        {0x010318, kBothLinks, 2, &AppBridge::handleSettingReply},
         {0x010324, kBothLinks, 2, &AppBridge::handleTrackingAck},
+        {0x010302, kBothLinks, 2, &AppBridge::handlePhotoCommandReply},
+        {0x010303, kBothLinks, 2, &AppBridge::handleRecordCommandReply},
+        {0x010306, kBothLinks, 2, &AppBridge::handleContinuousZoomReply},
+        {0x010304, kBothLinks, 2, &AppBridge::handleZoomRatioReply},
         {0x010200, kBothLinks, 4, &AppBridge::handleVisibleSettingsReply},
         {0x010018, kBothLinks, 9, &AppBridge::handleGimbalVersionReply},
         {0x010317, kBothLinks, 5, &AppBridge::handleCameraVersionReply},
+        {0x010502, kBothLinks, 14, &AppBridge::handleChannelConfigReply},
+        {0x010336, kBothLinks, 4, &AppBridge::handleAiCategoriesReply},
+        {0x010312, kBothLinks, 14, &AppBridge::handleCameraIpReply},
+        {0x010400, kBothLinks, 4, &AppBridge::handleSingleRangeReply},
+        {0x010100, kBothLinks, 4, &AppBridge::handleIrSettings},
         {0x010106, kBothLinks, 2, nullptr},  // palette confirmed: nothing to do
+        {0x010010, kBothLinks, 2, &AppBridge::handleGimbalControlAck},
+        {0x010012, kBothLinks, 2, &AppBridge::handleSetAngleAck},
     };
     return routes;
 }
 
-// Replies with any other result.
+// Replies with any other result. Both links handle the same set.
 const std::vector<AppBridge::FrameRoute>& AppBridge::replyFailureRoutes() {
     static const std::vector<FrameRoute> routes = {
+        {0x010106, kBothLinks, 2, &AppBridge::handleSettingReply},
+        {0x010318, kBothLinks, 2, &AppBridge::handleSettingReply},
         {0x010324, kBothLinks, 2, &AppBridge::handleTrackingAck},
+        {0x010201, kBothLinks, 2, &AppBridge::handleSettingReply},
+        {0x010202, kBothLinks, 2, &AppBridge::handlePhotoResolutionReply},
+        {0x010308, kBothLinks, 2, &AppBridge::handleSettingReply},
+        {0x01030A, kBothLinks, 2, &AppBridge::handleSettingReply},
+        {0x01030B, kBothLinks, 2, &AppBridge::handleSettingReply},
+        {0x010312, kBothLinks, 2, &AppBridge::handleCameraIpReply},
+        {0x010306, kBothLinks, 2, &AppBridge::handleContinuousZoomReply},
+        {0x010304, kBothLinks, 2, &AppBridge::handleZoomRatioReply},
+        {0x010302, kBothLinks, 2, &AppBridge::handlePhotoCommandReply},
+        {0x010303, kBothLinks, 2, &AppBridge::handleRecordCommandReply},
+        {0x010010, kBothLinks, 2, &AppBridge::handleGimbalControlAck},
+        {0x010012, kBothLinks, 2, &AppBridge::handleSetAngleAck},
     };
     return routes;
 }
