@@ -1,0 +1,124 @@
+#pragma once
+
+// A controller talking to a loopback test device over UDP or a pseudo-terminal, for the tests of
+// the operator commands, the status reports and the replies (tst_bridge_<group>). The device side
+// sees the application's frames and can answer on the same link.
+
+#include <QTest>
+
+#include <memory>
+
+#include "BridgeLinksSupport.h"
+
+namespace BridgeDevice {
+
+enum class Link { Udp, Serial };
+
+inline QByteArray bytes(std::initializer_list<uint8_t> list) {
+    QByteArray result;
+    for (uint8_t b : list)
+        result.append(char(b));
+    return result;
+}
+
+// Little-endian u16 as two bytes.
+inline QByteArray u16(int value) {
+    return bytes({uint8_t(value & 0xFF), uint8_t((value >> 8) & 0xFF)});
+}
+
+inline QString linkName(Link link) {
+    return link == Link::Udp ? QStringLiteral("udp") : QStringLiteral("serial");
+}
+
+class Fixture {
+public:
+    std::unique_ptr<LinkTest::UdpDevice> udp;
+    std::unique_ptr<LinkTest::PtyDevice> pty;
+    std::unique_ptr<AppBridge> bridge;
+
+    ~Fixture() { reset(); }
+
+    void reset() {
+        bridge.reset();
+        udp.reset();
+        pty.reset();
+    }
+
+    // A controller for the language and product, with no link.
+    AppBridge& offline(const QString& language, const QString& product) {
+        reset();
+        BridgeLinks::prepareConfig(language, product);
+        bridge = std::make_unique<AppBridge>();
+        markMessages();
+        return *bridge;
+    }
+
+    // A controller with the given link up and the link-up traffic (tracking stop and its 150 ms
+    // repeat, clock, versions, reads) behind it; the frame collector and message mark start fresh.
+    AppBridge& up(Link link, const QString& language = QStringLiteral("en"),
+                  const QString& product = QStringLiteral("Wren-R2"), int settleMs = 170) {
+        offline(language, product);
+        return attach(link, settleMs);
+    }
+
+    // Brings the given link up on the existing controller.
+    AppBridge& attach(Link link, int settleMs = 170) {
+        if (link == Link::Udp) {
+            udp = std::make_unique<LinkTest::UdpDevice>();
+            bridge->connectUdp(QStringLiteral("127.0.0.1"), udp->port());
+        } else {
+            pty = std::make_unique<LinkTest::PtyDevice>();
+            if (!bridge->openSerial(pty->slavePath(), 115200))
+                qWarning("pseudo-terminal open failed");
+        }
+        QTest::qWait(settleMs);
+        clearFrames();
+        markMessages();
+        return *bridge;
+    }
+
+    LinkTest::FrameCollector& collector() { return udp ? udp->collector : pty->collector; }
+
+    // Sends a device frame to the application on whichever link is up.
+    bool deliver(const QByteArray& frame) {
+        if (udp)
+            return udp->send(frame);
+        return pty && pty->write(frame);
+    }
+    // Device frame from `sender`: a reply (result + rest) or any payload.
+    bool reply(uint32_t id, uint16_t result, const QByteArray& rest = {}, uint8_t sender = 4) {
+        return deliver(LinkTest::frameBytes(sender, 1, id, LinkTest::replyPayload(result, rest)));
+    }
+    bool report(uint32_t id, const QByteArray& payload, uint8_t sender = 4) {
+        return deliver(LinkTest::frameBytes(sender, 1, id, payload));
+    }
+
+    void clearFrames() { collector().clear(); }
+    QVector<LinkTest::WireFrame> sent(uint32_t id) { return BridgeLinks::framesWithId(collector(), id); }
+    // Waits until `count` frames of the id are on the wire (or the timeout passed).
+    QVector<LinkTest::WireFrame> waitSent(uint32_t id, int count = 1, int timeoutMs = 2000) {
+        QElapsedTimer timer;
+        timer.start();
+        while (sent(id).size() < count && timer.elapsed() < timeoutMs)
+            QTest::qWait(5);
+        return sent(id);
+    }
+    // Payload of the only frame of the id sent so far, as spaced hex; "" when none, "many" when more.
+    QString payloadHex(uint32_t id) {
+        const auto frames = waitSent(id, 1, 500);
+        if (frames.size() != 1)
+            return frames.isEmpty() ? QString() : QStringLiteral("many: ") + BridgeLinks::idList(collector());
+        return LinkTest::hex(frames.first().payload());
+    }
+    QString wire() { return BridgeLinks::idList(collector()); }
+
+    void markMessages() { m_messageMark = bridge ? BridgeLinks::messages(*bridge).size() : 0; }
+    QStringList newMessages() const { return BridgeLinks::messagesSince(*bridge, m_messageMark); }
+    // Lets the controller handle what is in flight and run its zero-delay notifications.
+    static void settle(int ms = 60) { QTest::qWait(ms); }
+
+private:
+    int m_messageMark = 0;
+};
+
+}  // namespace BridgeDevice

@@ -1,0 +1,241 @@
+// Gimbal motion against a loopback device: payloads and receivers, the set-angle guard, the
+// 400 ms resend without answers, and the settling by replies (0x0100xx) or reports (0x0200xx).
+#include <QtTest>
+
+#include "BridgeDeviceFixture.h"
+
+using namespace BridgeDevice;
+
+namespace {
+
+constexpr uint32_t kControl = 0x000010;
+constexpr uint32_t kSetAngle = 0x000012;
+
+}  // namespace
+
+class TestBridgeGimbal : public QObject {
+    Q_OBJECT
+
+private:
+    Fixture f;
+
+private slots:
+    void cleanup() { f.reset(); }
+
+    void receiverFollowsTheProduct_data() {
+        QTest::addColumn<QString>("product");
+        QTest::addColumn<int>("receiver");
+        QTest::newRow("WrenT-R2") << "WrenT-R2" << 3;
+        QTest::newRow("Wren-R2") << "Wren-R2" << 3;
+        QTest::newRow("Tern-LITE-A") << "Tern-LITE-A" << 3;
+        QTest::newRow("Tern-LITE-B") << "Tern-LITE-B" << 4;
+        QTest::newRow("Tern") << "Tern" << 4;
+        QTest::newRow("Dove") << "Dove" << 4;
+    }
+    void receiverFollowsTheProduct() {
+        QFETCH(QString, product);
+        QFETCH(int, receiver);
+        AppBridge& bridge = f.up(Link::Udp, QStringLiteral("en"), product);
+        QCOMPARE(bridge.gimbalDestinationId(), receiver);
+        bridge.gimbalMove(1, 0);
+        bridge.gimbalDown();
+        bridge.gimbalSetAngle(10, 20);
+        const auto control = f.waitSent(kControl, 2);
+        const auto angle = f.waitSent(kSetAngle, 1);
+        QVERIFY2(control.size() == 2 && angle.size() == 1, qPrintable(f.wire()));
+        QCOMPARE(int(control[0].frame.receiverId), receiver);
+        QCOMPARE(int(control[1].frame.receiverId), receiver);
+        QCOMPARE(int(angle[0].frame.receiverId), receiver);
+    }
+
+    // Press-and-hold moves carry no acknowledgement state: one frame each, never repeated, and an
+    // answer to them says nothing.
+    void movesAreSentOnceAndAnswersStaySilent() {
+        AppBridge& bridge = f.up(Link::Udp);
+        bridge.gimbalMove(5, -3);
+        bridge.gimbalMove(0, 0);
+        QCOMPARE(f.waitSent(kControl, 2).size(), 2);
+        QCOMPARE(LinkTest::hex(f.sent(kControl)[0].payload()), QStringLiteral("00 01 00 00"));
+        QCOMPARE(LinkTest::hex(f.sent(kControl)[1].payload()), QStringLiteral("00 02 02 00"));
+        QVERIFY(f.reply(0x010010, 0));
+        QVERIFY(f.reply(0x010010, 1));
+        QTest::qWait(500);
+        QVERIFY2(f.sent(kControl).size() == 2, qPrintable(f.wire()));
+        QCOMPARE(f.newMessages(), QStringList());
+    }
+
+    void setAngleOfZeroCentresTheGimbal() {
+        AppBridge& bridge = f.up(Link::Udp);
+        bridge.gimbalSetAngle(0.0, -0.0);
+        QCOMPARE(f.payloadHex(kControl), QStringLiteral("10 02 02 00"));
+        QVERIFY(f.sent(kSetAngle).isEmpty());
+    }
+
+    void setAngleIsClampedOnTheWire() {
+        AppBridge& bridge = f.up(Link::Udp);
+        bridge.gimbalSetAngle(120, -200);
+        QCOMPARE(f.payloadHex(kSetAngle), QStringLiteral("00 28 23 00 50 46 00"));
+    }
+
+    void setAngleNeedsALink_data() {
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("en") << "en"
+                            << "Set angle: connect UDP or UART first";
+        QTest::newRow("zh") << "zh" << QString::fromUtf8("角度设置：请先连接UDP或UART");
+    }
+    void setAngleNeedsALink() {
+        QFETCH(QString, language);
+        QFETCH(QString, message);
+        AppBridge& bridge = f.offline(language, QStringLiteral("Wren-R2"));
+        bridge.gimbalSetAngle(10, 10);
+        QCOMPARE(f.newMessages(), QStringList{message});
+    }
+
+    // Presets have no guard: without a link the send path complains, for the frame and its resend.
+    void presetWithoutALinkStillRetries() {
+        AppBridge& bridge = f.offline(QStringLiteral("en"), QStringLiteral("Wren-R2"));
+        bridge.gimbalStop();
+        QCOMPARE(f.newMessages(), QStringList{"No UDP/UART link, send failed"});
+        QTRY_COMPARE_WITH_TIMEOUT(f.newMessages().size(), 2, 1000);
+    }
+
+    // Nobody answers: every preset and every angle goes out exactly twice, 400 ms apart.
+    void withoutAnswersEachFrameGoesOutTwice_data() {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<uint32_t>("id");
+        QTest::addColumn<QString>("payload");
+        QTest::newRow("home") << "home" << kControl << "10 02 02 00";
+        QTest::newRow("down") << "down" << kControl << "20 02 02 00";
+        QTest::newRow("stop") << "stop" << kControl << "00 02 02 00";
+        QTest::newRow("angle") << "angle" << kSetAngle << "01 ea 0b 01 94 11 00";
+    }
+    void withoutAnswersEachFrameGoesOutTwice() {
+        QFETCH(QString, command);
+        QFETCH(uint32_t, id);
+        QFETCH(QString, payload);
+        AppBridge& bridge = f.up(Link::Udp);
+        if (command == QLatin1String("home"))
+            bridge.gimbalHome();
+        else if (command == QLatin1String("down"))
+            bridge.gimbalDown();
+        else if (command == QLatin1String("stop"))
+            bridge.gimbalStop();
+        else
+            bridge.gimbalSetAngle(-30.5, 45);
+        const auto frames = f.waitSent(id, 2, 1500);
+        QVERIFY2(frames.size() == 2, qPrintable(f.wire()));
+        QCOMPARE(LinkTest::hex(frames[0].payload()), payload);
+        QCOMPARE(LinkTest::hex(frames[1].payload()), payload);
+        const qint64 gap = frames[1].atMs - frames[0].atMs;
+        QVERIFY2(gap >= 380 && gap <= 600, qPrintable(QString::number(gap)));
+        QTest::qWait(500);
+        QVERIFY2(f.sent(id).size() == 2, qPrintable(f.wire()));
+        QCOMPARE(f.newMessages(), QStringList());
+    }
+
+    // A confirmation, as a reply or as a report, settles the command: no second copy.
+    void confirmationSettlesTheCommand_data() {
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<bool>("angle");
+        QTest::addColumn<uint32_t>("answerId");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("control-reply-en") << "en" << false << 0x010010u << "Gimbal control confirmed by device";
+        QTest::newRow("control-report-zh") << "zh" << false << 0x020010u << QString::fromUtf8("设备已确认云台控制成功");
+        QTest::newRow("angle-reply-zh") << "zh" << true << 0x010012u << QString::fromUtf8("设备已确认角度设置成功");
+        QTest::newRow("angle-report-en") << "en" << true << 0x020012u << "Angle set confirmed by device";
+    }
+    void confirmationSettlesTheCommand() {
+        QFETCH(QString, language);
+        QFETCH(bool, angle);
+        QFETCH(uint32_t, answerId);
+        QFETCH(QString, message);
+        AppBridge& bridge = f.up(Link::Udp, language);
+        const uint32_t id = angle ? kSetAngle : kControl;
+        if (angle)
+            bridge.gimbalSetAngle(10, 10);
+        else
+            bridge.gimbalHome();
+        QCOMPARE(f.waitSent(id).size(), 1);
+        QVERIFY(f.reply(answerId, 0));
+        // The twin answer (report after reply or the other way round) finds nothing pending.
+        QVERIFY(f.reply(answerId ^ 0x030000, 0));
+        QTest::qWait(600);
+        QVERIFY2(f.sent(id).size() == 1, qPrintable(f.wire()));
+        QCOMPARE(f.newMessages(), QStringList{message});
+    }
+
+    // A refused preset is sent again at once, and only once.
+    void refusedPresetIsResentOnce() {
+        AppBridge& bridge = f.up(Link::Udp);
+        bridge.gimbalDown();
+        QCOMPARE(f.waitSent(kControl).size(), 1);
+        QVERIFY(f.reply(0x010010, 0x0203));
+        const auto twice = f.waitSent(kControl, 2, 300);
+        QVERIFY2(twice.size() == 2 && twice[1].atMs - twice[0].atMs < 300, qPrintable(f.wire()));
+        QCOMPARE(LinkTest::hex(twice[1].payload()), QStringLiteral("20 02 02 00"));
+        QVERIFY(f.reply(0x020010, 1));  // the copy is refused as well
+        QTest::qWait(500);
+        QVERIFY2(f.sent(kControl).size() == 2, qPrintable(f.wire()));
+        QCOMPARE(f.newMessages(),
+                 (QStringList{"Gimbal control failed, resending once", "Gimbal control failed, resending once"}));
+    }
+
+    // A refused angle is sent again at once; the timer then finds nothing left to resend.
+    void refusedAngleIsResentOnce() {
+        AppBridge& bridge = f.up(Link::Udp, QStringLiteral("zh"));
+        bridge.gimbalSetAngle(-30.5, 45);
+        QCOMPARE(f.waitSent(kSetAngle).size(), 1);
+        QVERIFY(f.reply(0x010012, 2));
+        QCOMPARE(f.waitSent(kSetAngle, 2, 300).size(), 2);
+        QVERIFY(f.reply(0x010012, 2));
+        QTest::qWait(450);
+        QVERIFY2(f.sent(kSetAngle).size() == 2, qPrintable(f.wire()));
+        QCOMPARE(f.newMessages(), QStringList{QString::fromUtf8("设备响应角度设置失败")});
+    }
+
+    // A preset abandons a pending angle: the angle is not resent.
+    void presetCancelsThePendingAngle() {
+        AppBridge& bridge = f.up(Link::Udp);
+        bridge.gimbalSetAngle(20, 30);
+        bridge.gimbalStop();
+        QVERIFY(f.waitSent(kControl, 2, 1500).size() == 2);
+        QVERIFY2(f.sent(kSetAngle).size() == 1, qPrintable(f.wire()));
+    }
+
+    // Reports are taken from the gimbal (sender 3) only on the models that route it via the camera.
+    void gimbalReportsNeedTheRightSender_data() {
+        QTest::addColumn<QString>("product");
+        QTest::addColumn<int>("copies");
+        QTest::newRow("Tern-accepts-sender-3") << "Tern" << 1;
+        QTest::newRow("Wren-R2-ignores-sender-3") << "Wren-R2" << 2;
+    }
+    void gimbalReportsNeedTheRightSender() {
+        QFETCH(QString, product);
+        QFETCH(int, copies);
+        AppBridge& bridge = f.up(Link::Udp, QStringLiteral("en"), product);
+        bridge.gimbalHome();
+        QCOMPARE(f.waitSent(kControl).size(), 1);
+        QVERIFY(f.reply(0x020010, 0, {}, 3));
+        QTest::qWait(600);
+        QVERIFY2(f.sent(kControl).size() == copies, qPrintable(f.wire()));
+    }
+
+    // The serial link settles the same way.
+    void serialConfirmationAndRefusal() {
+        AppBridge& bridge = f.up(Link::Serial);
+        bridge.gimbalHome();
+        QCOMPARE(f.waitSent(kControl).size(), 1);
+        QVERIFY(f.reply(0x010010, 0));
+        bridge.gimbalSetAngle(5, 5);
+        QCOMPARE(f.waitSent(kSetAngle).size(), 1);
+        QVERIFY(f.reply(0x020012, 1));
+        QCOMPARE(f.waitSent(kSetAngle, 2, 300).size(), 2);
+        QTest::qWait(500);
+        QVERIFY2(f.sent(kControl).size() == 1 && f.sent(kSetAngle).size() == 2, qPrintable(f.wire()));
+        QCOMPARE(f.newMessages(), (QStringList{"Gimbal control confirmed by device", "Angle set failed"}));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestBridgeGimbal)
+#include "tst_bridge_gimbal.moc"

@@ -1,0 +1,367 @@
+// The pure byte work of the commands and the decoders of reports and replies, table-driven.
+#include <QtTest>
+
+#include "BridgeDeviceFixture.h"
+#include "bridge/CommandPayloads.h"
+#include "bridge/IrPalettes.h"
+#include "bridge/ReportDecoders.h"
+
+using namespace CommandPayloads;
+using BridgeDevice::bytes;
+
+namespace {
+
+template <size_t N>
+QString hexOf(const std::array<uint8_t, N>& payload) {
+    return LinkTest::hex(QByteArray(reinterpret_cast<const char*>(payload.data()), int(N)));
+}
+
+// A payload buffer as a parsed frame holds it: the given bytes, then zeros.
+QByteArray padded(const QByteArray& payload, int size = 243) {
+    QByteArray result = payload;
+    result.resize(size);
+    return result;
+}
+
+const uint8_t* raw(const QByteArray& bytes) {
+    return reinterpret_cast<const uint8_t*>(bytes.constData());
+}
+
+}  // namespace
+
+class TestBridgePayloads : public QObject {
+    Q_OBJECT
+
+private slots:
+    void setAngle_data() {
+        QTest::addColumn<double>("pitch");
+        QTest::addColumn<double>("yaw");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("pitch-down-yaw-right-3050-hundredths") << -30.5 << 45.0 << "01 ea 0b 01 94 11 00";
+        QTest::newRow("clamped-to-90-and-minus-180") << 120.0 << -200.0 << "00 28 23 00 50 46 00";
+        QTest::newRow("pitch-zero-code-2") << 0.0 << 10.0 << "02 00 00 01 e8 03 00";
+        QTest::newRow("yaw-zero-code-2") << 12.0 << 0.0 << "00 b0 04 02 00 00 00";
+        QTest::newRow("rounds-half-away-from-zero") << -0.125 << 0.375 << "01 0d 00 01 26 00 00";
+        QTest::newRow("rounds-down-below-half") << 0.004 << -0.004 << "00 00 00 00 00 00 00";
+    }
+    void setAngle() {
+        QFETCH(double, pitch);
+        QFETCH(double, yaw);
+        QFETCH(QString, expected);
+        const GimbalAngle angle = clampGimbalAngle(pitch, yaw);
+        QCOMPARE(hexOf(encodeSetAngle(angle.pitch, angle.yaw)), expected);
+    }
+
+    void gimbalMove_data() {
+        QTest::addColumn<int>("yaw");
+        QTest::addColumn<int>("pitch");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("by-sign-only") << 5 << -3 << "00 01 00 00";
+        QTest::newRow("hold-both") << 0 << 0 << "00 02 02 00";
+        QTest::newRow("left-up") << -1 << 1 << "00 00 01 00";
+    }
+    void gimbalMove() {
+        QFETCH(int, yaw);
+        QFETCH(int, pitch);
+        QFETCH(QString, expected);
+        QCOMPARE(hexOf(encodeGimbalMove(yaw, pitch)), expected);
+    }
+
+    void visibleZoom_data() {
+        QTest::addColumn<double>("ratio");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("2.35-rounds-to-24") << 2.35 << "00 18 00";
+        QTest::newRow("40") << 40.0 << "00 90 01";
+        QTest::newRow("1") << 1.0 << "00 0a 00";
+        QTest::newRow("160") << 160.0 << "00 40 06";
+    }
+    void visibleZoom() {
+        QFETCH(double, ratio);
+        QFETCH(QString, expected);
+        QCOMPARE(hexOf(encodeVisibleZoom(ratio)), expected);
+    }
+
+    void zoomLimitsAndLevels() {
+        QCOMPARE(zoomLimit(QStringLiteral("Wren-R2"), -1), 40.0);
+        QCOMPARE(zoomLimit(QStringLiteral("Tern-LITE-A"), 1), 80.0);
+        QCOMPARE(zoomLimit(QStringLiteral("Tern-LITE-B"), 2), 100.0);
+        QCOMPARE(zoomLimit(QStringLiteral("Dove"), -1), 160.0);
+        QCOMPARE(zoomLimit(QStringLiteral("Dove"), 0), 8.0);
+        QCOMPARE(infraredZoomLevel(5.6), 6);
+        QCOMPARE(infraredZoomLevel(5.4), 5);
+        QCOMPARE(infraredZoomLevel(0.2), 1);
+        QCOMPARE(infraredZoomLevel(12.0), 8);
+        QCOMPARE(int(zoomDirectionCode(7)), 0);
+        QCOMPARE(int(zoomDirectionCode(-1)), 1);
+        QCOMPARE(int(zoomDirectionCode(0)), 2);
+    }
+
+    void resolutionTexts_data() {
+        QTest::addColumn<bool>("photo");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("index");
+        QTest::addColumn<int>("code");
+        QTest::newRow("photo-padded-with-spaces") << true << "  4000 * 3000 " << 1 << 0x15;
+        QTest::newRow("photo-times-sign") << true << QString::fromUtf8("1920×1080") << 3 << 0x17;
+        QTest::newRow("photo-8000") << true << "8000*6000" << 0 << 0x14;
+        QTest::newRow("photo-unknown") << true << "640*480" << -1 << 0;
+        QTest::newRow("record-3840") << false << "3840*2160" << 1 << 0x26;
+        QTest::newRow("record-4000-times") << false << QString::fromUtf8("4000 × 3000") << 2 << 0x36;
+        QTest::newRow("record-8000-not-offered") << false << "8000*6000" << -1 << 0;
+    }
+    void resolutionTexts() {
+        QFETCH(bool, photo);
+        QFETCH(QString, text);
+        QFETCH(int, index);
+        QFETCH(int, code);
+        const auto choice = photo ? photoResolution(text) : recordResolution(text);
+        QCOMPARE(choice.has_value(), index >= 0);
+        if (choice) {
+            QCOMPARE(choice->comboIndex, index);
+            QCOMPARE(int(choice->code), code);
+        }
+    }
+
+    void streamSettingTexts() {
+        QCOMPARE(videoBitrateCode(QStringLiteral("1.5M")).value_or(0), uint8_t(2));
+        QCOMPARE(videoBitrateCode(QStringLiteral("12M")).value_or(0), uint8_t(6));
+        QVERIFY(!videoBitrateCode(QStringLiteral("3M")));
+        QCOMPARE(rtspResolutionCode(QStringLiteral("720P30fps")).value_or(0), uint8_t(2));
+        QVERIFY(!rtspResolutionCode(QStringLiteral("720p30fps")));
+        QCOMPARE(videoEncodingCode(QStringLiteral("H265")).value_or(9), uint8_t(1));
+        QCOMPARE(videoOutputCode(QStringLiteral("红外")).value_or(9), uint8_t(0));
+        QCOMPARE(videoOutputCode(QStringLiteral("Visible")).value_or(0), uint8_t(5));
+        QCOMPARE(videoOutputCode(QStringLiteral("分屏")).value_or(0), uint8_t(7));
+        QVERIFY(!videoOutputCode(QStringLiteral("visible")));
+    }
+
+    void thermometryRegion_data() {
+        QTest::addColumn<QVector<int>>("args");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("pushed-into-corner") << QVector<int>{0, 0, 100, 50} << "64 00 32 00 77 01 3a 00 00";
+        QTest::newRow("oversized-at-origin") << QVector<int>{0, 0, 5000, 5000} << "f5 04 f5 03 bf 03 1b 02 00";
+        QTest::newRow("oversized-far-out") << QVector<int>{2000, 2000, 5000, 5000} << "f5 04 f5 03 c0 03 1c 02 00";
+        QTest::newRow("zero-size-becomes-1") << QVector<int>{800, 500, 0, -4} << "01 00 01 00 20 03 f4 01 00";
+    }
+    void thermometryRegion() {
+        QFETCH(QVector<int>, args);
+        QFETCH(QString, expected);
+        const auto region = clampThermometryRegion(args[0], args[1], args[2], args[3]);
+        QCOMPARE(hexOf(encodeThermometryRegion(region)), expected);
+    }
+
+    void aiBitmap_data() {
+        QTest::addColumn<QVariantList>("ids");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("1-8-9-128") << QVariantList{1, 8, 9, 128}
+                                   << "01 00 81 01 00 00 00 00 00 00 00 00 00 00 00 00 00 80";
+        QTest::newRow("out-of-range-and-text")
+            << QVariantList{0, 129, QStringLiteral("car")} << "01 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00";
+        QTest::newRow("numeric-text-and-duplicates")
+            << QVariantList{QStringLiteral("3"), 3, 3.0} << "01 00 04 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00";
+    }
+    void aiBitmap() {
+        QFETCH(QVariantList, ids);
+        QFETCH(QString, expected);
+        QCOMPARE(hexOf(encodeAiDetect(true, ids)), expected);
+        QCOMPARE(encodeAiDetect(false, ids)[0], uint8_t(2));
+    }
+
+    void channels() {
+        QCOMPARE(hexOf(encodeChannelConfig({-1, 3, 20, 4, 5, 6, 7, 8})), QStringLiteral("00 03 10 04 05 06 07 08"));
+        QCOMPARE(hexOf(encodeChannelRange(1800, 200)), QStringLiteral("08 07 c8 00 00"));
+    }
+
+    void parseIpv4Texts_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("expected");  // "" = refused
+        QTest::newRow("plain") << "192.0.2.10"
+                               << "c0 00 02 0a";
+        QTest::newRow("surrounding-blanks") << "  192.0.2.25 \t"
+                                            << "c0 00 02 19";
+        QTest::newRow("three-parts") << "192.0.2"
+                                     << "";
+        QTest::newRow("five-parts") << "192.0.2.1.5"
+                                    << "";
+        QTest::newRow("256") << "192.0.2.256"
+                             << "";
+        QTest::newRow("empty-part") << "192.0..2"
+                                    << "";
+        QTest::newRow("negative") << "192.0.-1.2"
+                                  << "";
+        QTest::newRow("not-a-number") << "192.0.x.2"
+                                      << "";
+        QTest::newRow("hex-is-not-decimal") << "0x10.0.0.1"
+                                            << "";
+        QTest::newRow("empty") << ""
+                               << "";
+    }
+    void parseIpv4Texts() {
+        QFETCH(QString, text);
+        QFETCH(QString, expected);
+        uint8_t out[4] = {0xAA, 0xAA, 0xAA, 0xAA};
+        const bool ok = parseIpv4(text, out);
+        QCOMPARE(ok, !expected.isEmpty());
+        const QString got = LinkTest::hex(QByteArray(reinterpret_cast<const char*>(out), 4));
+        QCOMPARE(got, ok ? expected : QStringLiteral("aa aa aa aa"));  // untouched when refused
+    }
+
+    void cameraIp() {
+        uint8_t ip[4], mask[4], gate[4];
+        QVERIFY(parseIpv4(QStringLiteral("192.0.2.25"), ip));
+        QVERIFY(parseIpv4(QStringLiteral("255.255.255.0"), mask));
+        QVERIFY(parseIpv4(QStringLiteral("192.0.2.1"), gate));
+        QCOMPARE(hexOf(encodeCameraIp(5, ip, mask, gate)), QStringLiteral("01 c0 00 02 19 ff ff ff 00 c0 00 02 01"));
+        QCOMPARE(encodeCameraIp(-2, ip, mask, gate)[0], uint8_t(0));
+    }
+
+    void paletteCodes_data() {
+        QTest::addColumn<QString>("product");
+        QTest::addColumn<int>("set");
+        QTest::addColumn<int>("position");
+        QTest::addColumn<int>("code");
+        QTest::newRow("lite-a-5-gray-red") << "Tern-LITE-A" << -1 << 5 << 9;
+        QTest::newRow("lite-a-12-clamped") << "Tern-LITE-A" << -1 << 12 << 17;
+        QTest::newRow("wrent-0") << "WrenT-R2" << -1 << 0 << 1;
+        QTest::newRow("tern-set1-14-clamped") << "Tern" << 1 << 14 << 11;
+        QTest::newRow("tern-set3-14") << "Tern" << 3 << 14 << 15;
+        QTest::newRow("tern-lite-b-unknown-set") << "Tern-LITE-B" << -1 << 19 << 20;
+        QTest::newRow("dove-negative") << "Dove" << -1 << -3 << 1;
+        QTest::newRow("dove-40") << "Dove" << -1 << 40 << 20;
+        QTest::newRow("no-product") << "" << -1 << 6 << 7;
+    }
+    void paletteCodes() {
+        QFETCH(QString, product);
+        QFETCH(int, set);
+        QFETCH(int, position);
+        QFETCH(int, code);
+        QCOMPARE(IrPalettes::codeForPosition(IrPalettes::groupOf(product), set, position), code);
+    }
+
+    void paletteComboPositionsAndNames() {
+        using namespace IrPalettes;
+        QCOMPARE(positionForCode(Group::NinePalettes, -1, 14), 7);
+        QCOMPARE(positionForCode(Group::NinePalettes, -1, 6), 0);  // not offered
+        QCOMPARE(positionForCode(Group::PaletteSets, 1, 11), 10);
+        QCOMPARE(positionForCode(Group::PaletteSets, 1, 12), 0);
+        QCOMPARE(positionForCode(Group::Full, -1, 25), 19);
+        QCOMPARE(names(Group::PaletteSets, 1, true).size(), 11);
+        QCOMPARE(names(Group::PaletteSets, 1, true).at(1), QStringLiteral("Glint Gold"));
+        QCOMPARE(names(Group::PaletteSets, 3, false).at(7), QStringLiteral("深褐色"));
+        QCOMPARE(names(Group::PaletteSets, 0, true).size(), 20);
+        QCOMPARE(names(Group::PaletteSets, -1, false).at(3), QStringLiteral("高度对比彩虹"));
+        QVERIFY(names(Group::NinePalettes, -1, true).isEmpty());
+        QVERIFY(names(Group::Full, 3, true).isEmpty());
+        QCOMPARE(normalisedSet(7), 0);
+        QCOMPARE(codeLimit(Group::PaletteSets, 3), 15);
+        QCOMPARE(codeLimit(Group::NinePalettes, 1), 20);
+    }
+
+    void measuringArea_data() {
+        QTest::addColumn<QVector<int>>("rect");
+        QTest::addColumn<QVector<int>>("area");
+        QTest::newRow("no-rectangle-whole-area") << QVector<int>{0, 0, 0, 0} << QVector<int>{325, 1594, 33, 1046};
+        QTest::newRow("rectangle") << QVector<int>{900, 500, 101, 51} << QVector<int>{850, 950, 475, 525};
+        QTest::newRow("limited-to-area") << QVector<int>{330, 40, 100, 100} << QVector<int>{325, 380, 33, 90};
+        QTest::newRow("height-missing-whole-area")
+            << QVector<int>{900, 500, 10, 0} << QVector<int>{325, 1594, 33, 1046};
+    }
+    void measuringArea() {
+        QFETCH(QVector<int>, rect);
+        QFETCH(QVector<int>, area);
+        const auto got = DeviceReports::measuringArea(rect[0], rect[1], rect[2], rect[3]);
+        QCOMPARE((QVector<int>{got.x0, got.x1, got.y0, got.y1}), area);
+    }
+
+    void thermometryDecodeAndValidity() {
+        // max 45.6 at (400,100), min -5.0 at (2000,2000), spot 20.1 at (900,500), avg 18.3
+        const QByteArray payload =
+            padded(BridgeDevice::u16(456) + BridgeDevice::u16(-50 & 0xFFFF) + bytes({0, 0}) + BridgeDevice::u16(201) +
+                   BridgeDevice::u16(183) + BridgeDevice::u16(400) + BridgeDevice::u16(100) + BridgeDevice::u16(2000) +
+                   BridgeDevice::u16(2000) + bytes({0, 0, 0, 0}) + BridgeDevice::u16(900) + BridgeDevice::u16(500));
+        const auto report = DeviceReports::decodeThermometry(raw(payload));
+        QCOMPARE(report.maxTemp, 456);
+        QCOMPARE(report.minTemp, -50);
+        QCOMPARE(report.spotTemp, 201);
+        QCOMPARE(report.avgTemp, 183);
+        QCOMPARE(report.spotX, 900);
+        QVERIFY(DeviceReports::thermometryUsable(report, DeviceReports::measuringArea(0, 0, 0, 0)));
+        // Only the spot lies in a small rectangle around it.
+        QVERIFY(DeviceReports::thermometryUsable(report, DeviceReports::measuringArea(900, 500, 10, 10)));
+        // None of the three lies in a rectangle elsewhere.
+        QVERIFY(!DeviceReports::thermometryUsable(report, DeviceReports::measuringArea(1400, 900, 20, 20)));
+        // All temperatures zero: empty, whatever the positions.
+        const auto empty = DeviceReports::decodeThermometry(raw(padded(QByteArray(10, '\0') + BridgeDevice::u16(900))));
+        QVERIFY(!DeviceReports::thermometryUsable(empty, DeviceReports::measuringArea(0, 0, 0, 0)));
+    }
+
+    void detection_data() {
+        QTest::addColumn<QByteArray>("payload");
+        QTest::addColumn<int>("count");
+        QTest::addColumn<QString>("english");
+        QTest::addColumn<QString>("chinese");
+        auto record = [](uint8_t flag, uint8_t category) { return QByteArray(8, '\0') + bytes({flag, category}); };
+        QTest::newRow("count-3-two-records") << record(1, 4) + record(1, 1) + bytes({3, 0}) << 3 << "Car, Pedestrian"
+                                             << QString::fromUtf8("小汽车、行人");
+        QTest::newRow("skips-zero-and-duplicates")
+            << record(1, 0) + record(0, 5) + record(1, 9) + record(2, 9) + record(1, 40) + bytes({5, 0}) << 5
+            << "Bus, Category 40" << QString::fromUtf8("公交车、类别40");
+        QTest::newRow("payload-of-2") << bytes({7, 2}) << 7 << ""
+                                      << "";
+        QTest::newRow("count-0-ignores-records") << record(1, 4) + bytes({0, 0}) << 0 << ""
+                                                 << "";
+    }
+    void detection() {
+        QFETCH(QByteArray, payload);
+        QFETCH(int, count);
+        QFETCH(QString, english);
+        QFETCH(QString, chinese);
+        const auto detection = DeviceReports::decodeDetection(raw(padded(payload)), payload.size());
+        QCOMPARE(detection.count, count);
+        QCOMPARE(DeviceReports::categoryText(detection.categories, true), english);
+        QCOMPARE(DeviceReports::categoryText(detection.categories, false), chinese);
+    }
+
+    void smallDecoders() {
+        QCOMPARE(DeviceReports::infraredZoomLevel(0x00).value_or(-1), 1);
+        QCOMPARE(DeviceReports::infraredZoomLevel(0x40).value_or(-1), 8);
+        QCOMPARE(DeviceReports::infraredZoomLevel(0x1F).value_or(-1), 3);
+        QVERIFY(!DeviceReports::infraredZoomLevel(0x48));
+        QCOMPARE(DeviceReports::zoomTypeFor(10.9), QStringLiteral("光学"));
+        QCOMPARE(DeviceReports::zoomTypeFor(11.0), QStringLiteral("电子放大"));
+        QCOMPARE(DeviceReports::sdStatusName(3), QStringLiteral("未插入"));
+        QCOMPARE(DeviceReports::sdStatusName(9), QStringLiteral("未知"));
+
+        const QByteArray categories = padded(bytes({0, 0, 1, 0x05}));
+        QCOMPARE(DeviceReports::decodeCategoryBitmap(raw(categories), 4), (QVariantList{1, 3}));
+        QByteArray full = padded(bytes({0, 0, 1}) + QByteArray(16, char(0x80)) + bytes({0xFF}));
+        const QVariantList all = DeviceReports::decodeCategoryBitmap(raw(full), 19);
+        QCOMPARE(all.size(), 16);  // the byte after the bitmap is not read
+        QCOMPARE(all.last(), QVariant(128));
+
+        const QByteArray channels = padded(bytes({0, 0}) + BridgeDevice::u16(1800) + BridgeDevice::u16(200) +
+                                           bytes({1, 2, 3, 4, 5, 6, 7, 0x3F}));
+        QCOMPARE(DeviceReports::decodeChannelConfig(raw(channels)).irPaletteCh, 16);
+        QCOMPARE(DeviceReports::decodeChannelConfig(raw(channels)).rangeMax, 1800);
+        QByteArray palette4 = channels;
+        palette4[13] = 0x08;
+        QCOMPARE(DeviceReports::decodeChannelConfig(raw(palette4)).irPaletteCh, 4);
+    }
+
+    void cameraStatusCodes() {
+        const auto status = DeviceReports::decodeCameraStatus(raw(padded(bytes({1, 1, 0, 6, 6, 0, 0, 0, 4}))));
+        QCOMPARE(status.rtspResolutionIndex, 1);
+        QCOMPARE(status.videoEncodingIndex, 0);
+        QCOMPARE(status.streamModeIndex, 1);
+        QCOMPARE(status.videoBitrateIndex, 5);
+        QCOMPARE(status.sdStatus, 4);
+        const auto odd = DeviceReports::decodeCameraStatus(raw(padded(bytes({0, 2, 2, 3, 0}))));
+        QCOMPARE(odd.rtspResolutionIndex, -1);
+        QCOMPARE(odd.videoEncodingIndex, -1);
+        QCOMPARE(odd.streamModeIndex, -1);
+        QCOMPARE(odd.videoBitrateIndex, -1);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestBridgePayloads)
+#include "tst_bridge_payloads.moc"
