@@ -1,0 +1,218 @@
+// Detection and box tracking against a loopback device: the category bitmap, switching off, the
+// tracking box clipping, the silent second stop, and the acknowledgement rate limit and quiet window.
+#include <QSignalSpy>
+#include <QtTest>
+
+#include "BridgeDeviceFixture.h"
+#include "SignalRecorder.h"
+
+using namespace BridgeDevice;
+
+namespace {
+
+constexpr uint32_t kDetect = 0x000319;
+constexpr uint32_t kTrack = 0x000324;
+
+// Detection report with one target of category 4 and status 0: detection runs.
+QByteArray detectionRunning() {
+    return QByteArray(8, '\0') + bytes({1, 4, 1, 0});
+}
+
+}  // namespace
+
+class TestBridgeAi : public QObject {
+    Q_OBJECT
+
+private:
+    Fixture f;
+
+private slots:
+    void cleanup() { f.reset(); }
+
+    void categoryBitmapOnTheWire_data() {
+        QTest::addColumn<QVariantList>("ids");
+        QTest::addColumn<QString>("payload");
+        QTest::newRow("1-8-9-128") << QVariantList{1, 8, 9, 128}
+                                   << "01 00 81 01 00 00 00 00 00 00 00 00 00 00 00 00 00 80";
+        QTest::newRow("nothing-valid") << QVariantList{0, 129, QStringLiteral("car")}
+                                       << "01 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00";
+    }
+    void categoryBitmapOnTheWire() {
+        QFETCH(QVariantList, ids);
+        QFETCH(QString, payload);
+        AppBridge& bridge = f.up(Link::Udp);
+        bridge.setAiDetectWithCategories(true, ids);
+        QCOMPARE(f.payloadHex(kDetect), payload);
+        QCOMPARE(int(f.sent(kDetect).first().frame.receiverId), 4);
+        // Switching on leaves the state to the device's reports.
+        QVERIFY(!bridge.aiDetecting());
+        QCOMPARE(f.newMessages(), QStringList{"AI detect on sent"});
+    }
+
+    void switchingOff_data() {
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("en") << "en"
+                            << "Disabled"
+                            << "AI detect off sent";
+        QTest::newRow("zh") << "zh" << QString::fromUtf8("已关闭") << QString::fromUtf8("已发送智能识别 关闭");
+    }
+    void switchingOff() {
+        QFETCH(QString, language);
+        QFETCH(QString, status);
+        QFETCH(QString, message);
+        AppBridge& bridge = f.up(Link::Udp, language);
+        QVERIFY(f.report(0x020319, detectionRunning()));
+        QTRY_VERIFY(bridge.aiDetecting());
+        QCOMPARE(bridge.aiDetectedCount(), 1);
+
+        SignalRecorder recorder(&bridge);
+        bridge.setAiDetect(false);
+        // The state is cleared at once, before the frame goes out.
+        QCOMPARE(recorder.names,
+                 (QStringList{"aiDetectingChanged", "aiDetectedCountChanged", "aiDetectStatusChanged"}));
+        QVERIFY(!bridge.aiDetecting());
+        QCOMPARE(bridge.aiDetectedCount(), 0);
+        QCOMPARE(bridge.aiDetectStatus(), status);
+        QCOMPARE(f.payloadHex(kDetect), QStringLiteral("02 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00"));
+        QCOMPARE(f.newMessages(), QStringList{message});
+        // The same state again is sent silently.
+        bridge.setAiDetect(false);
+        QCOMPARE(f.waitSent(kDetect, 2).size(), 2);
+        QCOMPARE(f.newMessages(), QStringList{message});
+    }
+
+    void detectionNeedsALink() {
+        AppBridge& bridge = f.offline(QStringLiteral("en"), QStringLiteral("Wren-R2"));
+        const uint8_t sequence = bridge.nextSequenceNumber();
+        bridge.setAiDetect(true);
+        bridge.setAiDetectWithCategories(false, {3});
+        QCOMPARE(f.newMessages(),
+                 (QStringList{"AI detect: connect UDP or UART first", "AI detect: connect UDP or UART first"}));
+        QCOMPARE(bridge.nextSequenceNumber(), sequence);  // no frame was even built
+    }
+
+    void trackingBoxIsClipped_data() {
+        QTest::addColumn<QVector<int>>("box");
+        QTest::addColumn<QString>("payload");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("right-bottom-edge") << QVector<int>{1900, 1000, 100, 200} << "01 6c 07 e8 03 14 00 58 00 00"
+                                           << "Box tracking started: region (1900,1000) 20x88";
+        QTest::newRow("negative-and-empty") << QVector<int>{-5, -5, 0, 0} << "01 00 00 00 00 01 00 01 00 00"
+                                            << "Box tracking started: region (0,0) 1x1";
+        QTest::newRow("beyond-the-frame") << QVector<int>{5000, 5000, 5000, 5000} << "01 7f 07 3f 04 01 00 01 00 00"
+                                          << "Box tracking started: region (1919,1087) 1x1";
+    }
+    void trackingBoxIsClipped() {
+        QFETCH(QVector<int>, box);
+        QFETCH(QString, payload);
+        QFETCH(QString, message);
+        AppBridge& bridge = f.up(Link::Udp);
+        bridge.setTracking(true, box[0], box[1], box[2], box[3]);
+        QCOMPARE(f.payloadHex(kTrack), payload);
+        QCOMPARE(f.newMessages(), QStringList{message});
+    }
+
+    // A stop goes out twice: at once with its message, 150 ms later silently, and no more.
+    void stopIsRepeatedOnceSilently() {
+        AppBridge& bridge = f.up(Link::Serial, QStringLiteral("zh"));
+        bridge.setTracking(false, 100, 100, 50, 50);
+        const auto frames = f.waitSent(kTrack, 2, 600);
+        QVERIFY2(frames.size() == 2, qPrintable(f.wire()));
+        QCOMPARE(LinkTest::hex(frames[0].payload()), QStringLiteral("02 00 00 00 00 00 00 00 00 00"));
+        QCOMPARE(frames[1].payload(), frames[0].payload());
+        const qint64 gap = frames[1].atMs - frames[0].atMs;
+        QVERIFY2(gap >= 140 && gap <= 300, qPrintable(QString::number(gap)));
+        QTest::qWait(250);
+        QCOMPARE(f.sent(kTrack).size(), 2);
+        QCOMPARE(f.newMessages(), QStringList{QString::fromUtf8("已关闭框选跟踪")});
+    }
+
+    // At most one acknowledgement message per 800 ms, worded for the last request.
+    void acknowledgementRateLimit() {
+        AppBridge& bridge = f.up(Link::Udp);
+        bridge.setTracking(true, 10, 10, 100, 100);
+        f.markMessages();
+        QElapsedTimer clock;
+        clock.start();
+        QStringList after;
+        for (int i = 0; i < 4; ++i) {
+            while (clock.elapsed() < 300 * i)
+                QTest::qWait(5);
+            QVERIFY(f.reply(0x010324, 0));
+            Fixture::settle(30);
+            after << QString::number(f.newMessages().size());
+        }
+        QCOMPARE(after.join(QLatin1Char(',')), QStringLiteral("1,1,1,2"));
+        QCOMPARE(f.newMessages(),
+                 (QStringList{"Box tracking confirmed by device", "Box tracking confirmed by device"}));
+
+        // After a stop the wording changes; a refusal has its own.
+        QTest::qWait(820);
+        bridge.setTracking(false, 0, 0, 0, 0);
+        f.markMessages();
+        QVERIFY(f.reply(0x010324, 0));
+        QTRY_COMPARE(f.newMessages(), QStringList{"Box tracking stopped by device"});
+        QTest::qWait(820);
+        QVERIFY(f.reply(0x010324, 7));
+        QTRY_COMPARE(f.newMessages(), (QStringList{"Box tracking stopped by device", "Box tracking failed"}));
+    }
+
+    // A silent-message request says nothing and keeps its acknowledgements quiet for a second.
+    void silentRequestKeepsAcknowledgementsQuiet() {
+        AppBridge& bridge = f.up(Link::Udp);
+        QTest::qWait(820);  // past the rate limit of the link-up stop
+        bridge.setTracking(true, 10, 10, 100, 100, false, true);
+        QCOMPARE(f.waitSent(kTrack).size(), 1);
+        QVERIFY(f.reply(0x010324, 0));
+        QVERIFY(f.reply(0x010324, 1));
+        QTest::qWait(500);
+        QCOMPARE(f.newMessages(), QStringList());
+        QTest::qWait(550);
+        QVERIFY(f.reply(0x010324, 0));
+        QTRY_COMPARE(f.newMessages(), QStringList{"Box tracking confirmed by device"});
+    }
+
+    // The category list arrives as a signal on the next turn, on either link.
+    void categoriesReceived_data() {
+        QTest::addColumn<int>("link");
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<QByteArray>("rest");
+        QTest::addColumn<bool>("enabled");
+        QTest::addColumn<QVariantList>("ids");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("udp-two") << int(Link::Udp) << "en" << bytes({1, 0x05}) << true << QVariantList{1, 3}
+                                 << "AI categories received: on, 2 categories";
+        QTest::newRow("serial-zh-off") << int(Link::Serial) << "zh" << bytes({0, 0x80, 0x01}) << false
+                                       << QVariantList{8, 9} << QString::fromUtf8("已接收智能识别类别: 关闭, 2 类");
+    }
+    void categoriesReceived() {
+        QFETCH(int, link);
+        QFETCH(QString, language);
+        QFETCH(QByteArray, rest);
+        QFETCH(bool, enabled);
+        QFETCH(QVariantList, ids);
+        QFETCH(QString, message);
+        AppBridge& bridge = f.up(Link(link), language);
+        bridge.getAiDetectCategories();
+        QCOMPARE(f.payloadHex(0x000336), QStringLiteral("01 00"));
+        f.markMessages();
+        QSignalSpy received(&bridge, &AppBridge::aiDetectCategoriesReceived);
+        QVERIFY(f.reply(0x010336, 0, rest));
+        QVERIFY(received.wait(1000));
+        QCOMPARE(received.count(), 1);
+        QCOMPARE(received.first().at(0).toBool(), enabled);
+        QCOMPARE(received.first().at(1).toList(), ids);
+        QCOMPARE(f.newMessages(), QStringList{message});
+    }
+
+    void categoriesNeedALink() {
+        AppBridge& bridge = f.offline(QStringLiteral("zh"), QStringLiteral("Wren-R2"));
+        bridge.getAiDetectCategories();
+        QCOMPARE(f.newMessages(), QStringList{QString::fromUtf8("获取识别类别：请先连接UDP或UART")});
+    }
+};
+
+QTEST_GUILESS_MAIN(TestBridgeAi)
+#include "tst_bridge_ai.moc"
