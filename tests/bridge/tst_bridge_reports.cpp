@@ -1,0 +1,304 @@
+// Status reports from a loopback device on both links: camera status and SD card, thermometry and
+// its measuring area, visible zoom, recording, detection and the infrared settings.
+#include <QSignalSpy>
+#include <QtTest>
+
+#include "BridgeDeviceFixture.h"
+#include "SignalRecorder.h"
+
+using namespace BridgeDevice;
+
+namespace {
+
+// Camera status: mode, stream resolution, encoding, output, bitrate, 3 bytes, SD status, padded.
+QByteArray cameraStatus(uint8_t sd, int length = 16) {
+    QByteArray payload = bytes({1, 1, 0, 7, 3, 0, 0, 0, sd});
+    payload.resize(length);
+    return payload;
+}
+
+QByteArray zoomReport(bool zooming, int ratioTimesTen, int length = 15) {
+    QByteArray payload(length, '\0');
+    payload[0] = char(zooming ? 1 : 0);
+    payload.replace(3, 2, u16(ratioTimesTen));
+    return payload;
+}
+
+// Thermometry: max, min, spot, average (tenths of a degree) and the three positions.
+QByteArray thermometry(int maxT, int minT, int spotT, int avgT, QPoint maxAt, QPoint minAt, QPoint spotAt,
+                       int length = 34) {
+    QByteArray payload = u16(maxT & 0xFFFF) + u16(minT & 0xFFFF) + bytes({0, 0}) + u16(spotT & 0xFFFF) +
+                         u16(avgT & 0xFFFF) + u16(maxAt.x()) + u16(maxAt.y()) + u16(minAt.x()) + u16(minAt.y()) +
+                         bytes({0, 0, 0, 0}) + u16(spotAt.x()) + u16(spotAt.y());
+    payload.resize(length);
+    return payload;
+}
+
+QByteArray detectionRecord(uint8_t flag, uint8_t category) {
+    return QByteArray(8, '\0') + bytes({flag, category});
+}
+
+}  // namespace
+
+class TestBridgeReports : public QObject {
+    Q_OBJECT
+
+private:
+    Fixture f;
+
+private slots:
+    void cleanup() { f.reset(); }
+
+    // Over UDP a short report is read with zeros for the missing bytes and the mode byte is
+    // stored; the serial link wants 16 bytes and does not take the mode byte.
+    void cameraStatusPerLink_data() {
+        QTest::addColumn<int>("link");
+        QTest::addColumn<int>("length");
+        QTest::addColumn<bool>("taken");
+        QTest::addColumn<int>("mode");
+        QTest::newRow("udp-short") << int(Link::Udp) << 9 << true << 1;
+        QTest::newRow("udp-full") << int(Link::Udp) << 16 << true << 1;
+        QTest::newRow("serial-short-ignored") << int(Link::Serial) << 15 << false << -1;
+        QTest::newRow("serial-full-no-mode") << int(Link::Serial) << 16 << true << -1;
+    }
+    void cameraStatusPerLink() {
+        QFETCH(int, link);
+        QFETCH(int, length);
+        QFETCH(bool, taken);
+        QFETCH(int, mode);
+        AppBridge& bridge = f.up(Link(link));
+        QSignalSpy status(&bridge, &AppBridge::cameraStatusChanged);
+        QVERIFY(f.report(0x020003, cameraStatus(0, length)));
+        Fixture::settle(100);
+        QCOMPARE(bridge.cameraStatusAvailable(), taken);
+        QCOMPARE(status.count(), taken ? 1 : 0);
+        QCOMPARE(bridge.cameraPhotoVideoMode(), mode);
+        QCOMPARE(bridge.cameraRtspResolutionIndex(), taken ? 1 : -1);
+        QCOMPARE(bridge.cameraVideoEncodingIndex(), taken ? 0 : -1);
+        QCOMPARE(bridge.cameraStreamModeIndex(), taken ? 2 : -1);
+        QCOMPARE(bridge.cameraVideoBitrateIndex(), taken ? 2 : -1);
+        QCOMPARE(bridge.sdStatus(), taken ? 0 : -1);
+    }
+
+    // One message per change of the SD card state; a healthy card is never announced.
+    void sdCardMessages_data() {
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("en") << "en"
+                            << QStringList{QString::fromUtf8("SD card: 未插入"), QString::fromUtf8("SD card: 未插入"),
+                                           QString::fromUtf8("SD card: 未知")};
+        QTest::newRow("zh") << "zh"
+                            << QStringList{QString::fromUtf8("SD卡状态: 未插入"), QString::fromUtf8("SD卡状态: 未插入"),
+                                           QString::fromUtf8("SD卡状态: 未知")};
+    }
+    void sdCardMessages() {
+        QFETCH(QString, language);
+        QFETCH(QStringList, expected);
+        AppBridge& bridge = f.up(Link::Udp, language);
+        QSignalSpy status(&bridge, &AppBridge::cameraStatusChanged);
+        for (uint8_t code : {3, 3, 0, 3, 9, 9})
+            QVERIFY(f.report(0x020003, cameraStatus(code)));
+        QTRY_COMPARE(status.count(), 6);  // every report announces the status
+        QCOMPARE(f.newMessages(), expected);
+        QCOMPARE(bridge.sdStatus(), 9);
+    }
+
+    // Measurement off: only the palette set is taken.
+    void thermometryWhileMeasurementIsOff() {
+        AppBridge& bridge = f.up(Link::Udp, QStringLiteral("en"), QStringLiteral("Tern"));
+        QSignalSpy thermo(&bridge, &AppBridge::irThermometryChanged);
+        QByteArray report = thermometry(456, 100, 300, 250, {400, 100}, {500, 500}, {600, 600});
+        report[30] = 3;
+        QVERIFY(f.report(0x020004, report));
+        QTRY_COMPARE(bridge.irColorSchemeNames().size(), 15);
+        Fixture::settle();
+        QCOMPARE(thermo.count(), 0);
+        QCOMPARE(bridge.irThermometryMaxTemp(), 0.0);
+        QVERIFY(!bridge.irThermometryValid());
+    }
+
+    void thermometryValidityAndClamping() {
+        AppBridge& bridge = f.up(Link::Udp);
+        bridge.setIrTempMeasure(true);
+        bridge.setIrTempMeasureRegion(900, 500, 100, 100);
+        QCOMPARE(f.waitSent(0x000110).size(), 1);
+        QSignalSpy thermo(&bridge, &AppBridge::irThermometryChanged);
+
+        // Maximum inside the rectangle, the others far outside: valid; positions clamped.
+        QVERIFY(f.report(0x020004, thermometry(456, -50, 201, 183, {910, 490}, {3000, 10}, {100, 2000})));
+        QTRY_COMPARE(thermo.count(), 1);
+        QVERIFY(bridge.irThermometryValid());
+        QCOMPARE(bridge.irThermometryMaxTemp(), 45.6);
+        QCOMPARE(bridge.irThermometryMinTemp(), -5.0);
+        QCOMPARE(bridge.irThermometryPointTemp(), 20.1);
+        QCOMPARE(bridge.irThermometryAvgTemp(), 18.3);
+        QCOMPARE((QVector<int>{bridge.irThermometryMaxX(), bridge.irThermometryMaxY(), bridge.irThermometryMinX(),
+                               bridge.irThermometryMinY(), bridge.irThermometryPointX(), bridge.irThermometryPointY()}),
+                 (QVector<int>{910, 490, 1594, 33, 325, 1046}));
+
+        // All three positions outside the rectangle: not valid, the old readings stay.
+        QVERIFY(f.report(0x020004, thermometry(999, 1, 2, 3, {100, 100}, {1500, 1000}, {400, 400})));
+        QTRY_COMPARE(thermo.count(), 2);
+        QVERIFY(!bridge.irThermometryValid());
+        QCOMPARE(bridge.irThermometryMaxTemp(), 45.6);
+
+        // All temperatures zero: empty, not valid, even with a position inside.
+        QVERIFY(f.report(0x020004, thermometry(0, 0, 0, 0, {900, 500}, {900, 500}, {900, 500})));
+        QTRY_COMPARE(thermo.count(), 3);
+        QVERIFY(!bridge.irThermometryValid());
+    }
+
+    // The serial link wants 34 bytes; over UDP any length is read (missing bytes as zero).
+    void thermometryLengthPerLink_data() {
+        QTest::addColumn<int>("link");
+        QTest::addColumn<bool>("taken");
+        QTest::newRow("udp-26-bytes") << int(Link::Udp) << true;
+        QTest::newRow("serial-26-bytes-ignored") << int(Link::Serial) << false;
+    }
+    void thermometryLengthPerLink() {
+        QFETCH(int, link);
+        QFETCH(bool, taken);
+        AppBridge& bridge = f.up(Link(link));
+        bridge.setIrTempMeasure(true);
+        QSignalSpy thermo(&bridge, &AppBridge::irThermometryChanged);
+        QVERIFY(f.report(0x020004, thermometry(456, 100, 300, 250, {400, 100}, {0, 0}, {0, 0}, 26)));
+        Fixture::settle(100);
+        QCOMPARE(thermo.count(), taken ? 1 : 0);
+        QCOMPARE(bridge.irThermometryValid(), taken);
+    }
+
+    void visibleZoomReports() {
+        AppBridge& bridge = f.up(Link::Serial);
+        QSignalSpy feedback(&bridge, &AppBridge::visibleZoomFeedbackReceived);
+        SignalRecorder recorder(&bridge);
+        QVERIFY(f.report(0x000005, zoomReport(true, 109)));
+        QTRY_COMPARE(feedback.count(), 1);
+        Fixture::settle();
+        QCOMPARE(recorder.names, (QStringList{"isZoomingChanged", "currentVisibleZoomChanged",
+                                              "visibleZoomFeedbackReceived", "visibleZoomTypeChanged"}));
+        QVERIFY(bridge.isZooming());
+        QCOMPARE(bridge.visibleZoomType(), QString::fromUtf8("光学"));
+        QCOMPARE(feedback.first().first().toDouble(), 10.9);
+
+        recorder.clear();
+        QVERIFY(f.report(0x020005, zoomReport(true, 110)));
+        QVERIFY(f.report(0x020005, zoomReport(true, 110)));
+        QTRY_COMPARE(feedback.count(), 3);  // every report, changed or not
+        Fixture::settle();
+        QCOMPARE(bridge.visibleZoomType(), QString::fromUtf8("电子放大"));
+        QCOMPARE(recorder.count(QStringLiteral("visibleZoomTypeChanged")), 1);
+        QCOMPARE(recorder.count(QStringLiteral("isZoomingChanged")), 0);
+        QCOMPARE(bridge.currentVisibleZoom(), 11.0);
+
+        QVERIFY(f.report(0x020005, zoomReport(false, 120, 14)));  // too short
+        Fixture::settle();
+        QCOMPARE(feedback.count(), 3);
+        QCOMPARE(f.newMessages(), QStringList());  // no zoom command was pending
+    }
+
+    void recordingReports() {
+        AppBridge& bridge = f.up(Link::Udp);
+        QSignalSpy recording(&bridge, &AppBridge::recordingChanged);
+        QSignalSpy seconds(&bridge, &AppBridge::recordingTimeSecondsChanged);
+        QVERIFY(f.report(0x020303, bytes({0, 3}) + u16(65)));
+        QTRY_VERIFY(bridge.recording());
+        QCOMPARE(bridge.recordingTimeSeconds(), 65);
+        QVERIFY(f.report(0x020303, bytes({0, 2})));  // no time in a 2-byte report
+        QVERIFY(f.report(0x020303, bytes({0, 4}) + u16(66)));
+        QTRY_VERIFY(!bridge.recording());
+        QCOMPARE(bridge.recordingTimeSeconds(), 66);
+        Fixture::settle();
+        QCOMPARE(recording.count(), 2);
+        QCOMPARE(seconds.count(), 2);
+    }
+
+    void detectionReports_data() {
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<QByteArray>("payload");
+        QTest::addColumn<int>("count");
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<bool>("running");
+        QTest::newRow("two-of-three-records-en")
+            << "en" << detectionRecord(1, 4) + detectionRecord(1, 1) + bytes({3, 0}) << 3
+            << "Detected - 3 targets (Car, Pedestrian)" << true;
+        QTest::newRow("two-of-three-records-zh")
+            << "zh" << detectionRecord(1, 4) + detectionRecord(1, 1) + bytes({3, 0}) << 3
+            << QString::fromUtf8("检测成功 - 3个目标（小汽车、行人）") << true;
+        QTest::newRow("skipped-records") << "en"
+                                         << detectionRecord(0, 4) + detectionRecord(1, 0) + detectionRecord(1, 13) +
+                                                detectionRecord(1, 13) + bytes({4, 0})
+                                         << 4 << "Detected - 4 targets (Fire)" << true;
+        QTest::newRow("count-only") << "en" << bytes({2, 0}) << 2 << "Detected - 2 targets" << true;
+        QTest::newRow("nothing-found-zh") << "zh" << bytes({0, 2}) << 0 << QString::fromUtf8("未检测到目标") << true;
+        QTest::newRow("unknown-status") << "en" << bytes({0, 9}) << 0 << "Unknown status" << false;
+    }
+    void detectionReports() {
+        QFETCH(QString, language);
+        QFETCH(QByteArray, payload);
+        QFETCH(int, count);
+        QFETCH(QString, status);
+        QFETCH(bool, running);
+        AppBridge& bridge = f.up(Link::Udp, language);
+        QSignalSpy statusSpy(&bridge, &AppBridge::aiDetectStatusChanged);
+        QVERIFY(f.report(0x020319, payload));
+        QVERIFY(statusSpy.wait(1000));
+        QCOMPARE(bridge.aiDetectStatus(), status);
+        QCOMPARE(bridge.aiDetectedCount(), count);
+        QCOMPARE(bridge.aiDetecting(), running);
+        QCOMPARE(f.newMessages(), QStringList());
+    }
+
+    // Report 0x000100 and reply 0x010100 carry the palette and the infrared zoom; both links
+    // announce the zoom to the panel.
+    void infraredSettings_data() {
+        QTest::addColumn<int>("link");
+        QTest::addColumn<uint32_t>("id");
+        QTest::newRow("udp-report") << int(Link::Udp) << 0x000100u;
+        QTest::newRow("udp-reply") << int(Link::Udp) << 0x010100u;
+        QTest::newRow("serial-report") << int(Link::Serial) << 0x000100u;
+        QTest::newRow("serial-reply") << int(Link::Serial) << 0x010100u;
+    }
+    void infraredSettings() {
+        QFETCH(int, link);
+        QFETCH(uint32_t, id);
+        AppBridge& bridge = f.up(Link(link), QStringLiteral("en"), QStringLiteral("Dove"));
+        QSignalSpy feedback(&bridge, &AppBridge::irZoomFeedbackReceived);
+        QSignalSpy zoom(&bridge, &AppBridge::currentIrZoomChanged);
+        QVERIFY(f.report(id, bytes({0, 0, 7, 0x40})));
+        QTRY_COMPARE(bridge.currentIrZoom(), 8.0);
+        QCOMPARE(feedback.count(), 1);
+        QCOMPARE(feedback.first().first().toDouble(), 8.0);
+        QVERIFY(f.report(id, bytes({0, 0, 7, 0x48})));  // zoom bits 9: ignored
+        QVERIFY(f.report(id, bytes({1, 0, 9, 0x10})));  // not a good answer: ignored
+        Fixture::settle();
+        QCOMPARE(bridge.currentIrZoom(), 8.0);
+        QCOMPARE(bridge.currentIrColorSchemeComboIndex(), 6);
+        QVERIFY(f.report(id, bytes({0, 0, 7, 0x00})));  // zoom bits 0 count as 1
+        QTRY_COMPARE(bridge.currentIrZoom(), 1.0);
+        QCOMPARE(zoom.count(), 2);
+        QCOMPARE(feedback.count(), 2);
+    }
+
+    // Reports come from the camera, or from the gimbal on the models that route it via the camera.
+    void reportSenders_data() {
+        QTest::addColumn<QString>("product");
+        QTest::addColumn<int>("sender");
+        QTest::addColumn<bool>("taken");
+        QTest::newRow("Wren-R2-camera") << "Wren-R2" << 4 << true;
+        QTest::newRow("Wren-R2-gimbal") << "Wren-R2" << 3 << false;
+        QTest::newRow("Tern-gimbal") << "Tern" << 3 << true;
+        QTest::newRow("Dove-flight-controller") << "Dove" << 2 << false;
+    }
+    void reportSenders() {
+        QFETCH(QString, product);
+        QFETCH(int, sender);
+        QFETCH(bool, taken);
+        AppBridge& bridge = f.up(Link::Udp, QStringLiteral("en"), product);
+        QVERIFY(f.report(0x020303, bytes({0, 1}), uint8_t(sender)));
+        Fixture::settle(100);
+        QCOMPARE(bridge.recording(), taken);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestBridgeReports)
+#include "tst_bridge_reports.moc"
