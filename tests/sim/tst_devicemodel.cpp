@@ -185,9 +185,27 @@ private slots:
         QCOMPARE(later.payload, hex("00010200"));
         out = model.handleFrame(command(4, MessageId::Record, hex("0001") + QByteArray(52, 0)), kStart + 2200);
         QCOMPARE(u16(find(out, 0x010303).payload, 0), ResultCode::Recording);
+        QCOMPARE(find(out, 0x020303).payload.mid(0, 2), hex("0001"));  // still recording
         out = model.handleFrame(command(4, MessageId::Record, hex("0002") + QByteArray(52, 0)), kStart + 2300);
         QCOMPARE(find(out, 0x020303).payload, hex("00000000"));
         QVERIFY(!model.recording());
+    }
+
+    // An injected refusal leaves the device as it was and answers with the code; a refused
+    // recording start is followed by the recording state.
+    void refusalCarriesNothingOut() {
+        DeviceModel model("Wren-R2");
+        auto out = model.refuse(command(4, MessageId::Record, hex("0001") + QByteArray(52, 0)), 0x0204, kStart);
+        QCOMPARE(find(out, 0x010303).payload, hex("0402"));
+        QCOMPARE(find(out, 0x020303).payload, hex("00000000"));
+        QVERIFY(!model.recording());
+        out = model.refuse(command(4, MessageId::InfraredReadSettings, hex("0100")), 1, kStart);
+        QCOMPARE(out.size(), 1);
+        QCOMPARE(out[0].messageId, MessageId::InfraredReadSettings);
+        QCOMPARE(out[0].payload, hex("0100"));
+        out = model.refuse(command(4, MessageId::InfraredPalette, hex("0500")), 1, kStart);
+        QCOMPARE(model.paletteCode(), 1);
+        QVERIFY(model.refuse(command(4, replyIdOf(MessageId::InfraredPalette), hex("0000")), 1, kStart).isEmpty());
     }
 
     void missingSdCardRefusesPhotoAndShowsInStatus() {

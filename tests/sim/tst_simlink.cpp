@@ -110,11 +110,19 @@ private slots:
         prepareConfig("WrenT-R2");
         AppBridge bridge;
         SimProcess sim;
-        QVERIFY2(connectUdp(sim, bridge, "WrenT-R2", {"--refuse", "0x0324=1"}), qPrintable(sim.errorOutput()));
+        QVERIFY2(connectUdp(sim, bridge, "WrenT-R2",
+                            {"--refuse", "0x0324=1", "--refuse", "0x0106", "--refuse", "0x0303=0x0204"}),
+                 qPrintable(sim.errorOutput()));
         QTest::qWait(1000);
         bridge.setTracking(true, 10, 10, 100, 100);
         QTRY_VERIFY2_WITH_TIMEOUT(logHas(bridge, "Box tracking failed"), qPrintable(describe(bridge)), 2000);
         QVERIFY(!logHas(bridge, "Box tracking confirmed by device"));
+        bridge.setIrColorScheme(3);
+        QTRY_VERIFY2_WITH_TIMEOUT(logHas(bridge, "IR palette set failed"), qPrintable(describe(bridge)), 2000);
+        bridge.toggleRecord();
+        QTRY_VERIFY2_WITH_TIMEOUT(logHas(bridge, "Start recording failed"), qPrintable(describe(bridge)), 2000);
+        QTest::qWait(1200);
+        QVERIFY(!bridge.recording());  // the device's recording reports say it never started
     }
 
     // Nothing answered: the link stays up, reports still arrive, versions stay unknown.

@@ -61,10 +61,11 @@ DeviceFrames DeviceModel::onTakePhoto(const Request& r) {
 DeviceFrames DeviceModel::onRecord(const Request& r) {
     const quint8 action = r.p[1];
     if (action == 1) {
+        // A refused start is followed by the state the camera is really in.
         if (m_sdStatus == kSdNotInserted)
-            return {reply(r.number, {}, ResultCode::NoSdCard)};
+            return {reply(r.number, {}, ResultCode::NoSdCard), recordingReport(r.nowMs)};
         if (m_recording)
-            return {reply(r.number, {}, ResultCode::Recording)};
+            return {reply(r.number, {}, ResultCode::Recording), recordingReport(r.nowMs)};
         m_recording = true;
         m_recordStartMs = r.nowMs;
         m_photoVideoMode = 1;

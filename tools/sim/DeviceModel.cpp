@@ -92,9 +92,22 @@ DeviceFrame DeviceModel::report(quint32 messageId, const QByteArray& payload) co
     return frame;
 }
 
-DeviceFrames DeviceModel::handleFrame(const ParsedFrame& frame, qint64 nowMs) {
+bool DeviceModel::isCommandFor(const ParsedFrame& frame) {
     const bool forUs = frame.receiverId == DeviceId::Gimbal || frame.receiverId == DeviceId::Camera;
-    if (!forUs || messageClass(frame.messageId) != MessageClass::Command)
+    return forUs && messageClass(frame.messageId) == MessageClass::Command;
+}
+
+// Answers come from the device the command was addressed to.
+void DeviceModel::address(DeviceFrames& answers, const ParsedFrame& frame) {
+    for (DeviceFrame& answer : answers) {
+        answer.receiver = frame.senderId;
+        if (answer.isReply)
+            answer.sender = frame.receiverId;
+    }
+}
+
+DeviceFrames DeviceModel::handleFrame(const ParsedFrame& frame, qint64 nowMs) {
+    if (!isCommandFor(frame))
         return {};
     advance(nowMs);
     const quint16 number = messageNumber(frame.messageId);
@@ -107,12 +120,21 @@ DeviceFrames DeviceModel::handleFrame(const ParsedFrame& frame, qint64 nowMs) {
     } else {
         out = (this->*(command->handler))(Request{number, frame.payload, frame.payloadLength, nowMs});
     }
-    // Answers come from the device the command was addressed to.
-    for (DeviceFrame& answer : out) {
-        answer.receiver = frame.senderId;
-        if (answer.isReply)
-            answer.sender = frame.receiverId;
-    }
+    address(out, frame);
+    return out;
+}
+
+DeviceFrames DeviceModel::refuse(const ParsedFrame& frame, quint16 code, qint64 nowMs) {
+    if (!isCommandFor(frame))
+        return {};
+    advance(nowMs);
+    const quint16 number = messageNumber(frame.messageId);
+    DeviceFrames out{reply(number, {}, code)};
+    if (frame.messageId == MessageId::InfraredReadSettings)
+        out[0].messageId = MessageId::InfraredReadSettings;
+    if (frame.messageId == MessageId::Record)
+        out.append(recordingReport(nowMs));
+    address(out, frame);
     return out;
 }
 

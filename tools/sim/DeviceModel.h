@@ -31,6 +31,9 @@ public:
 
     // Answers one received frame (commands only; other classes and receivers are ignored).
     DeviceFrames handleFrame(const ParsedFrame& frame, qint64 nowMs);
+    // Refuses a received command with the given result code without carrying it out (an injected
+    // fault); a refused recording command is followed by the recording state, as after any other.
+    DeviceFrames refuse(const ParsedFrame& frame, quint16 code, qint64 nowMs);
     // Moves the gimbal, zoom and targets on to nowMs and returns the reports that are due.
     DeviceFrames tick(qint64 nowMs);
 
@@ -75,6 +78,8 @@ private:
     static const QHash<quint16, Command>& commandTable();
 
     DeviceFrame reply(quint16 number, const QByteArray& extra = {}, quint16 result = 0) const;
+    static bool isCommandFor(const ParsedFrame& frame);
+    static void address(DeviceFrames& answers, const ParsedFrame& frame);
     DeviceFrame report(quint32 messageId, const QByteArray& payload) const;
     void advance(qint64 nowMs);
 

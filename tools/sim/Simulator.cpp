@@ -87,35 +87,33 @@ void Simulator::onFrame(Link link, const QByteArray& frame, const Peer& peer) {
     }
     ParsedFrame parsed;
     parseFrame(reinterpret_cast<const uint8_t*>(frame.constData()), uint16_t(frame.size()), &parsed);
-    const DeviceFrames answers = m_model.handleFrame(parsed, now());
+    quint16 code = 0;
+    const bool refused = m_faults.refuses(messageNumber(parsed.messageId), &code);
+    const DeviceFrames answers = refused ? m_model.refuse(parsed, code, now()) : m_model.handleFrame(parsed, now());
+    if (refused && !answers.isEmpty())
+        m_log.note(QStringLiteral("%1 refused with result %2").arg(messageDisplayName(parsed.messageId)).arg(code));
     for (const DeviceFrame& answer : answers)
         sendAnswer(answer, link, peer);
     emit videoStateChanged();
 }
 
-// Refusal, silence and delay apply to the answers to commands; reports that come with an answer
-// (a recording state, a last range) go out as they are.
-void Simulator::sendAnswer(DeviceFrame answer, Link link, const Peer& peer) {
+// Silence and delay apply to the answers to commands; reports that come with an answer (a recording
+// state, a last range) go out as they are.
+void Simulator::sendAnswer(const DeviceFrame& answer, Link link, const Peer& peer) {
     if (!answer.isReply) {
         transmit(answer, link, peer);
         return;
     }
-    const quint16 number = messageNumber(answer.messageId);
-    if (m_faults.silences(number)) {
+    if (m_faults.silences(messageNumber(answer.messageId))) {
         m_log.note(QStringLiteral("answer to %1 withheld").arg(messageDisplayName(answer.messageId)));
         return;
     }
-    QString note;
-    quint16 code = 0;
-    if (m_faults.refuses(number, &code) && answer.payload.size() >= 2) {
-        answer.payload[0] = char(code & 0xFF);
-        answer.payload[1] = char(code >> 8);
-        note = QStringLiteral("refused with result %1").arg(code);
-    }
     const int delay = m_faults.replyDelayMs();
-    if (delay <= 0)
-        return transmit(answer, link, peer, note);
-    QTimer::singleShot(delay, this, [this, answer, link, peer, note] { transmit(answer, link, peer, note); });
+    if (delay <= 0) {
+        transmit(answer, link, peer);
+        return;
+    }
+    QTimer::singleShot(delay, this, [this, answer, link, peer] { transmit(answer, link, peer); });
 }
 
 void Simulator::transmit(const DeviceFrame& frame, Link link, const Peer& peer, const QString& note) {

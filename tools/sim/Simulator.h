@@ -45,7 +45,7 @@ private:
 
     void onFrame(Link link, const QByteArray& frame, const Peer& peer);
     void tick();
-    void sendAnswer(DeviceFrame answer, Link link, const Peer& peer);
+    void sendAnswer(const DeviceFrame& answer, Link link, const Peer& peer);
     void transmit(const DeviceFrame& frame, Link link, const Peer& peer, const QString& note = {});
     void readConsole();
     bool linkActive(Link link) const;

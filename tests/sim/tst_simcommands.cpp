@@ -1,0 +1,228 @@
+#include <QSignalSpy>
+#include <QtTest>
+
+#include "SimProcess.h"
+#include "TestSupport.h"
+#include "bridge/AppBridge.h"
+
+// Operator commands round-trip between the program's controller and the simulator, once over UDP
+// and once over a pseudo-terminal: what the device answers and reports ends up in the controller's
+// properties and message log. One simulator and one controller serve all commands of a link, in
+// order, as one operator session.
+class TestSimCommands : public QObject {
+    Q_OBJECT
+
+public:
+    explicit TestSimCommands(bool serial) : m_serial(serial) {}
+
+private:
+    bool waitForMessage(const QString& text, int timeoutMs = 2000) {
+        QElapsedTimer timer;
+        timer.start();
+        while (timer.elapsed() < timeoutMs) {
+            if (m_bridge->messageLog().mid(m_logMark).contains(text))
+                return true;
+            QTest::qWait(20);
+        }
+        return false;
+    }
+    // Only messages appended after this call count for waitForMessage.
+    void markLog() { m_logMark = m_bridge->messageLog().size(); }
+    QString recentLog() const { return m_bridge->messageLog().mid(m_logMark).right(1200); }
+
+    bool m_serial;
+    SimProcess m_sim;
+    AppBridge* m_bridge = nullptr;
+    int m_logMark = 0;
+
+private slots:
+    void initTestCase() {
+        TestSupport::writeConfig("[General]\nlanguage=en\ncurrentProduct=WrenT-R2\n");
+        m_bridge = new AppBridge(this);
+        if (m_serial) {
+            QVERIFY2(
+                m_sim.start({"--product", "WrenT-R2", "--rtsp-port", "0", "--no-udp", "--serial"}, {"SERIAL ready"}),
+                qPrintable(m_sim.errorOutput()));
+            QVERIFY(m_bridge->openSerial(m_sim.readyValue("SERIAL ready"), 115200));
+        } else {
+            const quint16 port = SimProcess::freeUdpPort();
+            QVERIFY2(m_sim.start({"--product", "WrenT-R2", "--rtsp-port", "0", "--udp",
+                                  QStringLiteral("127.0.0.1:%1").arg(port)},
+                                 {"UDP ready"}),
+                     qPrintable(m_sim.errorOutput()));
+            m_bridge->connectUdp(QStringLiteral("127.0.0.1"), port);
+            QVERIFY(m_bridge->udpConnected());
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(m_bridge->cameraVersion(), QStringLiteral("3.2.7"), 3000);
+        QTest::qWait(1000);  // past the link-up requests
+    }
+
+    void cleanupTestCase() {
+        QVERIFY(m_sim.running());
+        delete m_bridge;
+        m_sim.stop();
+    }
+
+    // The angle moves the gimbal: the laser then measures the ground 120 m below at 30 degrees
+    // down (240 m); centred it sees the hill 850 m ahead.
+    void setAngleAndHomeMoveTheGimbal() {
+        markLog();
+        m_bridge->gimbalSetAngle(-30, 0);
+        QVERIFY2(waitForMessage("Angle set confirmed by device"), qPrintable(recentLog()));
+        QTest::qWait(800);  // 30 degrees at 60 degrees per second
+        m_bridge->laserRangeSingle();
+        QVERIFY2(waitForMessage("Single range result: 240.00 m"), qPrintable(recentLog()));
+        QCOMPARE(m_bridge->laserRangeDistance(), 240.0);
+        QVERIFY(m_bridge->laserRangeValid());
+
+        markLog();
+        m_bridge->gimbalHome();
+        QVERIFY2(waitForMessage("Gimbal control confirmed by device"), qPrintable(recentLog()));
+        QTest::qWait(800);
+        m_bridge->laserRangeSingle();
+        QVERIFY2(waitForMessage("Single range result: 850.00 m"), qPrintable(recentLog()));
+    }
+
+    void zoomRatioMovesAndSettles() {
+        QSignalSpy zooming(m_bridge, &AppBridge::isZoomingChanged);
+        markLog();
+        m_bridge->setVisibleZoom(10);
+        QTRY_VERIFY_WITH_TIMEOUT(m_bridge->isZooming(), 1000);
+        QTRY_COMPARE_WITH_TIMEOUT(m_bridge->currentVisibleZoom(), 10.0, 4000);
+        QTRY_VERIFY_WITH_TIMEOUT(!m_bridge->isZooming(), 1500);
+        QVERIFY2(waitForMessage("Mixed zoom completed"), qPrintable(recentLog()));
+        QCOMPARE(m_bridge->visibleZoomType(), QStringLiteral("光学"));
+        QVERIFY(zooming.count() >= 2);
+        m_bridge->setVisibleZoom(20);
+        QTRY_COMPARE_WITH_TIMEOUT(m_bridge->currentVisibleZoom(), 20.0, 4000);
+        QTRY_COMPARE_WITH_TIMEOUT(m_bridge->visibleZoomType(), QStringLiteral("电子放大"), 1000);
+    }
+
+    void photoAndRecording() {
+        markLog();
+        m_bridge->takePhoto();
+        QVERIFY2(waitForMessage(m_serial ? "Photo command confirmed by device" : "Photo captured successfully"),
+                 qPrintable(recentLog()));
+        markLog();
+        m_bridge->toggleRecord();
+        QVERIFY2(waitForMessage(m_serial ? "Record command confirmed by device" : "Start recording confirmed"),
+                 qPrintable(recentLog()));
+        QVERIFY(m_bridge->recording());
+        QTRY_VERIFY_WITH_TIMEOUT(m_bridge->recordingTimeSeconds() >= 2, 4000);
+        markLog();
+        m_bridge->toggleRecord();
+        QVERIFY2(waitForMessage(m_serial ? "Record command confirmed by device" : "Stop recording confirmed"),
+                 qPrintable(recentLog()));
+        QTRY_VERIFY_WITH_TIMEOUT(!m_bridge->recording(), 1500);
+    }
+
+    // The palette the device reports back on its settings poll is the one chosen: position 4 of
+    // the nine-palette table is code 5; a device that had not taken it would switch the combo back.
+    void paletteChoiceSurvivesTheSettingsPoll() {
+        m_bridge->setIrColorScheme(4);
+        QTest::qWait(1300);
+        QCOMPARE(m_bridge->currentIrColorSchemeComboIndex(), 4);
+    }
+
+    void thermometryPointAndRegion() {
+        m_bridge->setIrTempMeasure(true);
+        m_bridge->setIrTempMeasurePoint(800, 500);
+        QTRY_VERIFY_WITH_TIMEOUT(m_bridge->irThermometryValid(), 2000);
+        QCOMPARE(m_bridge->irThermometryPointX(), 800);
+        QCOMPARE(m_bridge->irThermometryPointY(), 500);
+        QVERIFY(m_bridge->irThermometryMaxTemp() > m_bridge->irThermometryMinTemp());
+        QVERIFY(m_bridge->irThermometryPointTemp() >= m_bridge->irThermometryMinTemp());
+        QVERIFY(m_bridge->irThermometryPointTemp() <= m_bridge->irThermometryMaxTemp());
+
+        m_bridge->setIrTempMeasureRegion(600, 400, 200, 100);
+        QTest::qWait(600);
+        for (int i = 0; i < 3; ++i) {
+            QTest::qWait(250);
+            QVERIFY(m_bridge->irThermometryValid());
+            const QRect region(500, 350, 201, 101);
+            QVERIFY2(
+                region.contains(m_bridge->irThermometryMaxX(), m_bridge->irThermometryMaxY()),
+                qPrintable(
+                    QString("max at %1,%2").arg(m_bridge->irThermometryMaxX()).arg(m_bridge->irThermometryMaxY())));
+            QVERIFY(region.contains(m_bridge->irThermometryMinX(), m_bridge->irThermometryMinY()));
+        }
+        m_bridge->setIrTempMeasure(false);
+        QVERIFY(!m_bridge->irThermometryValid());
+    }
+
+    void detectionWithCategories() {
+        m_bridge->setAiDetect(true);
+        QTRY_VERIFY_WITH_TIMEOUT(m_bridge->aiDetecting(), 2000);
+        QTRY_COMPARE_WITH_TIMEOUT(m_bridge->aiDetectedCount(), 4, 2000);
+        m_bridge->setAiDetectWithCategories(true, {4});
+        QTRY_COMPARE_WITH_TIMEOUT(m_bridge->aiDetectedCount(), 1, 2000);
+        QTRY_VERIFY_WITH_TIMEOUT(m_bridge->aiDetectStatus().contains("Car"), 1000);
+        m_bridge->setAiDetect(false);
+        QVERIFY(!m_bridge->aiDetecting());
+    }
+
+    void trackingStartAndStop() {
+        QTest::qWait(900);  // acknowledgement messages are limited to one per 800 ms
+        markLog();
+        m_bridge->setTracking(true, 700, 400, 240, 160);
+        QVERIFY2(waitForMessage("Box tracking confirmed by device"), qPrintable(recentLog()));
+        QTest::qWait(900);
+        markLog();
+        m_bridge->setTracking(false, 0, 0, 0, 0);
+        QVERIFY2(waitForMessage("Box tracking stopped by device"), qPrintable(recentLog()));
+    }
+
+    void writtenSettingsReadBack() {
+        m_bridge->writeChannelRange(1900, 100);
+        m_bridge->writeChannelConfig(2, 3, 4, 5, 6, 7, 8, 9);
+        QTest::qWait(200);
+        m_bridge->readChannelConfig();
+        QTRY_COMPARE_WITH_TIMEOUT(m_bridge->channelIrPaletteCh(), 9, 2000);
+        QCOMPARE(m_bridge->channelRangeMax(), 1900);
+        QCOMPARE(m_bridge->channelRangeMin(), 100);
+        QCOMPARE(m_bridge->channelStreamCh(), 2);
+        m_bridge->setCameraIp(0, "192.0.2.25", "255.255.255.0", "192.0.2.1");
+        QTest::qWait(200);
+        m_bridge->getCameraIp();
+        QTRY_COMPARE_WITH_TIMEOUT(m_bridge->cameraIpAddr(), QStringLiteral("192.0.2.25"), 2000);
+        QCOMPARE(m_bridge->cameraGateway(), QStringLiteral("192.0.2.1"));
+    }
+
+    void outputModeAndInfraredZoom() {
+        markLog();
+        m_bridge->setVideoOutputMode("IR");
+        QVERIFY2(waitForMessage("Video output switch confirmed by device"), qPrintable(recentLog()));
+        QTRY_COMPARE_WITH_TIMEOUT(m_bridge->cameraStreamModeIndex(), 0, 2000);
+        m_bridge->setVisibleZoom(5.6);  // on the infrared picture: integer zoom 6
+        QTRY_COMPARE_WITH_TIMEOUT(m_bridge->currentIrZoom(), 6.0, 2000);
+        QTest::qWait(700);
+        QCOMPARE(m_bridge->currentIrZoom(), 6.0);  // and the device confirms it on the next poll
+        m_bridge->setVideoOutputMode("Visible");
+        QTRY_COMPARE_WITH_TIMEOUT(m_bridge->cameraStreamModeIndex(), 1, 2000);
+    }
+
+    void sdCardStateFromTheDevice() {
+        markLog();
+        m_sim.process().write("sd 3\n");
+        QTRY_COMPARE_WITH_TIMEOUT(m_bridge->sdStatus(), 3, 2500);
+        QVERIFY2(waitForMessage("SD card: 未插入"), qPrintable(recentLog()));
+        markLog();
+        m_bridge->takePhoto();
+        if (!m_serial)
+            QVERIFY2(waitForMessage("Photo command failed"), qPrintable(recentLog()));
+        m_sim.process().write("sd 0\n");
+        QTRY_COMPARE_WITH_TIMEOUT(m_bridge->sdStatus(), 0, 2500);
+    }
+};
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    QTEST_SET_MAIN_SOURCE_PATH
+    TestSimCommands overUdp(false);
+    TestSimCommands overSerial(true);
+    int failures = QTest::qExec(&overUdp, argc, argv);
+    failures += QTest::qExec(&overSerial, argc, argv);
+    return failures;
+}
+
+#include "tst_simcommands.moc"
