@@ -208,6 +208,18 @@ private slots:
         QVERIFY(model.refuse(command(4, replyIdOf(MessageId::InfraredPalette), hex("0000")), 1, kStart).isEmpty());
     }
 
+    void timeSyncSetsTheCameraClock() {
+        DeviceModel model("Tern");
+        const qint64 deviceTime = kStart + 3'600'000;
+        QByteArray payload;
+        for (int i = 0; i < 8; ++i)
+            payload.append(char((deviceTime >> (8 * i)) & 0xFF));
+        payload += hex("e0010000") + hex("00000000");  // zone 480, no daylight saving
+        const auto out = model.handleFrame(command(4, MessageId::CameraSetTime, payload), kStart);
+        QCOMPARE(find(out, 0x01030E).payload, hex("0000"));
+        QCOMPARE(model.clockOffsetMs(), qint64(3'600'000));
+    }
+
     void missingSdCardRefusesPhotoAndShowsInStatus() {
         DeviceModel model("Dove");
         model.setSdStatus(3);

@@ -61,6 +61,8 @@ public:
     bool tracking() const { return m_tracking; }
     int paletteCode() const { return m_paletteCode; }
     quint8 outputMode() const { return m_outputMode; }
+    // The camera clock set by the time-sync command, as an offset from the simulator's clock.
+    qint64 clockOffsetMs() const { return m_clockOffsetMs; }
 
 private:
     // One received command: its number, payload and the time it arrived.
