@@ -38,6 +38,7 @@ void scheduleOutages(const SimOptions& options, RtspServer* server, QObject* own
             if (options.outagePeriodS <= 0)
                 return;
             auto* repeat = new QTimer(owner);
+            repeat->setTimerType(Qt::PreciseTimer);
             QObject::connect(repeat, &QTimer::timeout, owner, begin);
             repeat->start(int(options.outagePeriodS * 1000));
         });
