@@ -75,7 +75,7 @@ GimbalAngle clampGimbalAngle(double pitchDeg, double yawDeg) {
 }
 
 uint16_t angleMagnitude(double degrees) {
-    return static_cast<uint16_t>(std::fabs(degrees) * 100.0 + 0.5);
+    return static_cast<uint16_t>(std::lround(std::fabs(degrees) * 100.0));  // half away from zero
 }
 
 std::array<uint8_t, 7> encodeSetAngle(double pitchDeg, double yawDeg) {
@@ -101,12 +101,12 @@ double zoomLimit(const QString& product, int streamModeIndex) {
 
 std::array<uint8_t, 3> encodeVisibleZoom(double ratio) {
     std::array<uint8_t, 3> payload{};
-    putU16(payload.data() + 1, static_cast<uint16_t>(ratio * 10.0 + 0.5));
+    putU16(payload.data() + 1, static_cast<uint16_t>(std::lround(ratio * 10.0)));
     return payload;
 }
 
 int infraredZoomLevel(double ratio) {
-    return std::clamp(static_cast<int>(ratio + 0.5), 1, static_cast<int>(kInfraredZoomLimit));
+    return std::clamp(static_cast<int>(std::lround(ratio)), 1, static_cast<int>(kInfraredZoomLimit));
 }
 
 std::optional<ResolutionChoice> photoResolution(const QString& text) {

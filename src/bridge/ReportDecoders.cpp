@@ -3,6 +3,7 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <cstddef>
 
 #include "CommandPayloads.h"
 
@@ -160,7 +161,7 @@ Detection decodeDetection(const uint8_t* p, int length) {
         return detection;
     const int records = std::min({detection.count, recordBytes / kDetectionRecordLength, kMaxDetectionRecords});
     for (int k = 0; k < records; ++k) {
-        const uint8_t* record = p + k * kDetectionRecordLength;
+        const uint8_t* record = p + static_cast<ptrdiff_t>(k) * kDetectionRecordLength;
         const int category = record[9];
         if (record[8] != 0 && category != 0 && !detection.categories.contains(category))
             detection.categories << category;
