@@ -181,6 +181,23 @@ private slots:
         bridge.closeSerial();
         QVERIFY(sim.running());
     }
+
+    void serialCorruptFramesAreCounted() {
+        prepareConfig("Dove");
+        AppBridge bridge;
+        SimProcess sim;
+        QVERIFY2(sim.start({"--product", "Dove", "--rtsp-port", "0", "--no-udp", "--serial", "--corrupt", "0.3",
+                            "--duplicate", "0.2"},
+                           {"SERIAL ready"}),
+                 qPrintable(sim.errorOutput()));
+        QVERIFY(bridge.openSerial(sim.readyValue("SERIAL ready"), 115200));
+        QTRY_VERIFY2_WITH_TIMEOUT(
+            bridge.protocolCounters().uartParseFails >= 3 && bridge.protocolCounters().uartFrames >= 10,
+            qPrintable(describe(bridge)), 4000);
+        QVERIFY(bridge.serialOpened());
+        bridge.closeSerial();
+        QVERIFY(sim.running());
+    }
 };
 
 QTEST_MAIN(TestSimLink)
