@@ -64,8 +64,10 @@ bool Simulator::start(QString* error, const std::function<void(const QString&)>&
         connect(m_pty, &PtyTransport::garbageReceived, this, [this](int count) {
             m_log.note(QStringLiteral("UART: %1 bytes skipped while resynchronising").arg(count));
         });
-        ready(QStringLiteral("SERIAL ready %1")
-                  .arg(m_options.serialLink.isEmpty() ? m_pty->slavePath() : m_options.serialLink));
+        ready(QStringLiteral("SERIAL ready %1").arg(m_pty->slavePath()));
+        if (!m_options.serialLink.isEmpty())
+            m_log.note(
+                QStringLiteral("serial side %1 also reachable as %2").arg(m_pty->slavePath(), m_options.serialLink));
     }
     if (fcntl(STDIN_FILENO, F_GETFD) != -1) {
         m_console = new QSocketNotifier(STDIN_FILENO, QSocketNotifier::Read, this);
