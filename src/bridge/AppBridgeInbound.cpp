@@ -90,7 +90,10 @@ void AppBridge::handleUdpDatagram(const QByteArray& datagram) {
         return;
     }
     ++m_counters.udpFrames;
-    traceFrame("RX", "UDP", bytes, size, frame.receiverId, frame.senderId, frame.messageId, frame.sequence,
+    // Only the frame is traced: bytes after it in the datagram are ignored, and a hex dump of a
+    // 64 KiB datagram would flood the log.
+    const auto frameLength = static_cast<uint16_t>(frame.payloadLength + kFrameOverhead);
+    traceFrame("RX", "UDP", bytes, frameLength, frame.receiverId, frame.senderId, frame.messageId, frame.sequence,
                frame.payloadLength);
     dispatchFrame(frame, FrameLink::Udp);
 }

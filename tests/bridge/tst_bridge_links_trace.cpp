@@ -52,6 +52,31 @@ private slots:
         QCOMPARE(countOf("[接收][UART]"), 2);
         bridge.closeSerial();
     }
+
+    // A datagram's trace and hex dump cover its frame only, not the bytes that follow it.
+    void udpHexDumpStopsAtTheFrame() {
+        AppLog::ProtocolSwitches on;
+        on.enabled = true;
+        on.hex = true;
+        AppLog::setProtocolSwitches(on);
+        prepareConfig(QStringLiteral("en"), QStringLiteral("Wren-R2"));
+        LinkTest::UdpDevice device;
+        AppBridge bridge;
+        bridge.connectUdp(QStringLiteral("127.0.0.1"), device.port());
+        QVERIFY(device.collector.waitForFrames(2));
+        const QByteArray reply = frameBytes(4, 1, 0x010317, replyPayload(0, QByteArray("\x07\x08\x09", 3)));
+        QVERIFY(device.send(reply + QByteArray(300, '\xAB')));
+        QTRY_COMPARE(bridge.cameraVersion(), QStringLiteral("7.8.9"));
+        bridge.disconnectUdp();
+        AppLog::setProtocolSwitches(AppLog::ProtocolSwitches());
+
+        QByteArray frameHex = "  hex:";
+        for (char byte : reply)
+            frameHex += " 0x" + QByteArray::number(uint8_t(byte), 16).rightJustified(2, '0').toUpper();
+        const QByteArray log = logText();
+        QVERIFY2(log.contains(frameHex + '\n'), frameHex.constData());
+        QVERIFY2(!log.contains("0xAB 0xAB"), "bytes after the frame were dumped");
+    }
 };
 
 QTEST_GUILESS_MAIN(TestBridgeLinksTrace)
