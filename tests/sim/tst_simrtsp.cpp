@@ -133,6 +133,7 @@ private slots:
         int stamped = 0;
         int pictures = 0;
         qint64 previousCounter = -1;
+        int consecutiveSteps = 0;
         while (stamped < 30 && pictures < 90) {
             FrameStamp::Decoded stamp;
             QSize pictureSize;
@@ -147,13 +148,19 @@ private slots:
             ++stamped;
             const qint64 age = QDateTime::currentMSecsSinceEpoch() - stamp.epochMs;
             QVERIFY2(age >= -50 && age < 1000, qPrintable(QStringLiteral("stamp %1 ms old").arg(age)));
-            if (previousCounter >= 0)
+            if (previousCounter >= 0) {
                 QVERIFY2(
-                    stamp.frameCounter == previousCounter + 1,
+                    stamp.frameCounter > previousCounter,
                     qPrintable(QStringLiteral("counter %1 after %2").arg(stamp.frameCounter).arg(previousCounter)));
+                consecutiveSteps += stamp.frameCounter == previousCounter + 1 ? 1 : 0;
+            }
             previousCounter = stamp.frameCounter;
         }
         QCOMPARE(stamped, 30);
+        // A live source drops its oldest frame when the encoder falls behind (a loaded machine, a
+        // sanitizer build), so a gap may appear; the counter must still count frames one by one.
+        QVERIFY2(consecutiveSteps >= 25,
+                 qPrintable(QStringLiteral("only %1 of 29 steps were +1").arg(consecutiveSteps)));
     }
 
     // Clients come and go: a second client after the first has left still gets pictures.
