@@ -414,6 +414,7 @@ private:
     void onMotionAckTimeout();
     void resendMotionOnce();
     void onAngleAckTimeout();
+    void resendAngleOnce();
     void handleGimbalControlAck(const ParsedFrame& frame, FrameLink link);
     void handleSetAngleAck(const ParsedFrame& frame, FrameLink link);
 
@@ -526,6 +527,7 @@ private:
     std::array<uint8_t, 4> m_lastMotionPayload{};
     uint8_t m_lastMotionDestination = 0;
     bool m_angleAckPending = false;
+    bool m_angleRetried = false;
     uint8_t m_lastAngleDestination = 0;
     std::array<uint8_t, 7> m_lastAnglePayload{};
 

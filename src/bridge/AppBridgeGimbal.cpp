@@ -90,17 +90,29 @@ void AppBridge::gimbalSetAngle(double pitchDeg, double yawDeg) {
         return;
     }
     m_angleAckPending = true;
+    m_angleRetried = false;
     m_lastAngleDestination = destination;
     m_lastAnglePayload = payload;
     QTimer::singleShot(kAckTimeoutMs, this, &AppBridge::onAngleAckTimeout);
 }
 
+// Like a preset, the copy stays pending for another 400 ms so that the device's answer to it is
+// still reported; nothing goes out a third time.
 void AppBridge::onAngleAckTimeout() {
     if (!m_angleAckPending)
         return;
-    m_angleAckPending = false;
+    if (m_angleRetried) {
+        m_angleAckPending = false;
+        return;
+    }
+    resendAngleOnce();
+}
+
+void AppBridge::resendAngleOnce() {
     sendCommand(m_lastAngleDestination, MessageId::GimbalSetAngle, m_lastAnglePayload.data(),
                 static_cast<uint8_t>(m_lastAnglePayload.size()));
+    m_angleRetried = true;
+    QTimer::singleShot(kAckTimeoutMs, this, [this] { m_angleAckPending = false; });
 }
 
 // The device answers 0x000010 with the reply 0x010010 or the report 0x020010, both carrying the
@@ -125,17 +137,21 @@ void AppBridge::handleGimbalControlAck(const ParsedFrame& frame, FrameLink) {
 }
 
 // 0x000012 answered by 0x010012 or 0x020012. A refusal sends the angle once more at once instead
-// of waiting for the timer; either way it goes out at most twice, and answers that arrive after
-// the resend find nothing pending.
+// of waiting for the timer, and the answer to that copy is reported too: an angle that succeeds
+// on the second attempt is confirmed, one refused twice is reported twice. Either way it goes out
+// at most twice.
 void AppBridge::handleSetAngleAck(const ParsedFrame& frame, FrameLink) {
     if (!m_angleAckPending)
         return;
-    m_angleAckPending = false;
     if (frame.payload[0] == 0 && frame.payload[1] == 0) {
+        m_angleAckPending = false;
         appendMessage(tr2(QStringLiteral("设备已确认角度设置成功"), QStringLiteral("Angle set confirmed by device")));
         return;
     }
     appendMessage(tr2(QStringLiteral("设备响应角度设置失败"), QStringLiteral("Angle set failed")));
-    sendCommand(m_lastAngleDestination, MessageId::GimbalSetAngle, m_lastAnglePayload.data(),
-                static_cast<uint8_t>(m_lastAnglePayload.size()));
+    if (m_angleRetried) {
+        m_angleAckPending = false;  // already sent twice: give up
+        return;
+    }
+    resendAngleOnce();
 }

@@ -181,17 +181,44 @@ private slots:
                  (QStringList{"Gimbal control failed, resending once", "Gimbal control failed, resending once"}));
     }
 
-    // A refused angle is sent again at once; the timer then finds nothing left to resend.
+    // A refused angle is sent again at once, and only once; a refusal of the copy is reported too.
     void refusedAngleIsResentOnce() {
         AppBridge& bridge = f.up(Link::Udp, QStringLiteral("zh"));
         bridge.gimbalSetAngle(-30.5, 45);
         QCOMPARE(f.waitSent(kSetAngle).size(), 1);
         QVERIFY(f.reply(0x010012, 2));
-        QCOMPARE(f.waitSent(kSetAngle, 2, 300).size(), 2);
+        const auto twice = f.waitSent(kSetAngle, 2, 300);
+        QVERIFY2(twice.size() == 2 && twice[1].atMs - twice[0].atMs < 300, qPrintable(f.wire()));
+        QCOMPARE(LinkTest::hex(twice[1].payload()), QStringLiteral("01 ea 0b 01 94 11 00"));
         QVERIFY(f.reply(0x010012, 2));
-        QTest::qWait(450);
+        QTest::qWait(900);
         QVERIFY2(f.sent(kSetAngle).size() == 2, qPrintable(f.wire()));
-        QCOMPARE(f.newMessages(), QStringList{QString::fromUtf8("设备响应角度设置失败")});
+        const QString failed = QString::fromUtf8("设备响应角度设置失败");
+        QCOMPARE(f.newMessages(), (QStringList{failed, failed}));
+    }
+
+    // The copy sent after a refusal (or after the timer) is still waiting for its answer: when the
+    // device accepts it the operator learns that the angle was set after all.
+    void secondCopyOfAnAngleIsConfirmed_data() {
+        QTest::addColumn<bool>("refuseFirst");
+        QTest::addColumn<QStringList>("messages");
+        QTest::newRow("refused-then-confirmed")
+            << true << QStringList{"Angle set failed", "Angle set confirmed by device"};
+        QTest::newRow("unanswered-then-confirmed") << false << QStringList{"Angle set confirmed by device"};
+    }
+    void secondCopyOfAnAngleIsConfirmed() {
+        QFETCH(bool, refuseFirst);
+        QFETCH(QStringList, messages);
+        AppBridge& bridge = f.up(Link::Udp);
+        bridge.gimbalSetAngle(12, 0);
+        QCOMPARE(f.waitSent(kSetAngle).size(), 1);
+        if (refuseFirst)
+            QVERIFY(f.reply(0x020012, 1));
+        QVERIFY2(f.waitSent(kSetAngle, 2, 700).size() == 2, qPrintable(f.wire()));
+        QVERIFY(f.reply(0x010012, 0));
+        QTest::qWait(900);
+        QVERIFY2(f.sent(kSetAngle).size() == 2, qPrintable(f.wire()));
+        QCOMPARE(f.newMessages(), messages);
     }
 
     // A preset abandons a pending angle: the angle is not resent.
