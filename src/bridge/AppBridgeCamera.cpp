@@ -2,8 +2,6 @@
 #include <QDebug>
 #include <QTimer>
 
-#include <algorithm>
-
 #include "AppBridge.h"
 #include "CommandPayloads.h"
 #include "protocol/MessageCatalogue.h"
@@ -42,8 +40,8 @@ void AppBridge::cameraZoom(int action) {
 // follows only a frame that really went out, so that a failed send is never later announced as a
 // completed zoom.
 void AppBridge::setVisibleZoom(double zoomRatio) {
-    const double ratio =
-        std::clamp(zoomRatio, 1.0, CommandPayloads::zoomLimit(m_currentProduct, m_cameraStreamModeIndex));
+    const double ratio = CommandPayloads::clampZoomRatio(
+        zoomRatio, CommandPayloads::zoomLimit(m_currentProduct, m_cameraStreamModeIndex));
     if (m_cameraStreamModeIndex == 0) {
         const int level = CommandPayloads::infraredZoomLevel(ratio);
         qDebug().noquote() << QStringLiteral("[变倍指令] 设置红外变倍:%1x (0x000105)").arg(level);

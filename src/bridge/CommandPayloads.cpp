@@ -70,8 +70,12 @@ std::array<uint8_t, 4> encodeGimbalMove(int yawDir, int pitchDir) {
     return encodeGimbalControl(kGimbalManual, directionCode(yawDir), directionCode(pitchDir));
 }
 
+// A value that is not a number (an unparsable entry field in QML) would pass std::clamp unchanged
+// and reach the wire as an arbitrary magnitude; it counts as 0 degrees instead.
 GimbalAngle clampGimbalAngle(double pitchDeg, double yawDeg) {
-    return {std::clamp(pitchDeg, -kMaxPitch, kMaxPitch), std::clamp(yawDeg, -kMaxYaw, kMaxYaw)};
+    const double pitch = std::isnan(pitchDeg) ? 0.0 : pitchDeg;
+    const double yaw = std::isnan(yawDeg) ? 0.0 : yawDeg;
+    return {std::clamp(pitch, -kMaxPitch, kMaxPitch), std::clamp(yaw, -kMaxYaw, kMaxYaw)};
 }
 
 uint16_t angleMagnitude(double degrees) {
@@ -91,6 +95,10 @@ uint8_t zoomDirectionCode(int action) {
     if (action > 0)
         return 0;
     return action < 0 ? 1 : 2;
+}
+
+double clampZoomRatio(double ratio, double limit) {
+    return std::isnan(ratio) ? 1.0 : std::clamp(ratio, 1.0, limit);
 }
 
 double zoomLimit(const QString& product, int streamModeIndex) {

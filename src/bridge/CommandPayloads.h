@@ -26,7 +26,7 @@ struct GimbalAngle {
     double pitch = 0.0;
     double yaw = 0.0;
 };
-// Pitch into [-90, 90], yaw into [-180, 180] degrees.
+// Pitch into [-90, 90], yaw into [-180, 180] degrees; a NaN counts as 0.
 GimbalAngle clampGimbalAngle(double pitchDeg, double yawDeg);
 // Hundredths of a degree, rounded half away from zero.
 uint16_t angleMagnitude(double degrees);
@@ -40,6 +40,8 @@ uint8_t zoomDirectionCode(int action);
 // Largest zoom ratio the current picture accepts: 8 while the device streams its infrared
 // picture (stream mode index 0), otherwise the product's visible zoom range.
 double zoomLimit(const QString& product, int streamModeIndex);
+// A zoom ratio into [1, limit]; a NaN counts as 1.
+double clampZoomRatio(double ratio, double limit);
 // 0x000304: 00, ratio x 10 rounded, u16.
 std::array<uint8_t, 3> encodeVisibleZoom(double ratio);
 // Infrared zoom level 1..8 of a ratio (rounded half up).

@@ -26,6 +26,14 @@ inline QByteArray u16(int value) {
     return bytes({uint8_t(value & 0xFF), uint8_t((value >> 8) & 0xFF)});
 }
 
+// Visible-camera status report (0x000005 / 0x020005): zoom state in byte 0, ratio x 10 in bytes 3-4.
+inline QByteArray zoomReport(bool zooming, int ratioTimesTen, int length = 15) {
+    QByteArray payload(length, '\0');
+    payload[0] = char(zooming ? 1 : 0);
+    payload.replace(3, 2, u16(ratioTimesTen));
+    return payload;
+}
+
 inline QString linkName(Link link) {
     return link == Link::Udp ? QStringLiteral("udp") : QStringLiteral("serial");
 }

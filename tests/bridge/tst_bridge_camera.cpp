@@ -16,14 +16,6 @@ QByteArray cameraStatus(uint8_t outputCode) {
     return payload;
 }
 
-// Visible-camera status report: zoom state and ratio x 10.
-QByteArray zoomReport(bool zooming, int ratioTimesTen) {
-    QByteArray payload(15, '\0');
-    payload[0] = char(zooming ? 1 : 0);
-    payload.replace(3, 2, u16(ratioTimesTen));
-    return payload;
-}
-
 }  // namespace
 
 class TestBridgeCamera : public QObject {
@@ -68,6 +60,7 @@ private slots:
         QTest::newRow("0.2-clamped-to-1") << "Dove" << 0.2 << "00 0a 00";
         QTest::newRow("500-clamped-to-100-on-Tern-LITE-B") << "Tern-LITE-B" << 500.0 << "00 e8 03";
         QTest::newRow("500-clamped-to-160-on-Dove") << "Dove" << 500.0 << "00 40 06";
+        QTest::newRow("nan-taken-as-1") << "Dove" << qQNaN() << "00 0a 00";
     }
     void visibleZoomRatio() {
         QFETCH(QString, product);

@@ -43,12 +43,16 @@ private slots:
         QTest::newRow("yaw-zero-code-2") << 12.0 << 0.0 << "00 b0 04 02 00 00 00";
         QTest::newRow("rounds-half-away-from-zero") << -0.125 << 0.375 << "01 0d 00 01 26 00 00";
         QTest::newRow("rounds-down-below-half") << 0.004 << -0.004 << "00 00 00 00 00 00 00";
+        // An unparsable entry arrives from QML as NaN: it must not reach the wire as a magnitude.
+        QTest::newRow("nan-pitch-counts-as-0") << qQNaN() << 10.0 << "02 00 00 01 e8 03 00";
+        QTest::newRow("nan-yaw-counts-as-0") << -12.0 << qQNaN() << "01 b0 04 02 00 00 00";
     }
     void setAngle() {
         QFETCH(double, pitch);
         QFETCH(double, yaw);
         QFETCH(QString, expected);
         const GimbalAngle angle = clampGimbalAngle(pitch, yaw);
+        QVERIFY2(!qIsNaN(angle.pitch) && !qIsNaN(angle.yaw), "a NaN passed the clamp");
         QCOMPARE(hexOf(encodeSetAngle(angle.pitch, angle.yaw)), expected);
     }
 
@@ -87,6 +91,9 @@ private slots:
         QCOMPARE(zoomLimit(QStringLiteral("Tern-LITE-B"), 2), 100.0);
         QCOMPARE(zoomLimit(QStringLiteral("Dove"), -1), 160.0);
         QCOMPARE(zoomLimit(QStringLiteral("Dove"), 0), 8.0);
+        QCOMPARE(clampZoomRatio(qQNaN(), 40.0), 1.0);
+        QCOMPARE(clampZoomRatio(qInf(), 40.0), 40.0);
+        QCOMPARE(clampZoomRatio(-3.0, 8.0), 1.0);
         QCOMPARE(infraredZoomLevel(5.6), 6);
         QCOMPARE(infraredZoomLevel(5.4), 5);
         QCOMPARE(infraredZoomLevel(0.2), 1);

@@ -7,17 +7,6 @@
 
 using namespace BridgeDevice;
 
-namespace {
-
-QByteArray zoomReport(bool zooming, int ratioTimesTen) {
-    QByteArray payload(15, '\0');
-    payload[0] = char(zooming ? 1 : 0);
-    payload.replace(3, 2, u16(ratioTimesTen));
-    return payload;
-}
-
-}  // namespace
-
 class TestBridgeReplies : public QObject {
     Q_OBJECT
 

@@ -17,13 +17,6 @@ QByteArray cameraStatus(uint8_t sd, int length = 16) {
     return payload;
 }
 
-QByteArray zoomReport(bool zooming, int ratioTimesTen, int length = 15) {
-    QByteArray payload(length, '\0');
-    payload[0] = char(zooming ? 1 : 0);
-    payload.replace(3, 2, u16(ratioTimesTen));
-    return payload;
-}
-
 // Thermometry: max, min, spot, average (tenths of a degree) and the three positions.
 QByteArray thermometry(int maxT, int minT, int spotT, int avgT, QPoint maxAt, QPoint minAt, QPoint spotAt,
                        int length = 34) {
