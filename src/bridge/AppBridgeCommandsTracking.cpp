@@ -4,12 +4,11 @@
 
 #include "AppBridge.h"
 #include "AppBridgePayloads.h"
+#include "protocol/MessageCatalogue.h"
 
 namespace {
 
-constexpr uint8_t kCamera = 4;
-constexpr uint32_t kTrackingId = 0x000324;
-constexpr uint32_t kAiCategoriesId = 0x000336;
+constexpr uint8_t kCamera = DeviceId::Camera;
 constexpr qint64 kTrackingQuietMs = 1000;
 constexpr int kStopRepeatDelayMs = 150;
 
@@ -22,7 +21,7 @@ void AppBridge::getAiDetectCategories() {
         return;
     }
     const uint8_t payload[2] = {0x01, 0x00};
-    if (sendCommand(kCamera, kAiCategoriesId, payload, sizeof payload)) {
+    if (sendCommand(kCamera, MessageId::AiDetectionCategories, payload, sizeof payload)) {
         appendMessage(tr2(QStringLiteral("已请求获取智能识别类别"), QStringLiteral("Get AI categories request sent")));
     } else {
         appendMessage(tr2(QStringLiteral("获取识别类别请求失败"), QStringLiteral("Failed to send get AI categories")));
@@ -40,7 +39,8 @@ void AppBridge::setTracking(bool enable, int x, int y, int w, int h, bool silent
     const LinkPayloads::TrackingBox box =
         enable ? LinkPayloads::clipTrackingBox(x, y, w, h) : LinkPayloads::TrackingBox();
     const auto payload = LinkPayloads::encodeTrackingBox(enable, box);
-    const bool sent = sendCommand(kCamera, kTrackingId, payload.data(), static_cast<uint8_t>(payload.size()));
+    const bool sent =
+        sendCommand(kCamera, MessageId::BoxTracking, payload.data(), static_cast<uint8_t>(payload.size()));
     m_lastTrackingRequestOn = enable;
 
     if (silentMessage) {
