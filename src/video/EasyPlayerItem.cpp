@@ -4,9 +4,7 @@
 #include <cstring>
 
 #include "EasyPlayerAbi.h"
-#include "FFmpegItem.h"
 #include "QtEasyPlayerStreamPuller.h"
-#include "VideoGeometry.h"
 #include "app/elog.h"
 
 void copyPackedRgb24(const char* pixels, int width, int height, QImage* image) {
@@ -20,16 +18,12 @@ void copyPackedRgb24(const char* pixels, int width, int height, QImage* image) {
 }
 
 EasyPlayerItem::EasyPlayerItem(QQuickItem* parent)
-    : QQuickPaintedItem(parent), m_renderWidget(new QWidget), m_puller(new QtEasyPlayerStreamPuller(this)) {
-    m_url = defaultCameraStreamUrl();
+    : VideoPaintedItem(parent), m_renderWidget(new QWidget), m_puller(new QtEasyPlayerStreamPuller(this)) {
     m_renderWidget->resize(1, 1);
-    setRenderTarget(QQuickPaintedItem::FramebufferObject);
-    setAntialiasing(true);
     connect(m_puller, &QtEasyPlayerStreamPuller::frameBufferReady, this, &EasyPlayerItem::onFrameBufferReady);
     connect(m_puller, &QtEasyPlayerStreamPuller::streamStarted, this, &EasyPlayerItem::onStreamStarted);
     connect(m_puller, &QtEasyPlayerStreamPuller::streamStopped, this, &EasyPlayerItem::onStreamStopped);
     connect(m_puller, &QtEasyPlayerStreamPuller::streamStartFailed, this, &EasyPlayerItem::onStreamStartFailed);
-    updatePictureRect();
 }
 
 EasyPlayerItem::~EasyPlayerItem() {
@@ -37,26 +31,14 @@ EasyPlayerItem::~EasyPlayerItem() {
     m_puller->stopPull();
 }
 
-void EasyPlayerItem::setUrl(const QString& url) {
-    if (url == m_url)
-        return;
-    m_url = url;
-    emit urlChanged();
-}
-
-QImage EasyPlayerItem::image() const {
-    QMutexLocker locker(&m_paintLock);
-    return m_image;
-}
-
 void EasyPlayerItem::open() {
-    elog_i("video", "EasyPlayer open url=%s", m_url.toUtf8().constData());
+    elog_i("video", "EasyPlayer open url=%s", url().toUtf8().constData());
     if (m_puller->isPulling())
         m_puller->stopPull();
     clear();
     m_renderWidget->setAttribute(Qt::WA_NativeWindow);
     m_renderWidget->winId();
-    m_puller->startPull(m_url, m_renderWidget.get(), true, QString(), QString(), false, easyplayer::kRenderFormatRgb24);
+    m_puller->startPull(url(), m_renderWidget.get(), true, QString(), QString(), false, easyplayer::kRenderFormatRgb24);
 }
 
 void EasyPlayerItem::close() {
@@ -64,64 +46,31 @@ void EasyPlayerItem::close() {
     m_puller->stopPull();
 }
 
-void EasyPlayerItem::clear() {
-    {
-        QMutexLocker locker(&m_paintLock);
-        m_image = QImage();
-    }
-    update();
-}
-
 void EasyPlayerItem::onFrameBufferReady(int bufferIndex, int width, int height) {
     const QByteArray pixels = m_puller->frameBuffer(bufferIndex);
     if (pixels.isEmpty() || width <= 0 || height <= 0 || pixels.size() < qsizetype(width) * height * 3)
         return;
-    {
-        QMutexLocker locker(&m_paintLock);
-        if (m_image.width() != width || m_image.height() != height || m_image.format() != QImage::Format_RGB888) {
-            m_image = QImage(width, height, QImage::Format_RGB888);
-        }
-        if (m_image.isNull())
-            return;
-        copyPackedRgb24(pixels.constData(), width, height, &m_image);
-    }
-    if (m_videoWidth != width || m_videoHeight != height) {
-        m_videoWidth = width;
-        m_videoHeight = height;
-    }
-    updatePictureRect();
-    update();
+    // The picture is rewritten in place; a copy someone still holds keeps its own pixels.
+    bool written = false;
+    writePicture([&](QImage& picture) {
+        if (picture.width() != width || picture.height() != height || picture.format() != QImage::Format_RGB888)
+            picture = QImage(width, height, QImage::Format_RGB888);
+        written = !picture.isNull();
+        if (written)
+            copyPackedRgb24(pixels.constData(), width, height, &picture);
+        return written;
+    });
+    if (written)
+        setVideoSize(width, height);
 }
 
 void EasyPlayerItem::onStreamStarted(int channelId) {
-    elog_i("video", "EasyPlayer stream started channel=%d url=%s", channelId, m_url.toUtf8().constData());
+    elog_i("video", "EasyPlayer stream started channel=%d url=%s", channelId, url().toUtf8().constData());
 }
 
 void EasyPlayerItem::onStreamStopped() {}
 
 void EasyPlayerItem::onStreamStartFailed(int errorCode, const QString& reason) {
     elog_e("video", "EasyPlayer stream failed code=%d reason=%s url=%s", errorCode, reason.toUtf8().constData(),
-           m_url.toUtf8().constData());
-}
-
-void EasyPlayerItem::geometryChanged(const QRectF& newGeometry, const QRectF& oldGeometry) {
-    QQuickPaintedItem::geometryChanged(newGeometry, oldGeometry);
-    updatePictureRect();
-}
-
-void EasyPlayerItem::updatePictureRect() {
-    const QRect rect = letterBoxRect(m_videoWidth, m_videoHeight, size());
-    {
-        QMutexLocker locker(&m_paintLock);
-        m_pictureRect = rect;
-    }
-    if (QRectF(rect) != m_contentRect) {
-        m_contentRect = QRectF(rect);
-        emit contentRectChanged();
-    }
-}
-
-void EasyPlayerItem::paint(QPainter* painter) {
-    QMutexLocker locker(&m_paintLock);
-    paintVideoPicture(painter, boundingRect(), m_image, m_pictureRect);
+           url().toUtf8().constData());
 }

@@ -1,23 +1,13 @@
 #include "FFmpegItem.h"
 
-#include <QPainter>
 #include <QQuickWindow>
 #include <algorithm>
 
 #include "FFmpegThread.h"
 #include "VideoBackend.h"
-#include "VideoGeometry.h"
 #include "app/elog.h"
-#include "bridge/ProductModel.h"
 
-QString defaultCameraStreamUrl() {
-    return QStringLiteral("rtsp://%1:8600/videoh264_chn0").arg(kDeviceAddressA);
-}
-
-FFmpegItem::FFmpegItem(QQuickItem* parent) : QQuickPaintedItem(parent), m_thread(new FFmpegThread(this)) {
-    m_url = defaultCameraStreamUrl();
-    setRenderTarget(QQuickPaintedItem::FramebufferObject);
-    setAntialiasing(true);
+FFmpegItem::FFmpegItem(QQuickItem* parent) : VideoPaintedItem(parent), m_thread(new FFmpegThread(this)) {
     qRegisterMetaType<FFmpegDecodeStats>("FFmpegDecodeStats");
 
     const LatencyLogSettings settings = LatencyLogSettings::read();
@@ -36,8 +26,9 @@ FFmpegItem::FFmpegItem(QQuickItem* parent) : QQuickPaintedItem(parent), m_thread
     connect(m_thread, &FFmpegThread::receiveImage, this, &FFmpegItem::updateImage);
     connect(m_thread, &FFmpegThread::receiveImageSize, this, qOverload<int, int>(&FFmpegItem::setSize));
     connect(m_thread, &QThread::finished, this, &FFmpegItem::onThreadFinished);
-    m_thread->setUrl(m_url);
-    updatePictureRect();
+    // The thread keeps the URL for its next open; setting it never reopens.
+    connect(this, &VideoPaintedItem::urlChanged, this, [this] { m_thread->setUrl(url()); });
+    m_thread->setUrl(url());
 }
 
 FFmpegItem::~FFmpegItem() {
@@ -51,25 +42,12 @@ FFmpegItem::~FFmpegItem() {
     stopThread(true);
 }
 
-void FFmpegItem::setUrl(const QString& url) {
-    if (url == m_url)
-        return;
-    m_url = url;
-    m_thread->setUrl(url);
-    emit urlChanged();
-}
-
 bool FFmpegItem::isPlaying() const {
     return m_thread->isRunning();
 }
 
-QImage FFmpegItem::image() const {
-    QMutexLocker locker(&m_paintLock);
-    return m_image;
-}
-
 void FFmpegItem::open() {
-    elog_i("video", "FFmpegItem open url=%s", m_url.toUtf8().constData());
+    elog_i("video", "FFmpegItem open url=%s", url().toUtf8().constData());
     if (!m_thread->isRunning()) {
         startThread();
         return;
@@ -85,17 +63,9 @@ void FFmpegItem::close() {
     stopThread(false);
 }
 
-void FFmpegItem::clear() {
-    {
-        QMutexLocker locker(&m_paintLock);
-        m_image = QImage();
-    }
-    update();
-}
-
 void FFmpegItem::startThread() {
     clear();
-    m_thread->setUrl(m_url);
+    m_thread->setUrl(url());
     m_thread->play();
     m_thread->start(QThread::InheritPriority);
 }
@@ -120,45 +90,27 @@ void FFmpegItem::onThreadFinished() {
     startThread();
 }
 
+// The decode thread hands over images that own their pixels, so keeping one is enough.
 void FFmpegItem::updateImage(const QImage& image) {
-    {
-        QMutexLocker locker(&m_paintLock);
-        m_image = image;
-        if (m_latencyLogEnabled) {
-            m_imageArrivedNs = m_latencyClock.nsecsElapsed();
-            m_paintPending = true;
-        }
-    }
-    update();
+    writePicture([&image](QImage& picture) {
+        picture = image;
+        return true;
+    });
 }
 
 void FFmpegItem::setSize(int width, int height) {
-    m_videoWidth = width;
-    m_videoHeight = height;
-    updatePictureRect();
+    setVideoSize(width, height);
 }
 
-void FFmpegItem::geometryChanged(const QRectF& newGeometry, const QRectF& oldGeometry) {
-    QQuickPaintedItem::geometryChanged(newGeometry, oldGeometry);
-    updatePictureRect();
+void FFmpegItem::pictureArrived() {
+    if (!m_latencyLogEnabled)
+        return;
+    m_imageArrivedNs = m_latencyClock.nsecsElapsed();
+    m_paintPending = true;
 }
 
-void FFmpegItem::updatePictureRect() {
-    const QRect rect = letterBoxRect(m_videoWidth, m_videoHeight, size());
-    {
-        QMutexLocker locker(&m_paintLock);
-        m_pictureRect = rect;
-    }
-    if (QRectF(rect) != m_contentRect) {
-        m_contentRect = QRectF(rect);
-        emit contentRectChanged();
-    }
-}
-
-void FFmpegItem::paint(QPainter* painter) {
-    QMutexLocker locker(&m_paintLock);
-    paintVideoPicture(painter, boundingRect(), m_image, m_pictureRect);
-    if (m_image.isNull() || !m_latencyLogEnabled || !m_paintPending)
+void FFmpegItem::picturePainted() {
+    if (!m_latencyLogEnabled || !m_paintPending)
         return;
     const qint64 d = m_latencyClock.nsecsElapsed() - m_imageArrivedNs;
     m_paintPending = false;
@@ -180,7 +132,7 @@ void FFmpegItem::onWindowChanged(QQuickWindow* window) {
 }
 
 void FFmpegItem::onFrameSwapped() {
-    QMutexLocker locker(&m_paintLock);
+    QMutexLocker locker(&paintLock());
     if (!m_latencyLogEnabled || !m_swapPending)
         return;
     const qint64 d = m_latencyClock.nsecsElapsed() - m_paintedImageArrivedNs;
@@ -191,7 +143,7 @@ void FFmpegItem::onFrameSwapped() {
 }
 
 void FFmpegItem::onDecodeStatsReady(const FFmpegDecodeStats& stats) {
-    QMutexLocker locker(&m_paintLock);
+    QMutexLocker locker(&paintLock());
     const double paintAvgMs = m_paintCount < 1 ? 0 : m_paintSumNs / 1e6 / m_paintCount;
     const double paintMaxMs = m_paintMaxNs / 1e6;
     const double swapAvgMs = m_swapCount < 1 ? 0 : m_swapSumNs / 1e6 / m_swapCount;

@@ -47,11 +47,8 @@ void VideoPlayerItem::setUrl(const QString& url) {
     if (url == m_url)
         return;
     m_url = url;
-    if (auto* easyPlayer = qobject_cast<EasyPlayerItem*>(m_implementation)) {
-        easyPlayer->setUrl(url);
-    } else if (auto* ffmpeg = qobject_cast<FFmpegItem*>(m_implementation)) {
-        ffmpeg->setUrl(url);
-    }
+    if (auto* backend = qobject_cast<VideoPaintedItem*>(m_implementation))
+        backend->setUrl(url);
     emit urlChanged();
 }
 
