@@ -358,7 +358,6 @@ QByteArray QtEasyPlayerStreamPuller::frameBuffer(int index) const {
 
 int QtEasyPlayerStreamPuller::frameCallback(int channelId, void* userPointer, int frameType, char* buffer,
                                             easyplayer::FrameInfo* info) {
-    Q_UNUSED(channelId)
     if (!userPointer)
         return 0;
     QMutexLocker locker(&g_livePullersLock);
@@ -367,15 +366,29 @@ int QtEasyPlayerStreamPuller::frameCallback(int channelId, void* userPointer, in
     auto* puller = static_cast<QtEasyPlayerStreamPuller*>(userPointer);
     if (frameType == easyplayer::kFrameTypeReconnect) {
         const QString url = buffer ? QString::fromUtf8(buffer) : QString();
-        QMetaObject::invokeMethod(puller, "doReconnectRequested", Qt::QueuedConnection, Q_ARG(QString, url));
+        QMetaObject::invokeMethod(
+            puller,
+            [puller, channelId, url] {
+                if (puller->isCurrentChannel(channelId))
+                    puller->doReconnectRequested(url);
+            },
+            Qt::QueuedConnection);
         return 0;
     }
     if (buffer && info && info->length != 0)
-        puller->handleFrame(frameType, buffer, *info);
+        puller->handleFrame(channelId, frameType, buffer, *info);
     return 0;
 }
 
-void QtEasyPlayerStreamPuller::handleFrame(int frameType, const char* buffer, const easyplayer::FrameInfo& info) {
+// Notices are queued to the GUI thread, where the channel may have been closed meanwhile (close(), a
+// new open() or an earlier reconnect). Such a notice is stale: acting on it would reopen a stream the
+// operator closed, or paint the old stream's picture over the new one.
+bool QtEasyPlayerStreamPuller::isCurrentChannel(int channelId) const {
+    return m_channelId >= 1 && channelId == m_channelId;
+}
+
+void QtEasyPlayerStreamPuller::handleFrame(int channelId, int frameType, const char* buffer,
+                                           const easyplayer::FrameInfo& info) {
     if (frameType == easyplayer::kFrameTypeRgbPicture && info.width != 0 && info.height != 0) {
         const int length = int(info.length);
         int index = 0;
@@ -389,8 +402,15 @@ void QtEasyPlayerStreamPuller::handleFrame(int frameType, const char* buffer, co
             std::memcpy(target.data(), buffer, size_t(length));
             m_nextBufferIndex = 1 - index;
         }
-        QMetaObject::invokeMethod(this, "onFrameBufferReady", Qt::QueuedConnection, Q_ARG(int, index),
-                                  Q_ARG(int, info.width), Q_ARG(int, info.height));
+        const int width = info.width;
+        const int height = info.height;
+        QMetaObject::invokeMethod(
+            this,
+            [this, channelId, index, width, height] {
+                if (isCurrentChannel(channelId))
+                    onFrameBufferReady(index, width, height);
+            },
+            Qt::QueuedConnection);
         return;
     }
     QMetaObject::invokeMethod(this, "frameArrived", Qt::QueuedConnection, Q_ARG(int, frameType),

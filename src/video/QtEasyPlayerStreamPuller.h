@@ -27,7 +27,8 @@ Q_DECLARE_METATYPE(QtRtspFrameInfo)
 
 // Loads the RTSP player library at run time, opens and closes its streams and receives its pictures.
 // Pictures arrive on the library's threads; they are copied into a double buffer and announced to the
-// GUI thread by queued calls. A reconnect notice from the library restarts the stream with the last URL.
+// GUI thread by queued calls; those of a channel closed meanwhile are dropped. A reconnect notice from
+// the library restarts the stream with the last URL.
 class QtEasyPlayerStreamPuller : public QObject {
     Q_OBJECT
 
@@ -75,7 +76,8 @@ private:
     void clearEntryPoints();
     void preloadCompanions(const QStringList& directories);
     bool tryCandidate(const QString& path);
-    void handleFrame(int frameType, const char* buffer, const easyplayer::FrameInfo& info);
+    void handleFrame(int channelId, int frameType, const char* buffer, const easyplayer::FrameInfo& info);
+    bool isCurrentChannel(int channelId) const;
     void closeChannel();
 
     PlatformLibrary::Handle m_module = nullptr;

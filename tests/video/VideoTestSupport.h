@@ -6,6 +6,7 @@
 #include <QProcess>
 #include <QStringList>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QTest>
 
 #include "app/AppLog.h"
@@ -63,6 +64,24 @@ public:
 private:
     QProcess m_process;
     quint16 m_port = 0;
+};
+
+// A TCP server on loopback that accepts connections and never says a word.
+class SilentServer {
+public:
+    SilentServer() {
+        m_server.listen(QHostAddress::LocalHost, 0);
+        QObject::connect(&m_server, &QTcpServer::newConnection, [this] {
+            while (QTcpSocket* socket = m_server.nextPendingConnection())
+                m_clients.append(socket);
+        });
+    }
+    QString url() const { return QStringLiteral("rtsp://127.0.0.1:%1/live0").arg(m_server.serverPort()); }
+    int connections() const { return m_clients.size(); }
+
+private:
+    QTcpServer m_server;
+    QList<QTcpSocket*> m_clients;
 };
 
 // Debug output (qDebug from any thread), collected while installed.

@@ -349,16 +349,23 @@ private slots:
     }
 
     void pictureNoticesAreCheckedAndCopied() {
+        // An open channel of the stand-in library that brings no pictures of its own.
+        QVERIFY(placeBesideExecutable());
+        VideoTestSupport::SilentServer silent;
         EasyPlayerItem item;
         item.setSize(QSizeF(100, 100));
+        item.setUrl(silent.url());
+        item.open();
         QtEasyPlayerStreamPuller* puller = item.puller();
+        const int channel = puller->channelId();
+        QVERIFY(channel >= 1);
         // Too few bytes for the announced size: ignored.
         std::vector<char> shortBuffer(10, 'x');
         easyplayer::FrameInfo info = {};
         info.width = 4;
         info.height = 4;
         info.length = uint32_t(shortBuffer.size());
-        deliverFromLibraryThread(1, puller, easyplayer::kFrameTypeRgbPicture, shortBuffer.data(), &info);
+        deliverFromLibraryThread(channel, puller, easyplayer::kFrameTypeRgbPicture, shortBuffer.data(), &info);
         QCoreApplication::processEvents();
         QVERIFY(item.image().isNull());
         QCOMPARE(item.contentRect(), QRectF(0, 0, 100, 100));
@@ -370,7 +377,7 @@ private slots:
         info.width = 5;
         info.height = 3;
         info.length = uint32_t(pixels.size());
-        deliverFromLibraryThread(1, puller, easyplayer::kFrameTypeRgbPicture, pixels.data(), &info);
+        deliverFromLibraryThread(channel, puller, easyplayer::kFrameTypeRgbPicture, pixels.data(), &info);
         QTRY_VERIFY_WITH_TIMEOUT(!item.image().isNull(), 2000);
         const QImage image = item.image();
         QCOMPARE(image.size(), QSize(5, 3));
@@ -386,11 +393,56 @@ private slots:
         QSignalSpy arrived(puller, &QtEasyPlayerStreamPuller::frameArrived);
         info.width = 640;
         info.length = 100;
-        deliverFromLibraryThread(1, puller, 0x08, pixels.data(), &info);
+        deliverFromLibraryThread(channel, puller, 0x08, pixels.data(), &info);
         QTRY_COMPARE_WITH_TIMEOUT(arrived.count(), 1, 2000);
         QCOMPARE(arrived.first().at(0).toInt(), 0x08);
         QVERIFY(arrived.first().at(1).toByteArray().isEmpty());
         QCOMPARE(arrived.first().at(2).value<QtRtspFrameInfo>().width(), 640);
+        item.close();
+    }
+
+    void noticesOfClosedChannelAreDropped() {
+        QVERIFY(placeBesideExecutable());
+        VideoTestSupport::SilentServer silent;
+        EasyPlayerItem item;
+        item.setSize(QSizeF(100, 100));
+        item.setUrl(silent.url());
+        QtEasyPlayerStreamPuller* puller = item.puller();
+        QSignalSpy started(puller, &QtEasyPlayerStreamPuller::streamStarted);
+        QSignalSpy reconnect(puller, &QtEasyPlayerStreamPuller::reconnectRequested);
+        item.open();
+        const int oldChannel = puller->channelId();
+        QVERIFY(oldChannel >= 1);
+        std::vector<char> first(2 * 2 * 3, char(0x11));
+        easyplayer::FrameInfo info = {};
+        info.width = 2;
+        info.height = 2;
+        info.length = uint32_t(first.size());
+        deliverFromLibraryThread(oldChannel, puller, easyplayer::kFrameTypeRgbPicture, first.data(), &info);
+        QTRY_VERIFY_WITH_TIMEOUT(!item.image().isNull(), 2000);
+
+        // Queued by the library just before the operator closed the stream.
+        std::vector<char> late(2 * 2 * 3, char(0x77));
+        QByteArray oldUrl = silent.url().toUtf8();
+        deliverFromLibraryThread(oldChannel, puller, easyplayer::kFrameTypeRgbPicture, late.data(), &info);
+        deliverFromLibraryThread(oldChannel, puller, easyplayer::kFrameTypeReconnect, oldUrl.data(), &info);
+        item.close();
+        QTest::qWait(200);
+        QVERIFY2(!puller->isPulling(), "a reconnect notice of a closed channel must not reopen the stream");
+        QCOMPARE(reconnect.count(), 0);
+        QCOMPARE(started.count(), 1);
+        QCOMPARE(item.image().pixel(0, 0), qRgb(0x11, 0x11, 0x11));
+
+        // Opening anew blanks the item; the old channel's late picture must not come back over it.
+        item.open();
+        QVERIFY(puller->channelId() >= 1 && puller->channelId() != oldChannel);
+        deliverFromLibraryThread(oldChannel, puller, easyplayer::kFrameTypeRgbPicture, late.data(), &info);
+        deliverFromLibraryThread(oldChannel, puller, easyplayer::kFrameTypeReconnect, oldUrl.data(), &info);
+        QTest::qWait(200);
+        QVERIFY2(item.image().isNull(), "a picture of the closed channel was painted over the new stream");
+        QCOMPARE(reconnect.count(), 0);
+        QCOMPARE(started.count(), 2);
+        item.close();
     }
 
     void heldBufferIsNeverRewritten() {

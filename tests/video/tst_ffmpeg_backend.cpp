@@ -24,6 +24,7 @@ extern "C" {
 using VideoTestSupport::DebugCapture;
 using VideoTestSupport::sessionLog;
 using VideoTestSupport::sessionLogLines;
+using VideoTestSupport::SilentServer;
 
 namespace {
 
@@ -52,24 +53,6 @@ struct ShownItem {
         return target;
     }
     ~ShownItem() { delete item; }
-};
-
-// A TCP server on loopback that accepts connections and never says a word.
-class SilentServer {
-public:
-    SilentServer() {
-        m_server.listen(QHostAddress::LocalHost, 0);
-        QObject::connect(&m_server, &QTcpServer::newConnection, [this] {
-            while (QTcpSocket* socket = m_server.nextPendingConnection())
-                m_clients.append(socket);
-        });
-    }
-    QString url() const { return QStringLiteral("rtsp://127.0.0.1:%1/live0").arg(m_server.serverPort()); }
-    int connections() const { return m_clients.size(); }
-
-private:
-    QTcpServer m_server;
-    QList<QTcpSocket*> m_clients;
 };
 
 // Counts the pictures a thread hands over, keeping only the last one (holding every picture
