@@ -528,6 +528,8 @@ private:
     uint8_t m_lastMotionDestination = 0;
     bool m_angleAckPending = false;
     bool m_angleRetried = false;
+    // Counts set-angle commands, so that the end of one copy's wait cannot settle a newer angle.
+    uint32_t m_angleCommandCount = 0;
     uint8_t m_lastAngleDestination = 0;
     std::array<uint8_t, 7> m_lastAnglePayload{};
 

@@ -91,6 +91,7 @@ void AppBridge::gimbalSetAngle(double pitchDeg, double yawDeg) {
     }
     m_angleAckPending = true;
     m_angleRetried = false;
+    ++m_angleCommandCount;
     m_lastAngleDestination = destination;
     m_lastAnglePayload = payload;
     QTimer::singleShot(kAckTimeoutMs, this, &AppBridge::onAngleAckTimeout);
@@ -112,7 +113,10 @@ void AppBridge::resendAngleOnce() {
     sendCommand(m_lastAngleDestination, MessageId::GimbalSetAngle, m_lastAnglePayload.data(),
                 static_cast<uint8_t>(m_lastAnglePayload.size()));
     m_angleRetried = true;
-    QTimer::singleShot(kAckTimeoutMs, this, [this] { m_angleAckPending = false; });
+    QTimer::singleShot(kAckTimeoutMs, this, [this, command = m_angleCommandCount] {
+        if (command == m_angleCommandCount)
+            m_angleAckPending = false;
+    });
 }
 
 // The device answers 0x000010 with the reply 0x010010 or the report 0x020010, both carrying the

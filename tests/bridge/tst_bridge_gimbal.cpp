@@ -221,6 +221,22 @@ private slots:
         QCOMPARE(f.newMessages(), messages);
     }
 
+    // The wait for an answer to one angle's copy ends without touching a newer angle: that one
+    // still gets its own copy 400 ms later.
+    void newAngleKeepsItsResendAfterAnOlderCopy() {
+        AppBridge& bridge = f.up(Link::Udp);
+        bridge.gimbalSetAngle(10, 10);
+        QVERIFY2(f.waitSent(kSetAngle, 2, 700).size() == 2, qPrintable(f.wire()));
+        QTest::qWait(200);  // the older copy is still waiting for its answer
+        bridge.gimbalSetAngle(20, 20);
+        const auto frames = f.waitSent(kSetAngle, 4, 900);
+        QVERIFY2(frames.size() == 4, qPrintable(f.wire()));
+        QCOMPARE(LinkTest::hex(frames[3].payload()), LinkTest::hex(frames[2].payload()));
+        QCOMPARE(LinkTest::hex(frames[3].payload()), QStringLiteral("00 d0 07 01 d0 07 00"));
+        const qint64 gap = frames[3].atMs - frames[2].atMs;
+        QVERIFY2(gap >= 380 && gap <= 600, qPrintable(QString::number(gap)));
+    }
+
     // A preset abandons a pending angle: the angle is not resent.
     void presetCancelsThePendingAngle() {
         AppBridge& bridge = f.up(Link::Udp);
