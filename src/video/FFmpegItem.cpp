@@ -1,5 +1,6 @@
 #include "FFmpegItem.h"
 
+#include <QCoreApplication>
 #include <QQuickWindow>
 #include <algorithm>
 
@@ -64,6 +65,9 @@ void FFmpegItem::close() {
 }
 
 void FFmpegItem::startThread() {
+    // What the previous run queued before it stopped (pictures, sizes, statistics, its end) belongs to
+    // the old stream: it must not land on the new run's blank item nor restart it once more.
+    QCoreApplication::removePostedEvents(this, QEvent::MetaCall);
     clear();
     m_thread->setUrl(url());
     m_thread->play();

@@ -274,6 +274,26 @@ private slots:
         QVERIFY(!item.isPlaying());
     }
 
+    void reopenAfterCloseShowsNoPictureOfTheOldStream() {
+        FFmpegItem item;
+        item.setUrl(m_sim.url());
+        item.open();
+        QTRY_VERIFY_WITH_TIMEOUT(!item.image().isNull(), kStreamTimeoutMs);
+        // A busy GUI thread: the decode thread queues pictures that are not delivered yet.
+        QTest::qSleep(300);
+        item.close();
+        QVERIFY(!item.isPlaying());
+        const QString unreachable =
+            QStringLiteral("rtsp://127.0.0.1:%1/live0").arg(VideoTestSupport::freeLoopbackPort());
+        item.setUrl(unreachable);
+        item.open();
+        QVERIFY(item.image().isNull());
+        QTRY_VERIFY_WITH_TIMEOUT(!item.isPlaying(), 10000);
+        QTest::qWait(100);
+        QVERIFY2(item.image().isNull(), "a picture the old stream queued was shown for the new, unreachable one");
+        QVERIFY(!item.isPlaying());
+    }
+
     void closeIsPromptWhileServerIsSilent() {
         SilentServer silent;
         DebugCapture::clear();
