@@ -43,6 +43,7 @@ private slots:
     void roundTripBuildThenDescribe_data();
     void roundTripBuildThenDescribe();
     void describesStandardInputLineByLine();
+    void argumentsFormOneHexText();
     void badInputIsRejected_data();
     void badInputIsRejected();
     void binaryGarbageOnStandardInputDoesNotCrash();
@@ -103,6 +104,25 @@ void TestFrameTool::describesStandardInputLineByLine() {
     QCOMPARE(lines[2], lines[0]);
     QVERIFY2(lines[3].startsWith(QStringLiteral("[接收][UART] 帧解析失败，长度12，疑似")), qPrintable(lines[3]));
     QVERIFY(run.err.isEmpty());
+}
+
+// Bytes pasted unquoted after the command arrive one per argument: they are read as one text.
+void TestFrameTool::argumentsFormOneHexText() {
+    const QString request = QStringLiteral("FD 02 04 01 00 01 01 00 02 00 01 00 38 1D");
+    const QString line = QStringLiteral(
+        "[发送][UDP] 应用(0x01) -> 相机(0x04) | 指令:读取可见光参数(000200) | 序号0 | 数据: 0x01 0x00\n");
+    const Run unquoted = runTool(request.split(QLatin1Char(' ')));
+    QCOMPARE(unquoted.exitCode, 0);
+    QCOMPARE(unquoted.out, line);
+
+    // Two frames, one per argument, are described one after the other.
+    const Run two = runTool({request, QStringLiteral("0x") + QString(request).remove(QLatin1Char(' '))});
+    QCOMPARE(two.exitCode, 0);
+    QCOMPARE(two.out, line + line);
+
+    const Run bad = runTool({QStringLiteral("FD"), QStringLiteral("0")});
+    QCOMPARE(bad.exitCode, 2);
+    QVERIFY2(bad.err.contains(QStringLiteral("argument 2: odd number")), qPrintable(bad.err));
 }
 
 void TestFrameTool::badInputIsRejected_data() {

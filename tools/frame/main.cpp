@@ -26,12 +26,12 @@ constexpr std::size_t kMaxLineChars = 4 * kMaxInputBytes;
 const char kUsage[] =
     "Usage:\n"
     "  skyvane-frame [--link NAME] [--direction TX|RX] [HEX ...]\n"
-    "      Describes each frame given as hexadecimal text: the arguments, or one frame per line\n"
-    "      of standard input when there are none (blank lines and lines starting with # are\n"
-    "      skipped). Spaces, ',' ':' and 0x prefixes are optional. Several frames in one line are\n"
-    "      described one after the other; bytes that do not form a valid frame are described as\n"
-    "      a bad frame. NAME defaults to UDP; the direction defaults to TX for frames sent by the\n"
-    "      application (sender id 1) and RX otherwise.\n"
+    "      Describes frames given as hexadecimal text: the arguments taken together (quoted or\n"
+    "      not), or one line of standard input at a time when there are none (blank lines and\n"
+    "      lines starting with # are skipped). Spaces, ',' ':' and 0x prefixes are optional.\n"
+    "      Several frames in a row are described one after the other; bytes that do not form a\n"
+    "      valid frame are described as a bad frame. NAME defaults to UDP; the direction\n"
+    "      defaults to TX for frames sent by the application (sender id 1) and RX otherwise.\n"
     "  skyvane-frame --build RECEIVER MSGID-HEX [PAYLOAD-HEX ...] [--seq N] [--sender ID]\n"
     "      Builds a frame (header bytes 3 and 6 are 1, sender 1 and sequence 0 unless given)\n"
     "      and prints it as hexadecimal.\n"
@@ -77,13 +77,7 @@ ExitStatus describeBytes(const std::vector<uint8_t>& bytes, const Options& optio
     return AllValid;
 }
 
-ExitStatus describeText(const std::string& text, const std::string& where, const Options& options) {
-    std::vector<uint8_t> bytes;
-    std::string error;
-    if (!parseHexBytes(text, bytes, error)) {
-        printError(where, error);
-        return BadInput;
-    }
+ExitStatus describeParsedBytes(const std::vector<uint8_t>& bytes, const std::string& where, const Options& options) {
     if (bytes.empty()) {
         printError(where, "no bytes");
         return BadInput;
@@ -93,6 +87,36 @@ ExitStatus describeText(const std::string& text, const std::string& where, const
         return BadInput;
     }
     return describeBytes(bytes, options);
+}
+
+ExitStatus describeText(const std::string& text, const std::string& where, const Options& options) {
+    std::vector<uint8_t> bytes;
+    std::string error;
+    if (!parseHexBytes(text, bytes, error)) {
+        printError(where, error);
+        return BadInput;
+    }
+    return describeParsedBytes(bytes, where, options);
+}
+
+// The arguments are one hexadecimal text, as pasted from a capture: `FD 02 04 ...` works unquoted.
+// Each argument is read on its own so that an error names the argument it is in.
+ExitStatus describeArguments(const Options& options) {
+    std::vector<uint8_t> bytes;
+    for (std::size_t i = 0; i < options.positional.size(); ++i) {
+        std::vector<uint8_t> part;
+        std::string error;
+        if (!parseHexBytes(options.positional[i], part, error)) {
+            printError("argument " + std::to_string(i + 1), error);
+            return BadInput;
+        }
+        if (bytes.size() + part.size() > kMaxInputBytes) {
+            printError("arguments", "more than " + std::to_string(kMaxInputBytes) + " bytes");
+            return BadInput;
+        }
+        bytes.insert(bytes.end(), part.begin(), part.end());
+    }
+    return describeParsedBytes(bytes, "arguments", options);
 }
 
 ExitStatus worse(ExitStatus a, ExitStatus b) {
@@ -260,10 +284,5 @@ int main(int argc, char** argv) {
         return buildFromArguments(options);
     if (options.positional.empty())
         return describeStandardInput(options);
-
-    ExitStatus status = AllValid;
-    for (std::size_t i = 0; i < options.positional.size(); ++i) {
-        status = worse(status, describeText(options.positional[i], "argument " + std::to_string(i + 1), options));
-    }
-    return status;
+    return describeArguments(options);
 }
