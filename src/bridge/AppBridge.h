@@ -524,6 +524,8 @@ private:
     // is resent once after 400 ms unless the device settles it first.
     bool m_motionAckPending = false;
     bool m_motionRetried = false;
+    // Counts preset commands, so that the end of one copy's wait cannot settle a newer preset.
+    uint32_t m_motionCommandCount = 0;
     std::array<uint8_t, 4> m_lastMotionPayload{};
     uint8_t m_lastMotionDestination = 0;
     bool m_angleAckPending = false;

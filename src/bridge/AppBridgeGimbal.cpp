@@ -43,6 +43,7 @@ void AppBridge::sendGimbalPreset(const std::array<uint8_t, 4>& payload) {
     m_angleAckPending = false;  // a preset supersedes a pending angle
     m_motionAckPending = true;
     m_motionRetried = false;
+    ++m_motionCommandCount;
     m_lastMotionPayload = payload;
     m_lastMotionDestination = static_cast<uint8_t>(gimbalDestinationId());
     sendCommand(m_lastMotionDestination, MessageId::GimbalControl, payload.data(),
@@ -50,7 +51,8 @@ void AppBridge::sendGimbalPreset(const std::array<uint8_t, 4>& payload) {
     QTimer::singleShot(kAckTimeoutMs, this, &AppBridge::onMotionAckTimeout);
 }
 
-// Timers are never cancelled: each acts on the state as it finds it.
+// Timers are never cancelled: each acts on the state as it finds it. Only the wait after a copy
+// is tied to its own command: a stop pressed during it must still get its resend.
 void AppBridge::onMotionAckTimeout() {
     if (!m_motionAckPending)
         return;
@@ -65,7 +67,10 @@ void AppBridge::resendMotionOnce() {
     sendCommand(m_lastMotionDestination, MessageId::GimbalControl, m_lastMotionPayload.data(),
                 static_cast<uint8_t>(m_lastMotionPayload.size()));
     m_motionRetried = true;
-    QTimer::singleShot(kAckTimeoutMs, this, [this] { m_motionAckPending = false; });
+    QTimer::singleShot(kAckTimeoutMs, this, [this, command = m_motionCommandCount] {
+        if (command == m_motionCommandCount)
+            m_motionAckPending = false;
+    });
 }
 
 void AppBridge::gimbalSetAngle(double pitchDeg, double yawDeg) {

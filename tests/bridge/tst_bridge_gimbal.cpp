@@ -221,18 +221,33 @@ private slots:
         QCOMPARE(f.newMessages(), messages);
     }
 
-    // The wait for an answer to one angle's copy ends without touching a newer angle: that one
-    // still gets its own copy 400 ms later.
-    void newAngleKeepsItsResendAfterAnOlderCopy() {
+    // The wait for an answer to one command's copy ends without touching a newer command: that
+    // one still gets its own copy 400 ms later (a stop pressed during the wait must not be lost).
+    void newCommandKeepsItsResendAfterAnOlderCopy_data() {
+        QTest::addColumn<bool>("angle");
+        QTest::addColumn<QString>("payload");
+        QTest::newRow("home-then-stop") << false << "00 02 02 00";
+        QTest::newRow("angle-then-angle") << true << "00 d0 07 01 d0 07 00";
+    }
+    void newCommandKeepsItsResendAfterAnOlderCopy() {
+        QFETCH(bool, angle);
+        QFETCH(QString, payload);
         AppBridge& bridge = f.up(Link::Udp);
-        bridge.gimbalSetAngle(10, 10);
-        QVERIFY2(f.waitSent(kSetAngle, 2, 700).size() == 2, qPrintable(f.wire()));
+        const uint32_t id = angle ? kSetAngle : kControl;
+        if (angle)
+            bridge.gimbalSetAngle(10, 10);
+        else
+            bridge.gimbalHome();
+        QVERIFY2(f.waitSent(id, 2, 700).size() == 2, qPrintable(f.wire()));
         QTest::qWait(200);  // the older copy is still waiting for its answer
-        bridge.gimbalSetAngle(20, 20);
-        const auto frames = f.waitSent(kSetAngle, 4, 900);
+        if (angle)
+            bridge.gimbalSetAngle(20, 20);
+        else
+            bridge.gimbalStop();
+        const auto frames = f.waitSent(id, 4, 900);
         QVERIFY2(frames.size() == 4, qPrintable(f.wire()));
-        QCOMPARE(LinkTest::hex(frames[3].payload()), LinkTest::hex(frames[2].payload()));
-        QCOMPARE(LinkTest::hex(frames[3].payload()), QStringLiteral("00 d0 07 01 d0 07 00"));
+        QCOMPARE(LinkTest::hex(frames[2].payload()), payload);
+        QCOMPARE(LinkTest::hex(frames[3].payload()), payload);
         const qint64 gap = frames[3].atMs - frames[2].atMs;
         QVERIFY2(gap >= 380 && gap <= 600, qPrintable(QString::number(gap)));
     }
