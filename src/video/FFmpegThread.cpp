@@ -278,8 +278,11 @@ QImage* FFmpegThread::acquireImage(int width, int height) {
                                      [&](const QImage& image) { return image.size() != size; }),
                       m_imagePool.end());
     for (QImage& image : m_imagePool) {
-        if (image.isDetached())
+        if (image.isDetached()) {
+            // The GUI dropped its last copy: its reads of these pixels happened before we write them.
+            std::atomic_thread_fence(std::memory_order_acquire);
             return &image;
+        }
     }
     if (m_imagePool.size() >= kImagePoolSize)
         return nullptr;
