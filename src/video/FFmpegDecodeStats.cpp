@@ -51,12 +51,12 @@ LatencyLogSettings LatencyLogSettings::read() {
 }
 
 qint64 BacklogClock::sample(qint64 ptsUs, qint64 nowUs) {
-    if (m_lastPtsUs >= 0 && ptsUs + 500000 < m_lastPtsUs) {
-        m_ptsBaseUs = -1;
-        m_wallBaseUs = 0;
-    }
+    if (m_hasLastPts && ptsUs + 500000 < m_lastPtsUs)
+        m_hasBaseline = false;
+    m_hasLastPts = true;
     m_lastPtsUs = ptsUs;
-    if (m_ptsBaseUs < 0) {
+    if (!m_hasBaseline) {
+        m_hasBaseline = true;
         m_ptsBaseUs = ptsUs;
         m_wallBaseUs = nowUs;
     }

@@ -53,7 +53,11 @@ public:
     void reset() { *this = BacklogClock(); }
 
 private:
-    qint64 m_ptsBaseUs = -1;
+    // Media times may be negative (streams that start before zero), so "none yet" is a flag of its
+    // own rather than -1.
+    bool m_hasBaseline = false;
+    qint64 m_ptsBaseUs = 0;
     qint64 m_wallBaseUs = 0;
-    qint64 m_lastPtsUs = -1;
+    bool m_hasLastPts = false;
+    qint64 m_lastPtsUs = 0;
 };

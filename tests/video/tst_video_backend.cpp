@@ -281,6 +281,15 @@ private slots:
         QCOMPARE(clock.sample(2100000, 501130000), qint64(30000));
     }
 
+    void backlogOfStreamStartingBeforeZero() {
+        // Media times below zero are real times, not "no baseline".
+        BacklogClock clock;
+        QCOMPARE(clock.sample(-2000000, 700000000), qint64(0));
+        QCOMPARE(clock.sample(-1900000, 700150000), qint64(50000));
+        QCOMPARE(clock.sample(-1800000, 700260000), qint64(60000));
+        QCOMPARE(clock.sample(100000, 702170000), qint64(70000));  // across zero: same baseline
+    }
+
     void reopenBackOffGrowsAndIsBounded_data() {
         QTest::addColumn<int>("attempt");
         QTest::addColumn<int>("delayMs");
