@@ -33,7 +33,7 @@ fi
 if [ "${CI:-}" = "true" ] || [ "${SKYVANE_SANITIZE:-0}" = "1" ]; then
     echo "== Test suite under AddressSanitizer + UndefinedBehaviorSanitizer (build-asan/) =="
     bash scripts/build.sh build-asan -DSKYVANE_SANITIZE=ON -DSKYVANE_BENCHMARKS=OFF -DCMAKE_BUILD_TYPE=Debug
-    export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0
+    export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:fast_unwind_on_malloc=0
     export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
     export LSAN_OPTIONS=suppressions=$root/cmake/lsan.supp
     run_suite build-asan || status=1

@@ -16,6 +16,11 @@ QString installInto(const QString& dir, const QString& program) {
     return QFile::copy(program, target) ? target : QString();
 }
 
+bool writeConfigIn(const QString& appDir, const QByteArray& iniText) {
+    QFile config(appDir + "/skyvane.cfg");
+    return config.open(QIODevice::WriteOnly) && config.write(iniText) == iniText.size();
+}
+
 QString logFileIn(const QString& appDir) {
     const QStringList logs = QDir(appDir + "/logs").entryList({"skyvane_*.log"}, QDir::Files);
     return logs.isEmpty() ? QString() : appDir + "/logs/" + logs.first();
@@ -109,10 +114,7 @@ private slots:
     void configuredBackendAndSwitchesAppearInTheLog() {
         QTemporaryDir dir;
         const QString program = installInto(dir.path(), SKYVANE_EXE);
-        QFile config(dir.path() + "/skyvane.cfg");
-        QVERIFY(config.open(QIODevice::WriteOnly));
-        config.write("[Video]\nBackend= FFmpeg \n[Protocol]\nLogEnabled=true\nLogHex=true\n");
-        config.close();
+        QVERIFY(writeConfigIn(dir.path(), "[Video]\nBackend= FFmpeg \n[Protocol]\nLogEnabled=true\nLogHex=true\n"));
         QProcessEnvironment env = headlessEnvironment();
         env.insert("PATH", env.value("PATH") + ":/opt/AnaConda3/bin");
         const Run run = runUntilStarted(program, env);
@@ -159,10 +161,7 @@ private slots:
             QSKIP("script(1) is not installed");
         QTemporaryDir dir;
         const QString program = installInto(dir.path(), SKYVANE_EXE);
-        QFile config(dir.path() + "/skyvane.cfg");
-        QVERIFY(config.open(QIODevice::WriteOnly));
-        config.write("[Console]\nEnabled=true\n[general]\nlanguage=en\n");
-        config.close();
+        QVERIFY(writeConfigIn(dir.path(), "[Console]\nEnabled=true\n[general]\nlanguage=en\n"));
         // script(1) gives the program a pseudo-terminal as standard output.
         const Run run = runUntilStartedInTerminal(program);
         QVERIFY2(run.output.contains("\033]0;Skyvane Debug Console\007"), qPrintable(run.output));
