@@ -361,6 +361,9 @@ private:
     void stopLinkTimers();
     void startStatsAfterLinkUp();
     bool bindUdpSocket();
+    // Closes the socket or port and forgets what belonged to it (target, unread bytes).
+    void releaseUdpSocket();
+    void releaseSerialPort();
     void closeUdpSocketForSerial();
     void closeSerialForUdp();
     void resetTrackingAndRecording();

@@ -69,9 +69,7 @@ void AppBridge::disconnectUdp() {
     emit udpConnectedChanged();
     if (!m_serialOpened)
         m_irSettingsPollTimer.stop();
-    m_udpSocket.close();
-    m_udpTargetAddress = QHostAddress(QHostAddress::AnyIPv4);
-    m_udpTargetPort = 0;
+    releaseUdpSocket();
     applyLinkLossReset();
     emit linkStatusChanged();
     announceLinkStatus();
@@ -101,9 +99,7 @@ bool AppBridge::openSerial(const QString& portName, int baudRate) {
         return false;
     }
     if (m_serialOpened) {
-        m_uart.close();
-        m_serialRxBuffer.clear();
-        m_serialOpened = false;
+        releaseSerialPort();
         emit serialOpenedChanged();
         emit linkStatusChanged();
         announceLinkStatus();
@@ -134,11 +130,9 @@ bool AppBridge::openSerial(const QString& portName, int baudRate) {
 void AppBridge::closeSerial() {
     if (!m_serialOpened)
         return;
-    m_serialOpened = false;
-    m_serialRxBuffer.clear();
+    releaseSerialPort();
     if (!m_udpConnected)
         m_irSettingsPollTimer.stop();
-    m_uart.close();
     applyLinkLossReset();
     emit serialOpenedChanged();
     emit linkStatusChanged();
@@ -149,20 +143,28 @@ void AppBridge::closeSerial() {
         m_statsTimer.stop();
 }
 
-void AppBridge::closeSerialForUdp() {
+void AppBridge::releaseSerialPort() {
     m_uart.close();
     // Bytes of the closed port must not be glued to those of a later one.
     m_serialRxBuffer.clear();
     m_serialOpened = false;
+}
+
+void AppBridge::releaseUdpSocket() {
+    m_udpSocket.close();
+    m_udpTargetAddress = QHostAddress(QHostAddress::AnyIPv4);
+    m_udpTargetPort = 0;
+}
+
+void AppBridge::closeSerialForUdp() {
+    releaseSerialPort();
     emit serialOpenedChanged();
     appendMessage(tr2(QStringLiteral("已自动关闭UART"), QStringLiteral("UART was closed automatically")));
 }
 
 void AppBridge::closeUdpSocketForSerial() {
-    m_udpSocket.close();
+    releaseUdpSocket();
     m_udpConnected = false;
-    m_udpTargetAddress = QHostAddress(QHostAddress::AnyIPv4);
-    m_udpTargetPort = 0;
     emit udpConnectedChanged();
     appendMessage(tr2(QStringLiteral("已自动断开UDP"), QStringLiteral("UDP was disconnected automatically")));
     clearCameraSettingsAfterUdpDrop();
