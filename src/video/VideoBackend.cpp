@@ -1,13 +1,12 @@
 #include "VideoBackend.h"
 
-#include <QCoreApplication>
 #include <QFileInfo>
-#include <QSettings>
 
+#include "app/AppConfig.h"
 #include "app/elog.h"
 
 QString videoConfigFilePath() {
-    return QCoreApplication::applicationDirPath() + QStringLiteral("/skyvane.cfg");
+    return AppConfig::filePath();
 }
 
 bool resolveVideoBackendIsFfmpeg() {
@@ -17,8 +16,7 @@ bool resolveVideoBackendIsFfmpeg() {
         elog_i("video", "Config file not found (%s), default backend=easyplayer", pathUtf8.constData());
         return false;
     }
-    QSettings settings(path, QSettings::IniFormat);
-    const QString raw = settings.value(QStringLiteral("Video/Backend"), QStringLiteral("easyplayer")).toString();
+    const QString raw = AppConfig::stringValue(QStringLiteral("Video/Backend"), QStringLiteral("easyplayer"));
     const QString normalized = raw.trimmed().toLower();
     const bool isFfmpeg = normalized == QLatin1String("ffmpeg");
     const QByteArray rawUtf8 = raw.toUtf8();
