@@ -35,7 +35,11 @@ QString filePath() {
 }
 
 QVariant value(const QString& key, const QVariant& defaultValue) {
-    QSettings settings(filePath(), QSettings::IniFormat);
+    return valueIn(filePath(), key, defaultValue);
+}
+
+QVariant valueIn(const QString& path, const QString& key, const QVariant& defaultValue) {
+    QSettings settings(path, QSettings::IniFormat);
     const QString stored = storedKey(key);
     if (settings.contains(stored))
         return settings.value(stored, defaultValue);
@@ -60,7 +64,11 @@ QStringList stringListValue(const QString& key) {
 }
 
 void setValue(const QString& key, const QVariant& value) {
-    QSettings settings(filePath(), QSettings::IniFormat);
+    setValueIn(filePath(), key, value);
+}
+
+bool setValueIn(const QString& path, const QString& key, const QVariant& value) {
+    QSettings settings(path, QSettings::IniFormat);
     const QString stored = storedKey(key);
     for (const QString& other : matchingKeys(settings, key)) {
         if (other != stored)
@@ -68,6 +76,7 @@ void setValue(const QString& key, const QVariant& value) {
     }
     settings.setValue(stored, value);
     settings.sync();
+    return settings.status() == QSettings::NoError;
 }
 
 }  // namespace AppConfig

@@ -18,4 +18,9 @@ QStringList stringListValue(const QString& key);
 // Writes one key; the file is on disk when this returns. Write errors are not reported.
 void setValue(const QString& key, const QVariant& value);
 
+// The same for a configuration file elsewhere (tools preparing another program directory);
+// setValueIn tells whether the file was written.
+QVariant valueIn(const QString& path, const QString& key, const QVariant& defaultValue);
+bool setValueIn(const QString& path, const QString& key, const QVariant& value);
+
 }  // namespace AppConfig

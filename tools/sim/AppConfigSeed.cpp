@@ -1,33 +1,27 @@
 #include "AppConfigSeed.h"
 
-#include <QSettings>
 #include <QStringList>
+
+#include "app/AppConfig.h"
 
 namespace {
 constexpr int kStreamHistoryMax = 10;
 }
 
 bool seedAppConfig(const QString& path, const QString& product, const QString& rtspUrl, QString* error) {
-    QSettings settings(path, QSettings::IniFormat);
-    // The program keeps the keys of its "general" group in the INI file's [General] section, which
-    // Qt presents at the top level; a copy under another spelling would shadow nothing but confuse.
-    for (const QString& key : settings.allKeys())
-        if (key.compare(QLatin1String("general/currentProduct"), Qt::CaseInsensitive) == 0)
-            settings.remove(key);
-    settings.setValue(QStringLiteral("currentProduct"), product);
+    bool written = AppConfig::setValueIn(path, QStringLiteral("general/currentProduct"), product);
     if (!rtspUrl.isEmpty()) {
         const QString key = QStringLiteral("streamHistory/%1").arg(product);
-        QStringList history = settings.value(key).toStringList();
+        QStringList history = AppConfig::valueIn(path, key, QStringList()).toStringList();
         history.removeAll(rtspUrl);
         history.prepend(rtspUrl);
         while (history.size() > kStreamHistoryMax)
             history.removeLast();
-        settings.setValue(key, history);
+        written = AppConfig::setValueIn(path, key, history) && written;
     }
-    if (!settings.contains(QStringLiteral("Video/Backend")))
-        settings.setValue(QStringLiteral("Video/Backend"), QStringLiteral("ffmpeg"));
-    settings.sync();
-    if (settings.status() != QSettings::NoError) {
+    if (!AppConfig::valueIn(path, QStringLiteral("Video/Backend"), QVariant()).isValid())
+        written = AppConfig::setValueIn(path, QStringLiteral("Video/Backend"), QStringLiteral("ffmpeg")) && written;
+    if (!written) {
         *error = QStringLiteral("cannot write %1").arg(path);
         return false;
     }
