@@ -355,15 +355,26 @@ bool FFmpegThread::decodePacket(qint64 readUs, qint64 backlogUs, FFmpegStatsWind
     return pictureDelivered;
 }
 
-bool FFmpegThread::waitBeforeReopen(int attempt, const char* reason) {
+bool FFmpegThread::waitBeforeReopen(int attempt, const QString& openedUrl, bool played, const char* reason) {
     const int delayMs = reopenDelayMs(attempt);
-    elog_w("video", "FFmpeg stream lost (%s), reopen attempt %d in %d ms url=%s", reason, attempt + 1, delayMs,
-           currentUrl().toUtf8().constData());
+    const QByteArray url = openedUrl.toUtf8();
+    if (played) {
+        elog_w("video", "FFmpeg stream lost (%s), reopen attempt %d in %d ms url=%s", reason, attempt + 1, delayMs,
+               url.constData());
+    } else {
+        elog_w("video", "FFmpeg stream not available yet, open attempt %d in %d ms url=%s", attempt + 2, delayMs,
+               url.constData());
+    }
     free();
     QElapsedTimer waited;
     waited.start();
     while (!m_stopRequested && waited.elapsed() < delayMs)
         msleep(20);
+    // A new address is not this stream's business: the item opens that one when asked to.
+    if (currentUrl() != openedUrl) {
+        elog_i("video", "FFmpeg stops retrying url=%s: the address changed", url.constData());
+        return false;
+    }
     return !m_stopRequested;
 }
 
@@ -374,8 +385,13 @@ void FFmpegThread::run() {
     FFmpegStatsWindow window;
     qint64 windowStartUs = m_latencyLogEnabled ? av_gettime_relative() : 0;
 
-    bool playing = false;   // the input was opened once in this run: failures from now on reopen it
-    int reopenAttempt = 0;  // failed reopen attempts since the last picture
+    // The stream this run was started for; retries stop when the item is given another address.
+    const QString openedUrl = currentUrl();
+    QElapsedTimer sinceStart;
+    sinceStart.start();
+    bool played = false;       // the input was opened once in this run
+    bool firstPicture = true;  // no picture delivered yet in this run
+    int reopenAttempt = 0;     // failed (re)open attempts since the last picture
     int readErrors = 0;
 
     while (!m_stopRequested) {
@@ -383,16 +399,17 @@ void FFmpegThread::run() {
             const bool opened = init();
             m_openRequested = false;
             if (opened) {
-                if (playing) {
+                if (played) {
                     ++m_reopenCount;
-                    elog_i("video", "FFmpeg stream reopened url=%s", currentUrl().toUtf8().constData());
+                    elog_i("video", "FFmpeg stream reopened url=%s", openedUrl.toUtf8().constData());
                 }
-                playing = true;
+                played = true;
                 readErrors = 0;
-            } else if (!playing || m_stopRequested) {
-                m_stopRequested = true;
-            } else if (waitBeforeReopen(reopenAttempt++, "open failed")) {
+            } else if (!m_stopRequested && waitBeforeReopen(reopenAttempt++, openedUrl, played, "open failed")) {
+                // A camera that is still booting, or a server that refused one client, comes up later.
                 m_openRequested = true;
+            } else {
+                m_stopRequested = true;
             }
             continue;
         }
@@ -409,8 +426,10 @@ void FFmpegThread::run() {
             } else if (ended || isConnectionLost(m_lastReadResult) || ++readErrors >= kMaxConsecutiveReadErrors) {
                 const QByteArray reason =
                     (ended ? QStringLiteral("end of stream") : errorText(m_lastReadResult)).toUtf8();
-                if (waitBeforeReopen(reopenAttempt++, reason.constData()))
+                if (waitBeforeReopen(reopenAttempt++, openedUrl, true, reason.constData()))
                     m_openRequested = true;
+                else
+                    m_stopRequested = true;
                 continue;
             }
         } else {
@@ -422,6 +441,11 @@ void FFmpegThread::run() {
                     continue;
                 }
                 reopenAttempt = 0;
+                if (firstPicture) {
+                    firstPicture = false;
+                    elog_i("video", "FFmpeg first picture %dx%d after %lld ms url=%s", m_videoWidth, m_videoHeight,
+                           static_cast<long long>(sinceStart.elapsed()), openedUrl.toUtf8().constData());
+                }
             }
         }
 

@@ -21,8 +21,9 @@ struct SwsContext;
 
 // The FFmpeg backend's decode loop: pulls the RTSP stream, decodes video, converts each picture to a
 // 32-bit RGB QImage that owns its pixels and hands it to the GUI thread through receiveImage.
-// A stream that ends or fails after it played is reopened with a growing back-off, so the item keeps
-// its last picture until the stream comes back. Every blocking FFmpeg call is abortable by stop().
+// A stream that cannot be opened yet (a camera still booting) or that ends or fails after it played is
+// opened again with a growing back-off, until it plays, stop() is called or the address changes; the
+// item keeps its last picture meanwhile. Every blocking FFmpeg call is abortable by stop().
 class FFmpegThread : public QThread {
     Q_OBJECT
 
@@ -39,7 +40,7 @@ public:
     // Inputs opened again after the stream ended or failed (since the thread was constructed).
     int reopenCount() const { return m_reopenCount.load(); }
 
-    // Back-off before reopening a lost stream: starts at minMs, doubles per failed attempt, capped at maxMs.
+    // Back-off before opening again: starts at minMs, doubles per failed attempt, capped at maxMs.
     static constexpr int kReopenMinDelayMs = 500;
     static constexpr int kReopenMaxDelayMs = 5000;
     static int reopenDelayMs(int attempt);
@@ -72,7 +73,7 @@ private:
     bool deliverPicture(qint64* convertUs);
     QImage* acquireImage(int width, int height);
     qint64 packetBacklogUs();
-    bool waitBeforeReopen(int attempt, const char* reason);
+    bool waitBeforeReopen(int attempt, const QString& openedUrl, bool played, const char* reason);
     void debugLine(const QString& message) const;
 
     std::atomic<bool> m_stopRequested{false};

@@ -7,6 +7,8 @@
 #include <QSet>
 #include <cstring>
 
+#include "app/elog.h"
+
 namespace {
 
 // Pullers that may still receive callbacks. The callback checks its user pointer here under the lock,
@@ -300,6 +302,8 @@ bool QtEasyPlayerStreamPuller::startPull(const QString& url, QWidget* renderWidg
     }
     if (m_channelId >= 1)
         stopPull();
+    m_sinceStart.start();
+    m_awaitingFirstPicture = true;
     m_url = url;
     m_renderWidget = renderWidget;
     m_overTcp = overTcp;
@@ -419,6 +423,11 @@ void QtEasyPlayerStreamPuller::handleFrame(int channelId, int frameType, const c
 }
 
 void QtEasyPlayerStreamPuller::onFrameBufferReady(int bufferIndex, int width, int height) {
+    if (m_awaitingFirstPicture) {
+        m_awaitingFirstPicture = false;
+        elog_i("video", "EasyPlayer first picture %dx%d after %lld ms url=%s", width, height,
+               static_cast<long long>(m_sinceStart.elapsed()), m_url.toUtf8().constData());
+    }
     emit frameBufferReady(bufferIndex, width, height);
 }
 
@@ -426,10 +435,16 @@ void QtEasyPlayerStreamPuller::doReconnectRequested(const QString& url) {
     const QString target = url.isEmpty() ? m_url : url;
     if (target.isEmpty() || !m_renderWidget)
         return;
+    // The library asks again after a growing pause, until the stream plays or the channel is closed.
+    elog_w("video", "EasyPlayer stream lost or not available yet, reconnecting url=%s", target.toUtf8().constData());
     emit reconnectRequested(target);
     if (m_channelId >= 1) {
         closeChannel();
         emit streamStopped();
     }
+    const QElapsedTimer sinceStart = m_sinceStart;
+    const bool awaitingFirstPicture = m_awaitingFirstPicture;
     startPull(target, m_renderWidget, m_overTcp, m_user, m_password, m_hardwareDecode, m_renderFormat);
+    m_sinceStart = sinceStart;
+    m_awaitingFirstPicture = awaitingFirstPicture;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QMetaType>
 #include <QMutex>
 #include <QObject>
@@ -101,6 +102,9 @@ private:
     QString m_password;
     bool m_hardwareDecode = false;
     int m_renderFormat = easyplayer::kRenderFormatRgb24;
+    // Time to the first picture of a stream, across the reconnects until it plays.
+    QElapsedTimer m_sinceStart;
+    bool m_awaitingFirstPicture = false;
 
     // Written by the library's threads, read by the GUI: guarded by m_bufferLock.
     mutable QMutex m_bufferLock;

@@ -27,8 +27,9 @@ class Simulator {
 public:
     ~Simulator() { stop(); }
 
-    bool start(const QStringList& extraArgs = {}) {
-        m_port = freeLoopbackPort();
+    // On the given port, or a free one when port is 0.
+    bool start(const QStringList& extraArgs = {}, quint16 port = 0) {
+        m_port = port ? port : freeLoopbackPort();
         QStringList args{QStringLiteral("--no-udp"), QStringLiteral("--rtsp-port"), QString::number(m_port)};
         args += extraArgs;
         m_process.setProcessChannelMode(QProcess::SeparateChannels);
@@ -36,7 +37,7 @@ public:
         if (!m_process.waitForStarted(5000))
             return false;
         QByteArray out;
-        for (int i = 0; i < 100 && !out.contains("RTSP ready"); ++i) {
+        for (int i = 0; i < 300 && !out.contains("RTSP ready"); ++i) {
             m_process.waitForReadyRead(100);
             out += m_process.readAllStandardOutput();
             if (m_process.state() != QProcess::Running)

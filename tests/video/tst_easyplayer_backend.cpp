@@ -301,7 +301,8 @@ private slots:
     void picturesComeBackAfterServerOutage() {
         QVERIFY(placeBesideExecutable());
         VideoTestSupport::Simulator sim;
-        QVERIFY(sim.start({QStringLiteral("--rtsp-outage"), QStringLiteral("2:1.5")}));
+        // The outage starts late enough that the first picture comes before it even on a slow machine.
+        QVERIFY(sim.start({QStringLiteral("--rtsp-outage"), QStringLiteral("5:1.5")}));
         EasyPlayerItem item;
         item.setUrl(sim.url(QStringLiteral("/videoh264_chn0")));
         QSignalSpy reconnect(item.puller(), &QtEasyPlayerStreamPuller::reconnectRequested);
@@ -314,6 +315,30 @@ private slots:
         const int before = frames.count;
         QTRY_VERIFY_WITH_TIMEOUT(frames.count >= before + 5, 30000);
         QVERIFY(item.puller()->isPulling());
+        item.close();
+    }
+
+    // Started before the camera has booted: the library's reconnect notices, sent after a growing
+    // pause, bring the picture up by themselves.
+    void pictureComesUpWhenTheCameraStartsLate() {
+        QVERIFY(placeBesideExecutable());
+        const int logStart = sessionLog().size();
+        const quint16 port = VideoTestSupport::freeLoopbackPort();
+        const QString url = QStringLiteral("rtsp://127.0.0.1:%1/live0").arg(port);
+        EasyPlayerItem item;
+        item.setUrl(url);
+        QSignalSpy reconnect(item.puller(), &QtEasyPlayerStreamPuller::reconnectRequested);
+        item.open();
+        QTRY_VERIFY_WITH_TIMEOUT(reconnect.count() >= 1, kStreamTimeoutMs);
+        QTest::qWait(4000);
+        VideoTestSupport::Simulator late;
+        QVERIFY2(late.start({}, port), qPrintable(late.errorOutput()));
+        QTRY_VERIFY_WITH_TIMEOUT(!item.image().isNull(), 30000);
+        QVERIFY(FrameStamp::decode(item.image()).ok);
+        QVERIFY(!sessionLogLines(QStringLiteral("EasyPlayer stream lost or not available yet, reconnecting url=") + url,
+                                 logStart)
+                     .isEmpty());
+        QVERIFY(!sessionLogLines(QStringLiteral("EasyPlayer first picture 1280x720 after "), logStart).isEmpty());
         item.close();
     }
 

@@ -177,16 +177,20 @@ private slots:
         QCOMPARE(painted.pixelColor(999, 799).alpha(), 0);
         QCOMPARE(painted.pixelColor(10, 10).rgb(), QColor(Qt::black).rgb());
 
-        // Windows of 1 s: the summary with the time-stamp backlog and the end-to-end estimate.
-        QTRY_VERIFY_WITH_TIMEOUT(!sessionLogLines(QStringLiteral("延迟统计[窗口"), logStart).isEmpty(), 5000);
-        const QString stats = sessionLogLines(QStringLiteral("延迟统计[窗口"), logStart).first();
-        QVERIFY2(stats.contains(QStringLiteral("缓冲积压均")) && stats.contains(QStringLiteral("端到端估计约")),
-                 qPrintable(stats));
-        QVERIFY2(
-            QRegularExpression(QStringLiteral("延迟统计\\[窗口1\\.\\d秒\\]: 解码帧率\\d+\\.\\d帧/秒\\(共\\d+帧\\)"))
-                .match(stats)
-                .hasMatch(),
-            qPrintable(stats));
+        // Windows of about 1 s: every summary is well formed, and once a window held pictures with time
+        // stamps it carries the backlog and the end-to-end estimate. How many pictures a window holds
+        // depends on the machine, so the test waits for such a window instead of taking the first.
+        const QRegularExpression summary(
+            QStringLiteral("延迟统计\\[窗口\\d+\\.\\d秒\\]: 解码帧率\\d+\\.\\d帧/秒\\(共\\d+帧\\)"));
+        QTRY_VERIFY_WITH_TIMEOUT(
+            sessionLogLines(QStringLiteral("延迟统计[窗口"), logStart).filter(QStringLiteral("端到端估计约")).size() >=
+                1,
+            30000);
+        for (const QString& stats : sessionLogLines(QStringLiteral("延迟统计[窗口"), logStart)) {
+            QVERIFY2(summary.match(stats).hasMatch(), qPrintable(stats));
+            QVERIFY2(stats.contains(QStringLiteral("缓冲积压均")) == stats.contains(QStringLiteral("端到端估计约")),
+                     qPrintable(stats));
+        }
         item->close();
         QVERIFY(!item->isPlaying());
     }
@@ -265,11 +269,11 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!item.image().isNull(), kStreamTimeoutMs);
         QSignalSpy finished(item.thread(), &QThread::finished);
         item.open();
-        QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, kStreamTimeoutMs);
         QVERIFY2(item.isPlaying(), "the thread must start again once it has finished");
         PictureCounter pictures(item.thread());
         QTRY_VERIFY_WITH_TIMEOUT(pictures.count >= 1, kStreamTimeoutMs);
-        QTRY_VERIFY_WITH_TIMEOUT(!item.image().isNull(), 2000);
+        QTRY_VERIFY_WITH_TIMEOUT(!item.image().isNull(), kStreamTimeoutMs);
         item.close();
         QVERIFY(!item.isPlaying());
     }
@@ -285,12 +289,17 @@ private slots:
         QVERIFY(!item.isPlaying());
         const QString unreachable =
             QStringLiteral("rtsp://127.0.0.1:%1/live0").arg(VideoTestSupport::freeLoopbackPort());
+        const int logStart = sessionLog().size();
         item.setUrl(unreachable);
         item.open();
         QVERIFY(item.image().isNull());
-        QTRY_VERIFY_WITH_TIMEOUT(!item.isPlaying(), 10000);
-        QTest::qWait(100);
+        // The failed open was handled on the GUI side too (its log line comes after the old stream's queue).
+        QTRY_VERIFY_WITH_TIMEOUT(
+            !sessionLogLines(QStringLiteral("open attempt 2 in 500 ms url=") + unreachable, logStart).isEmpty(),
+            kStreamTimeoutMs);
+        QCoreApplication::processEvents();
         QVERIFY2(item.image().isNull(), "a picture the old stream queued was shown for the new, unreachable one");
+        item.close();
         QVERIFY(!item.isPlaying());
     }
 
@@ -300,14 +309,16 @@ private slots:
         FFmpegItem item;
         item.setUrl(silent.url());
         item.open();
-        QTRY_VERIFY_WITH_TIMEOUT(silent.connections() >= 1, 5000);
-        QTest::qWait(200);
+        QTRY_VERIFY_WITH_TIMEOUT(silent.connections() >= 1, kStreamTimeoutMs);
         QVERIFY(item.isPlaying());
         QElapsedTimer timer;
         timer.start();
         item.close();
-        QVERIFY2(!item.isPlaying(), "close must interrupt the read blocked on the silent server");
-        QVERIFY2(timer.elapsed() < 2000, qPrintable(QStringLiteral("close took %1 ms").arg(timer.elapsed())));
+        // Without the interrupt the thread would sit in the read until the 3 s socket time-out; with
+        // it, it ends within milliseconds, far inside this bound even on a slow machine.
+        QTRY_VERIFY_WITH_TIMEOUT(!item.isPlaying(), 10000);
+        QVERIFY2(timer.elapsed() < 2500,
+                 qPrintable(QStringLiteral("the blocked read ended only after %1 ms").arg(timer.elapsed())));
         QVERIFY(item.image().isNull());
     }
 
@@ -316,7 +327,7 @@ private slots:
         auto* item = new FFmpegItem;
         item->setUrl(silent.url());
         item->open();
-        QTRY_VERIFY_WITH_TIMEOUT(silent.connections() >= 1, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(silent.connections() >= 1, kStreamTimeoutMs);
         QPointer<FFmpegThread> thread = item->thread();
         QSignalSpy finished(thread.data(), &QThread::finished);
         delete item;
@@ -324,16 +335,68 @@ private slots:
         QCOMPARE(finished.count(), 1);
     }
 
-    void socketTimeOutEndsOpenOnSilentServer() {
+    void socketTimeOutEndsOpenOnSilentServerAndRetries() {
         SilentServer silent;
         DebugCapture::clear();
+        const int logStart = sessionLog().size();
         FFmpegItem item;
         item.setUrl(silent.url());
         item.open();
-        // The 3 s socket time-out gives up the open; without it the thread would wait forever.
+        // The 3 s socket time-out gives up the open; without it the thread would wait forever. The
+        // server may be a camera still booting, so the stream is asked for again.
+        QTRY_VERIFY_WITH_TIMEOUT(DebugCapture::contains(QStringLiteral("open input error")), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(silent.connections() >= 2, 20000);
+        QVERIFY(item.isPlaying());
+        QVERIFY(!sessionLogLines(
+                     QStringLiteral("FFmpeg stream not available yet, open attempt 2 in 500 ms url=") + silent.url(),
+                     logStart)
+                     .isEmpty());
+        item.close();
         QTRY_VERIFY_WITH_TIMEOUT(!item.isPlaying(), 10000);
-        QVERIFY(DebugCapture::contains(QStringLiteral("open input error")));
         QVERIFY(DebugCapture::contains(QStringLiteral("stop ffmpeg thread")));
+    }
+
+    // Retries wait 0.5 s, then 1 s, 2 s, 4 s, and 5 s from then on.
+    void retryBackOffDoublesUpToFiveSeconds() {
+        const QList<int> delays{500, 1000, 2000, 4000, 5000, 5000};
+        for (int attempt = 0; attempt < delays.size(); ++attempt)
+            QCOMPARE(FFmpegThread::reopenDelayMs(attempt), delays[attempt]);
+    }
+
+    // A new address ends the retries of the old one: the item opens the new one when it is asked to.
+    void addressChangeEndsRetries() {
+        const int logStart = sessionLog().size();
+        FFmpegItem item;
+        const QString url = QStringLiteral("rtsp://127.0.0.1:%1/live0").arg(VideoTestSupport::freeLoopbackPort());
+        item.setUrl(url);
+        item.open();
+        QTRY_VERIFY_WITH_TIMEOUT(
+            !sessionLogLines(QStringLiteral("open attempt 2 in 500 ms url=") + url, logStart).isEmpty(),
+            kStreamTimeoutMs);
+        item.setUrl(m_sim.url());
+        QTRY_VERIFY_WITH_TIMEOUT(!item.isPlaying(), kStreamTimeoutMs);
+        QVERIFY(!sessionLogLines(QStringLiteral("FFmpeg stops retrying url=") + url, logStart).isEmpty());
+        QVERIFY(item.image().isNull());
+    }
+
+    // The ground station is often started before the camera has booted: the picture comes up by itself.
+    void pictureComesUpWhenTheCameraStartsLate() {
+        const int logStart = sessionLog().size();
+        const quint16 port = VideoTestSupport::freeLoopbackPort();
+        const QString url = QStringLiteral("rtsp://127.0.0.1:%1/live0").arg(port);
+        FFmpegItem item;
+        item.setUrl(url);
+        item.open();
+        QTRY_VERIFY_WITH_TIMEOUT(
+            !sessionLogLines(QStringLiteral("FFmpeg open input error url=") + url, logStart).isEmpty(),
+            kStreamTimeoutMs);
+        QTest::qWait(4000);
+        VideoTestSupport::Simulator late;
+        QVERIFY2(late.start({}, port), qPrintable(late.errorOutput()));
+        QTRY_VERIFY_WITH_TIMEOUT(!item.image().isNull(), 30000);
+        QVERIFY(stampCounter(item.image()) >= 0);
+        QVERIFY(!sessionLogLines(QStringLiteral("FFmpeg first picture 1280x720 after "), logStart).isEmpty());
+        item.close();
     }
 
     void unreachableUrlLeavesItemBlack() {
@@ -343,7 +406,9 @@ private slots:
         const QString url = QStringLiteral("rtsp://127.0.0.1:%1/live0").arg(VideoTestSupport::freeLoopbackPort());
         shown.item->setUrl(url);
         shown.item->open();
-        QTRY_VERIFY_WITH_TIMEOUT(!shown.item->isPlaying(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            !sessionLogLines(QStringLiteral("open attempt 2 in 500 ms url=") + url, logStart).isEmpty(),
+            kStreamTimeoutMs);
         QVERIFY2(DebugCapture::contains(QStringLiteral("open input error ") + url),
                  qPrintable(DebugCapture::lines().join('\n')));
         QVERIFY(!sessionLogLines(QStringLiteral("FFmpeg open input error url=") + url, logStart).isEmpty());
@@ -352,6 +417,7 @@ private slots:
         QCOMPARE(painted.pixelColor(200, 150).rgb(), QColor(Qt::black).rgb());
         QCOMPARE(painted.pixelColor(30, 150).rgb(), QColor(Qt::black).rgb());
         QCOMPARE(painted.pixelColor(0, 0).alpha(), 0);
+        shown.item->close();
     }
 
     void hungServerIsLeftAfterSocketTimeOut() {
@@ -364,7 +430,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(pictures.count >= 3, kStreamTimeoutMs);
         relay.stallExisting();
         // The read gives up after the 3 s socket time-out and the input is opened again.
-        QTRY_VERIFY_WITH_TIMEOUT(item.thread()->reopenCount() >= 1, 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(item.thread()->reopenCount() >= 1, 30000);
         const int before = pictures.count;
         QTRY_VERIFY_WITH_TIMEOUT(pictures.count >= before + 3, kStreamTimeoutMs);
         const QStringList lost = sessionLogLines(QStringLiteral("FFmpeg stream lost ("), logStart);
@@ -376,14 +442,15 @@ private slots:
 
     void pictureComesBackAfterServerOutage() {
         VideoTestSupport::Simulator sim;
-        QVERIFY(sim.start({QStringLiteral("--rtsp-outage"), QStringLiteral("2:1.5")}));
+        // The outage starts late enough that the first picture comes before it even on a slow machine.
+        QVERIFY(sim.start({QStringLiteral("--rtsp-outage"), QStringLiteral("5:1.5")}));
         const int logStart = sessionLog().size();
         FFmpegItem item;
         item.setUrl(sim.url(QStringLiteral("/videoh264_chn0")));
         PictureCounter pictures(item.thread());
         item.open();
         QTRY_VERIFY_WITH_TIMEOUT(pictures.count >= 1, kStreamTimeoutMs);
-        QTRY_VERIFY_WITH_TIMEOUT(item.thread()->reopenCount() >= 1, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(item.thread()->reopenCount() >= 1, 30000);
         QVERIFY2(!item.image().isNull(), "the last picture stays while the stream is away");
         const int before = pictures.count;
         QTRY_VERIFY_WITH_TIMEOUT(pictures.count >= before + 5, kStreamTimeoutMs);

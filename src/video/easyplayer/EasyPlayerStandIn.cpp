@@ -38,7 +38,7 @@ using easyplayer::FrameInfo;
 constexpr int kDefaultFrameCache = 3;
 constexpr int kMaxFrameCache = 50;
 constexpr int kReconnectMinDelayMs = 500;
-constexpr int kReconnectMaxDelayMs = 2000;
+constexpr int kReconnectMaxDelayMs = 5000;
 constexpr uint32_t kCodecH264 = 0x1C;
 constexpr uint32_t kCodecH265 = 0xAE;
 
