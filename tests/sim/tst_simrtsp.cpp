@@ -1,6 +1,9 @@
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QtTest>
+#include <atomic>
+#include <thread>
+#include <vector>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -13,15 +16,29 @@ extern "C" {
 
 namespace {
 
+QString errorText(int code) {
+    char text[AV_ERROR_MAX_STRING_SIZE] = {};
+    av_strerror(code, text, sizeof text);
+    return QString::fromUtf8(text);
+}
+
 // One RTSP client over TCP with libavformat and libavcodec, the way the application pulls video.
 class StreamReader {
 public:
     ~StreamReader() { close(); }
 
-    bool open(const QString& url, QString* error) {
+    // Gives up whatever it is doing giveUpAfterMs after open() starts (0: never), like a client that
+    // is stopped in the middle of setting up the stream.
+    bool open(const QString& url, QString* error, int giveUpAfterMs = 0) {
+        m_giveUpAfterMs = giveUpAfterMs;
+        m_clock.start();
+        m_format = avformat_alloc_context();
+        m_format->interrupt_callback.callback = &StreamReader::interrupted;
+        m_format->interrupt_callback.opaque = this;
         AVDictionary* options = nullptr;
         av_dict_set(&options, "rtsp_transport", "tcp", 0);
-        av_dict_set(&options, "timeout", "3000000", 0);
+        // Generous: a busy machine may take seconds to bring a stream up.
+        av_dict_set(&options, "timeout", "15000000", 0);
         av_dict_set(&options, "fflags", "nobuffer", 0);
         av_dict_set(&options, "analyzeduration", "500000", 0);
         const int opened = avformat_open_input(&m_format, url.toUtf8().constData(), nullptr, &options);
@@ -47,7 +64,7 @@ public:
 
     // Next decoded picture's stamp; false when the stream ends or breaks.
     bool nextStamp(FrameStamp::Decoded* stamp, QSize* size) {
-        while (av_read_frame(m_format, m_packet) >= 0) {
+        while ((m_lastRead = av_read_frame(m_format, m_packet)) >= 0) {
             const bool video = m_packet->stream_index == m_stream;
             if (video)
                 avcodec_send_packet(m_codec, m_packet);
@@ -66,6 +83,29 @@ public:
 
     AVCodecID codecId() const { return m_codecId; }
 
+    // Reads until `wanted` pictures with a readable stamp came (at most `limit` pictures); what went
+    // wrong otherwise goes to *why.
+    bool readStamped(int wanted, QString* why = nullptr, int limit = 90) {
+        int stamped = 0;
+        int pictures = 0;
+        FrameStamp::Decoded stamp;
+        QSize size;
+        for (; pictures < limit && stamped < wanted; ++pictures) {
+            if (!nextStamp(&stamp, &size)) {
+                if (why)
+                    *why = QStringLiteral("stream ended after %1 pictures (%2 stamped): %3")
+                               .arg(pictures)
+                               .arg(stamped)
+                               .arg(errorText(m_lastRead));
+                return false;
+            }
+            stamped += stamp.ok ? 1 : 0;
+        }
+        if (stamped < wanted && why)
+            *why = QStringLiteral("%1 of %2 pictures stamped").arg(stamped).arg(pictures);
+        return stamped == wanted;
+    }
+
     void close() {
         av_packet_free(&m_packet);
         av_frame_free(&m_frame);
@@ -74,6 +114,16 @@ public:
     }
 
 private:
+    // Nothing a test client does may take longer than this: a stalled stream fails the test with a
+    // message instead of running into the test's watchdog.
+    static constexpr qint64 kLifetimeMs = 60000;
+
+    static int interrupted(void* opaque) {
+        const auto* self = static_cast<StreamReader*>(opaque);
+        const qint64 elapsed = self->m_clock.elapsed();
+        return (self->m_giveUpAfterMs > 0 && elapsed >= self->m_giveUpAfterMs) || elapsed >= kLifetimeMs ? 1 : 0;
+    }
+
     bool fail(QString* error, const QString& what) {
         *error = what;
         close();
@@ -86,6 +136,9 @@ private:
     AVPacket* m_packet = nullptr;
     AVCodecID m_codecId = AV_CODEC_ID_NONE;
     int m_stream = -1;
+    int m_giveUpAfterMs = 0;
+    int m_lastRead = 0;
+    QElapsedTimer m_clock;
 };
 
 }  // namespace
@@ -133,7 +186,8 @@ private slots:
         int stamped = 0;
         int pictures = 0;
         qint64 previousCounter = -1;
-        int consecutiveSteps = 0;
+        FrameStamp::Decoded first;
+        FrameStamp::Decoded last;
         while (stamped < 30 && pictures < 90) {
             FrameStamp::Decoded stamp;
             QSize pictureSize;
@@ -146,21 +200,27 @@ private slots:
                 continue;
             }
             ++stamped;
+            // The stamp is the time the frame was drawn: recent, though a busy machine may take seconds.
             const qint64 age = QDateTime::currentMSecsSinceEpoch() - stamp.epochMs;
-            QVERIFY2(age >= -50 && age < 1000, qPrintable(QStringLiteral("stamp %1 ms old").arg(age)));
+            QVERIFY2(age >= -50 && age < 10000, qPrintable(QStringLiteral("stamp %1 ms old").arg(age)));
             if (previousCounter >= 0) {
                 QVERIFY2(
                     stamp.frameCounter > previousCounter,
                     qPrintable(QStringLiteral("counter %1 after %2").arg(stamp.frameCounter).arg(previousCounter)));
-                consecutiveSteps += stamp.frameCounter == previousCounter + 1 ? 1 : 0;
+            } else {
+                first = stamp;
             }
             previousCounter = stamp.frameCounter;
+            last = stamp;
         }
         QCOMPARE(stamped, 30);
         // A live source drops its oldest frame when the encoder falls behind (a loaded machine, a
-        // sanitizer build), so a gap may appear; the counter must still count frames one by one.
-        QVERIFY2(consecutiveSteps >= 25,
-                 qPrintable(QStringLiteral("only %1 of 29 steps were +1").arg(consecutiveSteps)));
+        // sanitizer build), so gaps may appear. The counter still counts drawn frames: it never runs
+        // ahead of the 30 frames a second the simulator draws, however slow the machine.
+        const double seconds = qMax<qint64>(1, last.epochMs - first.epochMs) / 1000.0;
+        const double counted = double(last.frameCounter - first.frameCounter);
+        QVERIFY2(counted / seconds <= 36.0,
+                 qPrintable(QStringLiteral("%1 frames counted in %2 s").arg(counted).arg(seconds)));
     }
 
     // Clients come and go: a second client after the first has left still gets pictures.
@@ -175,23 +235,95 @@ private slots:
             StreamReader reader;
             QString error;
             QVERIFY2(reader.open(url, &error), qPrintable(QStringLiteral("round %1: %2").arg(round).arg(error)));
-            int stamped = 0;
-            for (int i = 0; i < 40 && stamped < 3; ++i) {
-                FrameStamp::Decoded stamp;
-                QSize pictureSize;
-                QVERIFY(reader.nextStamp(&stamp, &pictureSize));
-                stamped += stamp.ok ? 1 : 0;
-            }
-            QVERIFY2(stamped == 3, qPrintable(QStringLiteral("round %1: no stamped pictures").arg(round)));
+            QVERIFY2(reader.readStamped(3), qPrintable(QStringLiteral("round %1: no stamped pictures").arg(round)));
         }
         QVERIFY(sim.running());
+    }
+
+    // Clients that arrive at the same instant all play: several viewers (or a program that opens the
+    // stream twice at start) must not be refused while the first one's stream is being set up, nor
+    // when one of them leaves again at once.
+    void simultaneousClientsAllPlay_data() {
+        QTest::addColumn<int>("clients");
+        QTest::addColumn<bool>("firstLeavesAtOnce");
+        QTest::newRow("two-together") << 2 << false;
+        QTest::newRow("three-together") << 3 << false;
+        QTest::newRow("one-leaves-as-the-other-arrives") << 2 << true;
+    }
+
+    void simultaneousClientsAllPlay() {
+        QFETCH(int, clients);
+        QFETCH(bool, firstLeavesAtOnce);
+        const quint16 port = SimProcess::freeTcpPort();
+        SimProcess sim;
+        QVERIFY2(
+            sim.start({"--no-udp", "--rtsp-port", QString::number(port), "--video-size", "640x360"}, {"RTSP ready"}),
+            qPrintable(sim.errorOutput()));
+        const QString url = QStringLiteral("rtsp://127.0.0.1:%1/live0").arg(port);
+        for (int round = 0; round < 3; ++round) {
+            std::atomic<int> ready{0};
+            std::vector<QString> outcome(static_cast<size_t>(clients), QString());
+            std::vector<std::thread> threads;
+            for (int i = 0; i < clients; ++i) {
+                threads.emplace_back([&, i] {
+                    ++ready;
+                    while (ready < clients) {
+                    }
+                    StreamReader reader;
+                    QString error;
+                    QElapsedTimer took;
+                    took.start();
+                    if (!reader.open(url, &error)) {
+                        outcome[size_t(i)] = error + QStringLiteral(" after %1 ms").arg(took.elapsed());
+                    } else if (firstLeavesAtOnce && i == 0) {
+                        outcome[size_t(i)] = QStringLiteral("ok");
+                    } else {
+                        QString why;
+                        outcome[size_t(i)] = reader.readStamped(3, &why)
+                                                 ? QStringLiteral("ok")
+                                                 : why + QStringLiteral(" after %1 ms").arg(took.elapsed());
+                    }
+                });
+            }
+            for (std::thread& thread : threads)
+                thread.join();
+            for (int i = 0; i < clients; ++i) {
+                QVERIFY2(
+                    outcome[size_t(i)] == QLatin1String("ok"),
+                    qPrintable(QStringLiteral("round %1, client %2: %3").arg(round).arg(i).arg(outcome[size_t(i)])));
+            }
+        }
+        QVERIFY(sim.running());
+    }
+
+    // A client stopped at any point while it sets up the stream (a player that is told to open again
+    // at once) must not spoil the stream for the client right behind it.
+    void clientBehindAnAbandonedSetUpPlays() {
+        const quint16 port = SimProcess::freeTcpPort();
+        SimProcess sim;
+        QVERIFY2(
+            sim.start({"--no-udp", "--rtsp-port", QString::number(port), "--video-size", "640x360"}, {"RTSP ready"}),
+            qPrintable(sim.errorOutput()));
+        const QString url = QStringLiteral("rtsp://127.0.0.1:%1/live0").arg(port);
+        for (int giveUpMs : {1, 5, 10, 20, 40, 80, 160, 320}) {
+            {
+                StreamReader abandoned;
+                QString ignored;
+                abandoned.open(url, &ignored, giveUpMs);
+            }
+            StreamReader next;
+            QString error;
+            QVERIFY2(next.open(url, &error), qPrintable(QStringLiteral("after %1 ms: %2").arg(giveUpMs).arg(error)));
+            QVERIFY2(next.readStamped(3, &error),
+                     qPrintable(QStringLiteral("after %1 ms: %2").arg(giveUpMs).arg(error)));
+        }
     }
 
     void outageStopsAndRestartsTheStream() {
         const quint16 port = SimProcess::freeTcpPort();
         SimProcess sim;
         QVERIFY2(sim.start({"--no-udp", "--rtsp-port", QString::number(port), "--video-size", "640x360",
-                            "--rtsp-outage", "1.5:1.5"},
+                            "--rtsp-outage", "4:1.5"},
                            {"RTSP ready"}),
                  qPrintable(sim.errorOutput()));
         const QString url = QStringLiteral("rtsp://127.0.0.1:%1/live0").arg(port);
@@ -202,14 +334,16 @@ private slots:
         clock.start();
         FrameStamp::Decoded stamp;
         QSize pictureSize;
-        while (reader.nextStamp(&stamp, &pictureSize) && clock.elapsed() < 8000) {
-        }
-        QVERIFY2(clock.elapsed() < 6000, "the stream did not stop for the outage");
+        bool ended = false;
+        while (!ended && clock.elapsed() < 30000)
+            ended = !reader.nextStamp(&stamp, &pictureSize);
+        QVERIFY2(ended, "the stream did not stop for the outage");
         reader.close();
 
         // While the outage lasts the server refuses the stream; afterwards it serves it again.
         bool reopened = false;
-        while (!reopened && clock.elapsed() < 10000) {
+        clock.restart();
+        while (!reopened && clock.elapsed() < 30000) {
             StreamReader again;
             if (again.open(url, &error)) {
                 for (int i = 0; i < 40 && !reopened; ++i) {

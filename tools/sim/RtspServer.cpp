@@ -76,7 +76,10 @@ void RtspServer::Impl::addFactories() {
     for (const QString& path : mountPaths()) {
         GstRTSPMediaFactory* factory = gst_rtsp_media_factory_new();
         gst_rtsp_media_factory_set_launch(factory, description.constData());
-        gst_rtsp_media_factory_set_shared(factory, TRUE);
+        // One pipeline per client, as a camera serves each viewer: a shared one is taken down when its
+        // last client leaves, and a client that arrives meanwhile (a player told to open again at
+        // once) is refused with 503.
+        gst_rtsp_media_factory_set_shared(factory, FALSE);
         g_signal_connect(factory, "media-configure", G_CALLBACK(onMediaConfigure), this);
         gst_rtsp_mount_points_add_factory(mounts, path.toUtf8().constData(), factory);  // takes the factory
     }
