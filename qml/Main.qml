@@ -12,6 +12,9 @@ ApplicationWindow {
     property string globalFontFamily: (typeof appFontFamily !== "undefined" && appFontFamily.length > 0)
                                       ? appFontFamily : "Source Han Sans SC"
     readonly property var baudRates: [9600, 19200, 38400, 57600, 115200, 921600]
+    // The product whose runtime page was last set up: the page-shown signal the controller sends
+    // after reopening the last product at start must not open the stream a second time.
+    property string startedProduct: ""
 
     function zhText(cn, en) {
         return appBridge.language === "zh" ? cn : en
@@ -40,6 +43,9 @@ ApplicationWindow {
     }
 
     function startRuntimePage() {
+        if (startedProduct === appBridge.currentProduct)
+            return
+        startedProduct = appBridge.currentProduct
         udpIp.text = defaultDeviceIpForProduct(appBridge.currentProduct)
         var history = appBridge.streamHistory
         streamUrl.editText = history.length > 0 ? history[0] : defaultStreamUrlForProduct(appBridge.currentProduct)
@@ -58,10 +64,12 @@ ApplicationWindow {
     Connections {
         target: appBridge
         function onRuntimePageChanged() {
-            if (appBridge.runtimePage)
+            if (appBridge.runtimePage) {
                 win.startRuntimePage()
-            else
+            } else {
+                win.startedProduct = ""
                 videoItemRef.close()
+            }
         }
     }
 

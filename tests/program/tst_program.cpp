@@ -1,6 +1,7 @@
 #include <QtTest>
 
 #include <QProcess>
+#include <QTcpServer>
 #include <QTemporaryDir>
 
 #include <csignal>
@@ -173,7 +174,83 @@ private slots:
         QVERIFY2(text.contains("Debug console: attached"), text.constData());
     }
 
+    // With a saved product and stream the live picture comes up by itself, whichever backend plays it
+    // and whether the camera serves before the program starts or only seconds later; the stream is
+    // opened exactly once at start-up.
+    void savedStreamComesUpByItselfOpenedOnce_data() {
+        QTest::addColumn<QString>("backend");
+        QTest::addColumn<bool>("cameraLate");
+        QTest::newRow("ffmpeg-camera-first") << "ffmpeg" << false;
+        QTest::newRow("ffmpeg-camera-late") << "ffmpeg" << true;
+        QTest::newRow("player-library-camera-first") << "easyplayer" << false;
+        QTest::newRow("player-library-camera-late") << "easyplayer" << true;
+    }
+
+    void savedStreamComesUpByItselfOpenedOnce() {
+        QFETCH(QString, backend);
+        QFETCH(bool, cameraLate);
+        QTemporaryDir dir;
+        const QString program = installInto(dir.path(), SKYVANE_EXE);
+        QVERIFY(!program.isEmpty());
+        QVERIFY(!installInto(dir.path(), STANDIN_PLAYER_PATH).isEmpty());
+        const quint16 port = freeTcpPort();
+        QProcess seed;
+        seed.start(SKYVANE_SIM_PATH, {"--prepare-app-config", dir.path() + "/skyvane.cfg", "--rtsp-port",
+                                      QString::number(port), "--product", "Tern"});
+        QVERIFY(seed.waitForFinished(30000) && seed.exitCode() == 0);
+        QVERIFY(writeConfigIn(dir.path(), TestSupport::readFile(dir.path() + "/skyvane.cfg")
+                                              .replace("Backend=ffmpeg", "Backend=" + backend.toUtf8())));
+
+        QProcess camera;
+        const QStringList cameraArgs{"--no-udp", "--rtsp-port", QString::number(port), "--video-size", "640x360"};
+        if (!cameraLate)
+            QVERIFY(startCamera(&camera, cameraArgs));
+        QProcess process;
+        process.setProcessEnvironment(headlessEnvironment());
+        process.setProcessChannelMode(QProcess::MergedChannels);
+        process.start(program, QStringList());
+        QVERIFY(process.waitForStarted(10000));
+        const QString firstPicture =
+            backend == "ffmpeg" ? "FFmpeg first picture 640x360" : "EasyPlayer first picture 640x360";
+        if (cameraLate) {
+            // The program asks in vain at first, as it does while a camera boots.
+            QTRY_VERIFY_WITH_TIMEOUT(TestSupport::readFile(logFileIn(dir.path())).contains("open input error") ||
+                                         TestSupport::readFile(logFileIn(dir.path())).contains("reconnecting url="),
+                                     30000);
+            QTest::qWait(4000);
+            QVERIFY(startCamera(&camera, cameraArgs));
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(TestSupport::readFile(logFileIn(dir.path())).contains(firstPicture.toUtf8()), 60000);
+        ::kill(static_cast<pid_t>(process.processId()), SIGTERM);
+        QVERIFY(process.waitForFinished(20000));
+        camera.terminate();
+        camera.waitForFinished(5000);
+
+        const QString log = QString::fromUtf8(TestSupport::readFile(logFileIn(dir.path())));
+        const QString opened = backend == "ffmpeg" ? "FFmpegItem open url=" : "EasyPlayer open url=";
+        QCOMPARE(log.count(opened + QStringLiteral("rtsp://127.0.0.1:%1/live0").arg(port)), 1);
+        QCOMPARE(log.count(opened), 1);
+    }
+
 private:
+    static quint16 freeTcpPort() {
+        QTcpServer server;
+        server.listen(QHostAddress::LocalHost, 0);
+        return server.serverPort();
+    }
+
+    static bool startCamera(QProcess* camera, const QStringList& args) {
+        camera->start(SKYVANE_SIM_PATH, args);
+        if (!camera->waitForStarted(10000))
+            return false;
+        for (int i = 0; i < 300 && camera->state() == QProcess::Running; ++i) {
+            camera->waitForReadyRead(100);
+            if (camera->readAllStandardOutput().contains("RTSP ready"))
+                return true;
+        }
+        return false;
+    }
+
     Run runUntilStartedInTerminal(const QString& program) {
         QProcess process;
         process.setProcessEnvironment(headlessEnvironment());
