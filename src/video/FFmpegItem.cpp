@@ -53,6 +53,12 @@ void FFmpegItem::open() {
         startThread();
         return;
     }
+    // Asked again for the stream it is still connecting to (the interface may ask twice while it comes
+    // up): starting over would only throw the connection away and delay the first picture.
+    if (!m_reopenPending && m_connecting && m_connectingUrl == url()) {
+        elog_i("video", "FFmpegItem already opening url=%s", url().toUtf8().constData());
+        return;
+    }
     m_reopenPending = true;
     m_thread->stop();
     m_thread->quit();
@@ -69,6 +75,8 @@ void FFmpegItem::startThread() {
     // the old stream: it must not land on the new run's blank item nor restart it once more.
     QCoreApplication::removePostedEvents(this, QEvent::MetaCall);
     clear();
+    m_connecting = true;
+    m_connectingUrl = url();
     m_thread->setUrl(url());
     m_thread->play();
     m_thread->start(QThread::InheritPriority);
@@ -96,6 +104,7 @@ void FFmpegItem::onThreadFinished() {
 
 // The decode thread hands over images that own their pixels, so keeping one is enough.
 void FFmpegItem::updateImage(const QImage& image) {
+    m_connecting = false;
     writePicture([&image](QImage& picture) {
         picture = image;
         return true;

@@ -278,6 +278,25 @@ private slots:
         QVERIFY(!item.isPlaying());
     }
 
+    // A second open of the stream still being connected to carries on; another URL starts over.
+    void openWhileConnectingKeepsTheConnection() {
+        FFmpegItem item;
+        item.setUrl(m_sim.url());
+        QSignalSpy finished(item.thread(), &QThread::finished);
+        item.open();
+        item.open();
+        QTRY_VERIFY_WITH_TIMEOUT(!item.image().isNull(), kStreamTimeoutMs);
+        QCOMPARE(finished.count(), 0);
+        item.close();
+
+        item.open();
+        item.setUrl(m_sim.url(QStringLiteral("/live/single")));
+        item.open();
+        QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 2, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!item.image().isNull(), kStreamTimeoutMs);
+        item.close();
+    }
+
     void reopenAfterCloseShowsNoPictureOfTheOldStream() {
         FFmpegItem item;
         item.setUrl(m_sim.url());
