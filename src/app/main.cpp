@@ -14,6 +14,7 @@
 #include "app/AppLog.h"
 #include "app/FontLoader.h"
 #include "app/QuitOnSignal.h"
+#include "app/RendererChoice.h"
 #include "app/elog.h"
 #include "bridge/AppBridge.h"
 #include "video/VideoBackend.h"
@@ -68,6 +69,8 @@ int main(int argc, char* argv[]) {
     QApplication::setWindowIcon(appIcon);
     const QString fontFamily = installApplicationFont();
     logEnvironment();
+    // Before any window exists: the scene graph is fixed once the first one is created.
+    RendererChoice::apply();
 
     AppBridge bridge;
     QQmlApplicationEngine engine;

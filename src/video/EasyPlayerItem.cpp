@@ -18,7 +18,7 @@ void copyPackedRgb24(const char* pixels, int width, int height, QImage* image) {
 }
 
 EasyPlayerItem::EasyPlayerItem(QQuickItem* parent)
-    : VideoPaintedItem(parent), m_renderWidget(new QWidget), m_puller(new QtEasyPlayerStreamPuller(this)) {
+    : VideoFrameItem(parent), m_renderWidget(new QWidget), m_puller(new QtEasyPlayerStreamPuller(this)) {
     m_renderWidget->resize(1, 1);
     connect(m_puller, &QtEasyPlayerStreamPuller::frameBufferReady, this, &EasyPlayerItem::onFrameBufferReady);
     connect(m_puller, &QtEasyPlayerStreamPuller::streamStarted, this, &EasyPlayerItem::onStreamStarted);
@@ -50,10 +50,12 @@ void EasyPlayerItem::onFrameBufferReady(int bufferIndex, int width, int height) 
     const QByteArray pixels = m_puller->frameBuffer(bufferIndex);
     if (pixels.isEmpty() || width <= 0 || height <= 0 || pixels.size() < qsizetype(width) * height * 3)
         return;
-    // The picture is rewritten in place; a copy someone still holds keeps its own pixels.
+    // The picture is rewritten in place while nobody else holds it; once the scene graph keeps a copy
+    // (its texture), a fresh image is cheaper than a copy-on-write of pixels about to be overwritten.
     bool written = false;
     writePicture([&](QImage& picture) {
-        if (picture.width() != width || picture.height() != height || picture.format() != QImage::Format_RGB888)
+        if (picture.width() != width || picture.height() != height || picture.format() != QImage::Format_RGB888 ||
+            !picture.isDetached())
             picture = QImage(width, height, QImage::Format_RGB888);
         written = !picture.isNull();
         if (written)

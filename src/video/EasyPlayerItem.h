@@ -3,14 +3,14 @@
 #include <QImage>
 #include <memory>
 
-#include "VideoPaintedItem.h"
+#include "VideoFrameItem.h"
 
 class QWidget;
 class QtEasyPlayerStreamPuller;
 
-// The player-library backend's QML item: pulls the stream through QtEasyPlayerStreamPuller and paints
+// The player-library backend's QML item: pulls the stream through QtEasyPlayerStreamPuller and shows
 // its 24-bit RGB pictures letter-boxed into a rounded black item, like FFmpegItem.
-class EasyPlayerItem : public VideoPaintedItem {
+class EasyPlayerItem : public VideoFrameItem {
     Q_OBJECT
 
 public:

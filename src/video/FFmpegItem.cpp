@@ -8,7 +8,7 @@
 #include "VideoBackend.h"
 #include "app/elog.h"
 
-FFmpegItem::FFmpegItem(QQuickItem* parent) : VideoPaintedItem(parent), m_thread(new FFmpegThread(this)) {
+FFmpegItem::FFmpegItem(QQuickItem* parent) : VideoFrameItem(parent), m_thread(new FFmpegThread(this)) {
     qRegisterMetaType<FFmpegDecodeStats>("FFmpegDecodeStats");
 
     const LatencyLogSettings settings = LatencyLogSettings::read();
@@ -28,7 +28,7 @@ FFmpegItem::FFmpegItem(QQuickItem* parent) : VideoPaintedItem(parent), m_thread(
     connect(m_thread, &FFmpegThread::receiveImageSize, this, qOverload<int, int>(&FFmpegItem::setSize));
     connect(m_thread, &QThread::finished, this, &FFmpegItem::onThreadFinished);
     // The thread keeps the URL for its next open; setting it never reopens.
-    connect(this, &VideoPaintedItem::urlChanged, this, [this] { m_thread->setUrl(url()); });
+    connect(this, &VideoFrameItem::urlChanged, this, [this] { m_thread->setUrl(url()); });
     m_thread->setUrl(url());
 }
 
@@ -53,6 +53,12 @@ void FFmpegItem::open() {
         startThread();
         return;
     }
+    // Asked again for the stream it is still connecting to (the interface may ask twice while it comes
+    // up): starting over would only throw the connection away and delay the first picture.
+    if (!m_reopenPending && m_connecting && m_connectingUrl == url()) {
+        elog_i("video", "FFmpegItem already opening url=%s", url().toUtf8().constData());
+        return;
+    }
     m_reopenPending = true;
     m_thread->stop();
     m_thread->quit();
@@ -69,6 +75,8 @@ void FFmpegItem::startThread() {
     // the old stream: it must not land on the new run's blank item nor restart it once more.
     QCoreApplication::removePostedEvents(this, QEvent::MetaCall);
     clear();
+    m_connecting = true;
+    m_connectingUrl = url();
     m_thread->setUrl(url());
     m_thread->play();
     m_thread->start(QThread::InheritPriority);
@@ -96,6 +104,7 @@ void FFmpegItem::onThreadFinished() {
 
 // The decode thread hands over images that own their pixels, so keeping one is enough.
 void FFmpegItem::updateImage(const QImage& image) {
+    m_connecting = false;
     writePicture([&image](QImage& picture) {
         picture = image;
         return true;
@@ -113,7 +122,7 @@ void FFmpegItem::pictureArrived() {
     m_paintPending = true;
 }
 
-void FFmpegItem::picturePainted() {
+void FFmpegItem::pictureDrawn() {
     if (!m_latencyLogEnabled || !m_paintPending)
         return;
     const qint64 d = m_latencyClock.nsecsElapsed() - m_imageArrivedNs;
@@ -136,7 +145,7 @@ void FFmpegItem::onWindowChanged(QQuickWindow* window) {
 }
 
 void FFmpegItem::onFrameSwapped() {
-    QMutexLocker locker(&paintLock());
+    QMutexLocker locker(&pictureLock());
     if (!m_latencyLogEnabled || !m_swapPending)
         return;
     const qint64 d = m_latencyClock.nsecsElapsed() - m_paintedImageArrivedNs;
@@ -147,7 +156,13 @@ void FFmpegItem::onFrameSwapped() {
 }
 
 void FFmpegItem::onDecodeStatsReady(const FFmpegDecodeStats& stats) {
-    QMutexLocker locker(&paintLock());
+    // Pictures of this window: handed over by the thread, given to the scene graph, replaced unseen.
+    const FrameCounts counts = frameCounts();
+    const qint64 framesDecoded = counts.decoded - m_loggedCounts.decoded;
+    const qint64 framesDrawn = counts.drawn - m_loggedCounts.drawn;
+    const qint64 framesReplaced = counts.replaced - m_loggedCounts.replaced;
+    m_loggedCounts = counts;
+    QMutexLocker locker(&pictureLock());
     const double paintAvgMs = m_paintCount < 1 ? 0 : m_paintSumNs / 1e6 / m_paintCount;
     const double paintMaxMs = m_paintMaxNs / 1e6;
     const double swapAvgMs = m_swapCount < 1 ? 0 : m_swapSumNs / 1e6 / m_swapCount;
@@ -161,20 +176,22 @@ void FFmpegItem::onDecodeStatsReady(const FFmpegDecodeStats& stats) {
                "延迟统计[窗口%.1f秒]: 解码帧率%.1f帧/秒(共%d帧) | 读包耗时均%.1f毫秒最大%.1f毫秒 | "
                "解码耗时均%.1f毫秒最大%.1f毫秒 | 色彩转换均%.1f毫秒最大%.1f毫秒 | 解码管线合计均%.1f毫秒 | "
                "缓冲积压均%.1f毫秒最大%.1f毫秒(PTS样本%d个) | 到绘制均%.1f毫秒最大%.1f毫秒@%.1f帧/秒 | "
-               "到上屏均%.1f毫秒最大%.1f毫秒@%.1f帧/秒 | 应用内处理约%.1f毫秒 | 端到端估计约%.1f毫秒",
+               "到上屏均%.1f毫秒最大%.1f毫秒@%.1f帧/秒 | 应用内处理约%.1f毫秒 | 端到端估计约%.1f毫秒 | "
+               "画面帧: 解码%lld 绘制%lld 替换%lld",
                stats.windowSeconds, stats.decodeFps, stats.decodedFrames, stats.readAvgMs, stats.readMaxMs,
                stats.decodeAvgMs, stats.decodeMaxMs, stats.convertAvgMs, stats.convertMaxMs, stats.pipelineAvgMs,
                stats.backlogAvgMs, stats.backlogMaxMs, stats.backlogSamples, paintAvgMs, paintMaxMs, paintFps,
-               swapAvgMs, swapMaxMs, swapFps, inAppMs, e2eMs);
+               swapAvgMs, swapMaxMs, swapFps, inAppMs, e2eMs, framesDecoded, framesDrawn, framesReplaced);
     } else {
         elog_i("video",
                "延迟统计[窗口%.1f秒]: 解码帧率%.1f帧/秒(共%d帧) | 读包耗时均%.1f毫秒最大%.1f毫秒 | "
                "解码耗时均%.1f毫秒最大%.1f毫秒 | 色彩转换均%.1f毫秒最大%.1f毫秒 | 解码管线合计均%.1f毫秒 | "
                "缓冲积压无有效PTS | 到绘制均%.1f毫秒最大%.1f毫秒@%.1f帧/秒 | 到上屏均%.1f毫秒最大%.1f毫秒@%.1f帧/秒 | "
-               "应用内处理约%.1f毫秒",
+               "应用内处理约%.1f毫秒 | 画面帧: 解码%lld 绘制%lld 替换%lld",
                stats.windowSeconds, stats.decodeFps, stats.decodedFrames, stats.readAvgMs, stats.readMaxMs,
                stats.decodeAvgMs, stats.decodeMaxMs, stats.convertAvgMs, stats.convertMaxMs, stats.pipelineAvgMs,
-               paintAvgMs, paintMaxMs, paintFps, swapAvgMs, swapMaxMs, swapFps, inAppMs);
+               paintAvgMs, paintMaxMs, paintFps, swapAvgMs, swapMaxMs, swapFps, inAppMs, framesDecoded, framesDrawn,
+               framesReplaced);
     }
     m_paintCount = 0;
     m_paintSumNs = 0;

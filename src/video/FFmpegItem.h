@@ -3,13 +3,13 @@
 #include <QElapsedTimer>
 
 #include "FFmpegDecodeStats.h"
-#include "VideoPaintedItem.h"
+#include "VideoFrameItem.h"
 
 class FFmpegThread;
 
-// The FFmpeg backend's QML item: runs an FFmpegThread, paints its pictures letter-boxed into a
+// The FFmpeg backend's QML item: runs an FFmpegThread, shows its pictures letter-boxed into a
 // rounded black item and, when enabled, logs where the latency goes.
-class FFmpegItem : public VideoPaintedItem {
+class FFmpegItem : public VideoFrameItem {
     Q_OBJECT
 
 public:
@@ -19,7 +19,7 @@ public:
     void open() override;
     void close() override;
 
-    using QQuickPaintedItem::setSize;
+    using QQuickItem::setSize;
 
     // For tests and benchmarks.
     FFmpegThread* thread() const { return m_thread; }
@@ -27,7 +27,7 @@ public:
 
 protected:
     void pictureArrived() override;
-    void picturePainted() override;
+    void pictureDrawn() override;
 
 private slots:
     void updateImage(const QImage& image);
@@ -43,9 +43,12 @@ private:
 
     FFmpegThread* m_thread = nullptr;
     bool m_reopenPending = false;
+    // Started and no picture yet, and the URL it was started with.
+    bool m_connecting = false;
+    QString m_connectingUrl;
 
-    // The latency figures below are guarded by the paint lock (paint() and onFrameSwapped() may run
-    // on the render thread).
+    // The latency figures below are guarded by the picture lock (updatePaintNode() and onFrameSwapped()
+    // may run on the render thread).
     bool m_latencyLogEnabled = false;
     QElapsedTimer m_latencyClock;
     qint64 m_imageArrivedNs = 0;
@@ -59,4 +62,5 @@ private:
     qint64 m_swapSumNs = 0;
     qint64 m_swapMaxNs = 0;
     QMetaObject::Connection m_frameSwappedConnection;
+    FrameCounts m_loggedCounts;  // the counts at the previous latency line
 };

@@ -1,7 +1,5 @@
 #include "VideoGeometry.h"
 
-#include <QPainterPath>
-
 QRect letterBoxRect(int videoWidth, int videoHeight, const QSizeF& itemSize) {
     const double itemWidth = itemSize.width();
     const double itemHeight = itemSize.height();
@@ -16,14 +14,4 @@ QRect letterBoxRect(int videoWidth, int videoHeight, const QSizeF& itemSize) {
         return QRect((int(itemWidth) - w) / 2, 0, w, int(itemHeight));
     }
     return QRect(0, 0, int(itemWidth), int(itemHeight));
-}
-
-void paintVideoPicture(QPainter* painter, const QRectF& bounds, const QImage& image, const QRect& pictureRect) {
-    painter->setRenderHint(QPainter::Antialiasing, true);
-    QPainterPath rounded;
-    rounded.addRoundedRect(bounds, 10, 10);
-    painter->setClipPath(rounded, Qt::ReplaceClip);
-    painter->fillRect(bounds, Qt::black);
-    if (!image.isNull())
-        painter->drawImage(QRectF(pictureRect), image);
 }

@@ -47,7 +47,7 @@ void VideoPlayerItem::setUrl(const QString& url) {
     if (url == m_url)
         return;
     m_url = url;
-    if (auto* backend = qobject_cast<VideoPaintedItem*>(m_implementation))
+    if (auto* backend = qobject_cast<VideoFrameItem*>(m_implementation))
         backend->setUrl(url);
     emit urlChanged();
 }

@@ -61,6 +61,10 @@ private slots:
         QTest::newRow("720p-noise-40") << QSize(1280, 720) << "noise" << 99u;
         QTest::newRow("720p-scaled-to-half") << QSize(1280, 720) << "half" << 31337u;
         QTest::newRow("small-320x240") << QSize(320, 240) << "none" << 5u;
+        // Shown in a window: blocks of a fraction of a pixel more or less than a whole number.
+        QTest::newRow("720p-scaled-to-810-smooth") << QSize(1280, 720) << "to810-smooth" << 77u;
+        QTest::newRow("1080p-scaled-to-810-nearest") << QSize(1920, 1080) << "to810-nearest" << 78u;
+        QTest::newRow("720p-scaled-up-1.37-smooth") << QSize(1280, 720) << "up137-smooth" << 79u;
     }
 
     void decodesAfterDegradation() {
@@ -76,6 +80,12 @@ private slots:
             addNoise(image, 40, counter);
         if (degradation == "half")
             image = image.scaled(size / 2, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        if (degradation == "to810-smooth")
+            image = image.scaled(QSize(810, 456), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        if (degradation == "to810-nearest")
+            image = image.scaled(QSize(810, 456), Qt::IgnoreAspectRatio, Qt::FastTransformation);
+        if (degradation == "up137-smooth")
+            image = image.scaled(size * 1.37, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
         const FrameStamp::Decoded decoded = FrameStamp::decode(image);
         QVERIFY2(
             decoded.ok,
@@ -83,6 +93,34 @@ private slots:
                 QString("no stamp read from %1x%2 after %3").arg(image.width()).arg(image.height()).arg(degradation)));
         QCOMPARE(decoded.epochMs, now);
         QCOMPARE(decoded.frameCounter, counter);
+    }
+
+    // A scaled picture somewhere inside a screen capture, among other black and white shapes.
+    void locatesStampInsideCapture() {
+        const QImage picture = scene(QSize(1920, 1080), now, 4242)
+                                   .scaled(QSize(810, 456), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        QImage capture(QSize(1280, 800), QImage::Format_RGB32);
+        capture.fill(QColor(40, 44, 52));
+        QPainter painter(&capture);
+        painter.fillRect(QRect(10, 10, 30, 60), Qt::white);
+        painter.fillRect(QRect(40, 10, 30, 60), Qt::black);
+        painter.fillRect(QRect(20, 700, 400, 40), Qt::white);
+        painter.drawImage(QPoint(37, 121), picture);
+        painter.end();
+
+        const FrameStamp::Location location = FrameStamp::locate(capture);
+        QVERIFY(location.found);
+        QVERIFY2(qAbs(location.origin.x() - 37) <= 1.5 && qAbs(location.origin.y() - 121) <= 1.5,
+                 qPrintable(QString("found at %1,%2").arg(location.origin.x()).arg(location.origin.y())));
+        QVERIFY2(qAbs(location.blockEdge - 810 / 80.0) <= 0.3, qPrintable(QString::number(location.blockEdge)));
+        const FrameStamp::Decoded decoded =
+            FrameStamp::decodeAt(capture.constBits(), capture.width(), capture.height(), capture.bytesPerLine(),
+                                 FrameStamp::PixelFormat::Rgb32, location.origin, location.blockEdge);
+        QVERIFY(decoded.ok);
+        QCOMPARE(decoded.frameCounter, 4242u);
+
+        capture.fill(QColor(40, 44, 52));
+        QVERIFY(!FrameStamp::locate(capture).found);
     }
 
     void decodesRawBuffers_data() {

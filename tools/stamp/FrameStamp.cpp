@@ -3,6 +3,7 @@
 #include <QPainter>
 
 #include <array>
+#include <cmath>
 
 namespace FrameStamp {
 namespace {
@@ -44,7 +45,12 @@ QRect blockRect(int block, int row, int size) {
     return QRect((1 + block) * size, (1 + row) * size, size, size);
 }
 
-// Mean luma over the middle half of a block, away from its edges where compression smears.
+int bytesPerPixel(PixelFormat format) {
+    return format == PixelFormat::Rgb32 ? 4 : format == PixelFormat::Rgb24 ? 3 : 1;
+}
+
+// Mean luma over the middle half of a block, away from its edges where compression and scaling
+// smear. Blocks may start and end between pixels (a picture scaled by any factor).
 struct Sampler {
     const uchar* data;
     int width;
@@ -67,20 +73,86 @@ struct Sampler {
         return 0;
     }
 
-    int blockMean(const QRect& block) const {
-        const int inset = block.width() / 4;
-        const QRect inner = block.adjusted(inset, inset, -inset, -inset);
+    // -1 when the block does not lie inside the picture.
+    int blockMean(QPointF origin, double edge, int block, int row) const {
+        const double inset = edge / 4;
+        const double left = origin.x() + (1 + block) * edge + inset;
+        const double top = origin.y() + (1 + row) * edge + inset;
+        const int x0 = int(std::ceil(left));
+        const int y0 = int(std::ceil(top));
+        const int x1 = qMax(x0, int(std::floor(left + edge - 2 * inset)) - 1);
+        const int y1 = qMax(y0, int(std::floor(top + edge - 2 * inset)) - 1);
+        if (x0 < 0 || y0 < 0 || x1 >= width || y1 >= height)
+            return -1;
         int sum = 0;
-        int count = 0;
-        for (int y = inner.top(); y <= inner.bottom(); ++y) {
-            for (int x = inner.left(); x <= inner.right(); ++x) {
+        for (int y = y0; y <= y1; ++y) {
+            for (int x = x0; x <= x1; ++x)
                 sum += luma(x, y);
-                ++count;
-            }
         }
-        return count > 0 ? sum / count : 0;
+        return sum / ((x1 - x0 + 1) * (y1 - y0 + 1));
     }
+
+    Decoded read(QPointF origin, double edge) const;
 };
+
+Decoded Sampler::read(QPointF origin, double edge) const {
+    Decoded result;
+    if (edge < 2)
+        return result;
+    Payload payload{};
+    for (int row = 0; row < kRows; ++row) {
+        const int white = blockMean(origin, edge, 0, row);
+        const int black = blockMean(origin, edge, 1, row);
+        if (white < 0 || black < 0 || white - black < kMinContrast)
+            return result;
+        const int threshold = (white + black) / 2;
+        for (int bit = 0; bit < kDataBitsPerRow; ++bit) {
+            const int mean = blockMean(origin, edge, 2 + bit, row);
+            if (mean < 0)
+                return result;
+            if (mean < threshold)
+                continue;
+            const int index = row * kDataBitsPerRow + bit;
+            payload[index / 8] |= static_cast<quint8>(1 << (7 - index % 8));
+        }
+    }
+    const quint16 crc = crc16(payload.data(), 10);
+    if (payload[10] != (crc >> 8) || payload[11] != (crc & 0xFF))
+        return result;
+    for (int i = 0; i < 6; ++i)
+        result.epochMs = (result.epochMs << 8) | payload[i];
+    for (int i = 0; i < 4; ++i)
+        result.frameCounter = (result.frameCounter << 8) | payload[6 + i];
+    result.ok = true;
+    return result;
+}
+
+constexpr int kWhite = 170;
+constexpr int kDark = 85;
+
+// A stamp's white reference column seen from its top-left pixel (x, y): white for about one block
+// to the right, dark after it, white for about two blocks downwards. Gives the block edge it
+// suggests, or 0.
+double referenceColumnAt(const Sampler& s, int x, int y) {
+    if (s.luma(x, y) < kWhite || (y > 0 && s.luma(x, y - 1) >= kWhite) || (x > 0 && s.luma(x - 1, y) >= kWhite))
+        return 0;
+    int across = 0;
+    while (x + across < s.width && s.luma(x + across, y) >= kWhite && across < 200)
+        ++across;
+    if (across < 3 || across >= 200 || x + across + across / 2 >= s.width)
+        return 0;
+    for (int i = 1; i <= across / 2; ++i) {
+        if (s.luma(x + across + i, y + across / 2) >= kDark)
+            return 0;
+    }
+    const int column = x + across / 2;
+    int down = 0;
+    while (y + down < s.height && s.luma(column, y + down) >= kWhite)
+        ++down;
+    if (qAbs(down - 2 * across) > 4)
+        return 0;
+    return down / 2.0;
+}
 
 }  // namespace
 
@@ -112,38 +184,59 @@ void paint(QImage& image, qint64 epochMs, quint32 frameCounter) {
     }
 }
 
+Decoded decodeAt(const uchar* data, int width, int height, int bytesPerLine, PixelFormat format, QPointF origin,
+                 double blockEdge) {
+    if (!data || width <= 0 || height <= 0 || bytesPerLine < width * bytesPerPixel(format))
+        return {};
+    return Sampler{data, width, height, bytesPerLine, format}.read(origin, blockEdge);
+}
+
 Decoded decode(const uchar* data, int width, int height, int bytesPerLine, PixelFormat format) {
-    Decoded result;
-    if (!data || stampArea(QSize(width, height)).isEmpty())
-        return result;
-    const int minStride = width * (format == PixelFormat::Rgb32 ? 4 : format == PixelFormat::Rgb24 ? 3 : 1);
-    if (bytesPerLine < minStride)
-        return result;
+    if (stampArea(QSize(width, height)).isEmpty())
+        return {};
+    // A picture scaled from a width that is a multiple of 80 has blocks of exactly width / 80 pixels;
+    // one painted at a width that is not keeps the whole-pixel blocks it was painted with.
+    const Decoded scaled = decodeAt(data, width, height, bytesPerLine, format, QPointF(0, 0), width / 80.0);
+    if (scaled.ok || width % 80 == 0)
+        return scaled;
+    return decodeAt(data, width, height, bytesPerLine, format, QPointF(0, 0), blockSize(width));
+}
+
+Location locate(const uchar* data, int width, int height, int bytesPerLine, PixelFormat format) {
+    Location location;
+    if (!data || width <= 0 || height <= 0 || bytesPerLine < width * bytesPerPixel(format))
+        return location;
     const Sampler sampler{data, width, height, bytesPerLine, format};
-    const int size = blockSize(width);
-    Payload payload{};
-    for (int row = 0; row < kRows; ++row) {
-        const int white = sampler.blockMean(blockRect(0, row, size));
-        const int black = sampler.blockMean(blockRect(1, row, size));
-        if (white - black < kMinContrast)
-            return result;
-        const int threshold = (white + black) / 2;
-        for (int bit = 0; bit < kDataBitsPerRow; ++bit) {
-            if (sampler.blockMean(blockRect(2 + bit, row, size)) < threshold)
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const double edge = referenceColumnAt(sampler, x, y);
+            if (edge <= 0)
                 continue;
-            const int index = row * kDataBitsPerRow + bit;
-            payload[index / 8] |= static_cast<quint8>(1 << (7 - index % 8));
+            // The column's edges are blurred by scaling and compression: try the nearby block
+            // sizes and origins; the checksum tells which one is right.
+            for (double tryEdge = edge - 1.0; tryEdge <= edge + 1.0; tryEdge += 0.125) {
+                for (double dy = -1; dy <= 1; dy += 0.5) {
+                    for (double dx = -1; dx <= 1; dx += 0.5) {
+                        const QPointF origin(x + dx - tryEdge, y + dy - tryEdge);
+                        if (sampler.read(origin, tryEdge).ok) {
+                            location.found = true;
+                            location.origin = origin;
+                            location.blockEdge = tryEdge;
+                            return location;
+                        }
+                    }
+                }
+            }
         }
     }
-    const quint16 crc = crc16(payload.data(), 10);
-    if (payload[10] != (crc >> 8) || payload[11] != (crc & 0xFF))
-        return result;
-    for (int i = 0; i < 6; ++i)
-        result.epochMs = (result.epochMs << 8) | payload[i];
-    for (int i = 0; i < 4; ++i)
-        result.frameCounter = (result.frameCounter << 8) | payload[6 + i];
-    result.ok = true;
-    return result;
+    return location;
+}
+
+Location locate(const QImage& image) {
+    const QImage rgb = image.format() == QImage::Format_RGB32 || image.format() == QImage::Format_ARGB32
+                           ? image
+                           : image.convertToFormat(QImage::Format_RGB32);
+    return locate(rgb.constBits(), rgb.width(), rgb.height(), rgb.bytesPerLine(), PixelFormat::Rgb32);
 }
 
 Decoded decode(const QImage& image) {

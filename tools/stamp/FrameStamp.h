@@ -35,8 +35,24 @@ QRect stampArea(QSize imageSize);
 void paint(QImage& image, qint64 epochMs, quint32 frameCounter);
 
 // Reads the stamp back; ok is false when the picture is too small, the contrast too low or the
-// checksum does not match.
+// checksum does not match. The picture may be scaled by any factor: blocks need not be a whole
+// number of pixels.
 Decoded decode(const QImage& image);
 Decoded decode(const uchar* data, int width, int height, int bytesPerLine, PixelFormat format);
+
+// Reads a stamp whose area starts at origin (the picture's top-left corner) with blocks of the given
+// edge in pixels, for example a picture shown somewhere inside a captured screen.
+Decoded decodeAt(const uchar* data, int width, int height, int bytesPerLine, PixelFormat format, QPointF origin,
+                 double blockEdge);
+
+// Where a stamped picture lies inside a larger image (a screen or window capture): found is true only
+// when a stamp was really read there.
+struct Location {
+    bool found = false;
+    QPointF origin;
+    double blockEdge = 0;
+};
+Location locate(const uchar* data, int width, int height, int bytesPerLine, PixelFormat format);
+Location locate(const QImage& image);
 
 }  // namespace FrameStamp

@@ -5,8 +5,8 @@
 // -analyzeduration 0` writing raw frames to a pipe. For each picture the frame stamp (wall-clock time
 // at render, frame counter) is read back; latency = arrival on our GUI thread (or from the pipe)
 // minus the stamp. Also: time to the first picture, frames lost, CPU per frame on a recorded clip
-// against `ffmpeg -benchmark -threads 1`, and paint() time of the item. Run it inside
-// scripts/netns.sh: it touches nothing but loopback.
+// against `ffmpeg -benchmark -threads 1`. The way from the item to the screen is measured by
+// skyvane-bench-screen-latency. Run it inside scripts/netns.sh: it touches nothing but loopback.
 #include <sys/resource.h>
 #include <time.h>
 #include <unistd.h>
@@ -16,7 +16,6 @@
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QPainter>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTcpServer>
@@ -28,7 +27,6 @@
 #include <vector>
 
 #include "FrameStamp.h"
-#include "video/FFmpegItem.h"
 #include "video/FFmpegThread.h"
 
 namespace {
@@ -264,28 +262,6 @@ double ourClipCpuPerFrameMs(const QString& clip, int expectedFrames) {
     return (cpuAtLast - cpuStart) / expectedFrames;
 }
 
-// FFmpegItem::paint() of a picture of the given size into an item of the same size.
-void paintTimes(QSize size, QSize itemSize, double* medianMs, double* p95Ms) {
-    FFmpegItem item;
-    item.setSize(QSizeF(itemSize));
-    QImage picture(size, QImage::Format_RGB32);
-    picture.fill(QColor(40, 90, 160));
-    QMetaObject::invokeMethod(&item, "setSize", Q_ARG(int, size.width()), Q_ARG(int, size.height()));
-    QMetaObject::invokeMethod(&item, "updateImage", Q_ARG(QImage, picture));
-    QImage target(itemSize, QImage::Format_ARGB32_Premultiplied);
-    std::vector<double> times;
-    for (int i = 0; i < 60; ++i) {
-        target.fill(Qt::transparent);
-        QPainter painter(&target);
-        QElapsedTimer timer;
-        timer.start();
-        item.paint(&painter);
-        times.push_back(timer.nsecsElapsed() / 1e6);
-    }
-    *medianMs = percentile(times, 0.5);
-    *p95Ms = percentile(times, 0.95);
-}
-
 void printSeries(const char* name, const Series& s, double cpuPerFrameMs) {
     std::printf(
         "  %-6s median %6.1f ms  p95 %6.1f ms  pictures %5d  lost %4d  unreadable %3d  first picture %6.0f ms  "
@@ -371,13 +347,6 @@ int main(int argc, char* argv[]) {
                     oursPerFrame, peerPerFrame, budget, oursPerFrame <= budget ? "within" : "OVER");
     } else {
         std::printf("clip recording failed; CPU comparison skipped\n");
-    }
-
-    for (const QSize itemSize : {options.size, QSize(1000, 562)}) {
-        double median = 0, p95 = 0;
-        paintTimes(options.size, itemSize, &median, &p95);
-        std::printf("paint() of a %dx%d picture into a %dx%d item: median %.2f ms  p95 %.2f ms\n", options.size.width(),
-                    options.size.height(), itemSize.width(), itemSize.height(), median, p95);
     }
 
     sim.terminate();

@@ -1,0 +1,93 @@
+#pragma once
+
+#include <QImage>
+#include <QMutex>
+#include <QQuickItem>
+#include <QRect>
+#include <functional>
+
+// What both video backends' items share: the QML-facing url and contentRect, open/close/clear, and
+// the look (the picture letter-boxed into a black item with rounded corners). The facade
+// VideoPlayerItem reaches its backend only through these names.
+//
+// The newest picture goes to the scene graph as a texture in updatePaintNode; the scene graph scales
+// it into the picture rectangle, so nothing copies or scales pixels on the GUI thread. A picture that
+// arrives before the previous one was drawn replaces it: the newest wins and nothing queues up.
+class VideoFrameItem : public QQuickItem {
+    Q_OBJECT
+    Q_PROPERTY(QString url READ url WRITE setUrl NOTIFY urlChanged)
+    Q_PROPERTY(QRectF contentRect READ contentRect NOTIFY contentRectChanged)
+
+public:
+    // Pictures since the item was created: handed over by the decoder, given to the scene graph,
+    // and dropped unseen because a newer one came first.
+    struct FrameCounts {
+        qint64 decoded = 0;
+        qint64 drawn = 0;
+        qint64 replaced = 0;
+    };
+
+    ~VideoFrameItem() override;
+
+    QString url() const { return m_url; }
+    // Stores the URL for the next open(); never opens or reopens a stream.
+    void setUrl(const QString& url);
+    QRectF contentRect() const { return m_contentRect; }
+
+    Q_INVOKABLE virtual void open() = 0;
+    Q_INVOKABLE virtual void close() = 0;
+    Q_INVOKABLE void clear();
+
+    // For tests and benchmarks.
+    QImage image() const;
+    QSize videoSize() const { return QSize(m_videoWidth, m_videoHeight); }
+    FrameCounts frameCounts() const;
+    // Shows a picture as if the stream had delivered it (its size becomes the video size).
+    void showPicture(const QImage& picture);
+
+    // Corner radius of the item's rounded look, in item pixels.
+    static constexpr int kCornerRadius = 10;
+
+signals:
+    void urlChanged();
+    void contentRectChanged();
+
+protected:
+    explicit VideoFrameItem(QQuickItem* parent);
+
+    void geometryChanged(const QRectF& newGeometry, const QRectF& oldGeometry) override;
+    QSGNode* updatePaintNode(QSGNode* oldNode, UpdatePaintNodeData* data) override;
+
+    // The stream's picture size; the picture rectangle and contentRect follow.
+    void setVideoSize(int width, int height);
+
+    // Changes the picture under the picture lock (the scene graph may read it on its render thread)
+    // and asks for a new frame. write returns false when it left no picture worth showing.
+    void writePicture(const std::function<bool(QImage& picture)>& write);
+
+    // Guards the picture, the counters and everything the hooks below touch.
+    QMutex& pictureLock() const { return m_pictureLock; }
+
+    // Hooks called with the picture lock held: a picture was written (GUI thread), a picture was
+    // handed to the scene graph (the scene graph's render thread, or the GUI thread).
+    virtual void pictureArrived() {}
+    virtual void pictureDrawn() {}
+
+private:
+    void updatePictureRect();
+
+    QString m_url;
+    QRectF m_contentRect;
+    int m_videoWidth = 0;
+    int m_videoHeight = 0;
+
+    mutable QMutex m_pictureLock;
+    QImage m_image;
+    QRect m_pictureRect;
+    quint64 m_pictureSerial = 0;    // bumped on every change of m_image
+    bool m_pictureWaiting = false;  // written and not yet given to the scene graph
+    FrameCounts m_counts;
+};
+
+// The camera's default stream URL, shown until QML sets another one.
+QString defaultCameraStreamUrl();
