@@ -29,6 +29,10 @@ class AppBridge : public QObject {
     Q_PROPERTY(QString currentProduct READ currentProduct NOTIFY currentProductChanged)
     Q_PROPERTY(bool runtimePage READ runtimePage NOTIFY runtimePageChanged)
     Q_PROPERTY(QString messageLog READ messageLog NOTIFY messageLogChanged)
+    // The log only grows between clears; a view that holds the first messageLogLength characters
+    // of one generation catches up with messageLogSince() instead of copying the whole log.
+    Q_PROPERTY(int messageLogLength READ messageLogLength NOTIFY messageLogChanged)
+    Q_PROPERTY(int messageLogGeneration READ messageLogGeneration NOTIFY messageLogChanged)
     Q_PROPERTY(QStringList products READ products CONSTANT)
     // Links
     Q_PROPERTY(QStringList serialPorts READ serialPorts NOTIFY serialPortsChanged)
@@ -40,6 +44,10 @@ class AppBridge : public QObject {
     Q_PROPERTY(QString gimbalSwVersion READ gimbalSwVersion NOTIFY gimbalVersionChanged)
     Q_PROPERTY(QString cameraVersion READ cameraVersion NOTIFY cameraVersionChanged)
     Q_PROPERTY(QString applicationDirPath READ applicationDirPath CONSTANT)
+    // The device address and port the link panel offers instead of the product's factory address
+    // (Device/Address, Device/Port in skyvane.cfg); "" and 0 when not configured.
+    Q_PROPERTY(QString deviceAddress READ deviceAddress CONSTANT)
+    Q_PROPERTY(int devicePort READ devicePort CONSTANT)
     Q_PROPERTY(QString videoBackend READ videoBackend CONSTANT)
     Q_PROPERTY(QString videoConfigPath READ videoConfigPath CONSTANT)
     // Camera status
@@ -115,6 +123,15 @@ public:
     QString currentProduct() const { return m_currentProduct; }
     bool runtimePage() const { return m_runtimePage; }
     QString messageLog() const { return m_messageLog; }
+    QString deviceAddress() const { return m_deviceAddress; }
+    int devicePort() const { return m_devicePort; }
+    int messageLogLength() const { return m_messageLog.size(); }
+    int messageLogGeneration() const { return m_messageLogGeneration; }
+    // Whether the picture directory (applicationDirPath) holds this file; the product page asks
+    // before it shows a picture, so that a missing picture is not an error.
+    Q_INVOKABLE bool pictureExists(const QString& fileName) const;
+    // The log from the given position on ("" past its end).
+    Q_INVOKABLE QString messageLogSince(int position) const;
     QStringList products() const;
 
     QStringList serialPorts() const { return m_serialPorts; }
@@ -464,6 +481,11 @@ private:
     QString m_currentProduct;
     bool m_runtimePage = false;
     QString m_messageLog;
+    // Counts clears, so that a view can tell a log that was emptied and refilled from one that grew.
+    int m_messageLogGeneration = 0;
+
+    QString m_deviceAddress;
+    int m_devicePort = 0;
 
     QStringList m_serialPorts;
     bool m_serialOpened = false;

@@ -1,0 +1,32 @@
+import QtQuick 2.9
+import QtQuick.Controls 2.2
+import "."
+
+// The interface's ordinary push button: flat face, thin border, accent tint when hovered.
+Button {
+    id: control
+
+    property real uiScale: 1
+
+    implicitHeight: Theme.controlHeight * uiScale
+    leftPadding: 12 * uiScale
+    rightPadding: 12 * uiScale
+    font.pixelSize: Theme.fontNormal * uiScale
+    opacity: enabled ? 1 : 0.5
+
+    contentItem: Text {
+        text: control.text
+        font: control.font
+        color: Theme.textPrimary
+        horizontalAlignment: Text.AlignHCenter
+        verticalAlignment: Text.AlignVCenter
+    }
+
+    background: Rectangle {
+        implicitWidth: 64 * control.uiScale
+        radius: Theme.radiusSmall * control.uiScale
+        color: control.pressed ? Theme.buttonPressed : (control.hovered ? Theme.buttonHovered : Theme.buttonIdle)
+        border.color: control.hovered ? Theme.accent : Theme.buttonBorder
+        border.width: 1
+    }
+}

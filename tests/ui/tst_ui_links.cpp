@@ -1,0 +1,171 @@
+// The link panel, the message log and the shared controls with a real controller and real links
+// (a loopback UDP device and a pseudo-terminal), driven by mouse and keyboard.
+
+#include <QQmlComponent>
+#include <QtTest>
+
+#include "LinkTestDevices.h"
+#include "UiFixture.h"
+
+class TestUiLinks : public QObject {
+    Q_OBJECT
+
+    Ui::Fixture ui;
+
+    bool startRuntime() { return ui.start(Ui::config("en", "Wren-R2", {"rtsp://127.0.0.1:9/a"})); }
+    void showSerialTab() {
+        QVERIFY(ui.item("commTabs"));
+        ui.item("commTabs")->setProperty("currentIndex", 0);
+        QTRY_VERIFY(ui.item("serialSwitch")->isVisible());
+    }
+    // Stands in for the port scan: the combo lists these ports.
+    void listPorts(const QStringList& ports) { ui.item("serialPortCombo")->setProperty("model", ports); }
+    bool switchOn(const QString& name) { return ui.item(name)->property("checked").toBool(); }
+
+private slots:
+    void init() { Ui::installPictures(); }
+    void cleanup() { ui.stop(); }
+
+    void udpSwitchConnectsToTheTypedAddress() {
+        LinkTest::UdpDevice device;
+        QVERIFY(startRuntime());
+        QVERIFY(ui.type("udpIp", "127.0.0.1"));
+        QVERIFY(ui.type("udpPort", QString::number(device.port())));
+        QVERIFY(ui.click("udpSwitch"));
+        QTRY_VERIFY(ui.bridge->udpConnected());
+        QVERIFY(switchOn("udpSwitch"));
+        // The link-up requests reach the device at the typed address.
+        QVERIFY(device.collector.waitForFrames(1, 10000));
+
+        QVERIFY(ui.click("udpSwitch"));
+        QTRY_VERIFY(!ui.bridge->udpConnected());
+        QVERIFY(!switchOn("udpSwitch"));
+    }
+
+    void serialSwitchWithoutPortRefreshesAndStaysOff() {
+        QVERIFY(startRuntime());
+        showSerialTab();
+        listPorts({});
+        ui.bridge->clearMessages();
+        Ui::Fixture::settle();
+        QVERIFY(ui.click("serialSwitch"));
+        QTRY_VERIFY(ui.bridge->messageLog().contains("serial ports", Qt::CaseInsensitive));
+        Ui::Fixture::settle();
+        QVERIFY(!switchOn("serialSwitch"));
+        QVERIFY(!ui.bridge->serialOpened());
+        QVERIFY2(!ui.bridge->messageLog().contains("Invalid serial params") &&
+                     !ui.bridge->messageLog().contains("Failed to open"),
+                 qPrintable(ui.bridge->messageLog()));
+    }
+
+    void portThatFailsToOpenLeavesTheSwitchOff() {
+        QVERIFY(startRuntime());
+        showSerialTab();
+        listPorts({"/nonexistent/ttySKYVANE"});
+        QVERIFY(ui.click("serialSwitch"));
+        QTRY_VERIFY(ui.bridge->messageLog().contains("Failed to open serial port"));
+        Ui::Fixture::settle();
+        QVERIFY(!switchOn("serialSwitch"));
+        QVERIFY(!ui.bridge->serialOpened());
+    }
+
+    // Each switch mirrors the controller, which keeps one link: opening one turns the other off.
+    void openingOneLinkTurnsTheOtherSwitchOff() {
+        LinkTest::UdpDevice device;
+        LinkTest::PtyDevice pty;
+        QVERIFY(startRuntime());
+        showSerialTab();
+        listPorts({pty.slavePath()});
+        QVERIFY(ui.click("serialSwitch"));
+        QTRY_VERIFY(ui.bridge->serialOpened());
+        QVERIFY(switchOn("serialSwitch"));
+        QVERIFY(!ui.read("serialPortCombo", "enabled").toBool());
+
+        ui.item("commTabs")->setProperty("currentIndex", 1);
+        QTRY_VERIFY(ui.item("udpSwitch")->isVisible());
+        QVERIFY(ui.type("udpIp", "127.0.0.1"));
+        QVERIFY(ui.type("udpPort", QString::number(device.port())));
+        QVERIFY(ui.click("udpSwitch"));
+        QTRY_VERIFY(ui.bridge->udpConnected());
+        QTRY_VERIFY(!switchOn("serialSwitch"));
+        QVERIFY(!ui.bridge->serialOpened());
+        QVERIFY(switchOn("udpSwitch"));
+    }
+
+    void messageLogShowsLinesInOrderFollowsTheEndAndClears() {
+        QVERIFY(startRuntime());
+        ui.bridge->clearMessages();
+        for (int i = 0; i < 120; ++i)
+            ui.bridge->appendMessage(QStringLiteral("line %1").arg(i, 3, 10, QChar('0')));
+        QQuickItem* area = ui.item("messageLogArea");
+        QTRY_VERIFY(area->property("text").toString().contains("line 119"));
+        const QString text = area->property("text").toString();
+        QCOMPARE(text, ui.bridge->messageLog());
+        QVERIFY(text.indexOf("line 000") < text.indexOf("line 119"));
+        // The view sits at the end: the last line is inside the visible part.
+        QQuickItem* scroll = ui.item("messageLogScroll");
+        QObject* flick = scroll->property("contentItem").value<QObject*>();
+        QVERIFY(flick);
+        QTRY_VERIFY(qAbs(flick->property("contentY").toDouble() + flick->property("height").toDouble() -
+                         flick->property("contentHeight").toDouble()) < 2);
+
+        QVERIFY(ui.click("messageLogClearButton"));
+        QTRY_VERIFY(ui.bridge->messageLog().isEmpty());
+        QTRY_COMPARE(area->property("text").toString(), QString());
+        ui.bridge->appendMessage("after clear");
+        QTRY_VERIFY(area->property("text").toString().endsWith("after clear"));
+        QVERIFY(!area->property("text").toString().contains("line 0"));
+    }
+
+    void sharedControlsReactOnlyToTheOperator_data() {
+        QTest::addColumn<QString>("qml");
+        QTest::addColumn<QString>("signal");
+        QTest::addColumn<bool>("clickChangesState");
+        QTest::newRow("toggle-click-flips") << "ToggleSwitch { }"
+                                            << "toggled(bool)" << true;
+        QTest::newRow("toggle-disabled-ignores") << "ToggleSwitch { enabled: false }"
+                                                 << "toggled(bool)" << false;
+        QTest::newRow("radio-click-checks") << "CustomRadio { }"
+                                            << "clicked()" << true;
+        QTest::newRow("radio-checked-ignores") << "CustomRadio { checked: true }"
+                                               << "clicked()" << false;
+    }
+
+    void sharedControlsReactOnlyToTheOperator() {
+        QFETCH(QString, qml);
+        QFETCH(QString, signal);
+        QFETCH(bool, clickChangesState);
+        QQmlEngine engine;
+        QQmlComponent component(&engine);
+        component.setData(("import QtQuick 2.9\nimport QtQuick.Window 2.2\nimport \"qrc:/qml/panels\"\n"
+                           "Window { visible: true; width: 100; height: 60\n" +
+                           qml + "\n}")
+                              .toUtf8(),
+                          QUrl("qrc:/qml/tst_controls.qml"));
+        QScopedPointer<QObject> created(component.create());
+        auto* window = qobject_cast<QQuickWindow*>(created.data());
+        QVERIFY2(window, qPrintable(component.errorString()));
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        QQuickItem* control = window->contentItem()->childItems().first();
+        const QByteArray normalised = QMetaObject::normalizedSignature(qPrintable(signal));
+        QSignalSpy spy(control, ("2" + normalised).constData());
+        QVERIFY(spy.isValid());
+        const bool before = control->property("checked").toBool();
+
+        // Set from outside: nothing is reported.
+        control->setProperty("checked", !before);
+        control->setProperty("checked", before);
+        QCOMPARE(spy.count(), 0);
+
+        const QPointF centre = control->mapToScene(QPointF(control->width() / 2, control->height() / 2));
+        QTest::mouseClick(window, Qt::LeftButton, Qt::NoModifier, centre.toPoint());
+        QTest::qWait(100);
+        QCOMPARE(spy.count(), clickChangesState ? 1 : 0);
+        QCOMPARE(control->property("checked").toBool(), clickChangesState ? !before : before);
+        if (clickChangesState && signal.startsWith("toggled"))
+            QCOMPARE(spy.first().first().toBool(), !before);
+    }
+};
+
+QTEST_MAIN(TestUiLinks)
+#include "tst_ui_links.moc"
