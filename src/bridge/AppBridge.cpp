@@ -111,6 +111,7 @@ void AppBridge::appendMessage(const QString& text) {
     } else {
         m_messageLog += QLatin1Char('\n') + line;
     }
+    m_messageLines.append(line);
     emitLater({&AppBridge::messageLogChanged});
 }
 
@@ -124,15 +125,9 @@ bool AppBridge::pictureExists(const QString& fileName) const {
     return QFileInfo::exists(applicationDirPath() + QLatin1Char('/') + fileName);
 }
 
-QString AppBridge::messageLogSince(int position) const {
-    if (position < 0 || position >= m_messageLog.size())
-        return QString();
-    return m_messageLog.mid(position);
-}
-
 void AppBridge::clearMessages() {
     m_messageLog.clear();
-    ++m_messageLogGeneration;
+    m_messageLines.clear();
     emitLater({&AppBridge::messageLogChanged});
 }
 

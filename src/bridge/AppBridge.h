@@ -15,6 +15,7 @@
 #include <initializer_list>
 #include <vector>
 
+#include "MessageLogModel.h"
 #include "link/Uartcore.h"
 #include "protocol/ProtocolStats.h"
 
@@ -29,10 +30,8 @@ class AppBridge : public QObject {
     Q_PROPERTY(QString currentProduct READ currentProduct NOTIFY currentProductChanged)
     Q_PROPERTY(bool runtimePage READ runtimePage NOTIFY runtimePageChanged)
     Q_PROPERTY(QString messageLog READ messageLog NOTIFY messageLogChanged)
-    // The log only grows between clears; a view that holds the first messageLogLength characters
-    // of one generation catches up with messageLogSince() instead of copying the whole log.
-    Q_PROPERTY(int messageLogLength READ messageLogLength NOTIFY messageLogChanged)
-    Q_PROPERTY(int messageLogGeneration READ messageLogGeneration NOTIFY messageLogChanged)
+    // The same log line by line, for the log view (one inserted row per appended line).
+    Q_PROPERTY(MessageLogModel* messageLines READ messageLines CONSTANT)
     Q_PROPERTY(QStringList products READ products CONSTANT)
     // Links
     Q_PROPERTY(QStringList serialPorts READ serialPorts NOTIFY serialPortsChanged)
@@ -125,13 +124,10 @@ public:
     QString messageLog() const { return m_messageLog; }
     QString deviceAddress() const { return m_deviceAddress; }
     int devicePort() const { return m_devicePort; }
-    int messageLogLength() const { return m_messageLog.size(); }
-    int messageLogGeneration() const { return m_messageLogGeneration; }
+    MessageLogModel* messageLines() { return &m_messageLines; }
     // Whether the picture directory (applicationDirPath) holds this file; the product page asks
     // before it shows a picture, so that a missing picture is not an error.
     Q_INVOKABLE bool pictureExists(const QString& fileName) const;
-    // The log from the given position on ("" past its end).
-    Q_INVOKABLE QString messageLogSince(int position) const;
     QStringList products() const;
 
     QStringList serialPorts() const { return m_serialPorts; }
@@ -481,8 +477,7 @@ private:
     QString m_currentProduct;
     bool m_runtimePage = false;
     QString m_messageLog;
-    // Counts clears, so that a view can tell a log that was emptied and refilled from one that grew.
-    int m_messageLogGeneration = 0;
+    MessageLogModel m_messageLines;
 
     QString m_deviceAddress;
     int m_devicePort = 0;

@@ -1,6 +1,7 @@
 // The link panel, the message log and the shared controls with a real controller and real links
 // (a loopback UDP device and a pseudo-terminal), driven by mouse and keyboard.
 
+#include <QClipboard>
 #include <QQmlComponent>
 #include <QtTest>
 
@@ -21,6 +22,23 @@ class TestUiLinks : public QObject {
     // Stands in for the port scan: the combo lists these ports.
     void listPorts(const QStringList& ports) { ui.item("serialPortCombo")->setProperty("model", ports); }
     bool switchOn(const QString& name) { return ui.item(name)->property("checked").toBool(); }
+    static QString linesOnScreen(QQuickItem* list) {
+        QString text = QString("contentY %1 height %2:").arg(list->property("contentY").toReal()).arg(list->height());
+        for (QQuickItem* line : list->property("contentItem").value<QQuickItem*>()->childItems())
+            text += QString(" %1@%2/%3").arg(line->property("row").toInt()).arg(line->y()).arg(line->isVisible());
+        return text;
+    }
+    // The drawn line of the log view for a row, if it is on screen.
+    static QQuickItem* lineItem(QQuickItem* list, int row) {
+        QQuickItem* content = list->property("contentItem").value<QQuickItem*>();
+        const QRectF view(list->property("contentX").toReal(), list->property("contentY").toReal(), list->width(),
+                          list->height());
+        for (QQuickItem* line : content->childItems())
+            if (line->property("row").toInt() == row && line->isVisible() &&
+                view.intersects(QRectF(line->position(), line->size())))
+                return line;
+        return nullptr;
+    }
 
 private slots:
     void init() { Ui::installPictures(); }
@@ -97,24 +115,51 @@ private slots:
         ui.bridge->clearMessages();
         for (int i = 0; i < 120; ++i)
             ui.bridge->appendMessage(QStringLiteral("line %1").arg(i, 3, 10, QChar('0')));
-        QQuickItem* area = ui.item("messageLogArea");
-        QTRY_VERIFY(area->property("text").toString().contains("line 119"));
-        const QString text = area->property("text").toString();
-        QCOMPARE(text, ui.bridge->messageLog());
-        QVERIFY(text.indexOf("line 000") < text.indexOf("line 119"));
-        // The view sits at the end: the last line is inside the visible part.
-        QQuickItem* scroll = ui.item("messageLogScroll");
-        QObject* flick = scroll->property("contentItem").value<QObject*>();
-        QVERIFY(flick);
-        QTRY_VERIFY(qAbs(flick->property("contentY").toDouble() + flick->property("height").toDouble() -
-                         flick->property("contentHeight").toDouble()) < 2);
+        QQuickItem* list = ui.item("messageLogArea");
+        QTRY_COMPARE(list->property("count").toInt(), 120);
+        // The view follows the end: the last line is on screen, the first is not.
+        QTRY_VERIFY2(lineItem(list, 119), qPrintable(linesOnScreen(list)));
+        QVERIFY(lineItem(list, 119)->property("text").toString().endsWith("line 119"));
+        QVERIFY(list->property("atYEnd").toBool());
+        QVERIFY(!lineItem(list, 0));
+        const QStringList lines = ui.bridge->messageLog().split('\n');
+        QCOMPARE(lines.size(), 120);
+        QVERIFY(lines.first().endsWith("line 000") && lines.last().endsWith("line 119"));
 
         QVERIFY(ui.click("messageLogClearButton"));
         QTRY_VERIFY(ui.bridge->messageLog().isEmpty());
-        QTRY_COMPARE(area->property("text").toString(), QString());
+        QTRY_COMPARE(list->property("count").toInt(), 0);
         ui.bridge->appendMessage("after clear");
-        QTRY_VERIFY(area->property("text").toString().endsWith("after clear"));
-        QVERIFY(!area->property("text").toString().contains("line 0"));
+        QTRY_COMPARE(list->property("count").toInt(), 1);
+    }
+
+    // A drag from one line into a later one selects across the lines; Ctrl+C copies exactly that.
+    void messageLogSelectionCopiesAcrossLines() {
+        QVERIFY(startRuntime());
+        ui.bridge->clearMessages();
+        for (int i = 0; i < 3; ++i)
+            ui.bridge->appendMessage(QStringLiteral("entry number %1").arg(i));
+        QQuickItem* list = ui.item("messageLogArea");
+        QTRY_COMPARE(list->property("count").toInt(), 3);
+        Ui::Fixture::settle();
+        QQuickItem* first = lineItem(list, 0);
+        QQuickItem* third = lineItem(list, 2);
+        QVERIFY(first && third);
+        // From the start of the first line to the middle of the third one.
+        const QPoint from = first->mapToScene(QPointF(1, first->height() / 2)).toPoint();
+        const QPoint to = third->mapToScene(QPointF(third->width() / 2, third->height() / 2)).toPoint();
+        QTest::mousePress(ui.window, Qt::LeftButton, Qt::NoModifier, from);
+        for (int step = 1; step <= 5; ++step)
+            QTest::mouseMove(ui.window, from + (to - from) * step / 5);
+        QTest::mouseRelease(ui.window, Qt::LeftButton, Qt::NoModifier, to);
+        QTRY_VERIFY(!first->property("selectedText").toString().isEmpty());
+        QCOMPARE(first->property("selectedText").toString(), first->property("text").toString());
+        QTest::keyClick(ui.window, Qt::Key_C, Qt::ControlModifier);
+        const QString copied = QGuiApplication::clipboard()->text();
+        const QStringList lines = ui.bridge->messageLog().split('\n');
+        QVERIFY2(copied.startsWith(lines[0] + "\n" + lines[1] + "\n"), qPrintable(copied));
+        QVERIFY2(lines[2].startsWith(copied.section('\n', 2)), qPrintable(copied));
+        QVERIFY(copied.section('\n', 2).size() > 0 && copied.section('\n', 2).size() < lines[2].size());
     }
 
     void sharedControlsReactOnlyToTheOperator_data() {
