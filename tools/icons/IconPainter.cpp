@@ -159,8 +159,10 @@ void drawInfraredWindow(QPainter& p, QPointF centre, qreal size) {
 }
 
 QImage gimbal(const GimbalShape& shape) {
-    QImage image = blank(720, 540);
+    // Drawn on a 720-wide plan, shifted so that the gimbal fills a 560 x 420 picture.
+    QImage image = blank(560, 420);
     QPainter p(&image);
+    p.translate(-80, -16);
     prepare(p, kInk);
     const qreal cx = 360;
     const qreal podTop = 170;
