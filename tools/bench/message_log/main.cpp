@@ -7,7 +7,8 @@
 //                the whole log every 300 ms
 //   none         no view: the controller's own share (time stamp, log line, change signal)
 // The cost covers the controller's append, the view's update and the frames drawn for it; the
-// view's share is the difference to "none".
+// view's share is the difference to "none". The windows have the log panel's size in the program's
+// default window (660 x 190).
 #include <QApplication>
 #include <QEventLoop>
 #include <QQmlComponent>
@@ -30,7 +31,7 @@ import QtQuick 2.9
 import QtQuick.Window 2.2
 import "qrc:/qml/panels"
 Window {
-    width: 520; height: 360; visible: true
+    width: 660; height: 190; visible: true
     MessageLogPanel { anchors.fill: parent; language: "en" }
 }
 )";
@@ -52,7 +53,7 @@ Window {
         _lastLog = appBridge.messageLog
         follow()
     }
-    width: 520; height: 360; visible: true
+    width: 660; height: 190; visible: true
     Connections {
         target: appBridge
         function onMessageLogChanged() { view.copyLog() }
