@@ -22,7 +22,7 @@ PanelBox {
         return language === "zh" ? cn : en
     }
 
-    function onSerialSwitchToggled(on) {
+    function applySerialSwitch(on) {
         if (!on) {
             appBridge.closeSerial()
             return
@@ -38,7 +38,7 @@ PanelBox {
             serialSwitch.checked = false
     }
 
-    function onUdpSwitchToggled(on) {
+    function applyUdpSwitch(on) {
         if (on)
             appBridge.connectUdp(udpIp.text, parseInt(udpPort.text, 10))
         else
@@ -149,7 +149,7 @@ PanelBox {
                     objectName: "serialSwitch"
                     uiScale: commPanel.uiScale
                     checked: appBridge.serialOpened
-                    onToggled: commPanel.onSerialSwitchToggled(checked)
+                    onToggled: commPanel.applySerialSwitch(checked)
                 }
             }
 
@@ -203,7 +203,7 @@ PanelBox {
                     objectName: "udpSwitch"
                     uiScale: commPanel.uiScale
                     checked: appBridge.udpConnected
-                    onToggled: commPanel.onUdpSwitchToggled(checked)
+                    onToggled: commPanel.applyUdpSwitch(checked)
                 }
             }
         }
