@@ -8,9 +8,12 @@ Button {
 
     property real uiScale: 1
 
-    implicitHeight: Theme.controlHeight * uiScale
+    // Tall enough for the text's line height in either language (CJK lines are taller).
+    implicitHeight: Math.max(Theme.controlHeight * uiScale, contentItem.implicitHeight + topPadding + bottomPadding)
     leftPadding: 12 * uiScale
     rightPadding: 12 * uiScale
+    topPadding: 4 * uiScale
+    bottomPadding: 4 * uiScale
     font.pixelSize: Theme.fontNormal * uiScale
     opacity: enabled ? 1 : 0.5
 

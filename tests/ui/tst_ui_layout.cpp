@@ -2,6 +2,8 @@
 // product page and on every tab of every product, the item tree is walked for text that does not
 // fit its box and for controls that overlap a sibling.
 
+#include <QQmlComponent>
+#include <QQmlEngine>
 #include <QtTest>
 
 #include "UiFixture.h"
@@ -40,7 +42,7 @@ void checkText(const QQuickItem* item, QStringList* faults) {
         return;
     if (item->property("text").toString().isEmpty())
         return;
-    if (isText && item->property("elide").toInt() != 0)
+    if (isText && item->property("elide").toInt() != Qt::ElideNone)
         return;
     const bool wraps = item->property("wrapMode").toInt() != 0;
     const double contentWidth = item->property("contentWidth").toDouble();
@@ -111,6 +113,26 @@ class TestUiLayout : public QObject {
 
 private slots:
     void init() { Ui::installPictures(); }
+
+    // The walk itself finds a label that does not fit and two arranged items on top of each other.
+    void walkFindsCutOffAndOverlap() {
+        QQmlEngine engine;
+        QQmlComponent component(&engine);
+        component.setData(
+            "import QtQuick 2.9\nimport QtQuick.Window 2.2\nimport QtQuick.Controls 2.2\n"
+            "Window { visible: true; width: 300; height: 100\n"
+            "  Column { Item { width: 30; height: 20; Text { anchors.fill: parent; text: 'A label far too long' } }\n"
+            "    Row { spacing: -20; Rectangle { width: 40; height: 20 } Rectangle { width: 40; height: 20 } } } }",
+            QUrl("qrc:/tst_layout_faults.qml"));
+        QScopedPointer<QObject> created(component.create());
+        auto* window = qobject_cast<QQuickWindow*>(created.data());
+        QVERIFY2(window, qPrintable(component.errorString()));
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        QStringList faults;
+        walk(window->contentItem(), &faults);
+        QVERIFY2(faults.filter("cut off").size() == 1, qPrintable(faults.join('\n')));
+        QVERIFY2(faults.filter("overlap").size() == 1, qPrintable(faults.join('\n')));
+    }
     void cleanup() { ui.stop(); }
 
     void everyPageFitsItsText_data() {

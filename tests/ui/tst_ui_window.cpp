@@ -160,6 +160,20 @@ private slots:
         QTRY_VERIFY(ui.item("homeButton")->isVisible());
     }
 
+    // A double click on the video gives it the whole page; the button brings the panes back.
+    void videoFullscreenHidesThePanes() {
+        QVERIFY(ui.start(Ui::config("en", "Wren-R2", {"rtsp://127.0.0.1:9/a"})));
+        QTRY_VERIFY(ui.item("videoItem")->isVisible());
+        QTest::mouseDClick(ui.window, Qt::LeftButton, Qt::NoModifier, ui.centre(ui.item("videoItem")));
+        QTRY_VERIFY(ui.windowProperty("videoFullscreen").toBool());
+        QTRY_VERIFY(!ui.item("leftPanel")->isVisible());
+        QVERIFY(!ui.item("homeButton")->isVisible() && !ui.item("splitter")->isVisible());
+        QTRY_VERIFY(ui.item("videoItem")->width() > ui.window->width() - 20);
+        QTest::mouseDClick(ui.window, Qt::LeftButton, Qt::NoModifier, ui.centre(ui.item("videoItem")));
+        QTRY_VERIFY(ui.item("leftPanel")->isVisible());
+        QVERIFY(ui.item("homeButton")->isVisible());
+    }
+
     void splitterStaysWithinItsBounds_data() {
         QTest::addColumn<int>("windowWidth");
         QTest::addColumn<bool>("maximised");
