@@ -161,24 +161,28 @@ Item {
                             PanelTabButton {
                                 id: tabGimbal
 
+                                objectName: "tabGimbal"
                                 uiScale: runtimePage.uiScale
                                 text: runtimePage.win.zhText("云台设置", "Gimbal")
                             }
                             PanelTabButton {
                                 id: tabCamera
 
+                                objectName: "tabCamera"
                                 uiScale: runtimePage.uiScale
                                 text: runtimePage.win.zhText("相机设置", "Camera")
                             }
                             PanelTabButton {
                                 id: tabChannel
 
+                                objectName: "tabChannel"
                                 uiScale: runtimePage.uiScale
                                 text: runtimePage.win.zhText("通道设置", "Channel")
                             }
                             PanelTabButton {
                                 id: tabIP
 
+                                objectName: "tabIP"
                                 uiScale: runtimePage.uiScale
                                 text: runtimePage.win.zhText("IP设置", "IP")
                             }

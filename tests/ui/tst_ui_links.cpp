@@ -7,6 +7,7 @@
 
 #include "LinkTestDevices.h"
 #include "UiFixture.h"
+#include "protocol/MessageCatalogue.h"
 
 class TestUiLinks : public QObject {
     Q_OBJECT
@@ -108,6 +109,36 @@ private slots:
         QTRY_VERIFY(!switchOn("serialSwitch"));
         QVERIFY(!ui.bridge->serialOpened());
         QVERIFY(switchOn("udpSwitch"));
+    }
+
+    // Selecting the IP tab asks the device for its address, but only while a link is open.
+    void ipTabAsksTheDeviceOnlyWhileLinked_data() {
+        QTest::addColumn<bool>("linked");
+        QTest::newRow("linked") << true;
+        QTest::newRow("offline") << false;
+    }
+
+    void ipTabAsksTheDeviceOnlyWhileLinked() {
+        QFETCH(bool, linked);
+        LinkTest::UdpDevice device;
+        QVERIFY(startRuntime());
+        if (linked) {
+            ui.bridge->connectUdp("127.0.0.1", device.port());
+            QVERIFY(device.collector.waitForFrames(1, 10000));
+            Ui::Fixture::settle(600);  // the link-up requests are out
+        }
+        device.collector.clear();
+        ui.bridge->clearMessages();
+        QVERIFY(ui.click("tabIP"));
+        QTRY_COMPARE(ui.read("controlTabs", "currentIndex").toInt(), 3);
+        Ui::Fixture::settle(500);
+        int requests = 0;
+        for (const auto& wire : device.collector.frames)
+            requests += wire.frame.messageId == MessageId::GetCameraIp ? 1 : 0;
+        QCOMPARE(requests, linked ? 1 : 0);
+        // Offline the tab stays quiet: no "connect first" complaint.
+        if (!linked)
+            QVERIFY2(ui.bridge->messageLog().isEmpty(), qPrintable(ui.bridge->messageLog()));
     }
 
     void messageLogShowsLinesInOrderFollowsTheEndAndClears() {
