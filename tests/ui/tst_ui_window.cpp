@@ -24,7 +24,51 @@ class TestUiWindow : public QObject {
 
 private slots:
     void init() { Ui::installPictures(); }
-    void cleanup() { ui.stop(); }
+    void cleanup() {
+        if (!QByteArray(QTest::currentTestFunction()).startsWith("windowHelpers"))
+            ui.stop();
+    }
+
+    // The window's translations between the controller's values and what the panels show.
+    void windowHelpersTranslateValues_data() {
+        QTest::addColumn<QString>("function");
+        QTest::addColumn<QVariant>("argument");
+        QTest::addColumn<QVariant>("expected");
+        QTest::newRow("host-of-rtsp-url")
+            << "hostFromStreamUrl" << QVariant(" rtsp://10.0.0.7:554/live ") << QVariant("10.0.0.7");
+        QTest::newRow("host-without-slashes") << "hostFromStreamUrl" << QVariant("10.0.0.7:554") << QVariant("");
+        QTest::newRow("host-of-number") << "hostFromStreamUrl" << QVariant(5) << QVariant("");
+        QTest::newRow("channel-16-is-none") << "channelToComboIndex" << QVariant(16) << QVariant(0);
+        QTest::newRow("channel-0-is-ch1") << "channelToComboIndex" << QVariant(0) << QVariant(1);
+        QTest::newRow("channel-15-is-ch16") << "channelToComboIndex" << QVariant(15) << QVariant(16);
+        QTest::newRow("none-is-channel-16") << "comboIndexToChannel" << QVariant(0) << QVariant(16);
+        QTest::newRow("ch1-is-channel-0") << "comboIndexToChannel" << QVariant(1) << QVariant(0);
+        QTest::newRow("index-17-capped") << "comboIndexToChannel" << QVariant(17) << QVariant(15);
+        QTest::newRow("photo-res-3") << "photoResolutionUiIndex" << QVariant(3) << QVariant(0);
+        QTest::newRow("photo-res-0") << "photoResolutionUiIndex" << QVariant(0) << QVariant(2);
+        QTest::newRow("photo-res-unknown") << "photoResolutionUiIndex" << QVariant(-1) << QVariant(1);
+        QTest::newRow("record-res-negative") << "recordResolutionUiIndex" << QVariant(-4) << QVariant(0);
+        QTest::newRow("record-res-unknown") << "recordResolutionUiIndex" << QVariant(7) << QVariant(1);
+        QTest::newRow("duration") << "formatRecordingDuration" << QVariant(3723) << QVariant("01:02:03");
+        QTest::newRow("duration-zero") << "formatRecordingDuration" << QVariant(0) << QVariant("00:00:00");
+        QTest::newRow("device-ip-B") << "defaultDeviceIpForProduct" << QVariant("Dove") << QVariant("192.168.120.20");
+        QTest::newRow("device-ip-A") << "defaultDeviceIpForProduct" << QVariant("Wren-R2")
+                                     << QVariant("192.168.120.10");
+        QTest::newRow("stream-unknown-product")
+            << "defaultStreamUrlForProduct" << QVariant("X") << QVariant("rtsp://192.168.120.10:8600/videoh264_chn0");
+    }
+
+    void windowHelpersTranslateValues() {
+        QFETCH(QString, function);
+        QFETCH(QVariant, argument);
+        QFETCH(QVariant, expected);
+        if (!ui.window)
+            QVERIFY(ui.start(Ui::config("en")));
+        QVariant result;
+        QVERIFY(QMetaObject::invokeMethod(ui.window, qPrintable(function), Q_RETURN_ARG(QVariant, result),
+                                          Q_ARG(QVariant, argument)));
+        QCOMPARE(result.toString(), expected.toString());
+    }
 
     void languagePillSwitchesAndSurvivesRestart() {
         QVERIFY(ui.start(Ui::config("zh")));
