@@ -3,258 +3,411 @@ import QtQuick.Controls 2.2
 import QtQuick.Layouts 1.3
 import QtQuick.Window 2.2
 import Skyvane 1.0
+import "panels"
 
-// Main window: the product page and a runtime page with the link controls, the live video and the
-// message log.
+// The main window: the product selection page and the runtime page. It holds the state that
+// several panels share, translates between the controller's values and the panels' indexes, and
+// reacts to the controller's signals.
 ApplicationWindow {
     id: win
 
-    property string globalFontFamily: (typeof appFontFamily !== "undefined" && appFontFamily.length > 0)
-                                      ? appFontFamily : "Source Han Sans SC"
-    readonly property var baudRates: [9600, 19200, 38400, 57600, 115200, 921600]
-    // The product whose runtime page was last set up: the page-shown signal the controller sends
-    // after reopening the last product at start must not open the stream a second time.
-    property string startedProduct: ""
+    property real uiScale: 1
+    property string globalFontFamily: (typeof appFontFamily !== "undefined" && appFontFamily
+                                       && appFontFamily.length > 0) ? appFontFamily : "Source Han Sans SC"
+    property bool videoFullscreen: false
+    property bool draftBoxForThermometry: false
+    property bool videoOutputModeJustSwitched: false
+    property string captureMode: "video"
+    property bool isRecording: false
+    property int recordingElapsedSeconds: 0
+    property int lastDeviceRecordingSeconds: 0
+
+    readonly property string product: appBridge.currentProduct
+    readonly property bool isTernSeries: product === "Tern" || product === "Tern-LITE-B"
+    readonly property bool isDove: product === "Dove"
+    readonly property bool hasTernDovePhotoRecordRes: isDove || isTernSeries
+    readonly property bool hasTernTrackingTab: isTernSeries || isDove
+    readonly property bool hasVisibleOnlyCamera: isDove || product === "Wren-R2"
+    readonly property bool hasCameraSettings: ["Tern", "WrenT-R2", "Wren-R2", "Tern-LITE-A",
+                                               "Tern-LITE-B"].indexOf(product) >= 0 || isDove
+    readonly property bool hasRangeRead: product !== "WrenT-R2" && product !== "Wren-R2" && !isDove
+    readonly property bool isWrenSeries: product === "WrenT-R2" || product === "Wren-R2"
+    readonly property bool hasChannelRangeSetting: isWrenSeries || product === "Tern" || product === "Tern-LITE-A"
+                                                   || product === "Tern-LITE-B" || isDove
+    readonly property bool hasWrenT_R2StyleCamera: product === "WrenT-R2" || product === "Tern-LITE-A"
+                                                   || product === "Tern-LITE-B"
+
+    property var channelOptions: ["NONE", "CH1", "CH2", "CH3", "CH4", "CH5", "CH6", "CH7", "CH8", "CH9", "CH10",
+                                  "CH11", "CH12", "CH13", "CH14", "CH15", "CH16"]
+    property int channelComboWidth: 150
+    property real channelPopupItemHeight: dp(34)
+    property int channelPopupMaxVisibleItems: 6
+    property real userLeftPaneRatio: 0.4
+    readonly property real leftPaneRatio: visibility === Window.Maximized ? Math.min(userLeftPaneRatio, 0.34)
+                                                                          : userLeftPaneRatio
+    property real minLeftPaneWidth: 520
+    property int trackingProtoX: 0
+    property int trackingProtoY: 0
+    property int trackingProtoW: 0
+    property int trackingProtoH: 0
+    property bool trackingEnabled: false
+    property bool aiEnabled: false
+    property var aiCategoryChecked: noAiCategories()
+    property bool aiCategorySyncingFromDevice: false
+    property bool cameraSyncingFromDevice: false
+    property bool rtspResolutionSyncCooldown: false
+    property bool videoEncodingSyncCooldown: false
+    property bool videoBitrateSyncCooldown: false
+    property int gimbalMoveYaw: 0
+    property int gimbalMovePitch: 0
+    property bool channelEncoding1Based: false
+    property string mainPageHoveredProduct: mainPage.hoveredProduct
+    property int mainPageHoveredProductIndex: mainPage.hoveredProductIndex
+    readonly property var commPanel: runtimePage.commPanelRef
+    readonly property var videoPanel: runtimePage.videoPanelRef
+
+    function dp(v) {
+        return v * uiScale
+    }
 
     function zhText(cn, en) {
         return appBridge.language === "zh" ? cn : en
     }
 
-    // Factory addresses of the products' camera network.
-    function defaultDeviceIpForProduct(p) {
-        return (p === "Tern" || p === "Tern-LITE-B" || p === "Dove") ? "192.168.120.20" : "192.168.120.10"
+    function langIndex() {
+        return appBridge.language === "zh" ? 0 : 1
     }
+
+    function runtimeIndex() {
+        return appBridge.runtimePage ? 1 : 0
+    }
+
+    function noAiCategories() {
+        return [false, false, false, false, false, false, false, false, false, false]
+    }
+
+    function hostFromStreamUrl(url) {
+        if (url === undefined || url === null || typeof url !== "string")
+            return ""
+        var text = url.trim()
+        var slashes = text.indexOf("//")
+        if (slashes < 0)
+            return ""
+        var rest = text.substring(slashes + 2)
+        var slash = rest.indexOf("/")
+        if (slash >= 0)
+            rest = rest.substring(0, slash)
+        var colon = rest.indexOf(":")
+        if (colon >= 0)
+            rest = rest.substring(0, colon)
+        return rest
+    }
+
+    function channelToComboIndex(ch) {
+        if (channelEncoding1Based)
+            return (ch === 0 || ch === 16) ? 0 : Math.min(ch, 16)
+        return ch === 16 ? 0 : Math.min(ch + 1, 16)
+    }
+
+    function comboIndexToChannel(idx) {
+        return idx === 0 ? 16 : Math.min(idx - 1, 15)
+    }
+
+    function photoResolutionUiIndex(bi) {
+        switch (bi) {
+        case 3: return 0
+        case 2: return 1
+        case 1: return 2
+        case 0: return 2
+        default: return 1
+        }
+    }
+
+    function recordResolutionUiIndex(bi) {
+        if (bi <= 0)
+            return 0
+        return (bi === 1 || bi === 2) ? bi : 1
+    }
+
+    // Factory addresses of the products' camera network: A and B.
+    function deviceAddressA() { return "192.168.120.10" }
+    function deviceAddressB() { return "192.168.120.20" }
 
     function defaultStreamUrlForProduct(p) {
         if (p === "WrenT-R2" || p === "Wren-R2" || p === "Tern-LITE-A")
-            return "rtsp://192.168.120.10:8600/live0"
+            return "rtsp://" + deviceAddressA() + ":8600/live0"
         if (p === "Tern" || p === "TernX" || p === "Tern-LITE-B" || p === "Dove")
-            return "rtsp://192.168.120.20:558/live/single"
-        return "rtsp://192.168.120.10:8600/videoh264_chn0"
+            return "rtsp://" + deviceAddressB() + ":558/live/single"
+        return "rtsp://" + deviceAddressA() + ":8600/videoh264_chn0"
     }
 
-    function playStream(url) {
-        var u = url.trim()
-        if (u.length === 0)
-            return
-        appBridge.rememberStreamUrl(u)
-        videoItemRef.url = u
-        videoItemRef.open()
+    function defaultDeviceIpForProduct(p) {
+        return (p === "Tern" || p === "Tern-LITE-B" || p === "Dove") ? deviceAddressB() : deviceAddressA()
     }
 
-    function startRuntimePage() {
-        if (startedProduct === appBridge.currentProduct)
+    // The address the link panel offers: the configured one where the configuration names one.
+    function offeredDeviceIp(p) {
+        return appBridge.deviceAddress.length > 0 ? appBridge.deviceAddress : defaultDeviceIpForProduct(p)
+    }
+
+    function formatRecordingDuration(seconds) {
+        function pad(n) {
+            return n < 10 ? "0" + n : "" + n
+        }
+        var s = Math.max(0, seconds)
+        return pad(Math.floor(s / 3600)) + ":" + pad(Math.floor((s % 3600) / 60)) + ":" + pad(Math.floor(s % 60))
+    }
+
+    function setChildrenFont(item) {
+        if (!item)
             return
-        startedProduct = appBridge.currentProduct
-        udpIp.text = defaultDeviceIpForProduct(appBridge.currentProduct)
+        if (item.font !== undefined && item.font !== null && item.font.family !== undefined)
+            item.font.family = win.font.family
+        var children = item.children
+        for (var i = 0; children && i < children.length; ++i)
+            setChildrenFont(children[i])
+    }
+
+    function linkIsOpen() {
+        return appBridge.udpConnected || appBridge.serialOpened
+    }
+
+    function hideTrackingRect() {
+        var rect = videoPanel.trackingRectRef
+        if (rect)
+            rect.visible = false
+    }
+
+    function switchTrackingOff() {
+        trackingEnabled = false
+        videoOutputModeJustSwitched = false
+        hideTrackingRect()
+        appBridge.setTracking(false, 0, 0, 1, 1, false, true)
+    }
+
+    function resetRecordingClock() {
+        captureMode = "video"
+        isRecording = false
+        recordingElapsedSeconds = 0
+        lastDeviceRecordingSeconds = 0
+        recordingDurationTimer.stop()
+    }
+
+    function applyProductChange() {
+        var p = appBridge.currentProduct
         var history = appBridge.streamHistory
-        streamUrl.editText = history.length > 0 ? history[0] : defaultStreamUrlForProduct(appBridge.currentProduct)
-        if (history.length > 0)
-            playStream(history[0])
+        var url = history.length > 0 ? history[0] : defaultStreamUrlForProduct(p)
+        videoPanel.streamUrl = url
+        videoPanel.streamEditText = url
+        videoPanel.videoItemRef.url = url
+        if (history.length === 0)
+            appBridge.rememberStreamUrl(url)
+        commPanel.udpIpText = offeredDeviceIp(p)
+        if (appBridge.devicePort > 0)
+            commPanel.udpPortText = String(appBridge.devicePort)
+        switchTrackingOff()
+        resetRecordingClock()
+        runtimePage.resetGimbalInputs()
+        cameraSyncingFromDevice = true
+        runtimePage.resetCameraDefaults()
+        cameraSyncingFromDevice = false
+        if (hasTernTrackingTab) {
+            aiCategorySyncingFromDevice = true
+            aiEnabled = false
+            aiCategoryChecked = noAiCategories()
+            aiCategorySyncingFromDevice = false
+        }
+        commPanel.commTabsCurrentIndex = 1
+        runtimePage.selectTab(0)
+        runtimePage.clampTabToProduct()
     }
 
-    width: 1280
-    height: 860
+    function noteVideoOutputModeSwitched() {
+        videoOutputModeJustSwitched = true
+        videoOutputModeSwitchResetTimer.restart()
+        hideTrackingRect()
+    }
+
+    function applyAiToggle(enabled, ids) {
+        aiEnabled = enabled
+        aiCategoryChecked = enabled ? aiCategoryChecked.slice() : noAiCategories()
+        appBridge.setAiDetectWithCategories(enabled, ids)
+    }
+
+    function applyRecordingState() {
+        isRecording = appBridge.recording
+        if (isRecording) {
+            recordingElapsedSeconds = appBridge.recordingTimeSeconds
+            lastDeviceRecordingSeconds = appBridge.recordingTimeSeconds
+            if (!recordingDurationTimer.running)
+                recordingDurationTimer.start()
+        } else {
+            recordingDurationTimer.stop()
+            recordingElapsedSeconds = 0
+            lastDeviceRecordingSeconds = 0
+        }
+    }
+
+    function applyDeviceRecordingSeconds() {
+        if (!appBridge.recording)
+            return
+        var device = appBridge.recordingTimeSeconds
+        if (Math.abs(device - recordingElapsedSeconds) >= 2)
+            recordingElapsedSeconds = device
+        lastDeviceRecordingSeconds = device
+    }
+
+    function applyAiCategoriesFromDevice(aiOn, cats) {
+        aiCategorySyncingFromDevice = true
+        aiEnabled = aiOn
+        var checked = noAiCategories()
+        for (var i = 0; cats && i < cats.length; ++i) {
+            var id = Number(cats[i])
+            if (id >= 1 && id <= 10)
+                checked[id - 1] = true
+        }
+        aiCategoryChecked = checked
+        aiCategorySyncingFromDevice = false
+    }
+
+    // Opens the stream of the video panel's address; called once per entry into the runtime page.
+    function openStream() {
+        if (!appBridge.runtimePage)
+            return
+        var video = videoPanel.videoItemRef
+        video.url = videoPanel.streamUrl
+        video.open()
+    }
+
     visible: true
-    title: "Skyvane " + appBridge.appVersion
+    width: Math.min(1700, Screen.desktopAvailableWidth - 40)
+    height: Math.min(1000, Screen.desktopAvailableHeight - 80)
+    title: "Sky Vane " + appBridge.appVersion
+    color: Theme.windowBackground
     font.family: globalFontFamily
 
-    Component.onCompleted: if (appBridge.runtimePage) startRuntimePage()
+    Component.onCompleted: {
+        console.log("=== QML Font Info ===")
+        console.log("appFontFamily:", typeof appFontFamily !== "undefined" ? appFontFamily : "")
+        console.log("Window font.family:", win.font.family)
+        console.log("Window font.pixelSize:", win.font.pixelSize)
+        console.log("globalFontFamily:", globalFontFamily)
+        console.log("=====================")
+        fontUpdateTimer.start()
+    }
+
+    Connections {
+        target: Qt.application
+        function onStateChanged() {
+            Qt.application.font.family = win.globalFontFamily
+        }
+    }
 
     Connections {
         target: appBridge
         function onRuntimePageChanged() {
             if (appBridge.runtimePage) {
-                win.startRuntimePage()
+                Qt.callLater(win.openStream)
             } else {
-                win.startedProduct = ""
-                videoItemRef.close()
+                win.videoFullscreen = false
+                videoPanel.videoItemRef.close()
+                appBridge.gimbalStop()
             }
         }
+        function onCameraStatusChanged() {
+            if (!appBridge.cameraStatusAvailable)
+                return
+            if (appBridge.cameraPhotoVideoMode === 0)
+                win.captureMode = "photo"
+            else if (appBridge.cameraPhotoVideoMode === 1)
+                win.captureMode = "video"
+        }
+        function onTrackingResetRequested() {
+            win.trackingEnabled = false
+            win.hideTrackingRect()
+        }
+        function onTrackingStateFromDevice(isOn) {
+            if (isOn || win.videoOutputModeJustSwitched)
+                return
+            win.trackingEnabled = false
+            win.hideTrackingRect()
+        }
+        function onResetZoomRequested() {
+            runtimePage.resetZoom()
+        }
+        function onAiDetectCategoriesReceived(aiOn, cats) {
+            win.applyAiCategoriesFromDevice(aiOn, cats)
+        }
+        function onCurrentProductChanged() {
+            win.applyProductChange()
+        }
+        function onRecordingChanged() {
+            win.applyRecordingState()
+        }
+        function onRecordingTimeSecondsChanged() {
+            win.applyDeviceRecordingSeconds()
+        }
+    }
+
+    Timer {
+        id: fontUpdateTimer
+
+        interval: 100
+        onTriggered: win.setChildrenFont(win.contentItem)
+    }
+
+    Timer {
+        id: recordingDurationTimer
+
+        objectName: "recordingDurationTimer"
+        interval: 1000
+        repeat: true
+        onTriggered: {
+            if (!win.isRecording) {
+                stop()
+                return
+            }
+            win.recordingElapsedSeconds += 1
+        }
+    }
+
+    Timer {
+        id: videoOutputModeSwitchResetTimer
+
+        interval: 1800
+        onTriggered: win.videoOutputModeJustSwitched = false
     }
 
     StackLayout {
         id: pages
 
         anchors.fill: parent
-        currentIndex: appBridge.runtimePage ? 1 : 0
+        currentIndex: win.runtimeIndex()
 
-        // Product selection
-        Item {
-            ColumnLayout {
-                anchors.centerIn: parent
-                spacing: 16
+        MainPage {
+            id: mainPage
 
-                Label {
-                    Layout.alignment: Qt.AlignHCenter
-                    text: win.zhText("选择产品型号", "Select product model")
-                    font.pixelSize: 24
-                }
-                Repeater {
-                    model: appBridge.products
-
-                    Button {
-                        Layout.alignment: Qt.AlignHCenter
-                        Layout.preferredWidth: 240
-                        text: modelData
-                        highlighted: modelData === appBridge.currentProduct
-                        onClicked: appBridge.selectProduct(modelData)
-                    }
-                }
-                Button {
-                    Layout.alignment: Qt.AlignHCenter
-                    text: appBridge.language === "zh" ? "English" : "中文"
-                    onClicked: appBridge.setLanguage(appBridge.language === "zh" ? "en" : "zh")
-                }
-            }
+            uiScale: win.uiScale
+            fontFamily: win.globalFontFamily
         }
 
-        // Runtime page
-        ColumnLayout {
-            spacing: 4
+        RuntimePage {
+            id: runtimePage
 
-            RowLayout {
-                Layout.fillWidth: true
-                Layout.margins: 6
+            win: win
+        }
+    }
 
-                Button {
-                    text: win.zhText("返回", "Back")
-                    onClicked: appBridge.backToMain()
-                }
-                Label {
-                    Layout.fillWidth: true
-                    text: appBridge.currentProduct + "    " + appBridge.linkStatus + "    "
-                          + win.zhText("云台版本 ", "Gimbal ") + appBridge.gimbalHwVersion + " / "
-                          + appBridge.gimbalSwVersion + "    " + win.zhText("相机版本 ", "Camera ")
-                          + appBridge.cameraVersion
-                    font.pixelSize: 16
-                    elide: Text.ElideRight
-                }
-                Button {
-                    text: appBridge.language === "zh" ? "English" : "中文"
-                    onClicked: appBridge.setLanguage(appBridge.language === "zh" ? "en" : "zh")
-                }
-            }
-
-            RowLayout {
-                Layout.fillWidth: true
-                Layout.leftMargin: 6
-                Layout.rightMargin: 6
-
-                Label { text: "UDP IP" }
-                TextField {
-                    id: udpIp
-
-                    Layout.preferredWidth: 150
-                    selectByMouse: true
-                }
-                Label { text: win.zhText("端口", "Port") }
-                TextField {
-                    id: udpPort
-
-                    Layout.preferredWidth: 70
-                    text: "1030"
-                    validator: IntValidator { bottom: 1; top: 65535 }
-                    selectByMouse: true
-                }
-                Button {
-                    text: appBridge.udpConnected ? win.zhText("断开", "Disconnect") : win.zhText("连接", "Connect")
-                    onClicked: appBridge.udpConnected ? appBridge.disconnectUdp()
-                                                      : appBridge.connectUdp(udpIp.text, parseInt(udpPort.text))
-                }
-                ToolSeparator {}
-                Label { text: win.zhText("串口", "Serial") }
-                ComboBox {
-                    id: serialPort
-
-                    Layout.preferredWidth: 200
-                    editable: true
-                    model: appBridge.serialPorts
-                }
-                ComboBox {
-                    id: baudRate
-
-                    Layout.preferredWidth: 110
-                    model: win.baudRates
-                    currentIndex: 4
-                }
-                Button {
-                    text: appBridge.serialOpened ? win.zhText("关闭", "Close") : win.zhText("打开", "Open")
-                    onClicked: appBridge.serialOpened ? appBridge.closeSerial()
-                                                      : appBridge.openSerial(serialPort.editText,
-                                                                             win.baudRates[baudRate.currentIndex])
-                }
-                Button {
-                    text: win.zhText("刷新", "Refresh")
-                    onClicked: appBridge.refreshSerialPorts()
-                }
-                Item { Layout.fillWidth: true }
-            }
-
-            RowLayout {
-                Layout.fillWidth: true
-                Layout.leftMargin: 6
-                Layout.rightMargin: 6
-
-                Label { text: win.zhText("视频地址", "Stream") }
-                ComboBox {
-                    id: streamUrl
-
-                    Layout.fillWidth: true
-                    editable: true
-                    model: appBridge.streamHistory
-                }
-                Button {
-                    text: win.zhText("播放", "Play")
-                    onClicked: win.playStream(streamUrl.editText)
-                }
-                Button {
-                    text: win.zhText("停止", "Stop")
-                    onClicked: videoItemRef.close()
-                }
-            }
-
-            Rectangle {
-                Layout.fillWidth: true
-                Layout.fillHeight: true
-                color: "black"
-
-                FFmpegItem {
-                    id: videoItemRef
-
-                    anchors.fill: parent
-                }
-            }
-
-            RowLayout {
-                Layout.fillWidth: true
-                Layout.leftMargin: 6
-                Layout.rightMargin: 6
-
-                Label {
-                    Layout.fillWidth: true
-                    text: win.zhText("消息", "Messages")
-                }
-                Button {
-                    text: win.zhText("清除", "Clear")
-                    onClicked: appBridge.clearMessages()
-                }
-            }
-            ScrollView {
-                id: logView
-
-                Layout.fillWidth: true
-                Layout.preferredHeight: 200
-                Layout.margins: 6
-
-                TextArea {
-                    readOnly: true
-                    text: appBridge.messageLog
-                    wrapMode: TextArea.Wrap
-                    selectByMouse: true
-                    onTextChanged: cursorPosition = length
-                }
-            }
+    // Before any control reacts to a press, a zoom or angle field that is being edited commits
+    // its text, so that the value the operator typed is the one the next command uses.
+    MouseArea {
+        anchors.fill: parent
+        z: 9999
+        acceptedButtons: Qt.AllButtons
+        hoverEnabled: false
+        onPressed: {
+            runtimePage.commitFocusedGimbalField()
+            mouse.accepted = false
         }
     }
 }

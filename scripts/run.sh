@@ -7,8 +7,8 @@
 #
 # PRODUCT is one of WrenT-R2 (default), Wren-R2, Tern-LITE-A, Tern-LITE-B, Tern, Dove. The
 # application directory build/bin gets a skyvane.cfg that selects the product and offers the
-# simulator's stream rtsp://127.0.0.1:8554/live0 in the video panel (other keys are kept). In the
-# link panel enter 127.0.0.1 and port 1030 for UDP. The simulator stops when the program exits; its
+# simulator's stream rtsp://127.0.0.1:8554/live0 in the video panel and its address in the link panel
+# (other keys are kept): turn the UDP switch on. The simulator stops when the program exits; its
 # frame log is build/bin/logs/skyvane-sim.log.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -34,7 +34,7 @@ if [ "${1:-}" = "--in-namespace" ]; then
         sleep 0.1
     done
     sed 's/^/skyvane-sim: /' "$ready"
-    echo "run: in the link panel enter 127.0.0.1 and port 1030 (UDP)"
+    echo "run: turn the UDP switch on in the link panel (127.0.0.1:1030 is filled in)"
     status=0
     "$bin/skyvane" || status=$?
     exit "$status"

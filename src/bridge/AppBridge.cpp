@@ -4,6 +4,7 @@
 #include <QDateTime>
 #include <QDebug>
 #include <QDir>
+#include <QFileInfo>
 
 #include <vector>
 
@@ -43,6 +44,10 @@ AppBridge::AppBridge(QObject* parent)
         m_currentProduct = storedProduct;
     if (!m_currentProduct.isEmpty())
         m_streamHistory = AppConfig::stringListValue(streamHistoryKey(m_currentProduct));
+
+    m_deviceAddress = AppConfig::stringValue(QStringLiteral("Device/Address")).trimmed();
+    const int devicePort = AppConfig::intValue(QStringLiteral("Device/Port"), 0);
+    m_devicePort = (devicePort > 0 && devicePort <= 65535) ? devicePort : 0;
 
     m_videoBackend = videoBackendName();
     elog_i("app", "Video backend=%s (see [Video] in %s), log file=%s", m_videoBackend.toUtf8().constData(),
@@ -106,6 +111,7 @@ void AppBridge::appendMessage(const QString& text) {
     } else {
         m_messageLog += QLatin1Char('\n') + line;
     }
+    m_messageLines.append(line);
     emitLater({&AppBridge::messageLogChanged});
 }
 
@@ -113,8 +119,15 @@ void AppBridge::announceLinkStatus() {
     appendMessage(tr2(QStringLiteral("连接状态: "), QStringLiteral("Link status: ")) + linkStatus());
 }
 
+bool AppBridge::pictureExists(const QString& fileName) const {
+    if (fileName.isEmpty() || fileName.contains(QLatin1Char('/')) || fileName.contains(QLatin1Char('\\')))
+        return false;
+    return QFileInfo::exists(applicationDirPath() + QLatin1Char('/') + fileName);
+}
+
 void AppBridge::clearMessages() {
     m_messageLog.clear();
+    m_messageLines.clear();
     emitLater({&AppBridge::messageLogChanged});
 }
 

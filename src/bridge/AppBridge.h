@@ -15,6 +15,7 @@
 #include <initializer_list>
 #include <vector>
 
+#include "MessageLogModel.h"
 #include "link/Uartcore.h"
 #include "protocol/ProtocolStats.h"
 
@@ -29,6 +30,8 @@ class AppBridge : public QObject {
     Q_PROPERTY(QString currentProduct READ currentProduct NOTIFY currentProductChanged)
     Q_PROPERTY(bool runtimePage READ runtimePage NOTIFY runtimePageChanged)
     Q_PROPERTY(QString messageLog READ messageLog NOTIFY messageLogChanged)
+    // The same log line by line, for the log view (one inserted row per appended line).
+    Q_PROPERTY(MessageLogModel* messageLines READ messageLines CONSTANT)
     Q_PROPERTY(QStringList products READ products CONSTANT)
     // Links
     Q_PROPERTY(QStringList serialPorts READ serialPorts NOTIFY serialPortsChanged)
@@ -40,6 +43,10 @@ class AppBridge : public QObject {
     Q_PROPERTY(QString gimbalSwVersion READ gimbalSwVersion NOTIFY gimbalVersionChanged)
     Q_PROPERTY(QString cameraVersion READ cameraVersion NOTIFY cameraVersionChanged)
     Q_PROPERTY(QString applicationDirPath READ applicationDirPath CONSTANT)
+    // The device address and port the link panel offers instead of the product's factory address
+    // (Device/Address, Device/Port in skyvane.cfg); "" and 0 when not configured.
+    Q_PROPERTY(QString deviceAddress READ deviceAddress CONSTANT)
+    Q_PROPERTY(int devicePort READ devicePort CONSTANT)
     Q_PROPERTY(QString videoBackend READ videoBackend CONSTANT)
     Q_PROPERTY(QString videoConfigPath READ videoConfigPath CONSTANT)
     // Camera status
@@ -115,6 +122,12 @@ public:
     QString currentProduct() const { return m_currentProduct; }
     bool runtimePage() const { return m_runtimePage; }
     QString messageLog() const { return m_messageLog; }
+    QString deviceAddress() const { return m_deviceAddress; }
+    int devicePort() const { return m_devicePort; }
+    MessageLogModel* messageLines() { return &m_messageLines; }
+    // Whether the picture directory (applicationDirPath) holds this file; the product page asks
+    // before it shows a picture, so that a missing picture is not an error.
+    Q_INVOKABLE bool pictureExists(const QString& fileName) const;
     QStringList products() const;
 
     QStringList serialPorts() const { return m_serialPorts; }
@@ -464,6 +477,10 @@ private:
     QString m_currentProduct;
     bool m_runtimePage = false;
     QString m_messageLog;
+    MessageLogModel m_messageLines;
+
+    QString m_deviceAddress;
+    int m_devicePort = 0;
 
     QStringList m_serialPorts;
     bool m_serialOpened = false;

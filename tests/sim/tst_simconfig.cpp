@@ -27,6 +27,18 @@ private slots:
         const QString text = QString::fromUtf8(TestSupport::readFile(TestSupport::configPath()));
         QVERIFY2(text.contains("LogEnabled=true"), qPrintable(text));
         QCOMPARE(text.count("currentProduct"), 1);
+        // Without a device address the link panel keeps offering the factory address.
+        QCOMPARE(bridge.deviceAddress(), QString());
+        QCOMPARE(bridge.devicePort(), 0);
+    }
+
+    void simulatorAddressIsOfferedToTheLinkPanel() {
+        TestSupport::writeConfig("[General]\nlanguage=en\n");
+        QString error;
+        QVERIFY(seedAppConfig(TestSupport::configPath(), "Tern", {}, &error, "127.0.0.1", 1031));
+        AppBridge bridge;
+        QCOMPARE(bridge.deviceAddress(), QStringLiteral("127.0.0.1"));
+        QCOMPARE(bridge.devicePort(), 1031);
     }
 
     void chosenBackendIsKeptAndHistoryStaysBounded() {

@@ -69,7 +69,8 @@ int main(int argc, char* argv[]) {
         const QString url =
             options.rtspPort ? QStringLiteral("rtsp://127.0.0.1:%1/live0").arg(options.rtspPort) : QString();
         QString error;
-        if (!seedAppConfig(options.prepareAppConfig, options.product, url, &error)) {
+        const QString deviceAddress = options.udp ? options.udpAddress.toString() : QString();
+        if (!seedAppConfig(options.prepareAppConfig, options.product, url, &error, deviceAddress, options.udpPort)) {
             std::fprintf(stderr, "skyvane-sim: %s\n", qPrintable(error));
             return 1;
         }

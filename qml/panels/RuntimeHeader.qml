@@ -1,0 +1,84 @@
+import QtQuick 2.9
+import QtQuick.Controls 2.2
+import QtQuick.Layouts 1.3
+import "."
+
+// The runtime page's header: the home button, the link-status pill and the product name.
+Rectangle {
+    id: header
+
+    property real uiScale: 1
+    // "serial", "udp" or "none": picks the pill's colours.
+    readonly property string linkKind: appBridge.serialOpened ? "serial" : (appBridge.udpConnected ? "udp" : "none")
+    property alias homeButtonRef: homeButton
+    property alias linkPillRef: linkPill
+
+    color: Theme.headerBackground
+
+    Button {
+        id: homeButton
+
+        objectName: "homeButton"
+        anchors.left: parent.left
+        anchors.leftMargin: 8 * header.uiScale
+        anchors.verticalCenter: parent.verticalCenter
+        width: 34 * header.uiScale
+        height: width
+        hoverEnabled: true
+        onClicked: appBridge.backToMain()
+
+        contentItem: Item {
+            Image {
+                anchors.centerIn: parent
+                width: 22 * header.uiScale
+                height: width
+                source: "qrc:/icon/png/home.png"
+                sourceSize.width: 44
+                sourceSize.height: 44
+                smooth: true
+                mipmap: true
+            }
+        }
+        background: Rectangle {
+            radius: Theme.radiusMedium * header.uiScale
+            color: homeButton.pressed ? Theme.homePressed : (homeButton.hovered ? Theme.homeHovered : Theme.homeIdle)
+        }
+    }
+
+    Rectangle {
+        id: linkPill
+
+        objectName: "linkPill"
+        anchors.left: homeButton.right
+        anchors.leftMargin: 10 * header.uiScale
+        anchors.verticalCenter: parent.verticalCenter
+        width: Math.max(180 * header.uiScale, Math.max(220 * header.uiScale,
+                                                       linkText.implicitWidth + 24 * header.uiScale))
+        height: 28 * header.uiScale
+        radius: height / 2
+        color: header.linkKind === "serial" ? Theme.pillSerialFill
+                                            : (header.linkKind === "udp" ? Theme.pillUdpFill : Theme.pillIdleFill)
+        border.color: header.linkKind === "serial" ? Theme.pillSerialBorder
+                                                   : (header.linkKind === "udp" ? Theme.pillUdpBorder
+                                                                                : Theme.pillIdleBorder)
+        border.width: 1
+
+        Text {
+            id: linkText
+
+            anchors.centerIn: parent
+            text: appBridge.linkStatus
+            font.pixelSize: Theme.fontNormal * header.uiScale
+            color: header.linkKind === "serial" ? Theme.pillSerialText
+                                                : (header.linkKind === "udp" ? Theme.pillUdpText : Theme.pillIdleText)
+        }
+    }
+
+    Text {
+        anchors.centerIn: parent
+        text: appBridge.currentProduct
+        font.pixelSize: Theme.fontProductName * header.uiScale
+        font.bold: true
+        color: Theme.textPrimary
+    }
+}

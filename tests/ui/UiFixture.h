@@ -1,0 +1,153 @@
+#pragma once
+
+// The operator interface as the program builds it: a controller, a QML engine with the program's
+// context properties and video item type, and qrc:/qml/Main.qml from the compiled resources.
+// Tests find items by objectName and drive them with real mouse and key events.
+
+#include <QDir>
+#include <QFile>
+#include <QQmlApplicationEngine>
+#include <QQmlContext>
+#include <QQmlProperty>
+#include <QQuickItem>
+#include <QQuickWindow>
+#include <QtQml>
+#include <QtTest>
+
+#include <memory>
+
+#include "TestSupport.h"
+#include "bridge/AppBridge.h"
+#include "video/VideoPlayerItem.h"
+
+namespace Ui {
+
+inline void registerTypesOnce() {
+    static bool done = false;
+    if (!done)
+        qmlRegisterType<VideoPlayerItem>("Skyvane", 1, 0, "FFmpegItem");
+    done = true;
+}
+
+// The product pictures where the program finds them (icon/images beside the executable), as the
+// build draws them; `without` is left out.
+inline void installPictures(const QString& without = QString()) {
+    const QStringList names{"WrenT-R2", "Wren-R2", "Tern-LITE-A", "Tern-LITE-B", "Tern", "Dove", "qzt_log"};
+    const QString dir = TestSupport::appDir() + "/icon/images";
+    QDir().mkpath(dir);
+    for (const QString& name : names) {
+        const QString target = dir + "/" + name + ".png";
+        QFile::remove(target);
+        if (name != without)
+            QFile::copy(QStringLiteral(SKYVANE_PICTURE_DIR) + "/" + name + ".png", target);
+    }
+}
+
+// INI text for a start: language, optional product and its stream history, extra keys. The video
+// backend is the vendor player, which is not installed here: nothing tries to reach a camera.
+inline QByteArray config(const QString& language, const QString& product = QString(), const QStringList& history = {},
+                         const QByteArray& extra = {}) {
+    QByteArray ini = "[general]\nlanguage=" + language.toUtf8() + "\n";
+    if (!product.isEmpty())
+        ini += "currentProduct=" + product.toUtf8() + "\n";
+    ini += "\n[Video]\nBackend=easyplayer\n";
+    if (!history.isEmpty())
+        ini += "\n[streamHistory]\n" + product.toUtf8() + "=" + history.join(", ").toUtf8() + "\n";
+    return ini + "\n" + extra;
+}
+
+class Fixture {
+public:
+    std::unique_ptr<AppBridge> bridge;
+    std::unique_ptr<QQmlApplicationEngine> engine;
+    QQuickWindow* window = nullptr;
+
+    ~Fixture() { stop(); }
+
+    void stop() {
+        engine.reset();
+        bridge.reset();
+        window = nullptr;
+    }
+
+    // Starts the interface on the given configuration, at the given window size, and waits until
+    // the window is shown and the controller's start-up signals have been handled.
+    bool start(const QByteArray& iniText, QSize size = QSize(1600, 960)) {
+        stop();
+        registerTypesOnce();
+        if (!TestSupport::writeConfig(iniText))
+            return false;
+        bridge = std::make_unique<AppBridge>();
+        engine = std::make_unique<QQmlApplicationEngine>();
+        engine->rootContext()->setContextProperty("appBridge", bridge.get());
+        engine->rootContext()->setContextProperty("appFontFamily", QString());
+        engine->load(QUrl("qrc:/qml/Main.qml"));
+        if (engine->rootObjects().isEmpty())
+            return false;
+        window = qobject_cast<QQuickWindow*>(engine->rootObjects().first());
+        if (!window)
+            return false;
+        window->resize(size);
+        if (!QTest::qWaitForWindowExposed(window))
+            return false;
+        settle();
+        return true;
+    }
+
+    // Lets deferred signals, layouts and short animations run.
+    static void settle(int ms = 300) { QTest::qWait(ms); }
+
+    QObject* root() const { return window; }
+
+    // The item with this objectName, visible or not.
+    QQuickItem* item(const QString& name) const { return findItem(window->contentItem(), name); }
+
+    static QQuickItem* findItem(QQuickItem* from, const QString& name) {
+        if (!from)
+            return nullptr;
+        if (from->objectName() == name)
+            return from;
+        for (QQuickItem* child : from->childItems())
+            if (QQuickItem* found = findItem(child, name))
+                return found;
+        return nullptr;
+    }
+
+    QVariant read(const QString& itemName, const char* property) const {
+        QQuickItem* target = item(itemName);
+        return target ? target->property(property) : QVariant();
+    }
+    QVariant windowProperty(const char* property) const { return window->property(property); }
+
+    QPoint centre(QQuickItem* target) const {
+        return target->mapToScene(QPointF(target->width() / 2, target->height() / 2)).toPoint();
+    }
+
+    bool click(const QString& itemName) {
+        QQuickItem* target = item(itemName);
+        if (!target || !target->isVisible())
+            return false;
+        QTest::mouseClick(window, Qt::LeftButton, Qt::NoModifier, centre(target));
+        return true;
+    }
+
+    bool hover(const QString& itemName) {
+        QQuickItem* target = item(itemName);
+        if (!target)
+            return false;
+        QTest::mouseMove(window, centre(target));
+        return true;
+    }
+
+    // Clicks into a text field, selects everything and types the text.
+    bool type(const QString& itemName, const QString& text) {
+        if (!click(itemName))
+            return false;
+        QTest::keyClick(window, Qt::Key_A, Qt::ControlModifier);
+        for (const QChar c : text)
+            QTest::keyClick(window, c.toLatin1());
+        return true;
+    }
+};
+
+}  // namespace Ui

@@ -1,0 +1,247 @@
+// The link panel, the message log and the shared controls with a real controller and real links
+// (a loopback UDP device and a pseudo-terminal), driven by mouse and keyboard.
+
+#include <QClipboard>
+#include <QQmlComponent>
+#include <QtTest>
+
+#include "LinkTestDevices.h"
+#include "UiFixture.h"
+#include "protocol/MessageCatalogue.h"
+
+class TestUiLinks : public QObject {
+    Q_OBJECT
+
+    Ui::Fixture ui;
+
+    bool startRuntime() { return ui.start(Ui::config("en", "Wren-R2", {"rtsp://127.0.0.1:9/a"})); }
+    void showSerialTab() {
+        QVERIFY(ui.item("commTabs"));
+        ui.item("commTabs")->setProperty("currentIndex", 0);
+        QTRY_VERIFY(ui.item("serialSwitch")->isVisible());
+    }
+    // Stands in for the port scan: the combo lists these ports.
+    void listPorts(const QStringList& ports) { ui.item("serialPortCombo")->setProperty("model", ports); }
+    bool switchOn(const QString& name) { return ui.item(name)->property("checked").toBool(); }
+    static QString linesOnScreen(QQuickItem* list) {
+        QString text = QString("contentY %1 height %2:").arg(list->property("contentY").toReal()).arg(list->height());
+        for (QQuickItem* line : list->property("contentItem").value<QQuickItem*>()->childItems())
+            text += QString(" %1@%2/%3").arg(line->property("row").toInt()).arg(line->y()).arg(line->isVisible());
+        return text;
+    }
+    // The drawn line of the log view for a row, if it is on screen.
+    static QQuickItem* lineItem(QQuickItem* list, int row) {
+        QQuickItem* content = list->property("contentItem").value<QQuickItem*>();
+        const QRectF view(list->property("contentX").toReal(), list->property("contentY").toReal(), list->width(),
+                          list->height());
+        for (QQuickItem* line : content->childItems())
+            if (line->property("row").toInt() == row && line->isVisible() &&
+                view.intersects(QRectF(line->position(), line->size())))
+                return line;
+        return nullptr;
+    }
+
+private slots:
+    void init() { Ui::installPictures(); }
+    void cleanup() { ui.stop(); }
+
+    void udpSwitchConnectsToTheTypedAddress() {
+        LinkTest::UdpDevice device;
+        QVERIFY(startRuntime());
+        QVERIFY(ui.type("udpIp", "127.0.0.1"));
+        QVERIFY(ui.type("udpPort", QString::number(device.port())));
+        QVERIFY(ui.click("udpSwitch"));
+        QTRY_VERIFY(ui.bridge->udpConnected());
+        QVERIFY(switchOn("udpSwitch"));
+        // The link-up requests reach the device at the typed address.
+        QVERIFY(device.collector.waitForFrames(1, 10000));
+
+        QVERIFY(ui.click("udpSwitch"));
+        QTRY_VERIFY(!ui.bridge->udpConnected());
+        QVERIFY(!switchOn("udpSwitch"));
+    }
+
+    void serialSwitchWithoutPortRefreshesAndStaysOff() {
+        QVERIFY(startRuntime());
+        showSerialTab();
+        listPorts({});
+        ui.bridge->clearMessages();
+        Ui::Fixture::settle();
+        QVERIFY(ui.click("serialSwitch"));
+        QTRY_VERIFY(ui.bridge->messageLog().contains("serial ports", Qt::CaseInsensitive));
+        Ui::Fixture::settle();
+        QVERIFY(!switchOn("serialSwitch"));
+        QVERIFY(!ui.bridge->serialOpened());
+        QVERIFY2(!ui.bridge->messageLog().contains("Invalid serial params") &&
+                     !ui.bridge->messageLog().contains("Failed to open"),
+                 qPrintable(ui.bridge->messageLog()));
+    }
+
+    void portThatFailsToOpenLeavesTheSwitchOff() {
+        QVERIFY(startRuntime());
+        showSerialTab();
+        listPorts({"/nonexistent/ttySKYVANE"});
+        QVERIFY(ui.click("serialSwitch"));
+        QTRY_VERIFY(ui.bridge->messageLog().contains("Failed to open serial port"));
+        Ui::Fixture::settle();
+        QVERIFY(!switchOn("serialSwitch"));
+        QVERIFY(!ui.bridge->serialOpened());
+    }
+
+    // Each switch mirrors the controller, which keeps one link: opening one turns the other off.
+    void openingOneLinkTurnsTheOtherSwitchOff() {
+        LinkTest::UdpDevice device;
+        LinkTest::PtyDevice pty;
+        QVERIFY(startRuntime());
+        showSerialTab();
+        listPorts({pty.slavePath()});
+        QVERIFY(ui.click("serialSwitch"));
+        QTRY_VERIFY(ui.bridge->serialOpened());
+        QVERIFY(switchOn("serialSwitch"));
+        QVERIFY(!ui.read("serialPortCombo", "enabled").toBool());
+
+        ui.item("commTabs")->setProperty("currentIndex", 1);
+        QTRY_VERIFY(ui.item("udpSwitch")->isVisible());
+        QVERIFY(ui.type("udpIp", "127.0.0.1"));
+        QVERIFY(ui.type("udpPort", QString::number(device.port())));
+        QVERIFY(ui.click("udpSwitch"));
+        QTRY_VERIFY(ui.bridge->udpConnected());
+        QTRY_VERIFY(!switchOn("serialSwitch"));
+        QVERIFY(!ui.bridge->serialOpened());
+        QVERIFY(switchOn("udpSwitch"));
+    }
+
+    // Selecting the IP tab asks the device for its address, but only while a link is open.
+    void ipTabAsksTheDeviceOnlyWhileLinked_data() {
+        QTest::addColumn<bool>("linked");
+        QTest::newRow("linked") << true;
+        QTest::newRow("offline") << false;
+    }
+
+    void ipTabAsksTheDeviceOnlyWhileLinked() {
+        QFETCH(bool, linked);
+        LinkTest::UdpDevice device;
+        QVERIFY(startRuntime());
+        if (linked) {
+            ui.bridge->connectUdp("127.0.0.1", device.port());
+            QVERIFY(device.collector.waitForFrames(1, 10000));
+            Ui::Fixture::settle(600);  // the link-up requests are out
+        }
+        device.collector.clear();
+        ui.bridge->clearMessages();
+        QVERIFY(ui.click("tabIP"));
+        QTRY_COMPARE(ui.read("controlTabs", "currentIndex").toInt(), 3);
+        Ui::Fixture::settle(500);
+        int requests = 0;
+        for (const auto& wire : device.collector.frames)
+            requests += wire.frame.messageId == MessageId::GetCameraIp ? 1 : 0;
+        QCOMPARE(requests, linked ? 1 : 0);
+        // Offline the tab stays quiet: no "connect first" complaint.
+        if (!linked)
+            QVERIFY2(ui.bridge->messageLog().isEmpty(), qPrintable(ui.bridge->messageLog()));
+    }
+
+    void messageLogShowsLinesInOrderFollowsTheEndAndClears() {
+        QVERIFY(startRuntime());
+        ui.bridge->clearMessages();
+        for (int i = 0; i < 120; ++i)
+            ui.bridge->appendMessage(QStringLiteral("line %1").arg(i, 3, 10, QChar('0')));
+        QQuickItem* list = ui.item("messageLogArea");
+        QTRY_COMPARE(list->property("count").toInt(), 120);
+        // The view follows the end: the last line is on screen, the first is not.
+        QTRY_VERIFY2(lineItem(list, 119), qPrintable(linesOnScreen(list)));
+        QVERIFY(lineItem(list, 119)->property("text").toString().endsWith("line 119"));
+        QVERIFY(list->property("atYEnd").toBool());
+        QVERIFY(!lineItem(list, 0));
+        const QStringList lines = ui.bridge->messageLog().split('\n');
+        QCOMPARE(lines.size(), 120);
+        QVERIFY(lines.first().endsWith("line 000") && lines.last().endsWith("line 119"));
+
+        QVERIFY(ui.click("messageLogClearButton"));
+        QTRY_VERIFY(ui.bridge->messageLog().isEmpty());
+        QTRY_COMPARE(list->property("count").toInt(), 0);
+        ui.bridge->appendMessage("after clear");
+        QTRY_COMPARE(list->property("count").toInt(), 1);
+    }
+
+    // A drag from one line into a later one selects across the lines; Ctrl+C copies exactly that.
+    void messageLogSelectionCopiesAcrossLines() {
+        QVERIFY(startRuntime());
+        ui.bridge->clearMessages();
+        for (int i = 0; i < 3; ++i)
+            ui.bridge->appendMessage(QStringLiteral("entry number %1").arg(i));
+        QQuickItem* list = ui.item("messageLogArea");
+        QTRY_COMPARE(list->property("count").toInt(), 3);
+        Ui::Fixture::settle();
+        QQuickItem* first = lineItem(list, 0);
+        QQuickItem* third = lineItem(list, 2);
+        QVERIFY(first && third);
+        // From the start of the first line to the middle of the third one.
+        const QPoint from = first->mapToScene(QPointF(1, first->height() / 2)).toPoint();
+        const QPoint to = third->mapToScene(QPointF(third->width() / 2, third->height() / 2)).toPoint();
+        QTest::mousePress(ui.window, Qt::LeftButton, Qt::NoModifier, from);
+        for (int step = 1; step <= 5; ++step)
+            QTest::mouseMove(ui.window, from + (to - from) * step / 5);
+        QTest::mouseRelease(ui.window, Qt::LeftButton, Qt::NoModifier, to);
+        QTRY_VERIFY(!first->property("selectedText").toString().isEmpty());
+        QCOMPARE(first->property("selectedText").toString(), first->property("text").toString());
+        QTest::keyClick(ui.window, Qt::Key_C, Qt::ControlModifier);
+        const QString copied = QGuiApplication::clipboard()->text();
+        const QStringList lines = ui.bridge->messageLog().split('\n');
+        QVERIFY2(copied.startsWith(lines[0] + "\n" + lines[1] + "\n"), qPrintable(copied));
+        QVERIFY2(lines[2].startsWith(copied.section('\n', 2)), qPrintable(copied));
+        QVERIFY(copied.section('\n', 2).size() > 0 && copied.section('\n', 2).size() < lines[2].size());
+    }
+
+    void sharedControlsReactOnlyToTheOperator_data() {
+        QTest::addColumn<QString>("qml");
+        QTest::addColumn<QString>("signal");
+        QTest::addColumn<bool>("clickChangesState");
+        QTest::newRow("toggle-click-flips") << "ToggleSwitch { }"
+                                            << "toggled(bool)" << true;
+        QTest::newRow("toggle-disabled-ignores") << "ToggleSwitch { enabled: false }"
+                                                 << "toggled(bool)" << false;
+        QTest::newRow("radio-click-checks") << "CustomRadio { }"
+                                            << "clicked()" << true;
+        QTest::newRow("radio-checked-ignores") << "CustomRadio { checked: true }"
+                                               << "clicked()" << false;
+    }
+
+    void sharedControlsReactOnlyToTheOperator() {
+        QFETCH(QString, qml);
+        QFETCH(QString, signal);
+        QFETCH(bool, clickChangesState);
+        QQmlEngine engine;
+        QQmlComponent component(&engine);
+        component.setData(("import QtQuick 2.9\nimport QtQuick.Window 2.2\nimport \"qrc:/qml/panels\"\n"
+                           "Window { visible: true; width: 100; height: 60\n" +
+                           qml + "\n}")
+                              .toUtf8(),
+                          QUrl("qrc:/qml/tst_controls.qml"));
+        QScopedPointer<QObject> created(component.create());
+        auto* window = qobject_cast<QQuickWindow*>(created.data());
+        QVERIFY2(window, qPrintable(component.errorString()));
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        QQuickItem* control = window->contentItem()->childItems().first();
+        const QByteArray normalised = QMetaObject::normalizedSignature(qPrintable(signal));
+        QSignalSpy spy(control, ("2" + normalised).constData());
+        QVERIFY(spy.isValid());
+        const bool before = control->property("checked").toBool();
+
+        // Set from outside: nothing is reported.
+        control->setProperty("checked", !before);
+        control->setProperty("checked", before);
+        QCOMPARE(spy.count(), 0);
+
+        const QPointF centre = control->mapToScene(QPointF(control->width() / 2, control->height() / 2));
+        QTest::mouseClick(window, Qt::LeftButton, Qt::NoModifier, centre.toPoint());
+        QTest::qWait(100);
+        QCOMPARE(spy.count(), clickChangesState ? 1 : 0);
+        QCOMPARE(control->property("checked").toBool(), clickChangesState ? !before : before);
+        if (clickChangesState && signal.startsWith("toggled"))
+            QCOMPARE(spy.first().first().toBool(), !before);
+    }
+};
+
+QTEST_MAIN(TestUiLinks)
+#include "tst_ui_links.moc"

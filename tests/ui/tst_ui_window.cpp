@@ -1,0 +1,350 @@
+// The main window and the product page with a real controller: language, product selection and
+// what a product change resets, the header, the splitter and the recording clock.
+
+#include <QtTest>
+
+#include "LinkTestDevices.h"
+#include "UiFixture.h"
+
+namespace {
+
+QByteArray recordingReport(bool recording, int seconds) {
+    QByteArray payload;
+    payload.append(char(0)).append(char(recording ? 3 : 4));
+    payload.append(char(seconds & 0xFF)).append(char((seconds >> 8) & 0xFF));
+    return LinkTest::frameBytes(4, 1, 0x020303, payload);
+}
+
+}  // namespace
+
+class TestUiWindow : public QObject {
+    Q_OBJECT
+
+    Ui::Fixture ui;
+
+private slots:
+    void init() { Ui::installPictures(); }
+    void cleanup() {
+        if (!QByteArray(QTest::currentTestFunction()).startsWith("windowHelpers"))
+            ui.stop();
+    }
+
+    // The window's translations between the controller's values and what the panels show.
+    void windowHelpersTranslateValues_data() {
+        QTest::addColumn<QString>("function");
+        QTest::addColumn<QVariant>("argument");
+        QTest::addColumn<QVariant>("expected");
+        QTest::newRow("host-of-rtsp-url")
+            << "hostFromStreamUrl" << QVariant(" rtsp://10.0.0.7:554/live ") << QVariant("10.0.0.7");
+        QTest::newRow("host-without-slashes") << "hostFromStreamUrl" << QVariant("10.0.0.7:554") << QVariant("");
+        QTest::newRow("host-of-number") << "hostFromStreamUrl" << QVariant(5) << QVariant("");
+        QTest::newRow("channel-16-is-none") << "channelToComboIndex" << QVariant(16) << QVariant(0);
+        QTest::newRow("channel-0-is-ch1") << "channelToComboIndex" << QVariant(0) << QVariant(1);
+        QTest::newRow("channel-15-is-ch16") << "channelToComboIndex" << QVariant(15) << QVariant(16);
+        QTest::newRow("none-is-channel-16") << "comboIndexToChannel" << QVariant(0) << QVariant(16);
+        QTest::newRow("ch1-is-channel-0") << "comboIndexToChannel" << QVariant(1) << QVariant(0);
+        QTest::newRow("index-17-capped") << "comboIndexToChannel" << QVariant(17) << QVariant(15);
+        QTest::newRow("photo-res-3") << "photoResolutionUiIndex" << QVariant(3) << QVariant(0);
+        QTest::newRow("photo-res-0") << "photoResolutionUiIndex" << QVariant(0) << QVariant(2);
+        QTest::newRow("photo-res-unknown") << "photoResolutionUiIndex" << QVariant(-1) << QVariant(1);
+        QTest::newRow("record-res-negative") << "recordResolutionUiIndex" << QVariant(-4) << QVariant(0);
+        QTest::newRow("record-res-unknown") << "recordResolutionUiIndex" << QVariant(7) << QVariant(1);
+        QTest::newRow("duration") << "formatRecordingDuration" << QVariant(3723) << QVariant("01:02:03");
+        QTest::newRow("duration-zero") << "formatRecordingDuration" << QVariant(0) << QVariant("00:00:00");
+        QTest::newRow("device-ip-B") << "defaultDeviceIpForProduct" << QVariant("Dove") << QVariant("192.168.120.20");
+        QTest::newRow("device-ip-A") << "defaultDeviceIpForProduct" << QVariant("Wren-R2")
+                                     << QVariant("192.168.120.10");
+        QTest::newRow("stream-unknown-product")
+            << "defaultStreamUrlForProduct" << QVariant("X") << QVariant("rtsp://192.168.120.10:8600/videoh264_chn0");
+    }
+
+    void windowHelpersTranslateValues() {
+        QFETCH(QString, function);
+        QFETCH(QVariant, argument);
+        QFETCH(QVariant, expected);
+        if (!ui.window)
+            QVERIFY(ui.start(Ui::config("en")));
+        QVariant result;
+        QVERIFY(QMetaObject::invokeMethod(ui.window, qPrintable(function), Q_RETURN_ARG(QVariant, result),
+                                          Q_ARG(QVariant, argument)));
+        QCOMPARE(result.toString(), expected.toString());
+    }
+
+    void languagePillSwitchesAndSurvivesRestart() {
+        QVERIFY(ui.start(Ui::config("zh")));
+        QCOMPARE(ui.read("langSwitcher", "currentIndex").toInt(), 0);
+        QVERIFY(ui.click("langSegment1"));
+        QTRY_COMPARE(ui.bridge->language(), QStringLiteral("en"));
+        QTRY_COMPARE(ui.read("langSwitcher", "currentIndex").toInt(), 1);
+
+        // A restart reads the stored choice (the configuration is not rewritten here).
+        ui.stop();
+        AppBridge reread;
+        QCOMPARE(reread.language(), QStringLiteral("en"));
+    }
+
+    void productButtonOpensRuntimePageWithItsAddresses_data() {
+        QTest::addColumn<QString>("product");
+        QTest::addColumn<QStringList>("history");
+        QTest::addColumn<QByteArray>("extra");
+        QTest::addColumn<QString>("expectedUrl");
+        QTest::addColumn<QString>("expectedIp");
+        QTest::addColumn<QString>("expectedPort");
+        QTest::newRow("empty-history-stores-default-A")
+            << "WrenT-R2" << QStringList() << QByteArray() << "rtsp://192.168.120.10:8600/live0"
+            << "192.168.120.10"
+            << "1030";
+        QTest::newRow("empty-history-stores-default-B")
+            << "Tern" << QStringList() << QByteArray() << "rtsp://192.168.120.20:558/live/single"
+            << "192.168.120.20"
+            << "1030";
+        QTest::newRow("history-first-entry-reused")
+            << "Dove" << QStringList{"rtsp://127.0.0.1:9/a", "rtsp://127.0.0.1:9/b"} << QByteArray()
+            << "rtsp://127.0.0.1:9/a"
+            << "192.168.120.20"
+            << "1030";
+        QTest::newRow("configured-device-address")
+            << "Wren-R2" << QStringList{"rtsp://127.0.0.1:9/a"}
+            << QByteArray("[Device]\nAddress=127.0.0.1\nPort=1031\n") << "rtsp://127.0.0.1:9/a"
+            << "127.0.0.1"
+            << "1031";
+    }
+
+    void productButtonOpensRuntimePageWithItsAddresses() {
+        QFETCH(QString, product);
+        QFETCH(QStringList, history);
+        QFETCH(QByteArray, extra);
+        QFETCH(QString, expectedUrl);
+        QFETCH(QString, expectedIp);
+        QFETCH(QString, expectedPort);
+        // The product's history is seeded under its name while another product is selected.
+        QByteArray ini = Ui::config("en", QString(), {}, extra);
+        if (!history.isEmpty())
+            ini += "\n[streamHistory]\n" + product.toUtf8() + "=" + history.join(", ").toUtf8() + "\n";
+        QVERIFY(ui.start(ini));
+        QVERIFY(!ui.bridge->runtimePage());
+
+        QVERIFY(ui.click("productButton_" + product));
+        QTRY_VERIFY(ui.bridge->runtimePage());
+        QCOMPARE(ui.bridge->currentProduct(), product);
+        QTRY_COMPARE(ui.read("videoItem", "url").toString(), expectedUrl);
+        QCOMPARE(ui.read("streamCombo", "editText").toString(), expectedUrl);
+        QCOMPARE(ui.bridge->streamHistory().value(0), expectedUrl);
+        QCOMPARE(ui.bridge->streamHistory().size(), history.isEmpty() ? 1 : history.size());
+        QCOMPARE(ui.read("udpIp", "text").toString(), expectedIp);
+        QCOMPARE(ui.read("udpPort", "text").toString(), expectedPort);
+        QCOMPARE(ui.read("commTabs", "currentIndex").toInt(), 1);
+    }
+
+    // Leaving a product with the tracking tab for one without it: the tab goes, the selection
+    // comes back to a tab that exists, tracking is off and the recording clock starts over.
+    void productChangeResetsTabsTrackingAndClock() {
+        QVERIFY(ui.start(Ui::config("en", "Tern", {"rtsp://127.0.0.1:9/a"})));
+        QTRY_VERIFY(ui.item("tabTracking")->isVisible());
+        QVERIFY(ui.click("tabTracking"));
+        QTRY_COMPARE(ui.read("controlTabs", "currentIndex").toInt(), 4);
+        ui.window->setProperty("trackingEnabled", true);
+        ui.window->setProperty("isRecording", true);
+        ui.window->setProperty("recordingElapsedSeconds", 42);
+
+        QVERIFY(ui.click("homeButton"));
+        QTRY_VERIFY(!ui.bridge->runtimePage());
+        Ui::Fixture::settle();
+        QVERIFY(ui.click("productButton_Tern-LITE-A"));
+        QTRY_VERIFY(ui.bridge->runtimePage());
+        QTRY_COMPARE(ui.bridge->currentProduct(), QStringLiteral("Tern-LITE-A"));
+        QTRY_VERIFY(!ui.item("tabTracking")->isVisible());
+        QVERIFY(ui.read("controlTabs", "currentIndex").toInt() <= 3);
+        QCOMPARE(ui.windowProperty("trackingEnabled").toBool(), false);
+        QCOMPARE(ui.windowProperty("isRecording").toBool(), false);
+        QCOMPARE(ui.windowProperty("recordingElapsedSeconds").toInt(), 0);
+        QCOMPARE(ui.windowProperty("captureMode").toString(), QStringLiteral("video"));
+    }
+
+    void linkPillFollowsTheLink_data() {
+        QTest::addColumn<QString>("link");
+        QTest::addColumn<QString>("fill");
+        QTest::addColumn<QString>("border");
+        QTest::newRow("none") << "none"
+                              << "#f5f7fa"
+                              << "#d4dbe5";
+        QTest::newRow("udp") << "udp"
+                             << "#edf9f2"
+                             << "#9ad8b7";
+        QTest::newRow("serial") << "serial"
+                                << "#edf6ff"
+                                << "#89c7ff";
+    }
+
+    void linkPillFollowsTheLink() {
+        QFETCH(QString, link);
+        QFETCH(QString, fill);
+        QFETCH(QString, border);
+        LinkTest::UdpDevice udp;
+        LinkTest::PtyDevice pty;
+        QVERIFY(ui.start(Ui::config("en", "Wren-R2", {"rtsp://127.0.0.1:9/a"})));
+        if (link == "udp")
+            ui.bridge->connectUdp("127.0.0.1", udp.port());
+        else if (link == "serial")
+            QVERIFY(ui.bridge->openSerial(pty.slavePath(), 115200));
+        QQuickItem* pill = ui.item("linkPill");
+        QTRY_COMPARE(pill->property("color").value<QColor>(), QColor(fill));
+        QCOMPARE(pill->property("border").value<QObject*>()->property("color").value<QColor>(), QColor(border));
+    }
+
+    void homeReturnsToProductPageAndClosesVideo() {
+        QVERIFY(ui.start(Ui::config("en", "Wren-R2", {"rtsp://127.0.0.1:9/a"})));
+        QTRY_VERIFY(ui.item("homeButton")->isVisible());
+        QVERIFY(ui.click("homeButton"));
+        QTRY_VERIFY(!ui.bridge->runtimePage());
+        QTRY_VERIFY(ui.item("productButton_Wren-R2")->isVisible());
+        QVERIFY(!ui.item("homeButton")->isVisible());
+        // Choosing the product again opens its stream again.
+        QVERIFY(ui.click("productButton_Wren-R2"));
+        QTRY_VERIFY(ui.item("homeButton")->isVisible());
+    }
+
+    // A double click on the video gives it the whole page; the button brings the panes back.
+    void videoFullscreenHidesThePanes() {
+        QVERIFY(ui.start(Ui::config("en", "Wren-R2", {"rtsp://127.0.0.1:9/a"})));
+        QTRY_VERIFY(ui.item("videoItem")->isVisible());
+        QTest::mouseDClick(ui.window, Qt::LeftButton, Qt::NoModifier, ui.centre(ui.item("videoItem")));
+        QTRY_VERIFY(ui.windowProperty("videoFullscreen").toBool());
+        QTRY_VERIFY(!ui.item("leftPanel")->isVisible());
+        QVERIFY(!ui.item("homeButton")->isVisible() && !ui.item("splitter")->isVisible());
+        QTRY_VERIFY(ui.item("videoItem")->width() > ui.window->width() - 20);
+        QTest::mouseDClick(ui.window, Qt::LeftButton, Qt::NoModifier, ui.centre(ui.item("videoItem")));
+        QTRY_VERIFY(ui.item("leftPanel")->isVisible());
+        QVERIFY(ui.item("homeButton")->isVisible());
+    }
+
+    void splitterStaysWithinItsBounds_data() {
+        QTest::addColumn<int>("windowWidth");
+        QTest::addColumn<bool>("maximised");
+        QTest::addColumn<int>("dragBy");
+        QTest::addColumn<QString>("bound");
+        QTest::newRow("wide-left") << 1700 << false << -1500 << "lower";
+        QTest::newRow("wide-right") << 1700 << false << 1500 << "upper";
+        QTest::newRow("narrow-left") << 1100 << false << -1000 << "lower";
+        QTest::newRow("maximised-right") << 1700 << true << 1500 << "maximised";
+    }
+
+    void splitterStaysWithinItsBounds() {
+        QFETCH(int, windowWidth);
+        QFETCH(bool, maximised);
+        QFETCH(int, dragBy);
+        QFETCH(QString, bound);
+        QVERIFY(ui.start(Ui::config("en", "Tern", {"rtsp://127.0.0.1:9/a"}), QSize(windowWidth, 900)));
+        if (maximised) {
+            ui.window->showMaximized();
+            QTRY_COMPARE(ui.window->visibility(), QWindow::Maximized);
+            Ui::Fixture::settle();
+        }
+        QQuickItem* splitter = ui.item("splitter");
+        QQuickItem* row = ui.item("runtimeRow");
+        QTRY_VERIFY(splitter->isVisible() && row->width() > 0);
+        const QPoint from = ui.centre(splitter);
+        QTest::mousePress(ui.window, Qt::LeftButton, Qt::NoModifier, from);
+        for (int step = 1; step <= 10; ++step)
+            QTest::mouseMove(ui.window, from + QPoint(dragBy * step / 10, 0));
+        QTest::mouseRelease(ui.window, Qt::LeftButton, Qt::NoModifier, from + QPoint(dragBy, 0));
+        Ui::Fixture::settle();
+
+        const double rowWidth = row->width();
+        const double ratio = ui.windowProperty("userLeftPaneRatio").toDouble();
+        const double leftWidth = ui.item("leftPanel")->width();
+        if (bound == "lower") {
+            const double lower = qMin(qMax(0.22, 520.0 / rowWidth), 0.55);
+            QVERIFY2(qAbs(ratio - lower) < 0.01, qPrintable(QString::number(ratio)));
+            QVERIFY(leftWidth >= qMin(520.0, 0.85 * rowWidth) - 1);
+        } else if (bound == "upper") {
+            QVERIFY2(qAbs(ratio - 0.6) < 0.01, qPrintable(QString::number(ratio)));
+            QVERIFY(qAbs(leftWidth - 0.6 * rowWidth) < 2);
+        } else {
+            // Maximised, the left pane is held at a third of the row whatever the operator chose.
+            QVERIFY2(qAbs(ratio - 0.6) < 0.01, qPrintable(QString::number(ratio)));
+            QVERIFY2(qAbs(leftWidth - qMax(qMin(520.0, 0.85 * rowWidth), 0.34 * rowWidth)) < 2,
+                     qPrintable(QString::number(leftWidth)));
+        }
+    }
+
+    void recordingClockFollowsTheDeviceOnlyWhenItDrifts_data() {
+        QTest::addColumn<int>("drift");
+        QTest::addColumn<bool>("resynchronised");
+        QTest::newRow("1s-off-kept") << 1 << false;
+        QTest::newRow("2s-off-resynchronised") << 2 << true;
+        QTest::newRow("5s-behind-resynchronised") << -5 << true;
+    }
+
+    void recordingClockFollowsTheDeviceOnlyWhenItDrifts() {
+        QFETCH(int, drift);
+        QFETCH(bool, resynchronised);
+        LinkTest::UdpDevice device;
+        QVERIFY(ui.start(Ui::config("en", "Wren-R2", {"rtsp://127.0.0.1:9/a"})));
+        ui.bridge->connectUdp("127.0.0.1", device.port());
+        QTRY_VERIFY(ui.bridge->udpConnected());
+        QVERIFY(device.collector.waitForFrames(1, 10000));  // the device answers the program's port
+        QVERIFY(device.send(recordingReport(true, 100)));
+        QTRY_VERIFY(ui.windowProperty("isRecording").toBool());
+        QTRY_COMPARE(ui.windowProperty("lastDeviceRecordingSeconds").toInt(), 100);
+        // Hold the local clock still so that only the device's count can move it.
+        QObject* timer = ui.root()->findChild<QObject*>("recordingDurationTimer");
+        QVERIFY(timer);
+        QMetaObject::invokeMethod(timer, "stop");
+        ui.window->setProperty("recordingElapsedSeconds", 100);
+
+        QVERIFY(device.send(recordingReport(true, 100 + drift)));
+        QTRY_COMPARE(ui.windowProperty("lastDeviceRecordingSeconds").toInt(), 100 + drift);
+        QCOMPARE(ui.windowProperty("recordingElapsedSeconds").toInt(), resynchronised ? 100 + drift : 100);
+
+        QVERIFY(device.send(recordingReport(false, 0)));
+        QTRY_VERIFY(!ui.windowProperty("isRecording").toBool());
+        QCOMPARE(ui.windowProperty("recordingElapsedSeconds").toInt(), 0);
+    }
+
+    void hoveringTheNextProductSlidesItsPictureIn_data() {
+        QTest::addColumn<QString>("first");
+        QTest::addColumn<QString>("second");
+        QTest::addColumn<int>("side");
+        QTest::newRow("next-comes-from-right") << "Wren-R2"
+                                               << "Tern-LITE-A" << 1;
+        QTest::newRow("previous-comes-from-left") << "Tern"
+                                                  << "Tern-LITE-B" << -1;
+    }
+
+    void hoveringTheNextProductSlidesItsPictureIn() {
+        QFETCH(QString, first);
+        QFETCH(QString, second);
+        QFETCH(int, side);
+        QVERIFY(ui.start(Ui::config("en")));
+        QObject* page = ui.item("mainPage");
+        QVERIFY(ui.hover("productButton_" + first));
+        QTRY_VERIFY(ui.item("productPreviewImage")->isVisible());
+        QVERIFY(!ui.item("logoPreviewImage")->isVisible());
+        Ui::Fixture::settle();
+
+        const QMetaProperty slide = page->metaObject()->property(page->metaObject()->indexOfProperty("previewSlideX"));
+        QVERIFY(slide.hasNotifySignal());
+        QSignalSpy moved(page, slide.notifySignal());
+        QVERIFY(ui.hover("productButton_" + second));
+        QTRY_VERIFY(moved.count() > 0);
+        const double start = page->property("previewSlideX").toDouble();
+        QVERIFY2(start * side > 0, qPrintable(QString::number(start)));
+        QTRY_COMPARE(page->property("previewSlideX").toDouble(), 0.0);
+        QCOMPARE(page->property("hoveredProduct").toString(), second);
+    }
+
+    void modelWithoutPictureKeepsTheDefaultPicture() {
+        Ui::installPictures("Dove");
+        QVERIFY(ui.start(Ui::config("en")));
+        QVERIFY(ui.hover("productButton_Dove"));
+        QTRY_COMPARE(ui.item("mainPage")->property("hoveredProduct").toString(), QStringLiteral("Dove"));
+        Ui::Fixture::settle(500);
+        QVERIFY(!ui.item("productPreviewImage")->isVisible());
+        QVERIFY(ui.item("logoPreviewImage")->isVisible());
+        QCOMPARE(ui.read("logoPreviewImage", "status").toInt(), 1);  // Image.Ready
+    }
+};
+
+QTEST_MAIN(TestUiWindow)
+#include "tst_ui_window.moc"
