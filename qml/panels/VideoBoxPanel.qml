@@ -108,6 +108,22 @@ PanelBox {
                 anchors.fill: parent
             }
 
+            // Until a picture is shown, say whether a stream is being opened (a camera that is still
+            // booting looks the same as a dead one otherwise) or none is playing.
+            Text {
+                objectName: "streamStatusText"
+                anchors.centerIn: parent
+                width: parent.width - 2 * Theme.radiusSmall * videoPanel.uiScale
+                horizontalAlignment: Text.AlignHCenter
+                wrapMode: Text.WordWrap
+                visible: videoItem.streamStatus !== "playing"
+                color: Theme.textMuted
+                font.pixelSize: Theme.fontLarge * videoPanel.uiScale
+                text: videoItem.streamStatus === "connecting"
+                      ? videoPanel.zhText("正在连接视频流…", "Connecting to the video stream…")
+                      : videoPanel.zhText("无视频流", "No video stream")
+            }
+
             Rectangle {
                 id: trackingRect
 

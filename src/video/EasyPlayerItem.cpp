@@ -36,6 +36,7 @@ void EasyPlayerItem::open() {
     if (m_puller->isPulling())
         m_puller->stopPull();
     clear();
+    setConnecting(true);
     m_renderWidget->setAttribute(Qt::WA_NativeWindow);
     m_renderWidget->winId();
     m_puller->startPull(url(), m_renderWidget.get(), true, QString(), QString(), false, easyplayer::kRenderFormatRgb24);
@@ -44,6 +45,7 @@ void EasyPlayerItem::open() {
 void EasyPlayerItem::close() {
     elog_i("video", "EasyPlayer close");
     m_puller->stopPull();
+    setConnecting(false);
 }
 
 void EasyPlayerItem::onFrameBufferReady(int bufferIndex, int width, int height) {
@@ -73,6 +75,8 @@ void EasyPlayerItem::onStreamStarted(int channelId) {
 void EasyPlayerItem::onStreamStopped() {}
 
 void EasyPlayerItem::onStreamStartFailed(int errorCode, const QString& reason) {
+    // Without a channel the library sends no reconnect notice: nothing is being opened any more.
+    setConnecting(false);
     elog_e("video", "EasyPlayer stream failed code=%d reason=%s url=%s", errorCode, reason.toUtf8().constData(),
            url().toUtf8().constData());
 }

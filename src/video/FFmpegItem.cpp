@@ -55,7 +55,7 @@ void FFmpegItem::open() {
     }
     // Asked again for the stream it is still connecting to (the interface may ask twice while it comes
     // up): starting over would only throw the connection away and delay the first picture.
-    if (!m_reopenPending && m_connecting && m_connectingUrl == url()) {
+    if (!m_reopenPending && isConnecting() && m_connectingUrl == url()) {
         elog_i("video", "FFmpegItem already opening url=%s", url().toUtf8().constData());
         return;
     }
@@ -68,6 +68,7 @@ void FFmpegItem::close() {
     elog_i("video", "FFmpegItem close");
     m_reopenPending = false;
     stopThread(false);
+    setConnecting(false);
 }
 
 void FFmpegItem::startThread() {
@@ -75,7 +76,7 @@ void FFmpegItem::startThread() {
     // the old stream: it must not land on the new run's blank item nor restart it once more.
     QCoreApplication::removePostedEvents(this, QEvent::MetaCall);
     clear();
-    m_connecting = true;
+    setConnecting(true);
     m_connectingUrl = url();
     m_thread->setUrl(url());
     m_thread->play();
@@ -96,15 +97,17 @@ void FFmpegItem::stopThread(bool waitForEnd) {
 }
 
 void FFmpegItem::onThreadFinished() {
-    if (!m_reopenPending)
+    if (!m_reopenPending) {
+        // The retries ended (the address changed) or the stream was closed.
+        setConnecting(false);
         return;
+    }
     m_reopenPending = false;
     startThread();
 }
 
 // The decode thread hands over images that own their pixels, so keeping one is enough.
 void FFmpegItem::updateImage(const QImage& image) {
-    m_connecting = false;
     writePicture([&image](QImage& picture) {
         picture = image;
         return true;

@@ -44,7 +44,6 @@ private:
     FFmpegThread* m_thread = nullptr;
     bool m_reopenPending = false;
     // Started and no picture yet, and the URL it was started with.
-    bool m_connecting = false;
     QString m_connectingUrl;
 
     // The latency figures below are guarded by the picture lock (updatePaintNode() and onFrameSwapped()

@@ -136,8 +136,30 @@ void VideoFrameItem::writePicture(const std::function<bool(QImage& picture)>& wr
             m_image = QImage();
             m_pictureWaiting = false;
         }
+        m_hasPicture = !m_image.isNull();
     }
+    if (m_hasPicture)
+        m_connecting = false;
+    updateStreamStatus();
     update();
+}
+
+QString VideoFrameItem::streamStatus() const {
+    return m_streamStatus;
+}
+
+void VideoFrameItem::setConnecting(bool connecting) {
+    m_connecting = connecting;
+    updateStreamStatus();
+}
+
+void VideoFrameItem::updateStreamStatus() {
+    const QString status = m_hasPicture ? QStringLiteral("playing")
+                                        : (m_connecting ? QStringLiteral("connecting") : QStringLiteral("idle"));
+    if (status == m_streamStatus)
+        return;
+    m_streamStatus = status;
+    emit streamStatusChanged();
 }
 
 void VideoFrameItem::setVideoSize(int width, int height) {

@@ -17,6 +17,9 @@ class VideoFrameItem : public QQuickItem {
     Q_OBJECT
     Q_PROPERTY(QString url READ url WRITE setUrl NOTIFY urlChanged)
     Q_PROPERTY(QRectF contentRect READ contentRect NOTIFY contentRectChanged)
+    // "idle" (no picture and no stream being opened), "connecting" (opened, no picture yet, which
+    // includes a camera that is still booting) or "playing" (a picture is shown).
+    Q_PROPERTY(QString streamStatus READ streamStatus NOTIFY streamStatusChanged)
 
 public:
     // Pictures since the item was created: handed over by the decoder, given to the scene graph,
@@ -33,6 +36,7 @@ public:
     // Stores the URL for the next open(); never opens or reopens a stream.
     void setUrl(const QString& url);
     QRectF contentRect() const { return m_contentRect; }
+    QString streamStatus() const;
 
     Q_INVOKABLE virtual void open() = 0;
     Q_INVOKABLE virtual void close() = 0;
@@ -51,12 +55,17 @@ public:
 signals:
     void urlChanged();
     void contentRectChanged();
+    void streamStatusChanged();
 
 protected:
     explicit VideoFrameItem(QQuickItem* parent);
 
     void geometryChanged(const QRectF& newGeometry, const QRectF& oldGeometry) override;
     QSGNode* updatePaintNode(QSGNode* oldNode, UpdatePaintNodeData* data) override;
+
+    // A stream was opened (true) or closed (false); its first picture ends the connecting state.
+    void setConnecting(bool connecting);
+    bool isConnecting() const { return m_connecting; }
 
     // The stream's picture size; the picture rectangle and contentRect follow.
     void setVideoSize(int width, int height);
@@ -75,9 +84,13 @@ protected:
 
 private:
     void updatePictureRect();
+    void updateStreamStatus();
 
     QString m_url;
     QRectF m_contentRect;
+    bool m_connecting = false;
+    bool m_hasPicture = false;
+    QString m_streamStatus = QStringLiteral("idle");
     int m_videoWidth = 0;
     int m_videoHeight = 0;
 

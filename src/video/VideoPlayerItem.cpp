@@ -35,6 +35,7 @@ void VideoPlayerItem::createBackend() {
 
     connect(m_implementation, SIGNAL(urlChanged()), this, SIGNAL(urlChanged()));
     connect(m_implementation, SIGNAL(contentRectChanged()), this, SIGNAL(contentRectChanged()));
+    connect(m_implementation, SIGNAL(streamStatusChanged()), this, SIGNAL(streamStatusChanged()));
 }
 
 QString VideoPlayerItem::url() const {
@@ -50,6 +51,10 @@ void VideoPlayerItem::setUrl(const QString& url) {
     if (auto* backend = qobject_cast<VideoFrameItem*>(m_implementation))
         backend->setUrl(url);
     emit urlChanged();
+}
+
+QString VideoPlayerItem::streamStatus() const {
+    return m_implementation ? m_implementation->property("streamStatus").toString() : QStringLiteral("idle");
 }
 
 QRectF VideoPlayerItem::contentRect() const {

@@ -10,6 +10,7 @@ class VideoPlayerItem : public QQuickItem {
     Q_OBJECT
     Q_PROPERTY(QString url READ url WRITE setUrl NOTIFY urlChanged)
     Q_PROPERTY(QRectF contentRect READ contentRect NOTIFY contentRectChanged)
+    Q_PROPERTY(QString streamStatus READ streamStatus NOTIFY streamStatusChanged)
 
 public:
     explicit VideoPlayerItem(QQuickItem* parent = nullptr);
@@ -18,6 +19,8 @@ public:
     QString url() const;
     void setUrl(const QString& url);
     QRectF contentRect() const;
+    // "idle", "connecting" or "playing", as the backend reports it.
+    QString streamStatus() const;
 
     Q_INVOKABLE void open();
     Q_INVOKABLE void close();
@@ -29,6 +32,7 @@ public:
 signals:
     void urlChanged();
     void contentRectChanged();
+    void streamStatusChanged();
 
 protected:
     void geometryChanged(const QRectF& newGeometry, const QRectF& oldGeometry) override;

@@ -379,6 +379,27 @@ private slots:
         QVERIFY(DebugCapture::contains(QStringLiteral("stop ffmpeg thread")));
     }
 
+    // The operator can tell a stream being opened (a camera still booting) from no stream at all.
+    void streamStatusTellsConnectingFromIdleAndPlaying() {
+        FFmpegItem item;
+        QSignalSpy changes(&item, &FFmpegItem::streamStatusChanged);
+        QCOMPARE(item.streamStatus(), QStringLiteral("idle"));
+        item.setUrl(QStringLiteral("rtsp://127.0.0.1:%1/live0").arg(VideoTestSupport::freeLoopbackPort()));
+        item.open();
+        QCOMPARE(item.streamStatus(), QStringLiteral("connecting"));
+        QTRY_VERIFY_WITH_TIMEOUT(item.thread()->isRunning(), kStreamTimeoutMs);
+        item.close();
+        QCOMPARE(item.streamStatus(), QStringLiteral("idle"));
+        item.setUrl(m_sim.url());
+        item.open();
+        QTRY_COMPARE_WITH_TIMEOUT(item.streamStatus(), QStringLiteral("playing"), kStreamTimeoutMs);
+        item.close();
+        QCOMPARE(item.streamStatus(), QStringLiteral("playing"));  // the last picture stays
+        item.clear();
+        QCOMPARE(item.streamStatus(), QStringLiteral("idle"));
+        QCOMPARE(changes.count(), 5);
+    }
+
     // Retries wait 0.5 s, then 1 s, 2 s, 4 s, and 5 s from then on.
     void retryBackOffDoublesUpToFiveSeconds() {
         const QList<int> delays{500, 1000, 2000, 4000, 5000, 5000};
