@@ -223,14 +223,19 @@ private slots:
                  qPrintable(QStringLiteral("%1 frames counted in %2 s").arg(counted).arg(seconds)));
     }
 
+    // A simulator serving a small stream on a free port; its /live0 URL, empty when it did not start.
+    static QString startSmallStream(SimProcess* sim, const QStringList& extraArgs = {}) {
+        const quint16 port = SimProcess::freeTcpPort();
+        const QStringList args =
+            QStringList{"--no-udp", "--rtsp-port", QString::number(port), "--video-size", "640x360"} + extraArgs;
+        return sim->start(args, {"RTSP ready"}) ? QStringLiteral("rtsp://127.0.0.1:%1/live0").arg(port) : QString();
+    }
+
     // Clients come and go: a second client after the first has left still gets pictures.
     void clientsComeAndGo() {
-        const quint16 port = SimProcess::freeTcpPort();
         SimProcess sim;
-        QVERIFY2(
-            sim.start({"--no-udp", "--rtsp-port", QString::number(port), "--video-size", "640x360"}, {"RTSP ready"}),
-            qPrintable(sim.errorOutput()));
-        const QString url = QStringLiteral("rtsp://127.0.0.1:%1/live0").arg(port);
+        const QString url = startSmallStream(&sim);
+        QVERIFY2(!url.isEmpty(), qPrintable(sim.errorOutput()));
         for (int round = 0; round < 3; ++round) {
             StreamReader reader;
             QString error;
@@ -254,12 +259,9 @@ private slots:
     void simultaneousClientsAllPlay() {
         QFETCH(int, clients);
         QFETCH(bool, firstLeavesAtOnce);
-        const quint16 port = SimProcess::freeTcpPort();
         SimProcess sim;
-        QVERIFY2(
-            sim.start({"--no-udp", "--rtsp-port", QString::number(port), "--video-size", "640x360"}, {"RTSP ready"}),
-            qPrintable(sim.errorOutput()));
-        const QString url = QStringLiteral("rtsp://127.0.0.1:%1/live0").arg(port);
+        const QString url = startSmallStream(&sim);
+        QVERIFY2(!url.isEmpty(), qPrintable(sim.errorOutput()));
         for (int round = 0; round < 3; ++round) {
             std::atomic<int> ready{0};
             std::vector<QString> outcome(static_cast<size_t>(clients), QString());
@@ -299,12 +301,9 @@ private slots:
     // A client stopped at any point while it sets up the stream (a player that is told to open again
     // at once) must not spoil the stream for the client right behind it.
     void clientBehindAnAbandonedSetUpPlays() {
-        const quint16 port = SimProcess::freeTcpPort();
         SimProcess sim;
-        QVERIFY2(
-            sim.start({"--no-udp", "--rtsp-port", QString::number(port), "--video-size", "640x360"}, {"RTSP ready"}),
-            qPrintable(sim.errorOutput()));
-        const QString url = QStringLiteral("rtsp://127.0.0.1:%1/live0").arg(port);
+        const QString url = startSmallStream(&sim);
+        QVERIFY2(!url.isEmpty(), qPrintable(sim.errorOutput()));
         for (int giveUpMs : {1, 5, 10, 20, 40, 80, 160, 320}) {
             {
                 StreamReader abandoned;
@@ -320,13 +319,9 @@ private slots:
     }
 
     void outageStopsAndRestartsTheStream() {
-        const quint16 port = SimProcess::freeTcpPort();
         SimProcess sim;
-        QVERIFY2(sim.start({"--no-udp", "--rtsp-port", QString::number(port), "--video-size", "640x360",
-                            "--rtsp-outage", "4:1.5"},
-                           {"RTSP ready"}),
-                 qPrintable(sim.errorOutput()));
-        const QString url = QStringLiteral("rtsp://127.0.0.1:%1/live0").arg(port);
+        const QString url = startSmallStream(&sim, {"--rtsp-outage", "4:1.5"});
+        QVERIFY2(!url.isEmpty(), qPrintable(sim.errorOutput()));
         StreamReader reader;
         QString error;
         QVERIFY2(reader.open(url, &error), qPrintable(error));
