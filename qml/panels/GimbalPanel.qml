@@ -170,12 +170,14 @@ Item {
                 AngleField { id: pitchInput; objectName: "pitchInput"; onCommit: gimbalPanel.normalizePitch() }
                 PanelButton {
                     objectName: "pitchStepUp"
+                    Layout.preferredWidth: gimbalPanel.dp(40)
                     uiScale: gimbalPanel.uiScale
                     text: "︿"
                     onClicked: gimbalPanel.stepAngle(pitchInput, 90, 1)
                 }
                 PanelButton {
                     objectName: "pitchStepDown"
+                    Layout.preferredWidth: gimbalPanel.dp(40)
                     uiScale: gimbalPanel.uiScale
                     text: "﹀"
                     onClicked: gimbalPanel.stepAngle(pitchInput, 90, -1)
@@ -187,12 +189,14 @@ Item {
                 AngleField { id: yawInput; objectName: "yawInput"; onCommit: gimbalPanel.normalizeYaw() }
                 PanelButton {
                     objectName: "yawStepUp"
+                    Layout.preferredWidth: gimbalPanel.dp(40)
                     uiScale: gimbalPanel.uiScale
                     text: "︿"
                     onClicked: gimbalPanel.stepAngle(yawInput, 180, 1)
                 }
                 PanelButton {
                     objectName: "yawStepDown"
+                    Layout.preferredWidth: gimbalPanel.dp(40)
                     uiScale: gimbalPanel.uiScale
                     text: "﹀"
                     onClicked: gimbalPanel.stepAngle(yawInput, 180, -1)

@@ -220,6 +220,7 @@ ColumnLayout {
         PanelButton {
             objectName: "zoomMinus"
             uiScale: zoomRow.uiScale
+            Layout.preferredWidth: 40 * zoomRow.uiScale
             text: "−"
             onPressed: zoomRow.pressStep(-1)
             onReleased: zoomRow.releaseStep()
@@ -246,6 +247,7 @@ ColumnLayout {
         PanelButton {
             objectName: "zoomPlus"
             uiScale: zoomRow.uiScale
+            Layout.preferredWidth: 40 * zoomRow.uiScale
             text: "+"
             onPressed: zoomRow.pressStep(1)
             onReleased: zoomRow.releaseStep()

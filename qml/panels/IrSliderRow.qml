@@ -91,6 +91,7 @@ RowLayout {
     }
     PanelButton {
         uiScale: row.uiScale
+        Layout.preferredWidth: 40 * row.uiScale
         text: "−"
         onClicked: row.step(-1)
     }
@@ -113,6 +114,7 @@ RowLayout {
     }
     PanelButton {
         uiScale: row.uiScale
+        Layout.preferredWidth: 40 * row.uiScale
         text: "+"
         onClicked: row.step(1)
     }
