@@ -227,6 +227,7 @@ Item {
             GimbalZoomRow {
                 id: zoomRow
 
+                objectName: "zoomRow"
                 Layout.fillWidth: true
                 uiScale: gimbalPanel.uiScale
                 language: gimbalPanel.language

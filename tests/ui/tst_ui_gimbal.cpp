@@ -18,6 +18,14 @@ const QString kStopPayload = QStringLiteral("00 02 02 00");
 const QString kUpPayload = QStringLiteral("00 02 00 00");
 const QString kRightPayload = QStringLiteral("00 01 02 00");
 
+// Visible-camera status report: zoom state in byte 0, ratio x 10 in bytes 3-4.
+QByteArray zoomReport(int ratioTimesTen) {
+    QByteArray payload(15, '\0');
+    payload[3] = char(ratioTimesTen & 0xFF);
+    payload[4] = char(ratioTimesTen >> 8);
+    return payload;
+}
+
 }  // namespace
 
 class TestUiGimbal : public QObject {
@@ -179,6 +187,62 @@ private slots:
         const int tenths = qRound(value * 10);
         QCOMPARE(zooms.first(), LinkTest::hex(QByteArray("\0", 1) + char(tenths & 0xFF) + char(tenths >> 8)));
         QCOMPARE(ui.read("visibleZoomInput", "text").toString(), QString::number(value, 'f', 1));
+    }
+
+    // A device report does not move the slider while the operator's change is fresh (10 s), and
+    // does once that time is over.
+    void deviceZoomWaitsForTheOperator() {
+        QVERIFY(startLinked(Link::Udp));
+        QVERIFY(ui.click("zoomPlus"));
+        QTRY_VERIFY_WITH_TIMEOUT(!payloads(MessageId::ZoomToRatio).isEmpty(), 10000);
+        QCOMPARE(payloads(MessageId::ZoomToRatio), QStringList{"00 0b 00"});
+        QQuickItem* slider = ui.item("visibleZoomSlider");
+        QCOMPARE(slider->property("value").toDouble(), 1.1);
+
+        const QByteArray report = LinkTest::frameBytes(4, 1, 0x020005, zoomReport(50));
+        QVERIFY(deliver(report));
+        QTRY_COMPARE_WITH_TIMEOUT(ui.bridge->currentVisibleZoom(), 5.0, 10000);
+        if (ui.read("zoomRow", "manualInputActive").toBool())  // unless the machine stalled for 10 s
+            QCOMPARE(slider->property("value").toDouble(), 1.1);
+
+        QTRY_VERIFY_WITH_TIMEOUT((deliver(report), qFuzzyCompare(slider->property("value").toDouble(), 5.0)), 30000);
+        QCOMPARE(ui.read("visibleZoomInput", "text").toString(), QString("5.0"));
+    }
+
+    // A typed zoom goes out once when the operator presses anywhere else; leaving the field
+    // afterwards sends it no second time.
+    void typedZoomIsCommittedByTheNextPress() {
+        QVERIFY(startLinked(Link::Udp));
+        retype("visibleZoomInput", "3.5");
+        QVERIFY(ui.click("messageLogArea"));
+        QTRY_VERIFY_WITH_TIMEOUT(!payloads(MessageId::ZoomToRatio).isEmpty(), 10000);
+        QVERIFY(ui.click("pitchInput"));
+        QVERIFY(ui.click("messageLogArea"));
+        Ui::Fixture::settle(500);
+        QCOMPARE(payloads(MessageId::ZoomToRatio), QStringList{"00 23 00"});
+        QCOMPARE(ui.read("visibleZoomSlider", "value").toDouble(), 3.5);
+    }
+
+    // With the IR output chosen the steps are whole and stop at 1 and 8: a step press at a limit
+    // sends nothing.
+    void irZoomStepsStopAtTheLimits() {
+        QVERIFY(startLinked(Link::Udp, "WrenT-R2"));
+        QVERIFY(ui.click("tabCamera"));
+        QVERIFY(ui.click("videoOutputIr"));
+        QVERIFY(ui.click("tabGimbal"));
+        QTRY_VERIFY(ui.item("zoomMinus")->isVisible());
+        Ui::Fixture::settle(500);
+        collector().clear();
+        auto zooms = [this] { return payloads(MessageId::ZoomToRatio) + payloads(MessageId::InfraredDigitalZoom); };
+        QVERIFY(ui.click("zoomMinus"));
+        for (int i = 0; i < 7; ++i)
+            QVERIFY(ui.click("zoomPlus"));
+        QTRY_COMPARE_WITH_TIMEOUT(zooms().size(), 7, 10000);
+        QCOMPARE(ui.read("visibleZoomSlider", "value").toDouble(), 8.0);
+        QVERIFY(ui.click("zoomPlus"));
+        Ui::Fixture::settle(600);
+        QCOMPARE(zooms().size(), 7);
+        QCOMPARE(ui.read("visibleZoomSlider", "value").toDouble(), 8.0);
     }
 };
 
