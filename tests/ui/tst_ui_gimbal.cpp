@@ -209,6 +209,23 @@ private slots:
         QCOMPARE(ui.read("visibleZoomInput", "text").toString(), QString("5.0"));
     }
 
+    // A held "+" steps once, then keeps stepping; the zoom it ends on goes out when released.
+    void heldZoomStepRepeats() {
+        QVERIFY(startLinked(Link::Udp));
+        QQuickItem* slider = ui.item("visibleZoomSlider");
+        press("zoomPlus");
+        QTRY_VERIFY_WITH_TIMEOUT(slider->property("value").toDouble() >= 1.5, 15000);
+        release("zoomPlus");
+        const double value = slider->property("value").toDouble();
+        QTRY_VERIFY_WITH_TIMEOUT(!payloads(MessageId::ZoomToRatio).isEmpty(), 10000);
+        Ui::Fixture::settle(600);
+        QCOMPARE(slider->property("value").toDouble(), value);
+        const int tenths = qRound(value * 10);
+        QCOMPARE(payloads(MessageId::ZoomToRatio).last(),
+                 LinkTest::hex(QByteArray("\0", 1) + char(tenths & 0xFF) + char(tenths >> 8)));
+        QVERIFY(payloads(MessageId::ZoomToRatio).size() <= tenths - 10);  // never more than one per step
+    }
+
     // A typed zoom goes out once when the operator presses anywhere else; leaving the field
     // afterwards sends it no second time.
     void typedZoomIsCommittedByTheNextPress() {
