@@ -26,6 +26,9 @@ Item {
     property bool videoBitrateSyncCooldown: false
     property bool aiCategorySyncingFromDevice: false
     property string currentProduct: ""
+    // True for 2 s after the operator chose an output: the status the device sent before it
+    // switched must not flip the radios back.
+    property bool videoOutputSyncCooldown: false
     // Set while this panel copies the controller's state into its controls.
     property bool copyingFromBridge: false
     readonly property bool syncing: cameraSyncingFromDevice || copyingFromBridge
@@ -63,6 +66,8 @@ Item {
     function chooseOutput(mode) {
         showOutput(mode)
         if (!syncing) {
+            videoOutputSyncCooldown = true
+            videoOutputSyncCooldownTimer.restart()
             if (mode === 0) {
                 appBridge.setVideoOutputMode(zhText("红外", "IR"))
                 appBridge.setIrColorScheme(irGroup.paletteIndex)
@@ -109,9 +114,11 @@ Item {
             codecH265.checked = codec === 1
         }
         var mode = appBridge.cameraStreamModeIndex
+        if (videoOutputSyncCooldown)
+            mode = -2
         if (mode >= 0)
             showOutput(mode)
-        else if (linked)
+        else if (mode === -1 && linked)
             showOutput(-1)
         copyingFromBridge = false
     }
@@ -214,6 +221,12 @@ Item {
 
                 interval: 2000
                 onTriggered: cameraPanel.videoEncodingSyncCooldown = false
+            }
+            Timer {
+                id: videoOutputSyncCooldownTimer
+
+                interval: 2000
+                onTriggered: cameraPanel.videoOutputSyncCooldown = false
             }
             Timer {
                 id: videoBitrateSyncCooldownTimer

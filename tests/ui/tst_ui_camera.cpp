@@ -92,6 +92,22 @@ private slots:
         QVERIFY2(ui.bridge->messageLog().isEmpty(), qPrintable(ui.bridge->messageLog()));
     }
 
+    // The status the device sent before it switched does not flip the operator's output choice
+    // back; the device's later status does move it.
+    void outputChoiceOutlivesAStaleStatus() {
+        QVERIFY(startLinked("en"));
+        QVERIFY(deliverCameraStatus(0));  // visible output
+        QTRY_VERIFY_WITH_TIMEOUT(ui.bridge->cameraStatusAvailable(), 10000);
+        QQuickItem* panel = ui.item("cameraPanel");
+        QVERIFY(ui.click("videoOutputIr"));
+        QVERIFY(deliverCameraStatus(0));
+        Ui::Fixture::settle(100);
+        if (panel->property("videoOutputSyncCooldown").toBool())  // unless the machine stalled for 2 s
+            QVERIFY(ui.read("videoOutputIrRadio", "checked").toBool());
+        QTRY_VERIFY_WITH_TIMEOUT(!panel->property("videoOutputSyncCooldown").toBool(), 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(ui.read("videoOutputVisibleRadio", "checked").toBool(), 10000);
+    }
+
     // A status that arrives while the operator's bitrate change is fresh does not undo it.
     void bitrateChoiceOutlivesAStaleStatus() {
         QVERIFY(startLinked("en"));
