@@ -239,6 +239,7 @@ Item {
                                 aiCategorySyncingFromDevice: runtimePage.win.aiCategorySyncingFromDevice
                                 currentProduct: appBridge.currentProduct
                                 onTrackingToggled: runtimePage.win.trackingEnabled = enabled
+                                onAiToggled: runtimePage.win.aiEnabled = enabled
                                 onTrackingRectHide: runtimePage.win.hideTrackingRect()
                                 onVideoOutputModeSwitched: runtimePage.win.noteVideoOutputModeSwitched()
                             }

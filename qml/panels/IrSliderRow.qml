@@ -1,0 +1,121 @@
+import QtQuick 2.9
+import QtQuick.Controls 2.2
+import QtQuick.Layouts 1.3
+import "."
+
+// One infrared image setting: label, optional on/off switch, slider, "−", number field, "+".
+// Every change the operator makes is reported once through `changedByOperator`; setting the value
+// from outside (`show`) reports nothing.
+RowLayout {
+    id: row
+
+    property real uiScale: 1
+    property string label: ""
+    property int from: 0
+    property int to: 100
+    property int initial: 50
+    property int fallback: 50
+    property bool hasSwitch: false
+    property bool syncing: false
+    property alias switchOn: toggle.checked
+    property alias fieldRef: field
+    readonly property int value: Math.round(slider.value)
+
+    signal changedByOperator()
+
+    function clamp(v) {
+        return Math.max(from, Math.min(to, v))
+    }
+
+    function show(v, on) {
+        slider.value = clamp(v)
+        field.text = String(clamp(v))
+        if (on !== undefined)
+            toggle.checked = on
+    }
+
+    // The field's number, or the fallback when it holds none.
+    function fieldValue() {
+        var v = parseInt(field.text, 10)
+        return isNaN(v) ? fallback : clamp(v)
+    }
+
+    function step(delta) {
+        var v = clamp(value + delta)
+        if (v === value)
+            return
+        show(v)
+        changedByOperator()
+    }
+
+    function commitField() {
+        if (syncing)
+            return
+        var v = parseInt(field.text, 10)
+        show(isNaN(v) ? from : v)
+        changedByOperator()
+    }
+
+    spacing: 6 * uiScale
+
+    FieldLabel {
+        uiScale: row.uiScale
+        text: row.label
+    }
+    ToggleSwitch {
+        id: toggle
+
+        objectName: row.objectName + "Switch"
+        visible: row.hasSwitch
+        uiScale: row.uiScale
+        onToggled: {
+            row.show(row.fieldValue())
+            row.changedByOperator()
+        }
+    }
+    Slider {
+        id: slider
+
+        objectName: row.objectName + "Slider"
+        Layout.fillWidth: true
+        Layout.minimumWidth: 60 * row.uiScale
+        from: row.from
+        to: row.to
+        value: row.initial
+        stepSize: 1
+        snapMode: Slider.SnapAlways
+        onMoved: {
+            field.text = String(Math.round(value))
+            row.changedByOperator()
+        }
+    }
+    PanelButton {
+        uiScale: row.uiScale
+        Layout.preferredWidth: 40 * row.uiScale
+        text: "−"
+        onClicked: row.step(-1)
+    }
+    TextField {
+        id: field
+
+        objectName: row.objectName + "Field"
+        Layout.preferredWidth: 48 * row.uiScale
+        implicitHeight: Theme.controlHeight * row.uiScale
+        font.pixelSize: Theme.fontNormal * row.uiScale
+        horizontalAlignment: TextInput.AlignHCenter
+        text: String(row.initial)
+        selectByMouse: true
+        validator: IntValidator { bottom: row.from; top: row.to }
+        onEditingFinished: row.commitField()
+        onActiveFocusChanged: {
+            if (!activeFocus && acceptableInput === false)
+                row.commitField()
+        }
+    }
+    PanelButton {
+        uiScale: row.uiScale
+        Layout.preferredWidth: 40 * row.uiScale
+        text: "+"
+        onClicked: row.step(1)
+    }
+}
