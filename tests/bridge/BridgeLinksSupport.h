@@ -61,6 +61,13 @@ inline QVector<LinkTest::WireFrame> framesWithId(const LinkTest::FrameCollector&
     return result;
 }
 
+// Whether the frame was built at or after the one numbered `first`: the controller numbers every
+// frame it builds, so this tells frames still on their way from before a moment from later ones.
+// Numbers wrap at 256; a test sends far fewer than 128 frames around such a moment.
+inline bool builtSince(const LinkTest::WireFrame& wire, uint8_t first) {
+    return uint8_t(wire.frame.sequence - first) < 128;
+}
+
 inline QString idList(const LinkTest::FrameCollector& collector) {
     QStringList ids;
     for (const auto& wire : collector.frames)

@@ -141,7 +141,7 @@ private slots:
             while (clock.elapsed() < 300 * i)
                 QTest::qWait(5);
             QVERIFY(f.reply(0x010324, 0));
-            Fixture::settle(30);
+            f.settle(30);
             after << QString::number(f.newMessages().size());
         }
         QCOMPARE(after.join(QLatin1Char(',')), QStringLiteral("1,1,1,2"));

@@ -105,7 +105,7 @@ private slots:
         QVERIFY(f.report(0x020005, zoomReport(false, 120)));
         QVERIFY(f.report(0x020005, zoomReport(false, 120)));
         QTRY_COMPARE(bridge.currentVisibleZoom(), 12.0);
-        Fixture::settle();
+        f.settle();
         QCOMPARE(f.newMessages(), QStringList{QString::fromUtf8("混合变倍成功")});
     }
 
@@ -117,7 +117,7 @@ private slots:
         f.attach(Link::Udp);
         QVERIFY(f.report(0x020005, zoomReport(false, 120)));
         QTRY_COMPARE(bridge.currentVisibleZoom(), 12.0);
-        Fixture::settle();
+        f.settle();
         QCOMPARE(f.newMessages(), QStringList());
     }
 
@@ -158,7 +158,7 @@ private slots:
         QSignalSpy status(&bridge, &AppBridge::cameraStatusChanged);
         bridge.setRecordResolution(QStringLiteral("8000*6000"));  // not a recording size
         bridge.setPhotoResolution(QStringLiteral("640*480"));
-        Fixture::settle();
+        f.settle();
         QVERIFY2(f.sent(0x000201).isEmpty(), qPrintable(f.wire()));
         QVERIFY(f.sent(0x000202).isEmpty());
 
@@ -210,7 +210,7 @@ private slots:
         else
             bridge.setVideoOutputMode(text);
         if (payload.isEmpty()) {
-            Fixture::settle();
+            f.settle();
             QVERIFY2(f.sent(id).isEmpty(), qPrintable(f.wire()));
         } else {
             QCOMPARE(f.payloadHex(id), payload);
@@ -241,7 +241,7 @@ private slots:
         AppBridge& bridge = f.up(Link::Udp, QStringLiteral("en"), product);
         bridge.setIrColorScheme(4);
         QCOMPARE(bridge.currentIrColorSchemeComboIndex(), 4);
-        Fixture::settle();
+        f.settle();
         QSignalSpy scheme(&bridge, &AppBridge::currentIrColorSchemeChanged);
         bridge.restartCamera();
         QCOMPARE(bridge.currentIrColorSchemeComboIndex(), resend ? 0 : 4);
@@ -251,14 +251,14 @@ private slots:
         f.clearFrames();
         // The camera answers the settings poll: palette 5 in use, zoom 1.
         QVERIFY(f.reply(0x010100, 0, bytes({5, 0})));
-        Fixture::settle(100);
+        f.settle(100);
         const auto palette = f.sent(0x000106);
         QCOMPARE(palette.size(), resend ? 1 : 0);
         if (resend)
             QCOMPARE(LinkTest::hex(palette.first().payload()), QStringLiteral("01 00"));
         // Only once.
         QVERIFY(f.reply(0x010100, 0, bytes({5, 0})));
-        Fixture::settle(100);
+        f.settle(100);
         QCOMPARE(f.sent(0x000106).size(), resend ? 1 : 0);
     }
 
@@ -333,7 +333,7 @@ private slots:
     void settingsStateRequestNeedsALink() {
         AppBridge& bridge = f.offline(QStringLiteral("en"), QStringLiteral("Wren-R2"));
         bridge.requestCameraSettingsState();
-        Fixture::settle(300);
+        f.settle(300);
         QCOMPARE(f.newMessages(), QStringList());
     }
 
@@ -349,7 +349,7 @@ private slots:
         const qint64 t0 = settings.first().atMs;
         QVERIFY2(versions.first().atMs - t0 >= 150 && categories.first().atMs - t0 >= 230, qPrintable(f.wire()));
         QVERIFY(!f.sent(0x000100).isEmpty());
-        Fixture::settle();
+        f.settle();
         QCOMPARE(f.newMessages(), QStringList{"Get AI categories request sent"});
     }
 };

@@ -62,7 +62,7 @@ private slots:
                 expected << QString::fromUtf8(english ? answer.en : answer.zh);
             QTRY_COMPARE(f.newMessages(), expected);
         }
-        Fixture::settle(100);
+        f.settle(100);
         QCOMPARE(f.newMessages(), expected);
     }
 
@@ -114,7 +114,7 @@ private slots:
         QSignalSpy status(&bridge, &AppBridge::cameraStatusChanged);
         QVERIFY(f.reply(0x010202, 0));  // nothing pending: message only
         QTRY_COMPARE(f.newMessages(), QStringList{"Photo resolution confirmed by device"});
-        Fixture::settle();
+        f.settle();
         QCOMPARE(status.count(), 0);
         QCOMPARE(bridge.cameraPhotoResolutionIndex(), -1);
 
@@ -142,17 +142,17 @@ private slots:
         bridge.cameraZoom(-1);
         QCOMPARE(f.waitSent(0x000306).size(), 1);
         QVERIFY(f.reply(0x010306, 1));
-        const auto resent = f.waitSent(0x000306, 2, 500);
+        const auto resent = f.waitSent(0x000306, 2);
         QVERIFY2(resent.size() == 2, qPrintable(f.wire()));
         QCOMPARE(LinkTest::hex(resent[1].payload()), QStringLiteral("01 00"));
         QVERIFY(f.reply(0x010306, 1));
-        Fixture::settle(150);
+        f.settle(150);
         QVERIFY2(f.sent(0x000306).size() == 2, qPrintable(f.wire()));
         QCOMPARE(f.newMessages(),
                  (QStringList{"Continuous zoom failed, resending once", "Continuous zoom failed, resending once"}));
         // Settled now: a further refusal is reported but resends nothing.
         QVERIFY(f.reply(0x010306, 1));
-        Fixture::settle(150);
+        f.settle(150);
         QCOMPARE(f.sent(0x000306).size(), 2);
 
         // Confirmations, worded by the last direction sent.
@@ -171,7 +171,7 @@ private slots:
         f.up(Link::Udp, QStringLiteral("zh"));
         QVERIFY(f.reply(0x010306, 1));
         QVERIFY(f.reply(0x010304, 1));
-        Fixture::settle(150);
+        f.settle(150);
         QVERIFY2(f.sent(0x000306).isEmpty() && f.sent(0x000304).isEmpty(), qPrintable(f.wire()));
         QCOMPARE(f.newMessages(), (QStringList{QString::fromUtf8("连续变倍失败，重发一次"),
                                                QString::fromUtf8("指定变倍失败，重发一次")}));
@@ -189,14 +189,14 @@ private slots:
         bridge.setVisibleZoom(5);
         QCOMPARE(f.waitSent(0x000304).size(), 1);
         QVERIFY(f.reply(0x010304, 3));
-        const auto resent = f.waitSent(0x000304, 2, 500);
+        const auto resent = f.waitSent(0x000304, 2);
         QVERIFY2(resent.size() == 2, qPrintable(f.wire()));
         QCOMPARE(LinkTest::hex(resent[1].payload()), QStringLiteral("00 32 00"));
         QCOMPARE(int(resent[1].frame.receiverId), 4);
         QVERIFY(f.reply(0x010304, 3));
         QVERIFY(f.report(0x020005, zoomReport(false, 30)));
         QTRY_COMPARE(bridge.currentVisibleZoom(), 3.0);
-        Fixture::settle();
+        f.settle();
         QCOMPARE(f.sent(0x000304).size(), 2);
         QCOMPARE(f.newMessages(), (QStringList{"Zoom set failed, resending once", "Zoom set failed, resending once"}));
 
@@ -204,7 +204,7 @@ private slots:
         f.markMessages();
         bridge.setVisibleZoom(6);
         QVERIFY(f.reply(0x010304, 0));
-        Fixture::settle();
+        f.settle();
         QCOMPARE(f.newMessages(), QStringList());
         QVERIFY(f.report(0x020005, zoomReport(false, 60)));
         QTRY_COMPARE(f.newMessages(), QStringList{"Mixed zoom completed"});
@@ -219,7 +219,7 @@ private slots:
         bridge.setVisibleZoom(7);  // still pending: the retry is not given back
         QCOMPARE(f.waitSent(0x000304, 3).size(), 3);
         QVERIFY(f.reply(0x010304, 1));
-        Fixture::settle(150);
+        f.settle(150);
         QCOMPARE(f.sent(0x000304).size(), 3);
     }
 };

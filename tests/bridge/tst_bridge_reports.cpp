@@ -62,7 +62,7 @@ private slots:
         AppBridge& bridge = f.up(Link(link));
         QSignalSpy status(&bridge, &AppBridge::cameraStatusChanged);
         QVERIFY(f.report(0x020003, cameraStatus(0, length)));
-        Fixture::settle(100);
+        f.settle(100);
         QCOMPARE(bridge.cameraStatusAvailable(), taken);
         QCOMPARE(status.count(), taken ? 1 : 0);
         QCOMPARE(bridge.cameraPhotoVideoMode(), mode);
@@ -104,7 +104,7 @@ private slots:
         report[30] = 3;
         QVERIFY(f.report(0x020004, report));
         QTRY_COMPARE(bridge.irColorSchemeNames().size(), 15);
-        Fixture::settle();
+        f.settle();
         QCOMPARE(thermo.count(), 0);
         QCOMPARE(bridge.irThermometryMaxTemp(), 0.0);
         QVERIFY(!bridge.irThermometryValid());
@@ -155,7 +155,7 @@ private slots:
         bridge.setIrTempMeasure(true);
         QSignalSpy thermo(&bridge, &AppBridge::irThermometryChanged);
         QVERIFY(f.report(0x020004, thermometry(456, 100, 300, 250, {400, 100}, {0, 0}, {0, 0}, 26)));
-        Fixture::settle(100);
+        f.settle(100);
         QCOMPARE(thermo.count(), taken ? 1 : 0);
         QCOMPARE(bridge.irThermometryValid(), taken);
     }
@@ -166,7 +166,7 @@ private slots:
         SignalRecorder recorder(&bridge);
         QVERIFY(f.report(0x000005, zoomReport(true, 109)));
         QTRY_COMPARE(feedback.count(), 1);
-        Fixture::settle();
+        f.settle();
         QCOMPARE(recorder.names, (QStringList{"isZoomingChanged", "currentVisibleZoomChanged",
                                               "visibleZoomFeedbackReceived", "visibleZoomTypeChanged"}));
         QVERIFY(bridge.isZooming());
@@ -177,14 +177,14 @@ private slots:
         QVERIFY(f.report(0x020005, zoomReport(true, 110)));
         QVERIFY(f.report(0x020005, zoomReport(true, 110)));
         QTRY_COMPARE(feedback.count(), 3);  // every report, changed or not
-        Fixture::settle();
+        f.settle();
         QCOMPARE(bridge.visibleZoomType(), QString::fromUtf8("电子放大"));
         QCOMPARE(recorder.count(QStringLiteral("visibleZoomTypeChanged")), 1);
         QCOMPARE(recorder.count(QStringLiteral("isZoomingChanged")), 0);
         QCOMPARE(bridge.currentVisibleZoom(), 11.0);
 
         QVERIFY(f.report(0x020005, zoomReport(false, 120, 14)));  // too short
-        Fixture::settle();
+        f.settle();
         QCOMPARE(feedback.count(), 3);
         QCOMPARE(f.newMessages(), QStringList());  // no zoom command was pending
     }
@@ -200,7 +200,7 @@ private slots:
         QVERIFY(f.report(0x020303, bytes({0, 4}) + u16(66)));
         QTRY_VERIFY(!bridge.recording());
         QCOMPARE(bridge.recordingTimeSeconds(), 66);
-        Fixture::settle();
+        f.settle();
         QCOMPARE(recording.count(), 2);
         QCOMPARE(seconds.count(), 2);
     }
@@ -234,7 +234,7 @@ private slots:
         AppBridge& bridge = f.up(Link::Udp, language);
         QSignalSpy statusSpy(&bridge, &AppBridge::aiDetectStatusChanged);
         QVERIFY(f.report(0x020319, payload));
-        QVERIFY(statusSpy.wait(1000));
+        QVERIFY(statusSpy.wait(kLongWaitMs));
         QCOMPARE(bridge.aiDetectStatus(), status);
         QCOMPARE(bridge.aiDetectedCount(), count);
         QCOMPARE(bridge.aiDetecting(), running);
@@ -263,7 +263,7 @@ private slots:
         QCOMPARE(feedback.first().first().toDouble(), 8.0);
         QVERIFY(f.report(id, bytes({0, 0, 7, 0x48})));  // zoom bits 9: ignored
         QVERIFY(f.report(id, bytes({1, 0, 9, 0x10})));  // not a good answer: ignored
-        Fixture::settle();
+        f.settle();
         QCOMPARE(bridge.currentIrZoom(), 8.0);
         QCOMPARE(bridge.currentIrColorSchemeComboIndex(), 6);
         QVERIFY(f.report(id, bytes({0, 0, 7, 0x00})));  // zoom bits 0 count as 1
@@ -288,7 +288,7 @@ private slots:
         QFETCH(bool, taken);
         AppBridge& bridge = f.up(Link::Udp, QStringLiteral("en"), product);
         QVERIFY(f.report(0x020303, bytes({0, 1}), uint8_t(sender)));
-        Fixture::settle(100);
+        f.settle(100);
         QCOMPARE(bridge.recording(), taken);
     }
 };

@@ -89,7 +89,8 @@ public:
         frames.append({frame, datagram, clock.elapsed()});
     }
 
-    bool waitForFrames(int count, int timeoutMs = 3000) {
+    // The default time-out only ends a hung run: a busy machine may take seconds.
+    bool waitForFrames(int count, int timeoutMs = 20000) {
         QElapsedTimer timer;
         timer.start();
         while (frames.size() < count && timer.elapsed() < timeoutMs)
