@@ -122,14 +122,17 @@ private slots:
         AppBridge bridge;
         bridge.connectUdp(kLoopback, device.port());
         // Once the 500 ms visible-light read is out, only the periodic timers are left.
-        QTRY_VERIFY2(!framesWithId(device.collector, 0x000200).isEmpty(), qPrintable(idList(device.collector)));
+        QTRY_VERIFY2_WITH_TIMEOUT(!framesWithId(device.collector, 0x000200).isEmpty(),
+                                  qPrintable(idList(device.collector)), 20000);
         bridge.disconnectUdp();
-        QTest::qWait(50);  // the already-scheduled 0 ms requests may still be in flight
-        device.collector.clear();
+        // Frames built before the disconnect may still be on their way; none may follow.
+        const uint8_t firstAfterClose = bridge.nextSequenceNumber();
         const int mark = messages(bridge).size();
         const int blocks = statsBlockCount();
         QTest::qWait(1200);
-        QVERIFY2(device.collector.frames.isEmpty(), qPrintable(idList(device.collector)));
+        for (const auto& wire : device.collector.frames)
+            QVERIFY2(!builtSince(wire, firstAfterClose), qPrintable(idList(device.collector)));
+        QCOMPARE(bridge.nextSequenceNumber(), firstAfterClose);
         QCOMPARE(messagesSince(bridge, mark), QStringList());
         QCOMPARE(statsBlockCount(), blocks);
     }
@@ -139,9 +142,11 @@ private slots:
         UdpDevice device;
         AppBridge bridge;
         const uint8_t firstSequence = bridge.nextSequenceNumber();
-        bridge.connectUdp(kLoopback, device.port());
+        // The clock starts before the timers do: none of them can fire before its delay, and how
+        // late they fire depends on the machine.
         device.collector.clock.restart();
-        QVERIFY2(device.collector.waitForFrames(10, 3000), qPrintable(idList(device.collector)));
+        bridge.connectUdp(kLoopback, device.port());
+        QVERIFY2(device.collector.waitForFrames(10), qPrintable(idList(device.collector)));
         bridge.disconnectUdp();
 
         const QVector<ExpectedFrame> expected = {
@@ -158,14 +163,14 @@ private slots:
             QVERIFY2(got.frame.senderId == 1 && got.frame.headerByte3 == 1 && got.frame.headerByte6 == 1,
                      qPrintable(what));
             QVERIFY2(got.frame.sequence == uint8_t(firstSequence + i), qPrintable(what));
-            QVERIFY2(got.atMs >= expected[i].atMs - 5 && got.atMs <= expected[i].atMs + 200, qPrintable(what));
+            QVERIFY2(got.atMs >= expected[i].atMs, qPrintable(what));
         }
         // At 500 ms the visible-light read and the first infrared poll, in either order.
         QVector<uint32_t> last = {frames.at(8).frame.messageId, frames.at(9).frame.messageId};
         std::sort(last.begin(), last.end());
         QCOMPARE(last, (QVector<uint32_t>{0x000100, 0x000200}));
         for (int i = 8; i < 10; ++i)
-            QVERIFY2(frames.at(i).atMs >= 495 && frames.at(i).atMs <= 750, qPrintable(idList(device.collector)));
+            QVERIFY2(frames.at(i).atMs >= 500, qPrintable(idList(device.collector)));
         const auto visible = framesWithId(device.collector, 0x000200).first();
         QCOMPARE(visible.payload(), QByteArray("\x01\x00", 2));
         // The stop request carries an all-zero box.
@@ -192,18 +197,26 @@ private slots:
         QCOMPARE(bridge.currentProduct(), product);
         bridge.connectUdp(kLoopback, device.port());
         QTest::qWait(100);
-        device.collector.clear();
+        // The link-up requests ask for the versions too: only frames built from here on count.
+        const uint8_t first = bridge.nextSequenceNumber();
         bridge.requestVersions(false);
-        QVERIFY(device.collector.waitForFrames(receivers.size() + 1));
-        QTest::qWait(20);
+        const uint8_t next = bridge.nextSequenceNumber();
+        auto built = [&](uint32_t id) {
+            QVector<LinkTest::WireFrame> result;
+            for (const auto& wire : framesWithId(device.collector, id))
+                if (builtSince(wire, first) && !builtSince(wire, next))
+                    result << wire;
+            return result;
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(built(0x000018).size() + built(0x000317).size(), receivers.size() + 1, 20000);
         QVector<int> got;
-        for (const auto& wire : framesWithId(device.collector, 0x000018)) {
+        for (const auto& wire : built(0x000018)) {
             got << wire.frame.receiverId;
             QCOMPARE(wire.payload(), QByteArray("\x01\x00", 2));
         }
         QCOMPARE(got, receivers);
-        QCOMPARE(framesWithId(device.collector, 0x000317).size(), 1);
-        QCOMPARE(framesWithId(device.collector, 0x000317).first().frame.receiverId, uint8_t(4));
+        QCOMPARE(built(0x000317).size(), 1);
+        QCOMPARE(built(0x000317).first().frame.receiverId, uint8_t(4));
     }
 
     // A second connect re-targets the datagrams and repeats the link-up requests, counters kept.
@@ -238,16 +251,21 @@ private slots:
         UdpDevice device;
         AppBridge bridge;
         bridge.connectUdp(kLoopback, device.port());
-        QTest::qWait(50);
-        bridge.disconnectUdp();
-        QTest::qWait(20);
-        device.collector.clear();
-        bridge.connectUdp(kLoopback, device.port());
-        // The counter was not reset by the reconnect.
         QVERIFY(device.collector.waitForFrames(1));
-        const uint8_t afterReconnect = device.collector.frames.first().frame.sequence;
-        QVERIFY2(afterReconnect > 5, qPrintable(QString::number(afterReconnect)));
-        QTest::qWait(50);
+        bridge.disconnectUdp();
+        // The counter was not reset by the reconnect: the stop sent on it carries the next number.
+        const uint8_t carriedOn = bridge.nextSequenceNumber();
+        QVERIFY(carriedOn > 0);
+        bridge.connectUdp(kLoopback, device.port());
+        auto stopOfTheReconnect = [&] {
+            for (const auto& wire : framesWithId(device.collector, 0x000324))
+                if (wire.frame.sequence == carriedOn)
+                    return true;
+            return false;
+        };
+        QTRY_VERIFY2_WITH_TIMEOUT(stopOfTheReconnect(), qPrintable(idList(device.collector)), 20000);
+        // The link-up requests are out; only the periodic read may still come in between.
+        QTRY_VERIFY_WITH_TIMEOUT(builtSince(framesWithId(device.collector, 0x000200).value(0), carriedOn), 20000);
 
         const uint8_t payload[244] = {};
         const uint8_t before = bridge.nextSequenceNumber();
@@ -257,20 +275,34 @@ private slots:
         QCOMPARE(bridge.nextSequenceNumber(), uint8_t(before + 1));
 
         device.collector.clear();
+        // The periodic infrared read (the same id, payload 01 00) may take numbers in between on a
+        // slow machine: every frame counts for the numbering, the test's own are counted apart.
+        const QByteArray own("\x00\x00", 2);
+        auto ownFrames = [&] {
+            int n = 0;
+            for (const auto& wire : device.collector.frames)
+                n += wire.payload() == own ? 1 : 0;
+            return n;
+        };
         const int count = 300;
         for (int i = 0; i < count; ++i) {
             QVERIFY(bridge.sendCommand(4, 0x000100, payload, 2));
             // Small batches: the device socket's receive buffer is not sized for a burst.
             if (i % 50 == 49)
-                QVERIFY(device.collector.waitForFrames(i + 1));
+                QTRY_COMPARE_WITH_TIMEOUT(ownFrames(), i + 1, 20000);
         }
-        QVERIFY(device.collector.waitForFrames(count));
+        QTRY_COMPARE_WITH_TIMEOUT(ownFrames(), count, 20000);
+        auto& frames = device.collector.frames;
+        // A periodic read built before the failed build may still have been on its way.
+        while (!frames.isEmpty() && frames.first().frame.sequence != uint8_t(before + 1))
+            frames.removeFirst();
+        QVERIFY2(frames.size() >= count, qPrintable(idList(device.collector)));
         bool wrapped = false;
-        for (int i = 0; i < count; ++i) {
+        for (int i = 0; i < frames.size(); ++i) {
             const uint8_t expected = uint8_t(before + 1 + i);
-            QCOMPARE(device.collector.frames.at(i).frame.sequence, expected);
+            QCOMPARE(frames.at(i).frame.sequence, expected);
             if (i > 0 && expected == 0)
-                wrapped = device.collector.frames.at(i - 1).frame.sequence == 255;
+                wrapped = frames.at(i - 1).frame.sequence == 255;
         }
         QVERIFY(wrapped);
         bridge.disconnectUdp();
@@ -321,17 +353,19 @@ private slots:
         UdpDevice device;
         AppBridge bridge;
         bridge.connectUdp(kLoopback, device.port());
-        QTest::qWait(250);
+        // The link-up stop and its silent repeat 150 ms later.
+        QTRY_COMPARE_WITH_TIMEOUT(framesWithId(device.collector, 0x000324).size(), 2, 20000);
         device.collector.clear();
         const int mark = messages(bridge).size();
         bridge.setTracking(true, 1900, 1000, 100, 200);
-        QVERIFY(device.collector.waitForFrames(1));
-        QCOMPARE(LinkTest::hex(device.collector.frames.first().payload()),
+        QTRY_VERIFY_WITH_TIMEOUT(!framesWithId(device.collector, 0x000324).isEmpty(), 20000);
+        QCOMPARE(LinkTest::hex(framesWithId(device.collector, 0x000324).first().payload()),
                  QStringLiteral("01 6c 07 e8 03 14 00 58 00 00"));
         QCOMPARE(messagesSince(bridge, mark), QStringList{started});
         // Silent requests say nothing and a silent retry is not repeated.
         bridge.setTracking(false, 0, 0, 1, 1, true, false);
         bridge.setTracking(true, 5, 5, 5, 5, false, true);
+        QTRY_COMPARE_WITH_TIMEOUT(framesWithId(device.collector, 0x000324).size(), 3, 20000);
         QTest::qWait(250);
         QCOMPARE(messagesSince(bridge, mark).size(), 1);
         QCOMPARE(framesWithId(device.collector, 0x000324).size(), 3);
@@ -354,11 +388,13 @@ private slots:
         bridge.backToMain();
         QVERIFY(!bridge.serialOpened());
         QCOMPARE(bridge.linkStatus(), QStringLiteral("Connected: None"));
-        QTest::qWait(50);
-        device.collector.clear();
-        pty.collector.clear();
+        // Frames built before may still be on their way; none may follow (the link-up timers still
+        // due find no link).
+        const uint8_t firstAfterClose = bridge.nextSequenceNumber();
         QTest::qWait(600);
-        QVERIFY2(device.collector.frames.isEmpty() && pty.collector.frames.isEmpty(), "frames after backToMain");
+        for (const auto* collector : {&device.collector, &pty.collector})
+            for (const auto& wire : collector->frames)
+                QVERIFY2(!builtSince(wire, firstAfterClose), qPrintable(idList(*collector)));
     }
 
     // With no descriptor left for a socket the bind fails: nothing is up and no timer runs.
