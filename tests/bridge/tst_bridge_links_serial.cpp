@@ -118,7 +118,9 @@ private slots:
         QCOMPARE(lastStatsValue(QStringLiteral("UART resync discarded bytes: ")), 0);
         onOpen[1] = onOpen[1].arg(pty.slavePath());
         // Only the 150 ms version request announces itself; its 500 and 950 ms repeats are silent.
-        QTest::qWait(1100);
+        QTRY_VERIFY2_WITH_TIMEOUT(framesWithId(pty.collector, 0x000317).size() == 3, qPrintable(idList(pty.collector)),
+                                  20000);
+        QTest::qWait(50);
         QCOMPARE(messagesSince(bridge, mark), onOpen);
 
         mark = messages(bridge).size();
@@ -130,9 +132,14 @@ private slots:
     }
 
     void linkUpFramesInOrderWithTheirDelays() {
-        AppBridge& bridge = openBridge(QStringLiteral("en"), false);
+        prepareConfig(QStringLiteral("en"), QStringLiteral("Wren-R2"));
+        m_pty = std::make_unique<PtyDevice>();
+        m_bridge = std::make_unique<AppBridge>();
+        AppBridge& bridge = *m_bridge;
+        // The clock starts before the timers do: none of them can fire before its delay.
         m_pty->collector.clock.restart();
-        QVERIFY2(m_pty->collector.waitForFrames(14, 3000), qPrintable(idList(m_pty->collector)));
+        QVERIFY(bridge.openSerial(m_pty->slavePath(), 115200));
+        QVERIFY2(m_pty->collector.waitForFrames(14, 20000), qPrintable(idList(m_pty->collector)));
         const QVector<QPair<uint32_t, int>> expected = {
             {0x000324, 0},   {0x00030E, 0},   {0x000336, 0},   {0x000324, 150}, {0x000018, 150},
             {0x000317, 150}, {0x000100, 400}, {0x000200, 500}, {0x000018, 500}, {0x000317, 500},
@@ -144,8 +151,7 @@ private slots:
             const QString what = QStringLiteral("frame %1 of %2").arg(i).arg(idList(m_pty->collector));
             QVERIFY2(frames.at(i).frame.messageId == expected[i].first, qPrintable(what));
             QVERIFY2(frames.at(i).frame.sequence == uint8_t(first + i), qPrintable(what));
-            QVERIFY2(frames.at(i).atMs >= expected[i].second - 5 && frames.at(i).atMs <= expected[i].second + 200,
-                     qPrintable(what));
+            QVERIFY2(frames.at(i).atMs >= expected[i].second, qPrintable(what));
         }
         QVERIFY(m_pty->collector.garbage.isEmpty());
         QVERIFY(bridge.serialOpened());
@@ -156,7 +162,8 @@ private slots:
         UdpDevice device;
         AppBridge bridge;
         bridge.connectUdp(kLoopback, device.port());
-        QTest::qWait(600);
+        // The last link-up request (the 500 ms visible-light read) is out: no timer of it is left.
+        QTRY_VERIFY_WITH_TIMEOUT(!framesWithId(device.collector, 0x000200).isEmpty(), 20000);
         const int mark = messages(bridge).size();
         QVERIFY(!bridge.openSerial(QStringLiteral("/dev/skyvane-no-such-tty"), 115200));
         QCOMPARE(messagesSince(bridge, mark),
@@ -164,10 +171,12 @@ private slots:
                               "Failed to open serial port: /dev/skyvane-no-such-tty", "Link status: Connected: None"}));
         QVERIFY(!bridge.udpConnected());
         QVERIFY(!bridge.serialOpened());
-        QTest::qWait(50);
-        device.collector.clear();
+        // Frames built before the link went down may still be on their way; none may follow.
+        const uint8_t firstAfterClose = bridge.nextSequenceNumber();
         QTest::qWait(1100);
-        QVERIFY2(device.collector.frames.isEmpty(), qPrintable(idList(device.collector)));
+        for (const auto& wire : device.collector.frames)
+            QVERIFY2(uint8_t(wire.frame.sequence - firstAfterClose) >= 128, qPrintable(idList(device.collector)));
+        QCOMPARE(bridge.nextSequenceNumber(), firstAfterClose);
         QCOMPARE(messagesSince(bridge, mark).size(), 3);  // no periodic request failures
     }
 
