@@ -61,7 +61,7 @@ private:
         m_device = std::make_unique<UdpDevice>();
         m_bridge = std::make_unique<AppBridge>();
         m_bridge->connectUdp(QStringLiteral("127.0.0.1"), m_device->port());
-        m_device->collector.waitForFrames(1);
+        m_device->collector.waitForFrames(1, 20000);
         return *m_bridge;
     }
     void send(const QByteArray& datagram) { QVERIFY(m_device->send(datagram)); }
@@ -256,27 +256,38 @@ private slots:
     void quietTrackingAckDoesNotStallTheSocket() {
         AppBridge& bridge = connectBridge();
         QTest::qWait(20);
+        QElapsedTimer sinceRequest;
+        sinceRequest.start();
         bridge.setTracking(true, 10, 20, 30, 40, false, true);
         const int mark = messages(bridge).size();
         send(frameBytes(4, 1, 0x010324, replyPayload(0)));
         send(frameBytes(4, 1, 0x010317, replyPayload(0, bytes({4, 4, 4}))));
-        QTRY_COMPARE(bridge.cameraVersion(), QStringLiteral("4.4.4"));
+        QTRY_COMPARE_WITH_TIMEOUT(bridge.cameraVersion(), QStringLiteral("4.4.4"), 20000);
+        // The acknowledgement is quiet only within a second of the request.
+        if (sinceRequest.elapsed() >= 1000)
+            QSKIP("machine too slow: the acknowledgement came after the quiet second");
         QCOMPARE(messagesSince(bridge, mark), QStringList());
     }
 
     void trackingAcksAreRateLimited() {
         AppBridge& bridge = connectBridge();
-        QTest::qWait(300);  // past the silent stop repeat of the link-up reset
+        // Past the silent stop repeat of the link-up reset, which would change the wording.
+        QTRY_VERIFY_WITH_TIMEOUT(framesWithId(m_device->collector, 0x000324).size() == 2, 20000);
         bridge.setTracking(true, 10, 20, 30, 40);
         int mark = messages(bridge).size();
+        QElapsedTimer sinceFirst;
+        sinceFirst.start();
         send(frameBytes(4, 1, 0x010324, replyPayload(0)));
         send(frameBytes(4, 1, 0x010324, replyPayload(0)));
-        QTRY_COMPARE(bridge.protocolCounters().udpFrames, 2);
+        QTRY_COMPARE_WITH_TIMEOUT(bridge.protocolCounters().udpFrames, 2, 20000);
+        // The second is suppressed only when it came within 800 ms of the first.
+        if (sinceFirst.elapsed() >= 800)
+            QSKIP("machine too slow: the two acknowledgements were handled 800 ms or more apart");
         QCOMPARE(messagesSince(bridge, mark), QStringList{"Box tracking confirmed by device"});
         QTest::qWait(850);
         mark = messages(bridge).size();
         send(frameBytes(4, 1, 0x010324, replyPayload(5)));
-        QTRY_COMPARE(messagesSince(bridge, mark), QStringList{"Box tracking failed"});
+        QTRY_COMPARE_WITH_TIMEOUT(messagesSince(bridge, mark), QStringList{"Box tracking failed"}, 20000);
     }
 };
 
