@@ -91,11 +91,12 @@ private slots:
         const qint64 calledAt = f.now();
         bridge.setVisibleZoom(5.6);
         // A timer of the test's own, started just after the controller's, fires after it: the
-        // read back is among the frames built before it fired, and (the periodic poll aside) the
-        // only one received 150 ms or more after the zoom.
+        // read back is among the frames built before it fired and arrives 150 ms or more after the
+        // zoom. A periodic poll could pass for it only by falling into that same moment.
         const uint8_t firstAfterZoom = bridge.nextSequenceNumber();
         int builtBeforeReference = -1;
-        QTimer::singleShot(150, [&] { builtBeforeReference = uint8_t(bridge.nextSequenceNumber() - firstAfterZoom); });
+        QTimer::singleShot(150, &bridge,
+                           [&] { builtBeforeReference = uint8_t(bridge.nextSequenceNumber() - firstAfterZoom); });
         QCOMPARE(f.payloadHex(0x000105), QStringLiteral("06 00"));
         QVERIFY(f.sent(0x000304).isEmpty());
         QCOMPARE(bridge.currentIrZoom(), 6.0);
