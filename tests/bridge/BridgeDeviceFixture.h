@@ -34,8 +34,7 @@ inline QByteArray zoomReport(bool zooming, int ratioTimesTen, int length = 15) {
     return payload;
 }
 
-// Waits that only end a hung run: on a busy machine (or under a sanitizer) a frame may take seconds.
-constexpr int kLongWaitMs = 20000;
+using LinkTest::kLongWaitMs;
 
 // Skips the current row when the machine was too slow for a scenario that has to fit in a window
 // of the controller's (for example an answer before the 400 ms resend): its outcome says nothing.

@@ -14,6 +14,8 @@
 
 namespace BridgeLinks {
 
+using LinkTest::kLongWaitMs;
+
 // Message log lines without their "[yyyy-MM-dd hh:mm:ss] " stamps.
 inline QStringList messages(const AppBridge& bridge) {
     QStringList texts;

@@ -85,7 +85,7 @@ private slots:
     void infraredZoomWhileStreamingInfrared() {
         AppBridge& bridge = f.up(Link::Udp);
         QVERIFY(f.report(0x020003, cameraStatus(0)));
-        QTRY_COMPARE(bridge.cameraStreamModeIndex(), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(bridge.cameraStreamModeIndex(), 0, kLongWaitMs);
         f.clearFrames();
         QSignalSpy irZoom(&bridge, &AppBridge::currentIrZoomChanged);
         const qint64 calledAt = f.now();
@@ -119,7 +119,7 @@ private slots:
         QVERIFY(f.report(0x000005, zoomReport(true, 80)));
         QVERIFY(f.report(0x020005, zoomReport(false, 120)));
         QVERIFY(f.report(0x020005, zoomReport(false, 120)));
-        QTRY_COMPARE(bridge.currentVisibleZoom(), 12.0);
+        QTRY_COMPARE_WITH_TIMEOUT(bridge.currentVisibleZoom(), 12.0, kLongWaitMs);
         f.settle();
         QCOMPARE(f.newMessages(), QStringList{QString::fromUtf8("混合变倍成功")});
     }
@@ -131,7 +131,7 @@ private slots:
         QCOMPARE(f.newMessages(), QStringList{"No UDP/UART link, send failed"});
         f.attach(Link::Udp);
         QVERIFY(f.report(0x020005, zoomReport(false, 120)));
-        QTRY_COMPARE(bridge.currentVisibleZoom(), 12.0);
+        QTRY_COMPARE_WITH_TIMEOUT(bridge.currentVisibleZoom(), 12.0, kLongWaitMs);
         f.settle();
         QCOMPARE(f.newMessages(), QStringList());
     }
@@ -190,7 +190,7 @@ private slots:
         QCOMPARE(f.payloadHex(0x000202), QStringLiteral("00 15"));
         QCOMPARE(bridge.cameraPhotoResolutionIndex(), -1);  // waits for the device's confirmation
         QVERIFY(f.reply(0x010202, 0));
-        QTRY_COMPARE(bridge.cameraPhotoResolutionIndex(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(bridge.cameraPhotoResolutionIndex(), 1, kLongWaitMs);
         QCOMPARE(f.newMessages(), QStringList{"Photo resolution confirmed by device"});
     }
 

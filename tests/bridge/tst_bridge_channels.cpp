@@ -182,7 +182,7 @@ private slots:
         QVERIFY(f.report(0x020406, rangeReport(0, 505)));
         QVERIFY(f.report(0x020406, rangeReport(0, 0)));
         QVERIFY(f.report(0x020406, rangeReport(1, 777)));
-        QTRY_COMPARE(f.newMessages().size(), 3);
+        QTRY_COMPARE_WITH_TIMEOUT(f.newMessages().size(), 3, kLongWaitMs);
         QVERIFY(!bridge.laserRangeValid());  // a failed report keeps the last distance (0)
         QCOMPARE(f.newMessages(), (QStringList{"Continuous range: 50.50 m", "Continuous range: Invalid (no value)",
                                                "Continuous range failed"}));
@@ -192,7 +192,7 @@ private slots:
         f.markMessages();
         QVERIFY(f.report(0x020406, rangeReport(0, 1234)));
         QVERIFY(f.report(0x020406, rangeReport(0, 99)));
-        QTRY_COMPARE(bridge.laserRangeDistance(), 9.9);
+        QTRY_COMPARE_WITH_TIMEOUT(bridge.laserRangeDistance(), 9.9, kLongWaitMs);
         f.settle();
         QCOMPARE(f.newMessages(), QStringList{"Continuous range stopped, result: 123.40 m"});
 
@@ -201,7 +201,7 @@ private slots:
         f.markMessages();
         QVERIFY(f.report(0x020406, rangeReport(2, 10)));
         QVERIFY(f.report(0x020406, rangeReport(0, 10)));
-        QTRY_COMPARE(bridge.laserRangeDistance(), 1.0);
+        QTRY_COMPARE_WITH_TIMEOUT(bridge.laserRangeDistance(), 1.0, kLongWaitMs);
         f.settle();
         QCOMPARE(f.newMessages(), QStringList{"Continuous range stopped, response failed:"});
     }
@@ -209,7 +209,8 @@ private slots:
     void periodicRangingStoppedWithoutValueZh() {
         AppBridge& bridge = f.up(Link::Serial, QStringLiteral("zh"));
         QVERIFY(f.report(0x020406, rangeReport(0, 0)));
-        QTRY_COMPARE(f.newMessages(), QStringList{QString::fromUtf8("连续测距已停止，结果: 无效(无值)")});
+        QTRY_COMPARE_WITH_TIMEOUT(f.newMessages(), QStringList{QString::fromUtf8("连续测距已停止，结果: 无效(无值)")},
+                                  kLongWaitMs);
         QVERIFY(!bridge.laserRangeValid());
     }
 

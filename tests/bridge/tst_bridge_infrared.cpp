@@ -32,7 +32,7 @@ private:
 
     void reportPaletteSet(AppBridge& bridge, uint8_t set) {
         QVERIFY(f.report(0x020004, paletteSetReport(set)));
-        QTRY_VERIFY(!bridge.irColorSchemeNames().isEmpty());
+        QTRY_VERIFY_WITH_TIMEOUT(!bridge.irColorSchemeNames().isEmpty(), kLongWaitMs);
         f.settle();
     }
 
@@ -80,7 +80,7 @@ private slots:
         f.settle();
         SignalRecorder recorder(&bridge);
         QVERIFY(f.report(0x020004, paletteSetReport(1)));
-        QTRY_COMPARE(bridge.irColorSchemeNames().size(), 11);
+        QTRY_COMPARE_WITH_TIMEOUT(bridge.irColorSchemeNames().size(), 11, kLongWaitMs);
         QCOMPARE(bridge.currentIrColorSchemeComboIndex(), 0);
         f.settle();
         QStringList palette = recorder.names.filter(QStringLiteral("ColorScheme"));
@@ -93,7 +93,7 @@ private slots:
         f.settle();
         QCOMPARE(recorder.names.filter(QStringLiteral("ColorScheme")), QStringList());
         QVERIFY(f.report(0x020004, paletteSetReport(9)));
-        QTRY_COMPARE(bridge.irColorSchemeNames().size(), 20);
+        QTRY_COMPARE_WITH_TIMEOUT(bridge.irColorSchemeNames().size(), 20, kLongWaitMs);
 
         bridge.setLanguage(QStringLiteral("zh"));
         QCOMPARE(bridge.irColorSchemeNames().first(), QString::fromUtf8("白热"));
@@ -233,7 +233,7 @@ private slots:
         QByteArray reading = u16(456) + u16(100) + bytes({0, 0}) + u16(300) + u16(250) + u16(400) + u16(100);
         reading.resize(34);
         QVERIFY(f.report(0x020004, reading));
-        QTRY_VERIFY(bridge.irThermometryValid());
+        QTRY_VERIFY_WITH_TIMEOUT(bridge.irThermometryValid(), kLongWaitMs);
         bridge.setIrTempMeasureRegion(900, 500, 40, 40);
         QCOMPARE(f.waitSent(0x000110).size(), 1);
 

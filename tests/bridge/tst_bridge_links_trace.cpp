@@ -43,7 +43,7 @@ private slots:
         QVERIFY(device.collector.waitForFrames(2));
         QVERIFY(device.send(reply));
         QVERIFY(device.send(bad));
-        QTRY_COMPARE(bridge.protocolCounters().udpParseFails, 1);
+        QTRY_COMPARE_WITH_TIMEOUT(bridge.protocolCounters().udpParseFails, 1, kLongWaitMs);
         QVERIFY2(countOf("[发送][UDP]") >= 2, logText().constData());
         QCOMPARE(countOf("[接收][UDP]"), 2);  // the good reply and the bad datagram
         QCOMPARE(countOf("[接收][UDP] 帧解析失败"), 1);
@@ -51,7 +51,7 @@ private slots:
         QVERIFY(bridge.openSerial(pty.slavePath(), 115200));
         QVERIFY(pty.collector.waitForFrames(2));
         QVERIFY(pty.write(reply + bad + QByteArray(12, '\0')));
-        QTRY_COMPARE(bridge.protocolCounters().uartParseFails, 1);
+        QTRY_COMPARE_WITH_TIMEOUT(bridge.protocolCounters().uartParseFails, 1, kLongWaitMs);
         QVERIFY(countOf("[发送][UART]") >= 2);
         QCOMPARE(countOf("[接收][UART] 帧解析失败"), 1);
         QCOMPARE(countOf("[接收][UART]"), 2);
@@ -72,7 +72,7 @@ private slots:
         QVERIFY(device.collector.waitForFrames(2));
         const QByteArray reply = frameBytes(4, 1, 0x010317, replyPayload(0, QByteArray("\x07\x08\x09", 3)));
         QVERIFY(device.send(reply + QByteArray(300, '\xAB')));
-        QTRY_COMPARE(bridge.cameraVersion(), QStringLiteral("7.8.9"));
+        QTRY_COMPARE_WITH_TIMEOUT(bridge.cameraVersion(), QStringLiteral("7.8.9"), kLongWaitMs);
         bridge.disconnectUdp();
         AppLog::setProtocolSwitches(AppLog::ProtocolSwitches());
 

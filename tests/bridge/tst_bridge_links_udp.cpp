@@ -98,7 +98,7 @@ private slots:
         QCOMPARE(connected.count(), 1);
         QCOMPARE(tracking.count(), 1);
         onConnect[1] = onConnect[1].arg(device.port());
-        QTRY_COMPARE(messagesSince(bridge, mark), onConnect);
+        QTRY_COMPARE_WITH_TIMEOUT(messagesSince(bridge, mark), onConnect, kLongWaitMs);
         QCOMPARE(statsBlockCount(), 1);
         QCOMPARE(lastStatsValue(QStringLiteral("UDP frames: ")), 0);
 
@@ -123,7 +123,7 @@ private slots:
         bridge.connectUdp(kLoopback, device.port());
         // Once the 500 ms visible-light read is out, only the periodic timers are left.
         QTRY_VERIFY2_WITH_TIMEOUT(!framesWithId(device.collector, 0x000200).isEmpty(),
-                                  qPrintable(idList(device.collector)), 20000);
+                                  qPrintable(idList(device.collector)), kLongWaitMs);
         bridge.disconnectUdp();
         // Frames built before the disconnect may still be on their way; none may follow.
         const uint8_t firstAfterClose = bridge.nextSequenceNumber();
@@ -208,7 +208,7 @@ private slots:
                     result << wire;
             return result;
         };
-        QTRY_COMPARE_WITH_TIMEOUT(built(0x000018).size() + built(0x000317).size(), receivers.size() + 1, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(built(0x000018).size() + built(0x000317).size(), receivers.size() + 1, kLongWaitMs);
         QVector<int> got;
         for (const auto& wire : built(0x000018)) {
             got << wire.frame.receiverId;
@@ -227,9 +227,9 @@ private slots:
         AppBridge bridge;
         QSignalSpy connected(&bridge, &AppBridge::udpConnectedChanged);
         bridge.connectUdp(kLoopback, first.port());
-        QTRY_VERIFY(!framesWithId(first.collector, 0x00030E).isEmpty());
+        QTRY_VERIFY_WITH_TIMEOUT(!framesWithId(first.collector, 0x00030E).isEmpty(), kLongWaitMs);
         first.send(QByteArray("not a frame"));
-        QTRY_COMPARE(bridge.protocolCounters().udpParseFails, 1);
+        QTRY_COMPARE_WITH_TIMEOUT(bridge.protocolCounters().udpParseFails, 1, kLongWaitMs);
         const int blocks = statsBlockCount();
 
         const int mark = messages(bridge).size();
@@ -238,7 +238,7 @@ private slots:
         QCOMPARE(connected.count(), 1);  // it was up already
         QCOMPARE(bridge.protocolCounters().udpParseFails, 1);
         QCOMPARE(statsBlockCount(), blocks);
-        QTRY_VERIFY(!framesWithId(second.collector, 0x00030E).isEmpty());
+        QTRY_VERIFY_WITH_TIMEOUT(!framesWithId(second.collector, 0x00030E).isEmpty(), kLongWaitMs);
         QVERIFY(messagesSince(bridge, mark).contains(QStringLiteral("UDP connected: 127.0.0.1:%1").arg(second.port())));
         QTest::qWait(50);
         QVERIFY2(framesWithId(first.collector, 0x00030E).isEmpty(), qPrintable(idList(first.collector)));
@@ -263,9 +263,9 @@ private slots:
                     return true;
             return false;
         };
-        QTRY_VERIFY2_WITH_TIMEOUT(stopOfTheReconnect(), qPrintable(idList(device.collector)), 20000);
+        QTRY_VERIFY2_WITH_TIMEOUT(stopOfTheReconnect(), qPrintable(idList(device.collector)), kLongWaitMs);
         // The link-up requests are out; only the periodic read may still come in between.
-        QTRY_VERIFY_WITH_TIMEOUT(builtSince(framesWithId(device.collector, 0x000200).value(0), carriedOn), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(builtSince(framesWithId(device.collector, 0x000200).value(0), carriedOn), kLongWaitMs);
 
         const uint8_t payload[244] = {};
         const uint8_t before = bridge.nextSequenceNumber();
@@ -289,9 +289,9 @@ private slots:
             QVERIFY(bridge.sendCommand(4, 0x000100, payload, 2));
             // Small batches: the device socket's receive buffer is not sized for a burst.
             if (i % 50 == 49)
-                QTRY_COMPARE_WITH_TIMEOUT(ownFrames(), i + 1, 20000);
+                QTRY_COMPARE_WITH_TIMEOUT(ownFrames(), i + 1, kLongWaitMs);
         }
-        QTRY_COMPARE_WITH_TIMEOUT(ownFrames(), count, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(ownFrames(), count, kLongWaitMs);
         auto& frames = device.collector.frames;
         // A periodic read built before the failed build may still have been on its way.
         while (!frames.isEmpty() && frames.first().frame.sequence != uint8_t(before + 1))
@@ -354,18 +354,18 @@ private slots:
         AppBridge bridge;
         bridge.connectUdp(kLoopback, device.port());
         // The link-up stop and its silent repeat 150 ms later.
-        QTRY_COMPARE_WITH_TIMEOUT(framesWithId(device.collector, 0x000324).size(), 2, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(framesWithId(device.collector, 0x000324).size(), 2, kLongWaitMs);
         device.collector.clear();
         const int mark = messages(bridge).size();
         bridge.setTracking(true, 1900, 1000, 100, 200);
-        QTRY_VERIFY_WITH_TIMEOUT(!framesWithId(device.collector, 0x000324).isEmpty(), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(!framesWithId(device.collector, 0x000324).isEmpty(), kLongWaitMs);
         QCOMPARE(LinkTest::hex(framesWithId(device.collector, 0x000324).first().payload()),
                  QStringLiteral("01 6c 07 e8 03 14 00 58 00 00"));
         QCOMPARE(messagesSince(bridge, mark), QStringList{started});
         // Silent requests say nothing and a silent retry is not repeated.
         bridge.setTracking(false, 0, 0, 1, 1, true, false);
         bridge.setTracking(true, 5, 5, 5, 5, false, true);
-        QTRY_COMPARE_WITH_TIMEOUT(framesWithId(device.collector, 0x000324).size(), 3, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(framesWithId(device.collector, 0x000324).size(), 3, kLongWaitMs);
         QTest::qWait(250);
         QCOMPARE(messagesSince(bridge, mark).size(), 1);
         QCOMPARE(framesWithId(device.collector, 0x000324).size(), 3);

@@ -60,7 +60,7 @@ private slots:
             QVERIFY(f.reply(answer.id, answer.result));
             if (answer.en)
                 expected << QString::fromUtf8(english ? answer.en : answer.zh);
-            QTRY_COMPARE(f.newMessages(), expected);
+            QTRY_COMPARE_WITH_TIMEOUT(f.newMessages(), expected, kLongWaitMs);
         }
         f.settle(100);
         QCOMPARE(f.newMessages(), expected);
@@ -71,7 +71,7 @@ private slots:
         f.up(Link::Udp);
         QVERIFY(f.deliver(LinkTest::frameBytes(2, 1, 0x010308, bytes({0}))));  // one byte: no result
         QVERIFY(f.reply(0x010308, 0, {}, 2));
-        QTRY_COMPARE(f.newMessages(), QStringList{"Video bitrate confirmed by device"});
+        QTRY_COMPARE_WITH_TIMEOUT(f.newMessages(), QStringList{"Video bitrate confirmed by device"}, kLongWaitMs);
     }
 
     // Photo and recording confirmations keep their per-link wording.
@@ -94,18 +94,18 @@ private slots:
         AppBridge& bridge = f.up(Link(link));
         QVERIFY(f.reply(0x010302, 0));
         QVERIFY(f.reply(0x010303, 0));
-        QTRY_COMPARE(f.newMessages().size(), 2);
+        QTRY_COMPARE_WITH_TIMEOUT(f.newMessages().size(), 2, kLongWaitMs);
         bridge.toggleRecord();  // start
         QVERIFY(f.waitSent(0x000303).size() == 1);
         QVERIFY(f.reply(0x010303, 0));
-        QTRY_COMPARE(f.newMessages().size(), 3);
-        QTRY_VERIFY(bridge.recording());
+        QTRY_COMPARE_WITH_TIMEOUT(f.newMessages().size(), 3, kLongWaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(bridge.recording(), kLongWaitMs);
         bridge.toggleRecord();  // stop
         QVERIFY(f.waitSent(0x000303, 2).size() == 2);
         QVERIFY(f.reply(0x010303, 0));
-        QTRY_COMPARE(f.newMessages().size(), 4);
+        QTRY_COMPARE_WITH_TIMEOUT(f.newMessages().size(), 4, kLongWaitMs);
         QVERIFY(f.reply(0x010303, 0x0201));
-        QTRY_COMPARE(f.newMessages(), expected);
+        QTRY_COMPARE_WITH_TIMEOUT(f.newMessages(), expected, kLongWaitMs);
     }
 
     // A photo resolution becomes visible only with its confirmation; a refusal drops it.
@@ -113,7 +113,7 @@ private slots:
         AppBridge& bridge = f.up(Link::Serial);
         QSignalSpy status(&bridge, &AppBridge::cameraStatusChanged);
         QVERIFY(f.reply(0x010202, 0));  // nothing pending: message only
-        QTRY_COMPARE(f.newMessages(), QStringList{"Photo resolution confirmed by device"});
+        QTRY_COMPARE_WITH_TIMEOUT(f.newMessages(), QStringList{"Photo resolution confirmed by device"}, kLongWaitMs);
         f.settle();
         QCOMPARE(status.count(), 0);
         QCOMPARE(bridge.cameraPhotoResolutionIndex(), -1);
@@ -121,13 +121,13 @@ private slots:
         bridge.setPhotoResolution(QStringLiteral("3840*2160"));
         QVERIFY(f.reply(0x010202, 1));
         QVERIFY(f.reply(0x010202, 0));
-        QTRY_COMPARE(f.newMessages().size(), 3);
+        QTRY_COMPARE_WITH_TIMEOUT(f.newMessages().size(), 3, kLongWaitMs);
         QCOMPARE(bridge.cameraPhotoResolutionIndex(), -1);
 
         bridge.setPhotoResolution(QStringLiteral("3840*2160"));
         QVERIFY(f.reply(0x010202, 0));
-        QTRY_COMPARE(bridge.cameraPhotoResolutionIndex(), 2);
-        QTRY_COMPARE(status.count(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(bridge.cameraPhotoResolutionIndex(), 2, kLongWaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(status.count(), 1, kLongWaitMs);
     }
 
     // A refused continuous zoom is resent once, on either link; the message comes with every refusal.
@@ -159,11 +159,12 @@ private slots:
         f.markMessages();
         bridge.cameraZoom(1);
         QVERIFY(f.reply(0x010306, 0));
-        QTRY_COMPARE(f.newMessages().size(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(f.newMessages().size(), 1, kLongWaitMs);
         bridge.cameraZoom(0);
         QVERIFY(f.reply(0x010306, 0));
-        QTRY_COMPARE(f.newMessages(),
-                     (QStringList{"Mixed zoom start confirmed by device", "Zoom stop confirmed by device"}));
+        QTRY_COMPARE_WITH_TIMEOUT(
+            f.newMessages(), (QStringList{"Mixed zoom start confirmed by device", "Zoom stop confirmed by device"}),
+            kLongWaitMs);
     }
 
     // A refusal with no zoom command waiting must not start a zoom of its own.
@@ -195,7 +196,7 @@ private slots:
         QCOMPARE(int(resent[1].frame.receiverId), 4);
         QVERIFY(f.reply(0x010304, 3));
         QVERIFY(f.report(0x020005, zoomReport(false, 30)));
-        QTRY_COMPARE(bridge.currentVisibleZoom(), 3.0);
+        QTRY_COMPARE_WITH_TIMEOUT(bridge.currentVisibleZoom(), 3.0, kLongWaitMs);
         f.settle();
         QCOMPARE(f.sent(0x000304).size(), 2);
         QCOMPARE(f.newMessages(), (QStringList{"Zoom set failed, resending once", "Zoom set failed, resending once"}));
@@ -207,7 +208,7 @@ private slots:
         f.settle();
         QCOMPARE(f.newMessages(), QStringList());
         QVERIFY(f.report(0x020005, zoomReport(false, 60)));
-        QTRY_COMPARE(f.newMessages(), QStringList{"Mixed zoom completed"});
+        QTRY_COMPARE_WITH_TIMEOUT(f.newMessages(), QStringList{"Mixed zoom completed"}, kLongWaitMs);
     }
 
     // A new zoom-ratio command while one is pending keeps the retry already spent.
