@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QMap>
 #include <QRegularExpression>
 #include <QStringList>
 
@@ -13,6 +14,8 @@
 #include "bridge/AppBridge.h"
 
 namespace BridgeLinks {
+
+using LinkTest::kLongWaitMs;
 
 // Message log lines without their "[yyyy-MM-dd hh:mm:ss] " stamps.
 inline QStringList messages(const AppBridge& bridge) {
@@ -59,6 +62,43 @@ inline QVector<LinkTest::WireFrame> framesWithId(const LinkTest::FrameCollector&
         if (wire.frame.messageId == id)
             result << wire;
     return result;
+}
+
+// Whether the frame was built at or after the one numbered `first`: the controller numbers every
+// frame it builds, so this tells frames still on their way from before a moment from later ones.
+// Numbers wrap at 256; a test sends far fewer than 128 frames around such a moment.
+inline bool builtSince(const LinkTest::WireFrame& wire, uint8_t first) {
+    return uint8_t(wire.frame.sequence - first) < 128;
+}
+
+inline QString idList(const LinkTest::FrameCollector& collector);
+
+// Compares the first frames a link-up sent with the expected ids and delays ("" when they match):
+// each id as often as expected, each of its frames no earlier than its delay in turn (clock
+// started before the link came up), and consecutive numbers. Each timer counts from the moment it
+// was started, so on a busy machine one started a little later may fire before another with a
+// shorter delay: the order between different ids says nothing and is not checked.
+inline QString linkUpMismatch(const LinkTest::FrameCollector& collector,
+                              const QVector<QPair<uint32_t, int>>& expected) {
+    const auto& frames = collector.frames;
+    if (frames.size() < expected.size())
+        return QStringLiteral("too few frames: ") + idList(collector);
+    QMap<uint32_t, QVector<int>> delays;
+    for (const auto& entry : expected)
+        delays[entry.first] << entry.second;
+    QMap<uint32_t, int> seen;
+    for (int i = 0; i < expected.size(); ++i) {
+        const auto& wire = frames.at(i);
+        const QString what = QStringLiteral("frame %1 of %2").arg(i).arg(idList(collector));
+        if (wire.frame.sequence != uint8_t(frames.first().frame.sequence + i))
+            return QStringLiteral("numbering: ") + what;
+        const int n = seen[wire.frame.messageId]++;
+        if (n >= delays.value(wire.frame.messageId).size())
+            return QStringLiteral("unexpected: ") + what;
+        if (wire.atMs < delays.value(wire.frame.messageId).at(n))
+            return QStringLiteral("too early: ") + what;
+    }
+    return QString();
 }
 
 inline QString idList(const LinkTest::FrameCollector& collector) {

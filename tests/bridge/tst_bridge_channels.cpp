@@ -52,7 +52,7 @@ private slots:
         QCOMPARE(f.newMessages(), QStringList{message});
         QCOMPARE(changed.count(), 0);
         if (payload.isEmpty()) {
-            Fixture::settle();
+            f.settle();
             QVERIFY2(f.sent(0x000500).isEmpty(), qPrintable(f.wire()));
             QCOMPARE(bridge.channelRangeMax(), 0);
             QCOMPARE(changed.count(), 0);
@@ -80,7 +80,7 @@ private slots:
         QCOMPARE(f.payloadHex(0x000502), QStringLiteral("01 00"));
         QSignalSpy changed(&bridge, &AppBridge::channelConfigChanged);
         QVERIFY(f.reply(0x010502, 0, u16(1800) + u16(200) + bytes({1, 2, 3, 4, 5, 6, 7, 0x3F})));
-        QVERIFY(changed.wait(1000));
+        QVERIFY(changed.wait(kLongWaitMs));
         QCOMPARE(bridge.channelRangeMax(), 1800);
         QCOMPARE(bridge.channelRangeMin(), 200);
         QCOMPARE((QVector<int>{bridge.channelStreamCh(), bridge.channelZoomCh(), bridge.channelCaptureCh(),
@@ -90,7 +90,7 @@ private slots:
         QCOMPARE(f.newMessages(), QStringList{"Channel config received"});
         // A short answer is not taken.
         QVERIFY(f.reply(0x010502, 0, u16(1000)));
-        Fixture::settle();
+        f.settle();
         QCOMPARE(bridge.channelRangeMax(), 1800);
         QCOMPARE(changed.count(), 1);
     }
@@ -115,7 +115,7 @@ private slots:
         bridge.setCameraIp(5, ip, QStringLiteral("255.255.255.0"), QStringLiteral(" 192.0.2.1 "));
         if (payload.isEmpty()) {
             QCOMPARE(f.newMessages(), QStringList{"Invalid IP/mask/gateway format"});
-            Fixture::settle();
+            f.settle();
             QVERIFY(f.sent(0x000311).isEmpty());
         } else {
             QCOMPARE(f.payloadHex(0x000311), payload);
@@ -139,12 +139,12 @@ private slots:
         QCOMPARE(f.payloadHex(0x000312), QStringLiteral("01 00"));
         QSignalSpy changed(&bridge, &AppBridge::cameraIpChanged);
         QVERIFY(f.reply(0x010312, 0, bytes({192, 0, 2, 30, 255, 255, 0, 0, 192, 0, 2, 254})));
-        QVERIFY(changed.wait(1000));
+        QVERIFY(changed.wait(kLongWaitMs));
         QCOMPARE(bridge.cameraIpAddr(), QStringLiteral("192.0.2.30"));
         QCOMPARE(bridge.cameraSubnetMask(), QStringLiteral("255.255.0.0"));
         QCOMPARE(bridge.cameraGateway(), QStringLiteral("192.0.2.254"));
         QVERIFY(f.reply(0x010312, 3));
-        Fixture::settle();
+        f.settle();
         QCOMPARE(bridge.cameraIpAddr(), QStringLiteral("192.0.2.30"));
         QCOMPARE(f.newMessages(),
                  en ? (QStringList{"Camera IP received", "IP get failed"})
@@ -167,7 +167,7 @@ private slots:
         QCOMPARE(f.payloadHex(0x000400), QStringLiteral("01 00"));
         QSignalSpy changed(&bridge, &AppBridge::laserRangeChanged);
         QVERIFY(f.reply(0x010400, 0, u16(tenths)));
-        QVERIFY(changed.wait(1000));
+        QVERIFY(changed.wait(kLongWaitMs));
         QCOMPARE(bridge.laserRangeDistance(), tenths / 10.0);
         QCOMPARE(bridge.laserRangeValid(), valid);
         QCOMPARE(f.newMessages(), QStringList{message});
@@ -182,7 +182,7 @@ private slots:
         QVERIFY(f.report(0x020406, rangeReport(0, 505)));
         QVERIFY(f.report(0x020406, rangeReport(0, 0)));
         QVERIFY(f.report(0x020406, rangeReport(1, 777)));
-        QTRY_COMPARE(f.newMessages().size(), 3);
+        QTRY_COMPARE_WITH_TIMEOUT(f.newMessages().size(), 3, kLongWaitMs);
         QVERIFY(!bridge.laserRangeValid());  // a failed report keeps the last distance (0)
         QCOMPARE(f.newMessages(), (QStringList{"Continuous range: 50.50 m", "Continuous range: Invalid (no value)",
                                                "Continuous range failed"}));
@@ -192,8 +192,8 @@ private slots:
         f.markMessages();
         QVERIFY(f.report(0x020406, rangeReport(0, 1234)));
         QVERIFY(f.report(0x020406, rangeReport(0, 99)));
-        QTRY_COMPARE(bridge.laserRangeDistance(), 9.9);
-        Fixture::settle();
+        QTRY_COMPARE_WITH_TIMEOUT(bridge.laserRangeDistance(), 9.9, kLongWaitMs);
+        f.settle();
         QCOMPARE(f.newMessages(), QStringList{"Continuous range stopped, result: 123.40 m"});
 
         bridge.laserPeriodicOn();
@@ -201,15 +201,16 @@ private slots:
         f.markMessages();
         QVERIFY(f.report(0x020406, rangeReport(2, 10)));
         QVERIFY(f.report(0x020406, rangeReport(0, 10)));
-        QTRY_COMPARE(bridge.laserRangeDistance(), 1.0);
-        Fixture::settle();
+        QTRY_COMPARE_WITH_TIMEOUT(bridge.laserRangeDistance(), 1.0, kLongWaitMs);
+        f.settle();
         QCOMPARE(f.newMessages(), QStringList{"Continuous range stopped, response failed:"});
     }
 
     void periodicRangingStoppedWithoutValueZh() {
         AppBridge& bridge = f.up(Link::Serial, QStringLiteral("zh"));
         QVERIFY(f.report(0x020406, rangeReport(0, 0)));
-        QTRY_COMPARE(f.newMessages(), QStringList{QString::fromUtf8("连续测距已停止，结果: 无效(无值)")});
+        QTRY_COMPARE_WITH_TIMEOUT(f.newMessages(), QStringList{QString::fromUtf8("连续测距已停止，结果: 无效(无值)")},
+                                  kLongWaitMs);
         QVERIFY(!bridge.laserRangeValid());
     }
 

@@ -32,8 +32,8 @@ private:
 
     void reportPaletteSet(AppBridge& bridge, uint8_t set) {
         QVERIFY(f.report(0x020004, paletteSetReport(set)));
-        QTRY_VERIFY(!bridge.irColorSchemeNames().isEmpty());
-        Fixture::settle();
+        QTRY_VERIFY_WITH_TIMEOUT(!bridge.irColorSchemeNames().isEmpty(), kLongWaitMs);
+        f.settle();
     }
 
 private slots:
@@ -77,12 +77,12 @@ private slots:
         QCOMPARE(bridge.irColorSchemeNames().size(), 20);
         QCOMPARE(bridge.irColorSchemeNames().at(3), QStringLiteral("High Contrast Rainbow"));
         bridge.setIrColorScheme(14);  // code 15
-        Fixture::settle();
+        f.settle();
         SignalRecorder recorder(&bridge);
         QVERIFY(f.report(0x020004, paletteSetReport(1)));
-        QTRY_COMPARE(bridge.irColorSchemeNames().size(), 11);
+        QTRY_COMPARE_WITH_TIMEOUT(bridge.irColorSchemeNames().size(), 11, kLongWaitMs);
         QCOMPARE(bridge.currentIrColorSchemeComboIndex(), 0);
-        Fixture::settle();
+        f.settle();
         QStringList palette = recorder.names.filter(QStringLiteral("ColorScheme"));
         QCOMPARE(palette, (QStringList{"irColorSchemeModelChanged", "currentIrColorSchemeChanged"}));
         QCOMPARE(bridge.irColorSchemeNames().at(1), QStringLiteral("Glint Gold"));
@@ -90,10 +90,10 @@ private slots:
         // The same set again changes nothing; an unknown set means the full table.
         recorder.clear();
         QVERIFY(f.report(0x020004, paletteSetReport(1)));
-        Fixture::settle();
+        f.settle();
         QCOMPARE(recorder.names.filter(QStringLiteral("ColorScheme")), QStringList());
         QVERIFY(f.report(0x020004, paletteSetReport(9)));
-        QTRY_COMPARE(bridge.irColorSchemeNames().size(), 20);
+        QTRY_COMPARE_WITH_TIMEOUT(bridge.irColorSchemeNames().size(), 20, kLongWaitMs);
 
         bridge.setLanguage(QStringLiteral("zh"));
         QCOMPARE(bridge.irColorSchemeNames().first(), QString::fromUtf8("白热"));
@@ -121,10 +121,10 @@ private slots:
         AppBridge& bridge = f.up(Link::Udp, QStringLiteral("en"), product);
         if (set >= 0) {
             QVERIFY(f.report(0x020004, paletteSetReport(uint8_t(set))));
-            Fixture::settle();
+            f.settle();
         }
         QVERIFY(f.report(0x000100, irSettings(uint8_t(code))));
-        Fixture::settle();
+        f.settle();
         QCOMPARE(bridge.currentIrColorSchemeComboIndex(), comboIndex);
         QVERIFY(bridge.irColorSchemeNames().isEmpty() == (product != QLatin1String("Tern")));
     }
@@ -192,7 +192,12 @@ private slots:
         QFETCH(QString, payload);
         AppBridge& bridge = f.up(Link::Udp, QStringLiteral("en"), product);
         bridge.setIrSuperRes(true);
-        QCOMPARE(f.payloadHex(0x000180), payload);
+        if (payload.isEmpty()) {
+            f.settle();
+            QVERIFY2(f.sent(0x000180).isEmpty(), qPrintable(f.wire()));
+        } else {
+            QCOMPARE(f.payloadHex(0x000180), payload);
+        }
         QCOMPARE(f.newMessages(), QStringList());
     }
 
@@ -228,7 +233,7 @@ private slots:
         QByteArray reading = u16(456) + u16(100) + bytes({0, 0}) + u16(300) + u16(250) + u16(400) + u16(100);
         reading.resize(34);
         QVERIFY(f.report(0x020004, reading));
-        QTRY_VERIFY(bridge.irThermometryValid());
+        QTRY_VERIFY_WITH_TIMEOUT(bridge.irThermometryValid(), kLongWaitMs);
         bridge.setIrTempMeasureRegion(900, 500, 40, 40);
         QCOMPARE(f.waitSent(0x000110).size(), 1);
 

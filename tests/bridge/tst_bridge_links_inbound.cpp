@@ -88,12 +88,12 @@ private slots:
         QFETCH(int, withHeader);
         AppBridge& bridge = connectBridge();
         send(datagram);
-        QTRY_COMPARE(bridge.protocolCounters().udpParseFails, 1);
+        QTRY_COMPARE_WITH_TIMEOUT(bridge.protocolCounters().udpParseFails, 1, kLongWaitMs);
         QCOMPARE(bridge.protocolCounters().udpParseFailsWithHeader, withHeader);
         QCOMPARE(bridge.protocolCounters().udpFrames, 0);
         // The link keeps working after the bad datagram.
         send(gimbalVersionReply(4, 5));
-        QTRY_COMPARE(bridge.gimbalHwVersion(), QStringLiteral("5.0.1"));
+        QTRY_COMPARE_WITH_TIMEOUT(bridge.gimbalHwVersion(), QStringLiteral("5.0.1"), kLongWaitMs);
         QCOMPARE(bridge.gimbalSwVersion(), QStringLiteral("2.3.4"));
         QCOMPARE(bridge.protocolCounters().udpFrames, 1);
     }
@@ -119,7 +119,7 @@ private slots:
         QSignalSpy status(&bridge, &AppBridge::cameraStatusChanged);
         const int mark = messages(bridge).size();
         send(datagram);
-        QTRY_COMPARE(bridge.protocolCounters().udpParseFails, 1);
+        QTRY_COMPARE_WITH_TIMEOUT(bridge.protocolCounters().udpParseFails, 1, kLongWaitMs);
         QCOMPARE(bridge.cameraPhotoResolutionIndex(), photo);
         QCOMPARE(bridge.cameraRecordResolutionIndex(), record);
         QTest::qWait(20);
@@ -134,11 +134,11 @@ private slots:
         qInstallMessageHandler(captureDebug);
         g_debugLines.clear();
         send(settingsReply(0, 0x14, 0x08, 21));
-        QTRY_COMPARE(bridge.cameraPhotoResolutionIndex(), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(bridge.cameraPhotoResolutionIndex(), 0, kLongWaitMs);
         QCOMPARE(bridge.cameraRecordResolutionIndex(), 0);
-        QTRY_COMPARE(status.count(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(status.count(), 1, kLongWaitMs);
         send(settingsReply(0, 0x14, 0x08, 22));
-        QTRY_COMPARE(bridge.protocolCounters().udpFrames, 2);
+        QTRY_COMPARE_WITH_TIMEOUT(bridge.protocolCounters().udpFrames, 2, kLongWaitMs);
         QTest::qWait(20);
         QCOMPARE(status.count(), 1);
         qInstallMessageHandler(nullptr);
@@ -159,7 +159,7 @@ private slots:
         send(frameBytes(2, 1, 0x010317, replyPayload(0, bytes({1, 2, 3}))));
         send(frameBytes(4, 1, 0x010999, replyPayload(7)));
         send(frameBytes(4, 1, 0x010317, bytes({0})));  // one byte: no result code, no line
-        QTRY_COMPARE(bridge.protocolCounters().udpFrames, 3);
+        QTRY_COMPARE_WITH_TIMEOUT(bridge.protocolCounters().udpFrames, 3, kLongWaitMs);
         qInstallMessageHandler(nullptr);
         QCOMPARE(g_debugLines.filter(QStringLiteral("设备 ACK")),
                  (QStringList{"[协议] 设备 ACK msgid=0x10317 payload_len=5 payload_hex=00 00 01 02 03",
@@ -170,7 +170,7 @@ private slots:
     void onlyTheFirstFrameOfADatagramCounts() {
         AppBridge& bridge = connectBridge();
         send(frameBytes(4, 1, 0x010317, replyPayload(0, bytes({3, 2, 1}))) + gimbalVersionReply(4, 8));
-        QTRY_COMPARE(bridge.cameraVersion(), QStringLiteral("3.2.1"));
+        QTRY_COMPARE_WITH_TIMEOUT(bridge.cameraVersion(), QStringLiteral("3.2.1"), kLongWaitMs);
         QTest::qWait(20);
         QCOMPARE(bridge.gimbalHwVersion(), QStringLiteral("-"));
         QCOMPARE(bridge.protocolCounters().udpFrames, 1);
@@ -181,7 +181,7 @@ private slots:
         send(frameBytes(4, 1, 0x010018, replyPayload(0, bytes({1, 2, 3, 4, 5, 6}))));  // N = 8 < 9
         send(frameBytes(4, 1, 0x010317, replyPayload(0, bytes({1, 2}))));              // N = 4 < 5
         send(frameBytes(4, 1, 0x010317, replyPayload(3, bytes({1, 2, 3}))));           // refused
-        QTRY_COMPARE(bridge.protocolCounters().udpFrames, 3);
+        QTRY_COMPARE_WITH_TIMEOUT(bridge.protocolCounters().udpFrames, 3, kLongWaitMs);
         QCOMPARE(bridge.gimbalHwVersion(), QStringLiteral("-"));
         QCOMPARE(bridge.cameraVersion(), QStringLiteral("-"));
     }
@@ -192,12 +192,12 @@ private slots:
         for (int i = 1; i <= 99; ++i) {
             send(QByteArray("junk"));
             if (i % 25 == 0)
-                QTRY_COMPARE(bridge.protocolCounters().udpParseFails, i);
+                QTRY_COMPARE_WITH_TIMEOUT(bridge.protocolCounters().udpParseFails, i, kLongWaitMs);
         }
-        QTRY_COMPARE(bridge.protocolCounters().udpParseFails, 99);
+        QTRY_COMPARE_WITH_TIMEOUT(bridge.protocolCounters().udpParseFails, 99, kLongWaitMs);
         QCOMPARE(statsBlockCount(), blocks);
         send(QByteArray("junk"));
-        QTRY_COMPARE(bridge.protocolCounters().udpParseFails, 100);
+        QTRY_COMPARE_WITH_TIMEOUT(bridge.protocolCounters().udpParseFails, 100, kLongWaitMs);
         QCOMPARE(statsBlockCount(), blocks + 1);
         QCOMPARE(lastStatsValue(QStringLiteral("UDP parse fails (total): ")), 100);
     }
@@ -224,7 +224,7 @@ private slots:
         AppBridge& bridge = connectBridge(product);
         QSignalSpy lost(&bridge, &AppBridge::trackingStateFromDevice);
         send(targetLostReport(uint8_t(sender)));
-        QTRY_COMPARE(bridge.protocolCounters().udpFrames, 1);
+        QTRY_COMPARE_WITH_TIMEOUT(bridge.protocolCounters().udpFrames, 1, kLongWaitMs);
         QTest::qWait(20);
         QCOMPARE(lost.count(), handled ? 1 : 0);
         if (handled)
@@ -245,10 +245,10 @@ private slots:
         AppBridge& bridge = connectBridge(product);
         QSignalSpy versions(&bridge, &AppBridge::gimbalVersionChanged);
         send(gimbalVersionReply(uint8_t(sender), 6));
-        QTRY_COMPARE(bridge.gimbalHwVersion(), QStringLiteral("6.0.1"));
+        QTRY_COMPARE_WITH_TIMEOUT(bridge.gimbalHwVersion(), QStringLiteral("6.0.1"), kLongWaitMs);
         QCOMPARE(versions.count(), 1);
         send(gimbalVersionReply(uint8_t(sender), 6));  // same version: no second notification
-        QTRY_COMPARE(bridge.protocolCounters().udpFrames, 2);
+        QTRY_COMPARE_WITH_TIMEOUT(bridge.protocolCounters().udpFrames, 2, kLongWaitMs);
         QCOMPARE(versions.count(), 1);
     }
 
@@ -256,27 +256,38 @@ private slots:
     void quietTrackingAckDoesNotStallTheSocket() {
         AppBridge& bridge = connectBridge();
         QTest::qWait(20);
+        QElapsedTimer sinceRequest;
+        sinceRequest.start();
         bridge.setTracking(true, 10, 20, 30, 40, false, true);
         const int mark = messages(bridge).size();
         send(frameBytes(4, 1, 0x010324, replyPayload(0)));
         send(frameBytes(4, 1, 0x010317, replyPayload(0, bytes({4, 4, 4}))));
-        QTRY_COMPARE(bridge.cameraVersion(), QStringLiteral("4.4.4"));
+        QTRY_COMPARE_WITH_TIMEOUT(bridge.cameraVersion(), QStringLiteral("4.4.4"), kLongWaitMs);
+        // The acknowledgement is quiet only within a second of the request.
+        if (sinceRequest.elapsed() >= 1000)
+            QSKIP("machine too slow: the acknowledgement came after the quiet second");
         QCOMPARE(messagesSince(bridge, mark), QStringList());
     }
 
     void trackingAcksAreRateLimited() {
         AppBridge& bridge = connectBridge();
-        QTest::qWait(300);  // past the silent stop repeat of the link-up reset
+        // Past the silent stop repeat of the link-up reset, which would change the wording.
+        QTRY_VERIFY_WITH_TIMEOUT(framesWithId(m_device->collector, 0x000324).size() == 2, kLongWaitMs);
         bridge.setTracking(true, 10, 20, 30, 40);
         int mark = messages(bridge).size();
+        QElapsedTimer sinceFirst;
+        sinceFirst.start();
         send(frameBytes(4, 1, 0x010324, replyPayload(0)));
         send(frameBytes(4, 1, 0x010324, replyPayload(0)));
-        QTRY_COMPARE(bridge.protocolCounters().udpFrames, 2);
+        QTRY_COMPARE_WITH_TIMEOUT(bridge.protocolCounters().udpFrames, 2, kLongWaitMs);
+        // The second is suppressed only when it came within 800 ms of the first.
+        if (sinceFirst.elapsed() >= 800)
+            QSKIP("machine too slow: the two acknowledgements were handled 800 ms or more apart");
         QCOMPARE(messagesSince(bridge, mark), QStringList{"Box tracking confirmed by device"});
         QTest::qWait(850);
         mark = messages(bridge).size();
         send(frameBytes(4, 1, 0x010324, replyPayload(5)));
-        QTRY_COMPARE(messagesSince(bridge, mark), QStringList{"Box tracking failed"});
+        QTRY_COMPARE_WITH_TIMEOUT(messagesSince(bridge, mark), QStringList{"Box tracking failed"}, kLongWaitMs);
     }
 };
 

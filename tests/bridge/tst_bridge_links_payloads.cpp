@@ -80,7 +80,7 @@ private slots:
         {
             AppBridge bridge;
             bridge.connectUdp(QStringLiteral("127.0.0.1"), device.port());
-            QTRY_VERIFY(!framesWithId(device.collector, 0x00030E).isEmpty());
+            QTRY_VERIFY_WITH_TIMEOUT(!framesWithId(device.collector, 0x00030E).isEmpty(), kLongWaitMs);
             bridge.disconnectUdp();
         }
         if (savedTz.isNull())

@@ -12,8 +12,12 @@ class TestBridgeLinksTrace : public QObject {
     Q_OBJECT
 
 private:
-    static QByteArray logText() { return TestSupport::readFile(AppLog::logFilePath()); }
-    static int countOf(const char* needle) { return logText().count(needle); }
+    // The session log is named by the second it was started in: a run right after another one
+    // appends to the same file, so only what was written since the test began counts.
+    int m_logStart = 0;
+    QByteArray logText() const { return TestSupport::readFile(AppLog::logFilePath()).mid(m_logStart); }
+    int countOf(const char* needle) const { return logText().count(needle); }
+    void markLog() { m_logStart = TestSupport::readFile(AppLog::logFilePath()).size(); }
 
 private slots:
     void initTestCase() {
@@ -26,6 +30,7 @@ private slots:
     void cleanupTestCase() { AppLog::setProtocolSwitches(AppLog::ProtocolSwitches()); }
 
     void bothDirectionsOnBothLinks() {
+        markLog();
         prepareConfig(QStringLiteral("en"), QStringLiteral("Wren-R2"));
         LinkTest::UdpDevice device;
         LinkTest::PtyDevice pty;
@@ -38,7 +43,7 @@ private slots:
         QVERIFY(device.collector.waitForFrames(2));
         QVERIFY(device.send(reply));
         QVERIFY(device.send(bad));
-        QTRY_COMPARE(bridge.protocolCounters().udpParseFails, 1);
+        QTRY_COMPARE_WITH_TIMEOUT(bridge.protocolCounters().udpParseFails, 1, kLongWaitMs);
         QVERIFY2(countOf("[发送][UDP]") >= 2, logText().constData());
         QCOMPARE(countOf("[接收][UDP]"), 2);  // the good reply and the bad datagram
         QCOMPARE(countOf("[接收][UDP] 帧解析失败"), 1);
@@ -46,7 +51,7 @@ private slots:
         QVERIFY(bridge.openSerial(pty.slavePath(), 115200));
         QVERIFY(pty.collector.waitForFrames(2));
         QVERIFY(pty.write(reply + bad + QByteArray(12, '\0')));
-        QTRY_COMPARE(bridge.protocolCounters().uartParseFails, 1);
+        QTRY_COMPARE_WITH_TIMEOUT(bridge.protocolCounters().uartParseFails, 1, kLongWaitMs);
         QVERIFY(countOf("[发送][UART]") >= 2);
         QCOMPARE(countOf("[接收][UART] 帧解析失败"), 1);
         QCOMPARE(countOf("[接收][UART]"), 2);
@@ -55,6 +60,7 @@ private slots:
 
     // A datagram's trace and hex dump cover its frame only, not the bytes that follow it.
     void udpHexDumpStopsAtTheFrame() {
+        markLog();
         AppLog::ProtocolSwitches on;
         on.enabled = true;
         on.hex = true;
@@ -66,7 +72,7 @@ private slots:
         QVERIFY(device.collector.waitForFrames(2));
         const QByteArray reply = frameBytes(4, 1, 0x010317, replyPayload(0, QByteArray("\x07\x08\x09", 3)));
         QVERIFY(device.send(reply + QByteArray(300, '\xAB')));
-        QTRY_COMPARE(bridge.cameraVersion(), QStringLiteral("7.8.9"));
+        QTRY_COMPARE_WITH_TIMEOUT(bridge.cameraVersion(), QStringLiteral("7.8.9"), kLongWaitMs);
         bridge.disconnectUdp();
         AppLog::setProtocolSwitches(AppLog::ProtocolSwitches());
 

@@ -60,9 +60,9 @@ private slots:
             QVERIFY(f.reply(answer.id, answer.result));
             if (answer.en)
                 expected << QString::fromUtf8(english ? answer.en : answer.zh);
-            QTRY_COMPARE(f.newMessages(), expected);
+            QTRY_COMPARE_WITH_TIMEOUT(f.newMessages(), expected, kLongWaitMs);
         }
-        Fixture::settle(100);
+        f.settle(100);
         QCOMPARE(f.newMessages(), expected);
     }
 
@@ -71,7 +71,7 @@ private slots:
         f.up(Link::Udp);
         QVERIFY(f.deliver(LinkTest::frameBytes(2, 1, 0x010308, bytes({0}))));  // one byte: no result
         QVERIFY(f.reply(0x010308, 0, {}, 2));
-        QTRY_COMPARE(f.newMessages(), QStringList{"Video bitrate confirmed by device"});
+        QTRY_COMPARE_WITH_TIMEOUT(f.newMessages(), QStringList{"Video bitrate confirmed by device"}, kLongWaitMs);
     }
 
     // Photo and recording confirmations keep their per-link wording.
@@ -94,18 +94,18 @@ private slots:
         AppBridge& bridge = f.up(Link(link));
         QVERIFY(f.reply(0x010302, 0));
         QVERIFY(f.reply(0x010303, 0));
-        QTRY_COMPARE(f.newMessages().size(), 2);
+        QTRY_COMPARE_WITH_TIMEOUT(f.newMessages().size(), 2, kLongWaitMs);
         bridge.toggleRecord();  // start
         QVERIFY(f.waitSent(0x000303).size() == 1);
         QVERIFY(f.reply(0x010303, 0));
-        QTRY_COMPARE(f.newMessages().size(), 3);
-        QTRY_VERIFY(bridge.recording());
+        QTRY_COMPARE_WITH_TIMEOUT(f.newMessages().size(), 3, kLongWaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(bridge.recording(), kLongWaitMs);
         bridge.toggleRecord();  // stop
         QVERIFY(f.waitSent(0x000303, 2).size() == 2);
         QVERIFY(f.reply(0x010303, 0));
-        QTRY_COMPARE(f.newMessages().size(), 4);
+        QTRY_COMPARE_WITH_TIMEOUT(f.newMessages().size(), 4, kLongWaitMs);
         QVERIFY(f.reply(0x010303, 0x0201));
-        QTRY_COMPARE(f.newMessages(), expected);
+        QTRY_COMPARE_WITH_TIMEOUT(f.newMessages(), expected, kLongWaitMs);
     }
 
     // A photo resolution becomes visible only with its confirmation; a refusal drops it.
@@ -113,21 +113,21 @@ private slots:
         AppBridge& bridge = f.up(Link::Serial);
         QSignalSpy status(&bridge, &AppBridge::cameraStatusChanged);
         QVERIFY(f.reply(0x010202, 0));  // nothing pending: message only
-        QTRY_COMPARE(f.newMessages(), QStringList{"Photo resolution confirmed by device"});
-        Fixture::settle();
+        QTRY_COMPARE_WITH_TIMEOUT(f.newMessages(), QStringList{"Photo resolution confirmed by device"}, kLongWaitMs);
+        f.settle();
         QCOMPARE(status.count(), 0);
         QCOMPARE(bridge.cameraPhotoResolutionIndex(), -1);
 
         bridge.setPhotoResolution(QStringLiteral("3840*2160"));
         QVERIFY(f.reply(0x010202, 1));
         QVERIFY(f.reply(0x010202, 0));
-        QTRY_COMPARE(f.newMessages().size(), 3);
+        QTRY_COMPARE_WITH_TIMEOUT(f.newMessages().size(), 3, kLongWaitMs);
         QCOMPARE(bridge.cameraPhotoResolutionIndex(), -1);
 
         bridge.setPhotoResolution(QStringLiteral("3840*2160"));
         QVERIFY(f.reply(0x010202, 0));
-        QTRY_COMPARE(bridge.cameraPhotoResolutionIndex(), 2);
-        QTRY_COMPARE(status.count(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(bridge.cameraPhotoResolutionIndex(), 2, kLongWaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(status.count(), 1, kLongWaitMs);
     }
 
     // A refused continuous zoom is resent once, on either link; the message comes with every refusal.
@@ -142,28 +142,29 @@ private slots:
         bridge.cameraZoom(-1);
         QCOMPARE(f.waitSent(0x000306).size(), 1);
         QVERIFY(f.reply(0x010306, 1));
-        const auto resent = f.waitSent(0x000306, 2, 500);
+        const auto resent = f.waitSent(0x000306, 2);
         QVERIFY2(resent.size() == 2, qPrintable(f.wire()));
         QCOMPARE(LinkTest::hex(resent[1].payload()), QStringLiteral("01 00"));
         QVERIFY(f.reply(0x010306, 1));
-        Fixture::settle(150);
+        f.settle(150);
         QVERIFY2(f.sent(0x000306).size() == 2, qPrintable(f.wire()));
         QCOMPARE(f.newMessages(),
                  (QStringList{"Continuous zoom failed, resending once", "Continuous zoom failed, resending once"}));
         // Settled now: a further refusal is reported but resends nothing.
         QVERIFY(f.reply(0x010306, 1));
-        Fixture::settle(150);
+        f.settle(150);
         QCOMPARE(f.sent(0x000306).size(), 2);
 
         // Confirmations, worded by the last direction sent.
         f.markMessages();
         bridge.cameraZoom(1);
         QVERIFY(f.reply(0x010306, 0));
-        QTRY_COMPARE(f.newMessages().size(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(f.newMessages().size(), 1, kLongWaitMs);
         bridge.cameraZoom(0);
         QVERIFY(f.reply(0x010306, 0));
-        QTRY_COMPARE(f.newMessages(),
-                     (QStringList{"Mixed zoom start confirmed by device", "Zoom stop confirmed by device"}));
+        QTRY_COMPARE_WITH_TIMEOUT(
+            f.newMessages(), (QStringList{"Mixed zoom start confirmed by device", "Zoom stop confirmed by device"}),
+            kLongWaitMs);
     }
 
     // A refusal with no zoom command waiting must not start a zoom of its own.
@@ -171,7 +172,7 @@ private slots:
         f.up(Link::Udp, QStringLiteral("zh"));
         QVERIFY(f.reply(0x010306, 1));
         QVERIFY(f.reply(0x010304, 1));
-        Fixture::settle(150);
+        f.settle(150);
         QVERIFY2(f.sent(0x000306).isEmpty() && f.sent(0x000304).isEmpty(), qPrintable(f.wire()));
         QCOMPARE(f.newMessages(), (QStringList{QString::fromUtf8("连续变倍失败，重发一次"),
                                                QString::fromUtf8("指定变倍失败，重发一次")}));
@@ -189,14 +190,14 @@ private slots:
         bridge.setVisibleZoom(5);
         QCOMPARE(f.waitSent(0x000304).size(), 1);
         QVERIFY(f.reply(0x010304, 3));
-        const auto resent = f.waitSent(0x000304, 2, 500);
+        const auto resent = f.waitSent(0x000304, 2);
         QVERIFY2(resent.size() == 2, qPrintable(f.wire()));
         QCOMPARE(LinkTest::hex(resent[1].payload()), QStringLiteral("00 32 00"));
         QCOMPARE(int(resent[1].frame.receiverId), 4);
         QVERIFY(f.reply(0x010304, 3));
         QVERIFY(f.report(0x020005, zoomReport(false, 30)));
-        QTRY_COMPARE(bridge.currentVisibleZoom(), 3.0);
-        Fixture::settle();
+        QTRY_COMPARE_WITH_TIMEOUT(bridge.currentVisibleZoom(), 3.0, kLongWaitMs);
+        f.settle();
         QCOMPARE(f.sent(0x000304).size(), 2);
         QCOMPARE(f.newMessages(), (QStringList{"Zoom set failed, resending once", "Zoom set failed, resending once"}));
 
@@ -204,10 +205,10 @@ private slots:
         f.markMessages();
         bridge.setVisibleZoom(6);
         QVERIFY(f.reply(0x010304, 0));
-        Fixture::settle();
+        f.settle();
         QCOMPARE(f.newMessages(), QStringList());
         QVERIFY(f.report(0x020005, zoomReport(false, 60)));
-        QTRY_COMPARE(f.newMessages(), QStringList{"Mixed zoom completed"});
+        QTRY_COMPARE_WITH_TIMEOUT(f.newMessages(), QStringList{"Mixed zoom completed"}, kLongWaitMs);
     }
 
     // A new zoom-ratio command while one is pending keeps the retry already spent.
@@ -219,7 +220,7 @@ private slots:
         bridge.setVisibleZoom(7);  // still pending: the retry is not given back
         QCOMPARE(f.waitSent(0x000304, 3).size(), 3);
         QVERIFY(f.reply(0x010304, 1));
-        Fixture::settle(150);
+        f.settle(150);
         QCOMPARE(f.sent(0x000304).size(), 3);
     }
 };

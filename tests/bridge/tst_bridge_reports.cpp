@@ -62,7 +62,7 @@ private slots:
         AppBridge& bridge = f.up(Link(link));
         QSignalSpy status(&bridge, &AppBridge::cameraStatusChanged);
         QVERIFY(f.report(0x020003, cameraStatus(0, length)));
-        Fixture::settle(100);
+        f.settle(100);
         QCOMPARE(bridge.cameraStatusAvailable(), taken);
         QCOMPARE(status.count(), taken ? 1 : 0);
         QCOMPARE(bridge.cameraPhotoVideoMode(), mode);
@@ -91,7 +91,7 @@ private slots:
         QSignalSpy status(&bridge, &AppBridge::cameraStatusChanged);
         for (uint8_t code : {3, 3, 0, 3, 9, 9})
             QVERIFY(f.report(0x020003, cameraStatus(code)));
-        QTRY_COMPARE(status.count(), 6);  // every report announces the status
+        QTRY_COMPARE_WITH_TIMEOUT(status.count(), 6, kLongWaitMs);  // every report announces the status
         QCOMPARE(f.newMessages(), expected);
         QCOMPARE(bridge.sdStatus(), 9);
     }
@@ -103,8 +103,8 @@ private slots:
         QByteArray report = thermometry(456, 100, 300, 250, {400, 100}, {500, 500}, {600, 600});
         report[30] = 3;
         QVERIFY(f.report(0x020004, report));
-        QTRY_COMPARE(bridge.irColorSchemeNames().size(), 15);
-        Fixture::settle();
+        QTRY_COMPARE_WITH_TIMEOUT(bridge.irColorSchemeNames().size(), 15, kLongWaitMs);
+        f.settle();
         QCOMPARE(thermo.count(), 0);
         QCOMPARE(bridge.irThermometryMaxTemp(), 0.0);
         QVERIFY(!bridge.irThermometryValid());
@@ -119,7 +119,7 @@ private slots:
 
         // Maximum inside the rectangle, the others far outside: valid; positions clamped.
         QVERIFY(f.report(0x020004, thermometry(456, -50, 201, 183, {910, 490}, {3000, 10}, {100, 2000})));
-        QTRY_COMPARE(thermo.count(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(thermo.count(), 1, kLongWaitMs);
         QVERIFY(bridge.irThermometryValid());
         QCOMPARE(bridge.irThermometryMaxTemp(), 45.6);
         QCOMPARE(bridge.irThermometryMinTemp(), -5.0);
@@ -131,13 +131,13 @@ private slots:
 
         // All three positions outside the rectangle: not valid, the old readings stay.
         QVERIFY(f.report(0x020004, thermometry(999, 1, 2, 3, {100, 100}, {1500, 1000}, {400, 400})));
-        QTRY_COMPARE(thermo.count(), 2);
+        QTRY_COMPARE_WITH_TIMEOUT(thermo.count(), 2, kLongWaitMs);
         QVERIFY(!bridge.irThermometryValid());
         QCOMPARE(bridge.irThermometryMaxTemp(), 45.6);
 
         // All temperatures zero: empty, not valid, even with a position inside.
         QVERIFY(f.report(0x020004, thermometry(0, 0, 0, 0, {900, 500}, {900, 500}, {900, 500})));
-        QTRY_COMPARE(thermo.count(), 3);
+        QTRY_COMPARE_WITH_TIMEOUT(thermo.count(), 3, kLongWaitMs);
         QVERIFY(!bridge.irThermometryValid());
     }
 
@@ -155,7 +155,7 @@ private slots:
         bridge.setIrTempMeasure(true);
         QSignalSpy thermo(&bridge, &AppBridge::irThermometryChanged);
         QVERIFY(f.report(0x020004, thermometry(456, 100, 300, 250, {400, 100}, {0, 0}, {0, 0}, 26)));
-        Fixture::settle(100);
+        f.settle(100);
         QCOMPARE(thermo.count(), taken ? 1 : 0);
         QCOMPARE(bridge.irThermometryValid(), taken);
     }
@@ -165,8 +165,8 @@ private slots:
         QSignalSpy feedback(&bridge, &AppBridge::visibleZoomFeedbackReceived);
         SignalRecorder recorder(&bridge);
         QVERIFY(f.report(0x000005, zoomReport(true, 109)));
-        QTRY_COMPARE(feedback.count(), 1);
-        Fixture::settle();
+        QTRY_COMPARE_WITH_TIMEOUT(feedback.count(), 1, kLongWaitMs);
+        f.settle();
         QCOMPARE(recorder.names, (QStringList{"isZoomingChanged", "currentVisibleZoomChanged",
                                               "visibleZoomFeedbackReceived", "visibleZoomTypeChanged"}));
         QVERIFY(bridge.isZooming());
@@ -176,15 +176,15 @@ private slots:
         recorder.clear();
         QVERIFY(f.report(0x020005, zoomReport(true, 110)));
         QVERIFY(f.report(0x020005, zoomReport(true, 110)));
-        QTRY_COMPARE(feedback.count(), 3);  // every report, changed or not
-        Fixture::settle();
+        QTRY_COMPARE_WITH_TIMEOUT(feedback.count(), 3, kLongWaitMs);  // every report, changed or not
+        f.settle();
         QCOMPARE(bridge.visibleZoomType(), QString::fromUtf8("电子放大"));
         QCOMPARE(recorder.count(QStringLiteral("visibleZoomTypeChanged")), 1);
         QCOMPARE(recorder.count(QStringLiteral("isZoomingChanged")), 0);
         QCOMPARE(bridge.currentVisibleZoom(), 11.0);
 
         QVERIFY(f.report(0x020005, zoomReport(false, 120, 14)));  // too short
-        Fixture::settle();
+        f.settle();
         QCOMPARE(feedback.count(), 3);
         QCOMPARE(f.newMessages(), QStringList());  // no zoom command was pending
     }
@@ -194,13 +194,13 @@ private slots:
         QSignalSpy recording(&bridge, &AppBridge::recordingChanged);
         QSignalSpy seconds(&bridge, &AppBridge::recordingTimeSecondsChanged);
         QVERIFY(f.report(0x020303, bytes({0, 3}) + u16(65)));
-        QTRY_VERIFY(bridge.recording());
+        QTRY_VERIFY_WITH_TIMEOUT(bridge.recording(), kLongWaitMs);
         QCOMPARE(bridge.recordingTimeSeconds(), 65);
         QVERIFY(f.report(0x020303, bytes({0, 2})));  // no time in a 2-byte report
         QVERIFY(f.report(0x020303, bytes({0, 4}) + u16(66)));
-        QTRY_VERIFY(!bridge.recording());
+        QTRY_VERIFY_WITH_TIMEOUT(!bridge.recording(), kLongWaitMs);
         QCOMPARE(bridge.recordingTimeSeconds(), 66);
-        Fixture::settle();
+        f.settle();
         QCOMPARE(recording.count(), 2);
         QCOMPARE(seconds.count(), 2);
     }
@@ -234,7 +234,7 @@ private slots:
         AppBridge& bridge = f.up(Link::Udp, language);
         QSignalSpy statusSpy(&bridge, &AppBridge::aiDetectStatusChanged);
         QVERIFY(f.report(0x020319, payload));
-        QVERIFY(statusSpy.wait(1000));
+        QVERIFY(statusSpy.wait(kLongWaitMs));
         QCOMPARE(bridge.aiDetectStatus(), status);
         QCOMPARE(bridge.aiDetectedCount(), count);
         QCOMPARE(bridge.aiDetecting(), running);
@@ -258,16 +258,16 @@ private slots:
         QSignalSpy feedback(&bridge, &AppBridge::irZoomFeedbackReceived);
         QSignalSpy zoom(&bridge, &AppBridge::currentIrZoomChanged);
         QVERIFY(f.report(id, bytes({0, 0, 7, 0x40})));
-        QTRY_COMPARE(bridge.currentIrZoom(), 8.0);
+        QTRY_COMPARE_WITH_TIMEOUT(bridge.currentIrZoom(), 8.0, kLongWaitMs);
         QCOMPARE(feedback.count(), 1);
         QCOMPARE(feedback.first().first().toDouble(), 8.0);
         QVERIFY(f.report(id, bytes({0, 0, 7, 0x48})));  // zoom bits 9: ignored
         QVERIFY(f.report(id, bytes({1, 0, 9, 0x10})));  // not a good answer: ignored
-        Fixture::settle();
+        f.settle();
         QCOMPARE(bridge.currentIrZoom(), 8.0);
         QCOMPARE(bridge.currentIrColorSchemeComboIndex(), 6);
         QVERIFY(f.report(id, bytes({0, 0, 7, 0x00})));  // zoom bits 0 count as 1
-        QTRY_COMPARE(bridge.currentIrZoom(), 1.0);
+        QTRY_COMPARE_WITH_TIMEOUT(bridge.currentIrZoom(), 1.0, kLongWaitMs);
         QCOMPARE(zoom.count(), 2);
         QCOMPARE(feedback.count(), 2);
     }
@@ -288,7 +288,7 @@ private slots:
         QFETCH(bool, taken);
         AppBridge& bridge = f.up(Link::Udp, QStringLiteral("en"), product);
         QVERIFY(f.report(0x020303, bytes({0, 1}), uint8_t(sender)));
-        Fixture::settle(100);
+        f.settle(100);
         QCOMPARE(bridge.recording(), taken);
     }
 };

@@ -25,6 +25,9 @@
 
 namespace LinkTest {
 
+// Waits that only end a hung run: on a busy machine (or under a sanitizer) a frame may take seconds.
+constexpr int kLongWaitMs = 20000;
+
 inline QByteArray frameBytes(uint8_t sender, uint8_t receiver, uint32_t messageId, const QByteArray& payload = {},
                              uint8_t sequence = 0) {
     uint8_t buffer[kMaxFrameLength] = {};
@@ -89,7 +92,7 @@ public:
         frames.append({frame, datagram, clock.elapsed()});
     }
 
-    bool waitForFrames(int count, int timeoutMs = 3000) {
+    bool waitForFrames(int count, int timeoutMs = kLongWaitMs) {
         QElapsedTimer timer;
         timer.start();
         while (frames.size() < count && timer.elapsed() < timeoutMs)

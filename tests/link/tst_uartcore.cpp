@@ -6,6 +6,7 @@
 #include "link/SerialCommand.h"
 #include "link/Uartcore.h"
 
+using LinkTest::kLongWaitMs;
 using LinkTest::PtyDevice;
 
 class TestUartcore : public QObject {
@@ -43,7 +44,7 @@ private slots:
         QSignalSpy ready(&link, &Uartcore::readSignal);
         const QByteArray five("\xFD\x00\x01\x02\x03", 5);
         QVERIFY(pty.write(five));
-        QTRY_COMPARE(raw.count(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(raw.count(), 1, kLongWaitMs);
         QCOMPARE(raw.at(0).at(0).toByteArray(), five);
         QVERIFY(ready.count() >= 1);
 
@@ -59,7 +60,7 @@ private slots:
         QVERIFY(!link.write(QByteArray()));
         const QByteArray frame = LinkTest::frameBytes(1, 4, 0x000200, QByteArray("\x01\x00", 2));
         QVERIFY(link.write(frame));
-        QTRY_COMPARE(pty.received, frame);
+        QTRY_COMPARE_WITH_TIMEOUT(pty.received, frame, kLongWaitMs);
     }
 
     void noSignalAfterClose() {
@@ -85,9 +86,9 @@ private slots:
         QVERIFY(link.isOpen());
         QVERIFY2(pty.slavePath().endsWith(link.openPortName()), qPrintable(link.openPortName()));
         QVERIFY(pty.write(QByteArray("\x11\x22", 2)));
-        QTRY_COMPARE(raw.count(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(raw.count(), 1, kLongWaitMs);
         QVERIFY(link.write(QByteArray("\x33", 1)));
-        QTRY_COMPARE(pty.received, QByteArray("\x33", 1));
+        QTRY_COMPARE_WITH_TIMEOUT(pty.received, QByteArray("\x33", 1), kLongWaitMs);
     }
 
     void serialCommandBuffersUpTo250Bytes() {

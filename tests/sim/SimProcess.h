@@ -26,13 +26,16 @@ public:
     }
 
     // Starts the simulator and waits until every prefix of readyPrefixes has been seen at the start
-    // of a stdout line ("RTSP ready", "UDP ready", "SERIAL ready"); false after timeoutMs.
-    bool start(const QStringList& arguments, const QStringList& readyPrefixes, int timeoutMs = 10000) {
+    // of a stdout line ("RTSP ready", "UDP ready", "SERIAL ready"); false after timeoutMs, which only
+    // ends a hung start: a busy machine (or a sanitizer build) may take many seconds.
+    bool start(const QStringList& arguments, const QStringList& readyPrefixes, int timeoutMs = 30000) {
+        stop();
+        m_readyLines.clear();
         m_process.setProgram(QStringLiteral(SKYVANE_SIM_PATH));
         m_process.setArguments(arguments);
         m_process.setProcessChannelMode(QProcess::SeparateChannels);
         m_process.start();
-        if (!m_process.waitForStarted(5000))
+        if (!m_process.waitForStarted(30000))
             return false;
         QElapsedTimer timer;
         timer.start();
@@ -54,6 +57,24 @@ public:
         return missing.isEmpty();
     }
 
+    // Starts the simulator with "--udp 127.0.0.1:<port>" added, on a port that was free a moment
+    // before. Another program may bind that port before the simulator does (the busier the machine,
+    // the likelier), so a start that failed for that reason is tried again on another port.
+    // Returns the port, 0 when the simulator did not start.
+    quint16 startOnFreeUdpPort(const QStringList& arguments, const QStringList& readyPrefixes) {
+        for (int attempt = 0; attempt < 5; ++attempt) {
+            const quint16 port = freeUdpPort();
+            if (start(arguments + QStringList{QStringLiteral("--udp"), QStringLiteral("127.0.0.1:%1").arg(port)},
+                      readyPrefixes))
+                return port;
+            stop();
+            m_errors += QString::fromUtf8(m_process.readAllStandardError());
+            if (!m_errors.contains(QStringLiteral("cannot bind UDP")))
+                break;
+        }
+        return 0;
+    }
+
     // The rest of the ready line that starts with prefix ("RTSP ready " -> the URL).
     QString readyValue(const QString& prefix) const {
         for (const QString& line : m_readyLines)
@@ -62,7 +83,11 @@ public:
         return {};
     }
 
-    QString errorOutput() { return QString::fromUtf8(m_process.readAllStandardError()); }
+    // What the simulator wrote to stderr, including the attempts startOnFreeUdpPort() gave up.
+    QString errorOutput() {
+        m_errors += QString::fromUtf8(m_process.readAllStandardError());
+        return m_errors;
+    }
     bool running() const { return m_process.state() == QProcess::Running; }
 
     void stop() {
@@ -80,4 +105,5 @@ public:
 private:
     QProcess m_process;
     QStringList m_readyLines;
+    QString m_errors;
 };
