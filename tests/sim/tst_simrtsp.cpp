@@ -224,11 +224,18 @@ private slots:
     }
 
     // A simulator serving a small stream on a free port; its /live0 URL, empty when it did not start.
+    // Another test may take the port between finding it free and the simulator binding it: then
+    // another port is tried.
     static QString startSmallStream(SimProcess* sim, const QStringList& extraArgs = {}) {
-        const quint16 port = SimProcess::freeTcpPort();
-        const QStringList args =
-            QStringList{"--no-udp", "--rtsp-port", QString::number(port), "--video-size", "640x360"} + extraArgs;
-        return sim->start(args, {"RTSP ready"}) ? QStringLiteral("rtsp://127.0.0.1:%1/live0").arg(port) : QString();
+        for (int attempt = 0; attempt < 5; ++attempt) {
+            const quint16 port = SimProcess::freeTcpPort();
+            const QStringList args =
+                QStringList{"--no-udp", "--rtsp-port", QString::number(port), "--video-size", "640x360"} + extraArgs;
+            if (sim->start(args, {"RTSP ready"}))
+                return QStringLiteral("rtsp://127.0.0.1:%1/live0").arg(port);
+            sim->stop();
+        }
+        return QString();
     }
 
     // Clients come and go: a second client after the first has left still gets pictures.
