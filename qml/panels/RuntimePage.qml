@@ -275,6 +275,7 @@ Item {
                                 videoOutputSplitChecked: cameraPanel.videoOutputSplitChecked
                                 onTrackingToggled: runtimePage.win.trackingEnabled = enabled
                                 onAiToggled: runtimePage.win.applyAiToggle(enabled, categoryIds)
+                                onAiCategoriesEdited: runtimePage.win.aiCategoryChecked = checked
                             }
                         }
                     }

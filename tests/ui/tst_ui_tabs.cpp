@@ -1,4 +1,4 @@
-// The channel and IP tabs with a real controller and a loopback UDP device: what the
+// The channel, IP and tracking tabs with a real controller and a loopback UDP device: what the
 // operator's clicks put on the wire, and what the device's answers show.
 
 #include <QtTest>
@@ -7,6 +7,7 @@
 
 #include "LinkTestDevices.h"
 #include "UiFixture.h"
+#include "bridge/CommandPayloads.h"
 #include "protocol/MessageCatalogue.h"
 
 namespace {
@@ -20,6 +21,11 @@ QByteArray bytes(std::initializer_list<int> list) {
 
 QByteArray u16(int value) {
     return bytes({value & 0xFF, (value >> 8) & 0xFF});
+}
+
+QString aiDetectHex(bool enable, const QVariantList& ids) {
+    const auto payload = CommandPayloads::encodeAiDetect(enable, ids);
+    return LinkTest::hex(QByteArray(reinterpret_cast<const char*>(payload.data()), int(payload.size())));
 }
 
 // The channel combos in the order they stand on screen.
@@ -180,6 +186,60 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(ui.bridge->udpConnected(), 10000);
         Ui::Fixture::settle(500);
         QCOMPARE(text("ipGw1"), QStringLiteral("10"));
+    }
+
+    // AI detection needs a ticked category; the ticks stay while it runs and clear when it stops.
+    void aiSwitchFollowsTheCategories() {
+        QVERIFY(startLinked("Tern"));
+        QVERIFY(showTab("tabTracking", 4));
+        QVERIFY(!ui.read("aiSwitch", "enabled").toBool());
+        QVERIFY(ui.click("aiSwitch"));
+        Ui::Fixture::settle(500);
+        QVERIFY(payloadsOf(MessageId::AiDetection).isEmpty());
+
+        QVERIFY(ui.click("aiCategory4"));
+        QTRY_COMPARE_WITH_TIMEOUT(payloadsOf(MessageId::AiDetection).size(), 1, 10000);
+        QCOMPARE(LinkTest::hex(payloadsOf(MessageId::AiDetection).last()), aiDetectHex(false, {4}));
+        QTRY_VERIFY(ui.read("aiSwitch", "enabled").toBool());
+
+        QVERIFY(ui.click("aiSwitch"));
+        QTRY_COMPARE_WITH_TIMEOUT(payloadsOf(MessageId::AiDetection).size(), 2, 10000);
+        QCOMPARE(LinkTest::hex(payloadsOf(MessageId::AiDetection).last()), aiDetectHex(true, {4}));
+        Ui::Fixture::settle();
+        QVERIFY(ui.read("aiCategory4", "checked").toBool());
+        QVERIFY(!ui.read("aiCategory4", "enabled").toBool());
+
+        QVERIFY(ui.click("aiSwitch"));
+        QTRY_COMPARE_WITH_TIMEOUT(payloadsOf(MessageId::AiDetection).size(), 3, 10000);
+        QCOMPARE(LinkTest::hex(payloadsOf(MessageId::AiDetection).last()), aiDetectHex(false, {}));
+        QTRY_VERIFY(!ui.read("aiCategory4", "checked").toBool());
+        QVERIFY(!ui.read("aiSwitch", "enabled").toBool());
+    }
+
+    // The device's categories tick the right boxes and turn the switch on without an echo.
+    void deviceCategoriesTickTheBoxesSilently() {
+        QVERIFY(startLinked("Tern"));
+        QVERIFY(showTab("tabTracking", 4));
+        QVERIFY(reply(0x010336, bytes({1, 0x02, 0x01})));  // on, categories 2 and 9
+        QTRY_VERIFY_WITH_TIMEOUT(ui.read("aiSwitch", "checked").toBool(), 10000);
+        for (int id = 1; id <= 10; ++id)
+            QCOMPARE(ui.read(QString("aiCategory%1").arg(id), "checked").toBool(), id == 2 || id == 9);
+        Ui::Fixture::settle(500);
+        QVERIFY(payloadsOf(MessageId::AiDetection).isEmpty());
+    }
+
+    // Box tracking on stops the gimbal; off tells the device to stop tracking.
+    void trackSwitchDrivesTracking() {
+        QVERIFY(startLinked("Tern"));
+        QVERIFY(showTab("tabTracking", 4));
+        QVERIFY(ui.click("trackSwitch"));
+        QTRY_VERIFY_WITH_TIMEOUT(ui.windowProperty("trackingEnabled").toBool(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!payloadsOf(MessageId::GimbalControl).isEmpty(), 10000);
+        QVERIFY(payloadsOf(MessageId::BoxTracking).isEmpty());
+        QVERIFY(ui.click("trackSwitch"));
+        QTRY_VERIFY_WITH_TIMEOUT(!ui.windowProperty("trackingEnabled").toBool(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!payloadsOf(MessageId::BoxTracking).isEmpty(), 10000);
+        QCOMPARE(payloadsOf(MessageId::BoxTracking).first().at(0), char(2));  // stop
     }
 };
 
