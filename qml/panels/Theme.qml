@@ -61,6 +61,8 @@ QtObject {
 
     // Video
     readonly property color videoBackground: "#101418"
+    readonly property color trackingBox: "#00E676"
+    readonly property color videoReadoutBackground: "#66000000"
 
     // Radii
     readonly property real radiusSmall: 4

@@ -1,0 +1,167 @@
+// Drawing on the video panel with the simulator's stream playing in the real video item, so that
+// the picture's place inside the item (letter-boxed) is the real one: what reaches the device for a
+// box, a click and a press beside the picture.
+
+#include <QtTest>
+
+#include <memory>
+
+#include "LinkTestDevices.h"
+#include "UiFixture.h"
+#include "VideoTestSupport.h"
+#include "protocol/MessageCatalogue.h"
+
+class TestUiVideo : public QObject {
+    Q_OBJECT
+
+    VideoTestSupport::Simulator sim;
+    Ui::Fixture ui;
+    std::unique_ptr<LinkTest::UdpDevice> device;
+
+    // The picture's rectangle in window coordinates, once the stream plays.
+    QRectF pictureInWindow() const {
+        QQuickItem* video = ui.item("videoItem");
+        const QRectF local = video->property("contentRect").toRectF();
+        return QRectF(video->mapToScene(local.topLeft()), local.size());
+    }
+
+    QVector<QByteArray> framesOf(uint32_t id) const {
+        QVector<QByteArray> payloads;
+        for (const auto& wire : device->collector.frames)
+            if (wire.frame.messageId == id)
+                payloads << wire.payload();
+        return payloads;
+    }
+    QVector<QByteArray> trackingFrames() const { return framesOf(MessageId::BoxTracking); }
+
+    static int u16At(const QByteArray& payload, int at) { return quint8(payload[at]) | (quint8(payload[at + 1]) << 8); }
+
+    void drag(QPoint from, QPoint to) {
+        QTest::mousePress(ui.window, Qt::LeftButton, Qt::NoModifier, from);
+        for (int step = 1; step <= 4; ++step)
+            QTest::mouseMove(ui.window, from + (to - from) * step / 4);
+        QTest::mouseRelease(ui.window, Qt::LeftButton, Qt::NoModifier, to);
+    }
+
+    // The program on the simulator's stream, linked to a loopback device, with tracking on.
+    bool startPlaying(QSize size) {
+        if (!ui.start("[general]\nlanguage=en\ncurrentProduct=Wren-R2\n\n[Video]\nBackend=ffmpeg\n\n"
+                      "[streamHistory]\nWren-R2=" +
+                          sim.url().toUtf8() + "\n",
+                      size))
+            return false;
+        if (!QTest::qWaitFor([&] { return pictureInWindow().width() > 100; }, 30000))
+            return false;
+        device = std::make_unique<LinkTest::UdpDevice>();
+        ui.bridge->connectUdp("127.0.0.1", device->port());
+        if (!device->collector.waitForFrames(1, 10000))
+            return false;
+        Ui::Fixture::settle(600);
+        device->collector.clear();
+        ui.window->setProperty("trackingEnabled", true);
+        Ui::Fixture::settle();
+        return true;
+    }
+
+private slots:
+    void initTestCase() { QVERIFY2(sim.start(), qPrintable(sim.errorOutput())); }
+    void init() { Ui::installPictures(); }
+    void cleanup() {
+        ui.stop();
+        device.reset();
+    }
+
+    // A box dragged over the whole picture is the whole tracking frame, at any window size; short
+    // drags and presses beside the picture send nothing.
+    void drawingOnThePicture_data() {
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<bool>("fullscreen");
+        QTest::newRow("1616x960") << QSize(1616, 960) << false;
+        QTest::newRow("1296x1000") << QSize(1296, 1000) << false;
+        QTest::newRow("fullscreen") << QSize(1296, 1000) << true;
+    }
+
+    void drawingOnThePicture() {
+        QFETCH(QSize, size);
+        QFETCH(bool, fullscreen);
+        QVERIFY(startPlaying(size));
+        if (fullscreen) {
+            ui.window->setProperty("videoFullscreen", true);
+            QTRY_VERIFY(!ui.item("leftPanel")->isVisible());
+            Ui::Fixture::settle();
+        }
+        const QRectF picture = pictureInWindow();
+        const QRectF item(ui.item("videoItem")->mapToScene(QPointF(0, 0)), ui.item("videoItem")->size());
+        // Whole-pixel corners, so that a press can sit exactly on the picture's corner.
+        QVERIFY2(picture.topLeft() == picture.topLeft().toPoint(),
+                 qPrintable(QString("%1,%2").arg(picture.x()).arg(picture.y())));
+
+        // From the top-left corner to beyond the bottom-right one: clamped to the picture.
+        drag(picture.topLeft().toPoint(), (picture.bottomRight() + QPointF(40, 40)).toPoint());
+        QQuickItem* box = ui.item("trackingRect");
+        QTRY_VERIFY(box->isVisible());
+        QObject* panel = ui.windowProperty("videoPanel").value<QObject*>();
+        QVERIFY(panel);
+        QCOMPARE(panel->property("trackingProtoX").toInt(), 0);
+        QCOMPARE(panel->property("trackingProtoY").toInt(), 0);
+        QCOMPARE(panel->property("trackingProtoW").toInt(), 1920);
+        QCOMPARE(panel->property("trackingProtoH").toInt(), 1088);
+        QVERIFY(trackingFrames().isEmpty());  // only confirming sends
+        QVERIFY(ui.click("confirmTrackMouse"));
+        QTRY_COMPARE_WITH_TIMEOUT(trackingFrames().size(), 1, 10000);
+        const QByteArray sent = trackingFrames().first();
+        QCOMPARE(int(sent[0]), 1);
+        QCOMPARE((QVector<int>{u16At(sent, 1), u16At(sent, 3), u16At(sent, 5), u16At(sent, 7)}),
+                 (QVector<int>{0, 0, 1920, 1088}));
+        QTRY_VERIFY(!box->isVisible());
+
+        // A drag under five pixels high is a click: with thermometry off nothing is sent.
+        const QPoint middle = picture.center().toPoint();
+        drag(middle, middle + QPoint(40, 4));
+        // Beside the picture, in the letter-box bar (or the item's edge when there is none).
+        const bool barsAtSides = picture.left() - item.left() > 4;
+        const QPoint beside =
+            barsAtSides ? QPoint(int(item.left()) + 2, middle.y()) : QPoint(middle.x(), int(item.top()) + 2);
+        QVERIFY(barsAtSides || picture.top() - item.top() > 4);
+        drag(beside, middle + QPoint(60, 0));
+        Ui::Fixture::settle(500);
+        QVERIFY(!box->isVisible());
+        QCOMPARE(trackingFrames().size(), 1);
+    }
+
+    // With the IR picture and thermometry on, the same whole-picture box is a region in the
+    // 1920 x 1080 frame, and a click measures one point.
+    void thermometryRegionAndPoint() {
+        QVERIFY(startPlaying(QSize(1616, 960)));
+        ui.window->setProperty("trackingEnabled", false);
+        QObject* panel = ui.windowProperty("videoPanel").value<QObject*>();
+        QObject* page = ui.item("runtimeRow")->parentItem()->parentItem();
+        QVERIFY(panel && page);
+        page->property("cameraPanelRef").value<QObject*>()->setProperty("videoOutputIrChecked", true);
+        ui.bridge->setIrTempMeasure(true);
+        QTRY_VERIFY(ui.item("trackingMouseArea")->isEnabled());
+        QSignalSpy region(panel, SIGNAL(thermometryRegionClicked(int, int, int, int)));
+        QSignalSpy point(panel, SIGNAL(thermometryPointClicked(int, int)));
+        const QRectF picture = pictureInWindow();
+
+        drag(picture.topLeft().toPoint(), (picture.bottomRight() + QPointF(40, 40)).toPoint());
+        QTRY_VERIFY(ui.item("trackingRect")->isVisible());
+        QVERIFY(ui.click("confirmTrackMouse"));
+        QTRY_COMPARE(region.size(), 1);
+        QCOMPARE(region.first(), (QVariantList{960, 540, 1920, 1080}));
+        QTRY_VERIFY_WITH_TIMEOUT(!framesOf(MessageId::InfraredRegionThermometry).isEmpty(), 10000);
+
+        // A click on the picture's centre measures the centre.
+        const QPoint centre = picture.center().toPoint();
+        drag(centre, centre + QPoint(2, 2));
+        QTRY_COMPARE(point.size(), 1);
+        const int px = point.first().at(0).toInt();
+        const int py = point.first().at(1).toInt();
+        QVERIFY2(qAbs(px - 960) <= 8 && qAbs(py - 540) <= 8, qPrintable(QString("%1,%2").arg(px).arg(py)));
+        QTRY_VERIFY_WITH_TIMEOUT(!framesOf(MessageId::InfraredSpotThermometry).isEmpty(), 10000);
+        QVERIFY(trackingFrames().isEmpty());
+    }
+};
+
+QTEST_MAIN(TestUiVideo)
+#include "tst_ui_video.moc"
