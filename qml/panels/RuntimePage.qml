@@ -351,7 +351,10 @@ Item {
                 videoOutputIrChecked: cameraPanel.videoOutputIrChecked
                 videoOutputSplitChecked: cameraPanel.videoOutputSplitChecked
                 videoOutputVisibleChecked: cameraPanel.videoOutputVisibleChecked
+                recordingText: runtimePage.win.formatRecordingDuration(runtimePage.win.recordingElapsedSeconds)
                 onFullscreenToggled: runtimePage.win.videoFullscreen = !runtimePage.win.videoFullscreen
+                onCaptureModeChosen: runtimePage.win.captureMode = mode
+                onRecordingToggled: runtimePage.win.isRecording = recording
                 onTrackingConfirmed: {
                     runtimePage.win.trackingEnabled = true
                     appBridge.setTracking(true, x, y, w, h)

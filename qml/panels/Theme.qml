@@ -63,6 +63,7 @@ QtObject {
     readonly property color videoBackground: "#101418"
     readonly property color trackingBox: "#00E676"
     readonly property color videoReadoutBackground: "#66000000"
+    readonly property color recordRed: "#F56C6C"
 
     // Radii
     readonly property real radiusSmall: 4

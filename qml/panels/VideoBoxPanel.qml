@@ -34,6 +34,9 @@ PanelBox {
     signal trackingConfirmed(int x, int y, int w, int h)
     signal thermometryPointClicked(int px, int py)
     signal thermometryRegionClicked(int cx, int cy, int cw, int ch)
+    // The operator's capture choices; the main window keeps the capture state.
+    signal captureModeChosen(string mode)
+    signal recordingToggled(bool recording)
 
     function zhText(cn, en) {
         return language === "zh" ? cn : en
@@ -46,6 +49,7 @@ PanelBox {
     readonly property int trackingFrameHeight: 1088
     readonly property int thermometryFrameHeight: 1080
     readonly property int clickThreshold: 5
+    property string recordingText: ""
 
     function picture() {
         return videoItem.contentRect
@@ -287,6 +291,28 @@ PanelBox {
                             anchors.fill: parent
                             onClicked: trackingRect.visible = false
                         }
+                    }
+                }
+            }
+
+            CaptureOverlay {
+                objectName: "captureOverlay"
+                anchors.right: parent.right
+                anchors.rightMargin: 12 * videoPanel.uiScale
+                anchors.verticalCenter: parent.verticalCenter
+                visible: appBridge.udpConnected || appBridge.serialOpened
+                uiScale: videoPanel.uiScale
+                captureMode: videoPanel.captureMode
+                isRecording: videoPanel.isRecording
+                recordingText: videoPanel.recordingText
+                sdStatus: appBridge.sdStatus
+                onCaptureModeChosen: videoPanel.captureModeChosen(mode)
+                onShutterPressed: {
+                    if (videoPanel.captureMode === "video") {
+                        videoPanel.recordingToggled(!videoPanel.isRecording)
+                        appBridge.toggleRecord()
+                    } else {
+                        appBridge.takePhoto()
                     }
                 }
             }

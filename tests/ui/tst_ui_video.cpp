@@ -32,6 +32,13 @@ class TestUiVideo : public QObject {
                 payloads << wire.payload();
         return payloads;
     }
+    // Requests for photo mode (starting a recording asks for video mode by itself).
+    int photoModeRequests() const {
+        int count = 0;
+        for (const QByteArray& payload : framesOf(MessageId::PhotoVideoMode))
+            count += payload.at(0) == 0 ? 1 : 0;
+        return count;
+    }
     QVector<QByteArray> trackingFrames() const { return framesOf(MessageId::BoxTracking); }
 
     static int u16At(const QByteArray& payload, int at) { return quint8(payload[at]) | (quint8(payload[at + 1]) << 8); }
@@ -160,6 +167,43 @@ private slots:
         QVERIFY2(qAbs(px - 960) <= 8 && qAbs(py - 540) <= 8, qPrintable(QString("%1,%2").arg(px).arg(py)));
         QTRY_VERIFY_WITH_TIMEOUT(!framesOf(MessageId::InfraredSpotThermometry).isEmpty(), 10000);
         QVERIFY(trackingFrames().isEmpty());
+    }
+
+    // The shutter records or takes a photo by mode; photos cannot be chosen while recording; a
+    // card fault or a missing card shows its picture instead of the controls.
+    void captureOverlayDrivesTheCamera() {
+        QVERIFY(startPlaying(QSize(1616, 960)));
+        ui.window->setProperty("trackingEnabled", false);
+        QVERIFY(ui.click("shutterMouse"));
+        QTRY_COMPARE_WITH_TIMEOUT(framesOf(MessageId::Record).size(), 1, 10000);
+        QVERIFY(ui.windowProperty("isRecording").toBool());
+        QVERIFY(ui.click("photoModeButton"));
+        Ui::Fixture::settle(500);
+        QCOMPARE(photoModeRequests(), 0);
+        QCOMPARE(ui.windowProperty("captureMode").toString(), QStringLiteral("video"));
+
+        QVERIFY(ui.click("shutterMouse"));
+        QTRY_COMPARE_WITH_TIMEOUT(framesOf(MessageId::Record).size(), 2, 10000);
+        QVERIFY(!ui.windowProperty("isRecording").toBool());
+        QVERIFY(ui.click("photoModeButton"));
+        QTRY_COMPARE_WITH_TIMEOUT(photoModeRequests(), 1, 10000);
+        QCOMPARE(ui.windowProperty("captureMode").toString(), QStringLiteral("photo"));
+        QVERIFY(ui.click("shutterMouse"));
+        QTRY_COMPARE_WITH_TIMEOUT(framesOf(MessageId::TakePhoto).size(), 1, 10000);
+        QCOMPARE(framesOf(MessageId::Record).size(), 2);
+
+        const QList<QPair<int, QString>> cards{{1, "SD_EROR.png"}, {3, "sd_none.png"}};
+        for (const auto& card : cards) {
+            QByteArray status(16, '\0');
+            status[8] = char(card.first);
+            QVERIFY(device->send(LinkTest::frameBytes(4, 1, 0x020003, status)));
+            QTRY_VERIFY_WITH_TIMEOUT(ui.item("sdPicture")->isVisible(), 10000);
+            QVERIFY(ui.read("sdPicture", "source").toString().endsWith(card.second));
+            QVERIFY(!ui.item("shutterMouse")->isVisible());
+            status[8] = char(0);
+            QVERIFY(device->send(LinkTest::frameBytes(4, 1, 0x020003, status)));
+            QTRY_VERIFY_WITH_TIMEOUT(ui.item("shutterMouse")->isVisible(), 10000);
+        }
     }
 };
 
