@@ -64,6 +64,9 @@ QtObject {
     readonly property color trackingBox: "#00E676"
     readonly property color videoReadoutBackground: "#66000000"
     readonly property color recordRed: "#F56C6C"
+    readonly property color thermometryBox: "#FFEB3B"
+    readonly property color thermometryHot: "#ff4444"
+    readonly property color thermometryCold: "#4444ff"
 
     // Radii
     readonly property real radiusSmall: 4

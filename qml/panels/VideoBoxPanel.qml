@@ -217,6 +217,15 @@ PanelBox {
                 onDoubleClicked: videoPanel.fullscreenToggled()
             }
 
+            ThermometryOverlay {
+                objectName: "thermometryOverlay"
+                anchors.fill: parent
+                z: 1  // its remove button stays above the drawing area
+                visible: videoPanel.thermometryDrawing
+                uiScale: videoPanel.uiScale
+                picture: videoItem.contentRect
+            }
+
             // Drawing on the picture: a drag draws the box to track or to measure; a click (under
             // five pixels either way) measures one point when thermometry is on.
             MouseArea {
@@ -239,6 +248,7 @@ PanelBox {
                 id: trackingRect
 
                 objectName: "trackingRect"
+                z: 2
                 visible: false
                 color: "transparent"
                 border.color: Theme.trackingBox

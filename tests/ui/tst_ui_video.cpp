@@ -205,6 +205,67 @@ private slots:
             QTRY_VERIFY_WITH_TIMEOUT(ui.item("shutterMouse")->isVisible(), 10000);
         }
     }
+
+    // The hottest and coldest spots the device reports are marked on their place in the picture,
+    // whatever the window size.
+    void thermometryMarksSitOnTheirSpots_data() {
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<bool>("fullscreen");
+        QTest::newRow("1616x960") << QSize(1616, 960) << false;
+        QTest::newRow("1296x1000") << QSize(1296, 1000) << false;
+        QTest::newRow("fullscreen") << QSize(1296, 1000) << true;
+    }
+
+    void thermometryMarksSitOnTheirSpots() {
+        QFETCH(QSize, size);
+        QFETCH(bool, fullscreen);
+        QVERIFY(startPlaying(size));
+        ui.window->setProperty("trackingEnabled", false);
+        ui.window->setProperty("videoFullscreen", fullscreen);
+        QObject* page = ui.item("runtimeRow")->parentItem()->parentItem();
+        page->property("cameraPanelRef").value<QObject*>()->setProperty("videoOutputIrChecked", true);
+        ui.bridge->setIrTempMeasure(true);
+        ui.bridge->setIrTempMeasureRegion(960, 540, 1000, 600);
+        QByteArray report(32, '\0');
+        const auto put = [&](int at, int value) {
+            report[at] = char(value & 0xFF);
+            report[at + 1] = char((value >> 8) & 0xFF);
+        };
+        put(0, 456);  // 45.6 at (480, 270)
+        put(2, 123);  // 12.3 at (1440, 810)
+        put(6, 300);
+        put(8, 250);
+        put(10, 480);
+        put(12, 270);
+        put(14, 1440);
+        put(16, 810);
+        put(22, 960);
+        put(24, 540);
+        QVERIFY(device->send(LinkTest::frameBytes(4, 1, 0x020004, report)));
+        QTRY_VERIFY_WITH_TIMEOUT(ui.item("thermMaxLabel")->isVisible(), 10000);
+        Ui::Fixture::settle();
+
+        const QRectF picture = pictureInWindow();
+        const auto spot = [&](double x, double y) {
+            return QPointF(picture.x() + x / 1920 * picture.width(), picture.y() + y / 1080 * picture.height());
+        };
+        const auto centreOf = [&](const QString& name) {
+            QQuickItem* mark = ui.item(name);
+            return mark->mapToScene(QPointF(mark->width() / 2, mark->height() / 2));
+        };
+        const QPointF hot = centreOf("thermMaxLabel") - spot(480, 270);
+        const QPointF cold = centreOf("thermMinLabel") - spot(1440, 810);
+        QVERIFY2(hot.manhattanLength() <= 2 && cold.manhattanLength() <= 2,
+                 qPrintable(QString("off by %1,%2 and %3,%4").arg(hot.x()).arg(hot.y()).arg(cold.x()).arg(cold.y())));
+        QQuickItem* box = ui.item("thermometryBox");
+        const int w = ui.bridge->property("irThermometryRectWidth").toInt();
+        const int h = ui.bridge->property("irThermometryRectHeight").toInt();
+        const QPointF corner =
+            box->mapToScene(QPointF(0, 0)) - spot(ui.bridge->property("irThermometryRectCenterX").toInt() - w / 2.0,
+                                                  ui.bridge->property("irThermometryRectCenterY").toInt() - h / 2.0);
+        QVERIFY2(box->isVisible() && corner.manhattanLength() <= 2,
+                 qPrintable(QString("%1,%2").arg(corner.x()).arg(corner.y())));
+    }
 };
 
 QTEST_MAIN(TestUiVideo)
