@@ -178,8 +178,38 @@ PanelBox {
                 font.pixelSize: Theme.fontNormal * videoPanel.uiScale
                 editable: true
                 model: appBridge.streamHistory
+                // A picked row goes into the edit field; Apply plays it.
+                onActivated: editText = textAt(index)
+
+                delegate: ItemDelegate {
+                    objectName: "streamHistoryRow" + index
+                    width: streamCombo.width
+                    font: streamCombo.font
+                    text: modelData
+                    rightPadding: removeRow.width + 8 * videoPanel.uiScale
+                    highlighted: streamCombo.highlightedIndex === index
+
+                    Text {
+                        id: removeRow
+
+                        anchors.right: parent.right
+                        anchors.rightMargin: 6 * videoPanel.uiScale
+                        anchors.verticalCenter: parent.verticalCenter
+                        text: "×"
+                        color: Theme.textMuted
+                        font.pixelSize: Theme.fontLarge * videoPanel.uiScale
+
+                        MouseArea {
+                            objectName: "streamHistoryRemove" + index
+                            anchors.fill: parent
+                            anchors.margins: -4 * videoPanel.uiScale
+                            onClicked: appBridge.removeStreamUrl(modelData)
+                        }
+                    }
+                }
             }
             PanelButton {
+                objectName: "streamApplyButton"
                 uiScale: videoPanel.uiScale
                 text: videoPanel.zhText("设置", "Apply")
                 onClicked: videoPanel.applyStreamUrl()

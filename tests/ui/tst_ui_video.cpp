@@ -1,4 +1,4 @@
-// Drawing on the video panel with the simulator's stream playing in the real video item, so that
+// The video panel with the simulator's stream playing in the real video item, so that
 // the picture's place inside the item (letter-boxed) is the real one: what reaches the device for a
 // box, a click and a press beside the picture.
 
@@ -265,6 +265,48 @@ private slots:
                                                   ui.bridge->property("irThermometryRectCenterY").toInt() - h / 2.0);
         QVERIFY2(box->isVisible() && corner.manhattanLength() <= 2,
                  qPrintable(QString("%1,%2").arg(corner.x()).arg(corner.y())));
+    }
+
+    // The address bar: a picked history row plays after Apply, "×" removes a row, and Apply with
+    // an empty address changes nothing.
+    void addressBarPicksRemovesAndIgnoresEmpty() {
+        const QString gone = QStringLiteral("rtsp://127.0.0.1:9/gone");
+        QVERIFY(
+            ui.start("[general]\nlanguage=en\ncurrentProduct=Wren-R2\n\n[Video]\nBackend=ffmpeg\n\n"
+                     "[streamHistory]\nWren-R2=" +
+                         gone.toUtf8() + ", " + sim.url().toUtf8() + "\n",
+                     QSize(1616, 960)));
+        QQuickItem* combo = ui.item("streamCombo");
+        QObject* popup = combo->property("popup").value<QObject*>();
+        QVERIFY(popup);
+        const auto openList = [&] {
+            QMetaObject::invokeMethod(popup, "open");
+            return QTest::qWaitFor([&] { return popup->property("opened").toBool(); }, 10000);
+        };
+
+        QVERIFY(openList());
+        QVERIFY(ui.click("streamHistoryRow1"));
+        QTRY_COMPARE(combo->property("editText").toString(), sim.url());
+        QVERIFY(ui.click("streamApplyButton"));
+        QTRY_COMPARE(ui.read("videoItem", "url").toString(), sim.url());
+        QTRY_VERIFY_WITH_TIMEOUT(pictureInWindow().width() > 100, 30000);
+
+        QTRY_VERIFY(!popup->property("visible").toBool());
+        QVERIFY(openList());
+        const int goneRow = ui.bridge->streamHistory().indexOf(gone);
+        QVERIFY(goneRow >= 0);
+        QVERIFY(ui.click(QString("streamHistoryRemove%1").arg(goneRow)));
+        QTRY_COMPARE(ui.bridge->streamHistory(), QStringList{sim.url()});
+        QMetaObject::invokeMethod(popup, "close");
+        QTRY_VERIFY(!popup->property("visible").toBool());
+
+        QVERIFY(ui.type("streamCombo", ""));
+        QTest::keyClick(ui.window, Qt::Key_Backspace);
+        QTRY_VERIFY(combo->property("editText").toString().isEmpty());
+        QVERIFY(ui.click("streamApplyButton"));
+        Ui::Fixture::settle(500);
+        QCOMPARE(ui.read("videoItem", "url").toString(), sim.url());
+        QCOMPARE(ui.bridge->streamHistory(), QStringList{sim.url()});
     }
 };
 
