@@ -268,7 +268,7 @@ private slots:
     }
 
     // The address bar: a picked history row plays after Apply, "×" removes a row, and Apply with
-    // an empty address changes nothing.
+    // an empty address changes nothing. A double click on the picture toggles fullscreen.
     void addressBarPicksRemovesAndIgnoresEmpty() {
         const QString gone = QStringLiteral("rtsp://127.0.0.1:9/gone");
         QVERIFY(
@@ -307,6 +307,13 @@ private slots:
         Ui::Fixture::settle(500);
         QCOMPARE(ui.read("videoItem", "url").toString(), sim.url());
         QCOMPARE(ui.bridge->streamHistory(), QStringList{sim.url()});
+
+        // A double click on the picture toggles fullscreen, which hides the left pane.
+        QTest::mouseDClick(ui.window, Qt::LeftButton, Qt::NoModifier, pictureInWindow().center().toPoint());
+        QTRY_VERIFY(ui.windowProperty("videoFullscreen").toBool());
+        QTRY_VERIFY(!ui.item("leftPanel")->isVisible());
+        QTest::mouseDClick(ui.window, Qt::LeftButton, Qt::NoModifier, pictureInWindow().center().toPoint());
+        QTRY_VERIFY(!ui.windowProperty("videoFullscreen").toBool());
     }
 };
 
