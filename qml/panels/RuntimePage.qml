@@ -276,6 +276,7 @@ Item {
                                 videoOutputSplitChecked: cameraPanel.videoOutputSplitChecked
                                 onTrackingToggled: runtimePage.win.trackingEnabled = enabled
                                 onAiToggled: runtimePage.win.applyAiToggle(enabled, categoryIds)
+                                onAiCategoriesEdited: runtimePage.win.aiCategoryChecked = checked
                             }
                         }
                     }
@@ -351,7 +352,10 @@ Item {
                 videoOutputIrChecked: cameraPanel.videoOutputIrChecked
                 videoOutputSplitChecked: cameraPanel.videoOutputSplitChecked
                 videoOutputVisibleChecked: cameraPanel.videoOutputVisibleChecked
+                recordingText: runtimePage.win.formatRecordingDuration(runtimePage.win.recordingElapsedSeconds)
                 onFullscreenToggled: runtimePage.win.videoFullscreen = !runtimePage.win.videoFullscreen
+                onCaptureModeChosen: runtimePage.win.captureMode = mode
+                onRecordingToggled: runtimePage.win.isRecording = recording
                 onTrackingConfirmed: {
                     runtimePage.win.trackingEnabled = true
                     appBridge.setTracking(true, x, y, w, h)

@@ -61,6 +61,12 @@ QtObject {
 
     // Video
     readonly property color videoBackground: "#101418"
+    readonly property color trackingBox: "#00E676"
+    readonly property color videoReadoutBackground: "#66000000"
+    readonly property color recordRed: "#F56C6C"
+    readonly property color thermometryBox: "#FFEB3B"
+    readonly property color thermometryHot: "#ff4444"
+    readonly property color thermometryCold: "#4444ff"
 
     // Radii
     readonly property real radiusSmall: 4

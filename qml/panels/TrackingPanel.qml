@@ -1,7 +1,11 @@
 import QtQuick 2.9
+import QtQuick.Controls 2.2
+import QtQuick.Layouts 1.3
 import "."
 
-// The tracking tab.
+// The tracking tab: box tracking, AI detection and the categories AI detection looks for. The
+// switches and boxes show the window's state; while that state is being copied from the device
+// (`aiCategorySyncingFromDevice`) nothing here sends anything back.
 Item {
     id: trackingPanel
 
@@ -15,7 +19,150 @@ Item {
     property bool aiCategorySyncingFromDevice: false
     property bool irTempMeasureOn: false
     property bool videoOutputSplitChecked: false
+    // The categories in the device's order: category id = index + 1.
+    readonly property var categories: [
+        { cn: "行人", en: "Pedestrian" }, { cn: "人群", en: "Crowd" }, { cn: "自行车", en: "Bicycle" },
+        { cn: "小汽车", en: "Car" }, { cn: "货车", en: "Truck" }, { cn: "卡车", en: "Lorry" },
+        { cn: "三轮车", en: "Tricycle" }, { cn: "遮阳棚-三轮车", en: "Canopy Tricycle" },
+        { cn: "公交车", en: "Bus" }, { cn: "摩托车", en: "Motorcycle" }
+    ]
+    readonly property bool anyCategoryTicked: tickedIds(aiCategoryChecked).length > 0
 
     signal trackingToggled(bool enabled)
     signal aiToggled(bool enabled, var categoryIds)
+    // The operator changed the ticked categories; the owner keeps them.
+    signal aiCategoriesEdited(var checked)
+
+    function zhText(cn, en) {
+        return language === "zh" ? cn : en
+    }
+
+    function tickedIds(checked) {
+        var ids = []
+        for (var i = 0; i < categories.length; ++i) {
+            if (checked && checked[i] === true)
+                ids.push(i + 1)
+        }
+        return ids
+    }
+
+    function applyTrackingSwitch(on) {
+        trackingToggled(on)
+        if (on) {
+            appBridge.gimbalStop()
+            if (irTempMeasureOn)
+                appBridge.setIrTempMeasure(false)
+        } else {
+            appBridge.setTracking(false, 0, 0, 1, 1)
+        }
+    }
+
+    function applyAiSwitch(on) {
+        if (aiCategorySyncingFromDevice)
+            return
+        if (!on) {
+            aiCategoryChecked = [false, false, false, false, false, false, false, false, false, false]
+            aiCategoriesEdited(aiCategoryChecked)
+        }
+        aiToggled(on, tickedIds(aiCategoryChecked))
+    }
+
+    function applyCategory(index, on) {
+        if (aiCategorySyncingFromDevice)
+            return
+        var checked = aiCategoryChecked.slice()
+        checked[index] = on
+        aiCategoryChecked = checked
+        aiCategoriesEdited(checked)
+        appBridge.setAiDetectWithCategories(aiEnabled, tickedIds(checked))
+    }
+
+    Binding {
+        target: trackSwitch
+        property: "checked"
+        value: trackingPanel.trackingEnabled
+    }
+    Binding {
+        target: aiSwitch
+        property: "checked"
+        value: trackingPanel.aiEnabled
+    }
+
+    Flickable {
+        id: flick
+
+        anchors.fill: parent
+        contentWidth: width
+        contentHeight: content.implicitHeight
+        boundsBehavior: Flickable.StopAtBounds
+        clip: true
+
+        ScrollBar.vertical: ScrollBar { }
+
+        ColumnLayout {
+            id: content
+
+            width: flick.width
+            spacing: 8 * trackingPanel.uiScale
+
+            GridLayout {
+                columns: 2
+                columnSpacing: 12 * trackingPanel.uiScale
+                rowSpacing: 8 * trackingPanel.uiScale
+
+                FieldLabel {
+                    uiScale: trackingPanel.uiScale
+                    text: trackingPanel.zhText("框选目标追踪", "Box Tracking")
+                }
+                ToggleSwitch {
+                    id: trackSwitch
+
+                    objectName: "trackSwitch"
+                    uiScale: trackingPanel.uiScale
+                    enabled: !trackingPanel.videoOutputSplitChecked && !trackingPanel.irTempMeasureOn
+                    onToggled: trackingPanel.applyTrackingSwitch(checked)
+                }
+                FieldLabel {
+                    uiScale: trackingPanel.uiScale
+                    text: trackingPanel.zhText("识别追踪", "AI Tracking")
+                }
+                ToggleSwitch {
+                    id: aiSwitch
+
+                    objectName: "aiSwitch"
+                    uiScale: trackingPanel.uiScale
+                    enabled: trackingPanel.anyCategoryTicked || trackingPanel.aiCategorySyncingFromDevice
+                             || trackingPanel.aiEnabled
+                    onToggled: trackingPanel.applyAiSwitch(checked)
+                }
+            }
+
+            GridLayout {
+                Layout.fillWidth: true
+                columns: 2
+                columnSpacing: 12 * trackingPanel.uiScale
+                rowSpacing: 2 * trackingPanel.uiScale
+
+                Repeater {
+                    model: trackingPanel.categories
+
+                    CheckBox {
+                        objectName: "aiCategory" + (index + 1)
+                        Layout.fillWidth: true
+                        font.pixelSize: Theme.fontNormal * trackingPanel.uiScale
+                        text: trackingPanel.zhText(modelData.cn, modelData.en)
+                        enabled: !aiSwitch.checked
+                        checked: trackingPanel.aiCategoryChecked[index] === true
+                        onClicked: {
+                            trackingPanel.applyCategory(index, checked)
+                            // The click broke the binding; the stored state decides what shows.
+                            checked = Qt.binding(function() {
+                                return trackingPanel.aiCategoryChecked[index] === true
+                            })
+                        }
+                    }
+                }
+            }
+        }
+    }
 }

@@ -34,9 +34,112 @@ PanelBox {
     signal trackingConfirmed(int x, int y, int w, int h)
     signal thermometryPointClicked(int px, int py)
     signal thermometryRegionClicked(int cx, int cy, int cw, int ch)
+    // The operator's capture choices; the main window keeps the capture state.
+    signal captureModeChosen(string mode)
+    signal recordingToggled(bool recording)
 
     function zhText(cn, en) {
         return language === "zh" ? cn : en
+    }
+
+    readonly property bool thermometryDrawing: videoOutputIrChecked && appBridge.irTempMeasureOn
+    readonly property bool drawingEnabled: !videoOutputSplitChecked && (trackingEnabled || thermometryDrawing)
+    // Device frames: tracking boxes are given in 1920 x 1088, thermometry in 1920 x 1080.
+    readonly property int frameWidth: 1920
+    readonly property int trackingFrameHeight: 1088
+    readonly property int thermometryFrameHeight: 1080
+    readonly property int clickThreshold: 5
+    property string recordingText: ""
+
+    function picture() {
+        return videoItem.contentRect
+    }
+
+    function insidePicture(x, y) {
+        var cr = picture()
+        return cr.width > 0 && cr.height > 0 && x >= cr.x && x <= cr.x + cr.width && y >= cr.y
+                && y <= cr.y + cr.height
+    }
+
+    function clampToPicture(x, y) {
+        var cr = picture()
+        return Qt.point(Math.max(cr.x, Math.min(cr.x + cr.width, x)), Math.max(cr.y, Math.min(cr.y + cr.height, y)))
+    }
+
+    // The box on screen in the tracking frame.
+    function trackingBox() {
+        var cr = picture()
+        return {
+            x: Math.round((trackingRect.x - cr.x) * frameWidth / cr.width),
+            y: Math.round((trackingRect.y - cr.y) * trackingFrameHeight / cr.height),
+            w: Math.max(1, Math.round(trackingRect.width * frameWidth / cr.width)),
+            h: Math.max(1, Math.round(trackingRect.height * trackingFrameHeight / cr.height))
+        }
+    }
+
+    function storeTrackingBox(box) {
+        trackingProtoX = box.x
+        trackingProtoY = box.y
+        trackingProtoW = box.w
+        trackingProtoH = box.h
+    }
+
+    function startBox(x, y) {
+        trackingRect.visible = false
+        trackingMouseArea.drawing = insidePicture(x, y)
+        if (!trackingMouseArea.drawing)
+            return
+        draftBoxForThermometry = thermometryDrawing
+        var start = clampToPicture(x, y)
+        videoItem.dragStartX = start.x
+        videoItem.dragStartY = start.y
+        trackingRect.x = start.x
+        trackingRect.y = start.y
+        trackingRect.width = 0
+        trackingRect.height = 0
+    }
+
+    function growBox(x, y) {
+        if (!trackingMouseArea.drawing)
+            return
+        var end = clampToPicture(x, y)
+        trackingRect.x = Math.min(videoItem.dragStartX, end.x)
+        trackingRect.y = Math.min(videoItem.dragStartY, end.y)
+        trackingRect.width = Math.abs(end.x - videoItem.dragStartX)
+        trackingRect.height = Math.abs(end.y - videoItem.dragStartY)
+        if (trackingRect.width >= clickThreshold && trackingRect.height >= clickThreshold)
+            trackingRect.visible = true
+    }
+
+    function finishBox(x, y) {
+        if (!trackingMouseArea.drawing)
+            return
+        trackingMouseArea.drawing = false
+        growBox(x, y)
+        if (trackingRect.width < clickThreshold || trackingRect.height < clickThreshold) {
+            trackingRect.visible = false
+            if (thermometryDrawing) {
+                var cr = picture()
+                var end = clampToPicture(x, y)
+                thermometryPointClicked(Math.round((end.x - cr.x) * frameWidth / cr.width),
+                                        Math.round((end.y - cr.y) * thermometryFrameHeight / cr.height))
+            }
+            return
+        }
+        storeTrackingBox(trackingBox())
+    }
+
+    function confirmBox() {
+        var box = trackingBox()
+        if (draftBoxForThermometry) {
+            var ratio = thermometryFrameHeight / trackingFrameHeight
+            thermometryRegionClicked(Math.round(box.x + box.w / 2), Math.round((box.y + box.h / 2) * ratio),
+                                     Math.max(1, box.w), Math.max(1, Math.round(box.h * ratio)))
+        } else {
+            storeTrackingBox(box)
+            trackingConfirmed(box.x, box.y, box.w, box.h)
+        }
+        trackingRect.visible = false
     }
 
     function applyStreamUrl() {
@@ -75,8 +178,38 @@ PanelBox {
                 font.pixelSize: Theme.fontNormal * videoPanel.uiScale
                 editable: true
                 model: appBridge.streamHistory
+                // A picked row goes into the edit field; Apply plays it.
+                onActivated: editText = textAt(index)
+
+                delegate: ItemDelegate {
+                    objectName: "streamHistoryRow" + index
+                    width: streamCombo.width
+                    font: streamCombo.font
+                    text: modelData
+                    rightPadding: removeRow.width + 8 * videoPanel.uiScale
+                    highlighted: streamCombo.highlightedIndex === index
+
+                    Text {
+                        id: removeRow
+
+                        anchors.right: parent.right
+                        anchors.rightMargin: 6 * videoPanel.uiScale
+                        anchors.verticalCenter: parent.verticalCenter
+                        text: "×"
+                        color: Theme.textMuted
+                        font.pixelSize: Theme.fontLarge * videoPanel.uiScale
+
+                        MouseArea {
+                            objectName: "streamHistoryRemove" + index
+                            anchors.fill: parent
+                            anchors.margins: -4 * videoPanel.uiScale
+                            onClicked: appBridge.removeStreamUrl(modelData)
+                        }
+                    }
+                }
             }
             PanelButton {
+                objectName: "streamApplyButton"
                 uiScale: videoPanel.uiScale
                 text: videoPanel.zhText("设置", "Apply")
                 onClicked: videoPanel.applyStreamUrl()
@@ -124,19 +257,141 @@ PanelBox {
                       : videoPanel.zhText("无视频流", "No video stream")
             }
 
-            Rectangle {
-                id: trackingRect
-
-                visible: false
-                color: "transparent"
-                border.color: Theme.accent
-                border.width: 2
-            }
-
             MouseArea {
                 anchors.fill: parent
                 acceptedButtons: Qt.LeftButton
                 onDoubleClicked: videoPanel.fullscreenToggled()
+            }
+
+            ThermometryOverlay {
+                objectName: "thermometryOverlay"
+                anchors.fill: parent
+                z: 1  // its remove button stays above the drawing area
+                visible: videoPanel.thermometryDrawing
+                uiScale: videoPanel.uiScale
+                picture: videoItem.contentRect
+            }
+
+            // Drawing on the picture: a drag draws the box to track or to measure; a click (under
+            // five pixels either way) measures one point when thermometry is on.
+            MouseArea {
+                id: trackingMouseArea
+
+                property bool drawing: false
+
+                objectName: "trackingMouseArea"
+                anchors.fill: parent
+                acceptedButtons: Qt.LeftButton
+                enabled: videoPanel.drawingEnabled
+                cursorShape: enabled ? Qt.CrossCursor : Qt.ArrowCursor
+                onPressed: videoPanel.startBox(mouse.x, mouse.y)
+                onPositionChanged: videoPanel.growBox(mouse.x, mouse.y)
+                onReleased: videoPanel.finishBox(mouse.x, mouse.y)
+                onDoubleClicked: videoPanel.fullscreenToggled()
+            }
+
+            Rectangle {
+                id: trackingRect
+
+                objectName: "trackingRect"
+                z: 2
+                visible: false
+                color: "transparent"
+                border.color: Theme.trackingBox
+                border.width: 2
+
+                // Below the box, or inside its bottom edge when the box reaches the frame's bottom.
+                Row {
+                    x: parent.width - width
+                    y: trackingRect.y + trackingRect.height + height + 4 * videoPanel.uiScale <= videoFrame.height
+                       ? trackingRect.height + 2 * videoPanel.uiScale
+                       : trackingRect.height - height - 4 * videoPanel.uiScale
+                    spacing: 4 * videoPanel.uiScale
+
+                    Rectangle {
+                        width: 24 * videoPanel.uiScale
+                        height: width
+                        radius: Theme.radiusSmall * videoPanel.uiScale
+                        color: Theme.accent
+
+                        Text {
+                            anchors.centerIn: parent
+                            text: "✓"
+                            color: Theme.textOnAccent
+                            font.pixelSize: Theme.fontNormal * videoPanel.uiScale
+                        }
+                        MouseArea {
+                            id: confirmTrackMouse
+
+                            objectName: "confirmTrackMouse"
+                            anchors.fill: parent
+                            onClicked: videoPanel.confirmBox()
+                        }
+                    }
+                    Rectangle {
+                        width: 24 * videoPanel.uiScale
+                        height: width
+                        radius: Theme.radiusSmall * videoPanel.uiScale
+                        color: Theme.controlOff
+
+                        Text {
+                            anchors.centerIn: parent
+                            text: "×"
+                            color: Theme.textOnAccent
+                            font.pixelSize: Theme.fontNormal * videoPanel.uiScale
+                        }
+                        MouseArea {
+                            id: cancelTrackMouse
+
+                            objectName: "cancelTrackMouse"
+                            anchors.fill: parent
+                            onClicked: trackingRect.visible = false
+                        }
+                    }
+                }
+            }
+
+            CaptureOverlay {
+                objectName: "captureOverlay"
+                anchors.right: parent.right
+                anchors.rightMargin: 12 * videoPanel.uiScale
+                anchors.verticalCenter: parent.verticalCenter
+                visible: appBridge.udpConnected || appBridge.serialOpened
+                uiScale: videoPanel.uiScale
+                captureMode: videoPanel.captureMode
+                isRecording: videoPanel.isRecording
+                recordingText: videoPanel.recordingText
+                sdStatus: appBridge.sdStatus
+                onCaptureModeChosen: videoPanel.captureModeChosen(mode)
+                onShutterPressed: {
+                    if (videoPanel.captureMode === "video") {
+                        videoPanel.recordingToggled(!videoPanel.isRecording)
+                        appBridge.toggleRecord()
+                    } else {
+                        appBridge.takePhoto()
+                    }
+                }
+            }
+
+            Rectangle {
+                objectName: "trackingReadout"
+                x: videoItem.contentRect.x + 6 * videoPanel.uiScale
+                y: videoItem.contentRect.y + 6 * videoPanel.uiScale
+                width: readoutText.implicitWidth + 12 * videoPanel.uiScale
+                height: readoutText.implicitHeight + 6 * videoPanel.uiScale
+                visible: videoPanel.trackingEnabled
+                radius: Theme.radiusSmall * videoPanel.uiScale
+                color: Theme.videoReadoutBackground
+
+                Text {
+                    id: readoutText
+
+                    anchors.centerIn: parent
+                    color: Theme.textOnAccent
+                    font.pixelSize: Theme.fontSmall * videoPanel.uiScale
+                    text: "x:" + videoPanel.trackingProtoX + " y:" + videoPanel.trackingProtoY + " w:"
+                          + videoPanel.trackingProtoW + " h:" + videoPanel.trackingProtoH
+                }
             }
         }
     }

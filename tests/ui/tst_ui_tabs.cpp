@@ -1,0 +1,247 @@
+// The channel, IP and tracking tabs with a real controller and a loopback UDP device: what the
+// operator's clicks put on the wire, and what the device's answers show.
+
+#include <QtTest>
+
+#include <memory>
+
+#include "LinkTestDevices.h"
+#include "UiFixture.h"
+#include "bridge/CommandPayloads.h"
+#include "protocol/MessageCatalogue.h"
+
+namespace {
+
+QByteArray bytes(std::initializer_list<int> list) {
+    QByteArray result;
+    for (int b : list)
+        result.append(char(b));
+    return result;
+}
+
+QByteArray u16(int value) {
+    return bytes({value & 0xFF, (value >> 8) & 0xFF});
+}
+
+QString aiDetectHex(bool enable, const QVariantList& ids) {
+    const auto payload = CommandPayloads::encodeAiDetect(enable, ids);
+    return LinkTest::hex(QByteArray(reinterpret_cast<const char*>(payload.data()), int(payload.size())));
+}
+
+// The channel combos in the order they stand on screen.
+const QStringList kCombos{"chStream", "chPitch", "chZoom", "chYaw", "chCapture", "chHome", "chRecord", "chIrPalette"};
+
+}  // namespace
+
+class TestUiTabs : public QObject {
+    Q_OBJECT
+
+    Ui::Fixture ui;
+    std::unique_ptr<LinkTest::UdpDevice> device;
+
+    bool startLinked(const QString& product = QStringLiteral("Wren-R2")) {
+        if (!ui.start(Ui::config("en", product, {"rtsp://127.0.0.1:9/a"})))
+            return false;
+        return link();
+    }
+    // Opens the UDP link to a fresh device and lets the link-up traffic pass.
+    bool link() {
+        device = std::make_unique<LinkTest::UdpDevice>();
+        ui.bridge->connectUdp("127.0.0.1", device->port());
+        if (!device->collector.waitForFrames(1, 10000))
+            return false;
+        Ui::Fixture::settle(600);
+        device->collector.clear();
+        return true;
+    }
+    QVector<QByteArray> payloadsOf(uint32_t id) const {
+        QVector<QByteArray> payloads;
+        for (const auto& wire : device->collector.frames)
+            if (wire.frame.messageId == id)
+                payloads << wire.payload();
+        return payloads;
+    }
+    bool reply(uint32_t id, const QByteArray& rest) {
+        return device->send(LinkTest::frameBytes(4, 1, id, LinkTest::replyPayload(0, rest)));
+    }
+    QString text(const QString& name) const { return ui.read(name, "text").toString(); }
+    QStringList octets(const QString& prefix) const {
+        QStringList parts;
+        for (int i = 1; i <= 4; ++i)
+            parts << text(prefix + QString::number(i));
+        return parts;
+    }
+    bool showTab(const QString& tab, int index) {
+        if (!ui.click(tab))
+            return false;
+        const bool shown =
+            QTest::qWaitFor([&] { return ui.read("controlTabs", "currentIndex").toInt() == index; }, 10000);
+        Ui::Fixture::settle();
+        return shown;
+    }
+
+private slots:
+    void init() { Ui::installPictures(); }
+    void cleanup() {
+        ui.stop();
+        device.reset();
+    }
+
+    // The combos' positions become channels ("NONE" is 16) in the device's argument order.
+    void channelWriteSendsTheCombosInDeviceOrder_data() {
+        QTest::addColumn<QVector<int>>("indexes");  // screen order
+        QTest::addColumn<QByteArray>("payload");    // stream zoom capture record pitch yaw home palette
+        QTest::newRow("none-is-channel-16") << QVector<int>(8, 0) << QByteArray(8, char(16));
+        QTest::newRow("argument-order") << QVector<int>{1, 2, 3, 4, 5, 6, 7, 8} << bytes({0, 2, 4, 6, 1, 3, 5, 7});
+        QTest::newRow("last-channel") << QVector<int>(8, 16) << QByteArray(8, char(15));
+    }
+
+    void channelWriteSendsTheCombosInDeviceOrder() {
+        QFETCH(QVector<int>, indexes);
+        QFETCH(QByteArray, payload);
+        QVERIFY(startLinked());
+        QVERIFY(showTab("tabChannel", 2));
+        for (int i = 0; i < kCombos.size(); ++i)
+            QVERIFY(ui.item(kCombos[i])->setProperty("currentIndex", indexes[i]));
+        QVERIFY(ui.click("channelWriteButton"));
+        QTRY_COMPARE_WITH_TIMEOUT(payloadsOf(MessageId::SbusChannelConfig).size(), 1, 10000);
+        QCOMPARE(LinkTest::hex(payloadsOf(MessageId::SbusChannelConfig).first()), LinkTest::hex(payload));
+    }
+
+    // The device's channels show in the combos in either encoding; its range fills the fields.
+    void deviceChannelsShowInTheCombos_data() {
+        QTest::addColumn<bool>("oneBased");
+        QTest::addColumn<QVector<int>>("expected");  // screen order
+        // Device: stream 16, zoom 0, capture 15, record 1, pitch 2, yaw 3, home 4, palette 5.
+        QTest::newRow("zero-based") << false << QVector<int>{0, 3, 1, 4, 16, 5, 2, 6};
+        QTest::newRow("one-based") << true << QVector<int>{0, 2, 0, 3, 15, 4, 1, 5};
+    }
+
+    void deviceChannelsShowInTheCombos() {
+        QFETCH(bool, oneBased);
+        QFETCH(QVector<int>, expected);
+        QVERIFY(startLinked());
+        ui.window->setProperty("channelEncoding1Based", oneBased);
+        QVERIFY(showTab("tabChannel", 2));
+        QVERIFY(ui.click("channelReadButton"));
+        QTRY_COMPARE_WITH_TIMEOUT(payloadsOf(MessageId::SbusReadConfig).size(), 1, 10000);
+        QVERIFY(reply(0x010502, u16(1800) + u16(200) + bytes({16, 0, 15, 1, 2, 3, 4, 5 << 1})));
+        QTRY_COMPARE_WITH_TIMEOUT(text("channelRangeMaxInput"), QStringLiteral("1800"), 10000);
+        QCOMPARE(text("channelRangeMinInput"), QStringLiteral("200"));
+        for (int i = 0; i < kCombos.size(); ++i)
+            QCOMPARE(ui.read(kCombos[i], "currentIndex").toInt(), expected[i]);
+    }
+
+    // Steps and edits stay within 0..2047 and send nothing; Apply sends the two fields.
+    void channelRangeStaysInBoundsUntilApplied() {
+        QVERIFY(startLinked());
+        QVERIFY(showTab("tabChannel", 2));
+        QVERIFY(ui.type("channelRangeMaxInput", "5000"));
+        QTest::keyClick(ui.window, Qt::Key_Return);
+        QTRY_COMPARE(text("channelRangeMaxInput"), QStringLiteral("2047"));
+        QVERIFY(ui.click("channelRangeMaxInputPlus"));
+        QCOMPARE(text("channelRangeMaxInput"), QStringLiteral("2047"));
+        QVERIFY(ui.type("channelRangeMinInput", "x"));
+        QVERIFY(ui.click("channelRangeMinInputMinus"));
+        QCOMPARE(text("channelRangeMinInput"), QStringLiteral("0"));
+        QVERIFY(ui.click("channelRangeMinInputPlus"));
+        QCOMPARE(text("channelRangeMinInput"), QStringLiteral("1"));
+        Ui::Fixture::settle(500);
+        QVERIFY(payloadsOf(MessageId::SbusChannelRange).isEmpty());
+
+        QVERIFY(ui.click("channelRangeApplyButton"));
+        QTRY_COMPARE_WITH_TIMEOUT(payloadsOf(MessageId::SbusChannelRange).size(), 1, 10000);
+        QCOMPARE(payloadsOf(MessageId::SbusChannelRange).first().left(4), u16(2047) + u16(1));
+    }
+
+    // Rows fill only from four-part addresses, Save sends them as typed, and only closing the last
+    // link empties them.
+    void ipRowsFollowTheDeviceAndTheLink() {
+        QVERIFY(startLinked());
+        QVERIFY(showTab("tabIP", 3));
+        QTRY_COMPARE_WITH_TIMEOUT(payloadsOf(MessageId::GetCameraIp).size(), 1, 10000);
+        QVERIFY(reply(0x010312, bytes({127, 0, 0, 9, 255, 255, 255, 0, 127, 0, 0, 1})));
+        QTRY_COMPARE_WITH_TIMEOUT(octets("ipAddr"), (QStringList{"127", "0", "0", "9"}), 10000);
+        QCOMPARE(octets("ipMask"), (QStringList{"255", "255", "255", "0"}));
+        QCOMPARE(octets("ipGw"), (QStringList{"127", "0", "0", "1"}));
+
+        // No device sends fewer than four parts; the rows are checked on their own.
+        QVERIFY(QMetaObject::invokeMethod(ui.item("ipPanel"), "showAddresses", Q_ARG(QVariant, "10.0.0"),
+                                          Q_ARG(QVariant, "255.255.0.0"), Q_ARG(QVariant, "1.2.3.4.5")));
+        QCOMPARE(octets("ipAddr"), (QStringList{"127", "0", "0", "9"}));
+        QCOMPARE(octets("ipMask"), (QStringList{"255", "255", "0", "0"}));
+        QCOMPARE(octets("ipGw"), (QStringList{"127", "0", "0", "1"}));
+
+        QVERIFY(ui.type("ipAddr4", "20"));
+        QVERIFY(ui.click("ipSaveButton"));
+        QTRY_COMPARE_WITH_TIMEOUT(payloadsOf(MessageId::SetCameraIp).size(), 1, 10000);
+        QCOMPARE(LinkTest::hex(payloadsOf(MessageId::SetCameraIp).first()),
+                 LinkTest::hex(bytes({0, 127, 0, 0, 20, 255, 255, 0, 0, 127, 0, 0, 1})));
+
+        ui.bridge->disconnectUdp();
+        QTRY_COMPARE_WITH_TIMEOUT(octets("ipAddr") + octets("ipMask") + octets("ipGw"),
+                                  QStringList(QVector<QString>(12).toList()), 10000);
+        QVERIFY(ui.type("ipGw1", "10"));
+        QVERIFY(link());
+        QTRY_VERIFY_WITH_TIMEOUT(ui.bridge->udpConnected(), 10000);
+        Ui::Fixture::settle(500);
+        QCOMPARE(text("ipGw1"), QStringLiteral("10"));
+    }
+
+    // AI detection needs a ticked category; the ticks stay while it runs and clear when it stops.
+    void aiSwitchFollowsTheCategories() {
+        QVERIFY(startLinked("Tern"));
+        QVERIFY(showTab("tabTracking", 4));
+        QVERIFY(!ui.read("aiSwitch", "enabled").toBool());
+        QVERIFY(ui.click("aiSwitch"));
+        Ui::Fixture::settle(500);
+        QVERIFY(payloadsOf(MessageId::AiDetection).isEmpty());
+
+        QVERIFY(ui.click("aiCategory4"));
+        QTRY_COMPARE_WITH_TIMEOUT(payloadsOf(MessageId::AiDetection).size(), 1, 10000);
+        QCOMPARE(LinkTest::hex(payloadsOf(MessageId::AiDetection).last()), aiDetectHex(false, {4}));
+        QTRY_VERIFY(ui.read("aiSwitch", "enabled").toBool());
+
+        QVERIFY(ui.click("aiSwitch"));
+        QTRY_COMPARE_WITH_TIMEOUT(payloadsOf(MessageId::AiDetection).size(), 2, 10000);
+        QCOMPARE(LinkTest::hex(payloadsOf(MessageId::AiDetection).last()), aiDetectHex(true, {4}));
+        Ui::Fixture::settle();
+        QVERIFY(ui.read("aiCategory4", "checked").toBool());
+        QVERIFY(!ui.read("aiCategory4", "enabled").toBool());
+
+        QVERIFY(ui.click("aiSwitch"));
+        QTRY_COMPARE_WITH_TIMEOUT(payloadsOf(MessageId::AiDetection).size(), 3, 10000);
+        QCOMPARE(LinkTest::hex(payloadsOf(MessageId::AiDetection).last()), aiDetectHex(false, {}));
+        QTRY_VERIFY(!ui.read("aiCategory4", "checked").toBool());
+        QVERIFY(!ui.read("aiSwitch", "enabled").toBool());
+    }
+
+    // The device's categories tick the right boxes and turn the switch on without an echo.
+    void deviceCategoriesTickTheBoxesSilently() {
+        QVERIFY(startLinked("Tern"));
+        QVERIFY(showTab("tabTracking", 4));
+        QVERIFY(reply(0x010336, bytes({1, 0x02, 0x01})));  // on, categories 2 and 9
+        QTRY_VERIFY_WITH_TIMEOUT(ui.read("aiSwitch", "checked").toBool(), 10000);
+        for (int id = 1; id <= 10; ++id)
+            QCOMPARE(ui.read(QString("aiCategory%1").arg(id), "checked").toBool(), id == 2 || id == 9);
+        Ui::Fixture::settle(500);
+        QVERIFY(payloadsOf(MessageId::AiDetection).isEmpty());
+    }
+
+    // Box tracking on stops the gimbal; off tells the device to stop tracking.
+    void trackSwitchDrivesTracking() {
+        QVERIFY(startLinked("Tern"));
+        QVERIFY(showTab("tabTracking", 4));
+        QVERIFY(ui.click("trackSwitch"));
+        QTRY_VERIFY_WITH_TIMEOUT(ui.windowProperty("trackingEnabled").toBool(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!payloadsOf(MessageId::GimbalControl).isEmpty(), 10000);
+        QVERIFY(payloadsOf(MessageId::BoxTracking).isEmpty());
+        QVERIFY(ui.click("trackSwitch"));
+        QTRY_VERIFY_WITH_TIMEOUT(!ui.windowProperty("trackingEnabled").toBool(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!payloadsOf(MessageId::BoxTracking).isEmpty(), 10000);
+        QCOMPARE(payloadsOf(MessageId::BoxTracking).first().at(0), char(2));  // stop
+    }
+};
+
+QTEST_MAIN(TestUiTabs)
+#include "tst_ui_tabs.moc"

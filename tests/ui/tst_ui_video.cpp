@@ -1,0 +1,321 @@
+// The video panel with the simulator's stream playing in the real video item, so that
+// the picture's place inside the item (letter-boxed) is the real one: what reaches the device for a
+// box, a click and a press beside the picture.
+
+#include <QtTest>
+
+#include <memory>
+
+#include "LinkTestDevices.h"
+#include "UiFixture.h"
+#include "VideoTestSupport.h"
+#include "protocol/MessageCatalogue.h"
+
+class TestUiVideo : public QObject {
+    Q_OBJECT
+
+    VideoTestSupport::Simulator sim;
+    Ui::Fixture ui;
+    std::unique_ptr<LinkTest::UdpDevice> device;
+
+    // The picture's rectangle in window coordinates, once the stream plays.
+    QRectF pictureInWindow() const {
+        QQuickItem* video = ui.item("videoItem");
+        const QRectF local = video->property("contentRect").toRectF();
+        return QRectF(video->mapToScene(local.topLeft()), local.size());
+    }
+
+    QVector<QByteArray> framesOf(uint32_t id) const {
+        QVector<QByteArray> payloads;
+        for (const auto& wire : device->collector.frames)
+            if (wire.frame.messageId == id)
+                payloads << wire.payload();
+        return payloads;
+    }
+    // Requests for photo mode (starting a recording asks for video mode by itself).
+    int photoModeRequests() const {
+        int count = 0;
+        for (const QByteArray& payload : framesOf(MessageId::PhotoVideoMode))
+            count += payload.at(0) == 0 ? 1 : 0;
+        return count;
+    }
+    QVector<QByteArray> trackingFrames() const { return framesOf(MessageId::BoxTracking); }
+
+    static int u16At(const QByteArray& payload, int at) { return quint8(payload[at]) | (quint8(payload[at + 1]) << 8); }
+
+    void drag(QPoint from, QPoint to) {
+        QTest::mousePress(ui.window, Qt::LeftButton, Qt::NoModifier, from);
+        for (int step = 1; step <= 4; ++step)
+            QTest::mouseMove(ui.window, from + (to - from) * step / 4);
+        QTest::mouseRelease(ui.window, Qt::LeftButton, Qt::NoModifier, to);
+    }
+
+    // The program on the simulator's stream, linked to a loopback device, with tracking on.
+    bool startPlaying(QSize size) {
+        if (!ui.start("[general]\nlanguage=en\ncurrentProduct=Wren-R2\n\n[Video]\nBackend=ffmpeg\n\n"
+                      "[streamHistory]\nWren-R2=" +
+                          sim.url().toUtf8() + "\n",
+                      size))
+            return false;
+        if (!QTest::qWaitFor([&] { return pictureInWindow().width() > 100; }, 30000))
+            return false;
+        device = std::make_unique<LinkTest::UdpDevice>();
+        ui.bridge->connectUdp("127.0.0.1", device->port());
+        if (!device->collector.waitForFrames(1, 10000))
+            return false;
+        Ui::Fixture::settle(600);
+        device->collector.clear();
+        ui.window->setProperty("trackingEnabled", true);
+        Ui::Fixture::settle();
+        return true;
+    }
+
+private slots:
+    void initTestCase() { QVERIFY2(sim.start(), qPrintable(sim.errorOutput())); }
+    void init() { Ui::installPictures(); }
+    void cleanup() {
+        ui.stop();
+        device.reset();
+    }
+
+    // A box dragged over the whole picture is the whole tracking frame, at any window size; short
+    // drags and presses beside the picture send nothing.
+    void drawingOnThePicture_data() {
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<bool>("fullscreen");
+        QTest::newRow("1616x960") << QSize(1616, 960) << false;
+        QTest::newRow("1296x1000") << QSize(1296, 1000) << false;
+        QTest::newRow("fullscreen") << QSize(1296, 1000) << true;
+    }
+
+    void drawingOnThePicture() {
+        QFETCH(QSize, size);
+        QFETCH(bool, fullscreen);
+        QVERIFY(startPlaying(size));
+        if (fullscreen) {
+            ui.window->setProperty("videoFullscreen", true);
+            QTRY_VERIFY(!ui.item("leftPanel")->isVisible());
+            Ui::Fixture::settle();
+        }
+        const QRectF picture = pictureInWindow();
+        const QRectF item(ui.item("videoItem")->mapToScene(QPointF(0, 0)), ui.item("videoItem")->size());
+        // Whole-pixel corners, so that a press can sit exactly on the picture's corner.
+        QVERIFY2(picture.topLeft() == picture.topLeft().toPoint(),
+                 qPrintable(QString("%1,%2").arg(picture.x()).arg(picture.y())));
+
+        // From the top-left corner to beyond the bottom-right one: clamped to the picture.
+        drag(picture.topLeft().toPoint(), (picture.bottomRight() + QPointF(40, 40)).toPoint());
+        QQuickItem* box = ui.item("trackingRect");
+        QTRY_VERIFY(box->isVisible());
+        QObject* panel = ui.windowProperty("videoPanel").value<QObject*>();
+        QVERIFY(panel);
+        QCOMPARE(panel->property("trackingProtoX").toInt(), 0);
+        QCOMPARE(panel->property("trackingProtoY").toInt(), 0);
+        QCOMPARE(panel->property("trackingProtoW").toInt(), 1920);
+        QCOMPARE(panel->property("trackingProtoH").toInt(), 1088);
+        QVERIFY(trackingFrames().isEmpty());  // only confirming sends
+        QVERIFY(ui.click("confirmTrackMouse"));
+        QTRY_COMPARE_WITH_TIMEOUT(trackingFrames().size(), 1, 10000);
+        const QByteArray sent = trackingFrames().first();
+        QCOMPARE(int(sent[0]), 1);
+        QCOMPARE((QVector<int>{u16At(sent, 1), u16At(sent, 3), u16At(sent, 5), u16At(sent, 7)}),
+                 (QVector<int>{0, 0, 1920, 1088}));
+        QTRY_VERIFY(!box->isVisible());
+
+        // A drag under five pixels high is a click: with thermometry off nothing is sent.
+        const QPoint middle = picture.center().toPoint();
+        drag(middle, middle + QPoint(40, 4));
+        // Beside the picture, in the letter-box bar (or the item's edge when there is none).
+        const bool barsAtSides = picture.left() - item.left() > 4;
+        const QPoint beside =
+            barsAtSides ? QPoint(int(item.left()) + 2, middle.y()) : QPoint(middle.x(), int(item.top()) + 2);
+        QVERIFY(barsAtSides || picture.top() - item.top() > 4);
+        drag(beside, middle + QPoint(60, 0));
+        Ui::Fixture::settle(500);
+        QVERIFY(!box->isVisible());
+        QCOMPARE(trackingFrames().size(), 1);
+    }
+
+    // With the IR picture and thermometry on, the same whole-picture box is a region in the
+    // 1920 x 1080 frame, and a click measures one point.
+    void thermometryRegionAndPoint() {
+        QVERIFY(startPlaying(QSize(1616, 960)));
+        ui.window->setProperty("trackingEnabled", false);
+        QObject* panel = ui.windowProperty("videoPanel").value<QObject*>();
+        QObject* page = ui.item("runtimeRow")->parentItem()->parentItem();
+        QVERIFY(panel && page);
+        page->property("cameraPanelRef").value<QObject*>()->setProperty("videoOutputIrChecked", true);
+        ui.bridge->setIrTempMeasure(true);
+        QTRY_VERIFY(ui.item("trackingMouseArea")->isEnabled());
+        QSignalSpy region(panel, SIGNAL(thermometryRegionClicked(int, int, int, int)));
+        QSignalSpy point(panel, SIGNAL(thermometryPointClicked(int, int)));
+        const QRectF picture = pictureInWindow();
+
+        drag(picture.topLeft().toPoint(), (picture.bottomRight() + QPointF(40, 40)).toPoint());
+        QTRY_VERIFY(ui.item("trackingRect")->isVisible());
+        QVERIFY(ui.click("confirmTrackMouse"));
+        QTRY_COMPARE(region.size(), 1);
+        QCOMPARE(region.first(), (QVariantList{960, 540, 1920, 1080}));
+        QTRY_VERIFY_WITH_TIMEOUT(!framesOf(MessageId::InfraredRegionThermometry).isEmpty(), 10000);
+
+        // A click on the picture's centre measures the centre.
+        const QPoint centre = picture.center().toPoint();
+        drag(centre, centre + QPoint(2, 2));
+        QTRY_COMPARE(point.size(), 1);
+        const int px = point.first().at(0).toInt();
+        const int py = point.first().at(1).toInt();
+        QVERIFY2(qAbs(px - 960) <= 8 && qAbs(py - 540) <= 8, qPrintable(QString("%1,%2").arg(px).arg(py)));
+        QTRY_VERIFY_WITH_TIMEOUT(!framesOf(MessageId::InfraredSpotThermometry).isEmpty(), 10000);
+        QVERIFY(trackingFrames().isEmpty());
+    }
+
+    // The shutter records or takes a photo by mode; photos cannot be chosen while recording; a
+    // card fault or a missing card shows its picture instead of the controls.
+    void captureOverlayDrivesTheCamera() {
+        QVERIFY(startPlaying(QSize(1616, 960)));
+        ui.window->setProperty("trackingEnabled", false);
+        QVERIFY(ui.click("shutterMouse"));
+        QTRY_COMPARE_WITH_TIMEOUT(framesOf(MessageId::Record).size(), 1, 10000);
+        QVERIFY(ui.windowProperty("isRecording").toBool());
+        QVERIFY(ui.click("photoModeButton"));
+        Ui::Fixture::settle(500);
+        QCOMPARE(photoModeRequests(), 0);
+        QCOMPARE(ui.windowProperty("captureMode").toString(), QStringLiteral("video"));
+
+        QVERIFY(ui.click("shutterMouse"));
+        QTRY_COMPARE_WITH_TIMEOUT(framesOf(MessageId::Record).size(), 2, 10000);
+        QVERIFY(!ui.windowProperty("isRecording").toBool());
+        QVERIFY(ui.click("photoModeButton"));
+        QTRY_COMPARE_WITH_TIMEOUT(photoModeRequests(), 1, 10000);
+        QCOMPARE(ui.windowProperty("captureMode").toString(), QStringLiteral("photo"));
+        QVERIFY(ui.click("shutterMouse"));
+        QTRY_COMPARE_WITH_TIMEOUT(framesOf(MessageId::TakePhoto).size(), 1, 10000);
+        QCOMPARE(framesOf(MessageId::Record).size(), 2);
+
+        const QList<QPair<int, QString>> cards{{1, "SD_EROR.png"}, {3, "sd_none.png"}};
+        for (const auto& card : cards) {
+            QByteArray status(16, '\0');
+            status[8] = char(card.first);
+            QVERIFY(device->send(LinkTest::frameBytes(4, 1, 0x020003, status)));
+            QTRY_VERIFY_WITH_TIMEOUT(ui.item("sdPicture")->isVisible(), 10000);
+            QVERIFY(ui.read("sdPicture", "source").toString().endsWith(card.second));
+            QVERIFY(!ui.item("shutterMouse")->isVisible());
+            status[8] = char(0);
+            QVERIFY(device->send(LinkTest::frameBytes(4, 1, 0x020003, status)));
+            QTRY_VERIFY_WITH_TIMEOUT(ui.item("shutterMouse")->isVisible(), 10000);
+        }
+    }
+
+    // The hottest and coldest spots the device reports are marked on their place in the picture,
+    // whatever the window size.
+    void thermometryMarksSitOnTheirSpots_data() {
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<bool>("fullscreen");
+        QTest::newRow("1616x960") << QSize(1616, 960) << false;
+        QTest::newRow("1296x1000") << QSize(1296, 1000) << false;
+        QTest::newRow("fullscreen") << QSize(1296, 1000) << true;
+    }
+
+    void thermometryMarksSitOnTheirSpots() {
+        QFETCH(QSize, size);
+        QFETCH(bool, fullscreen);
+        QVERIFY(startPlaying(size));
+        ui.window->setProperty("trackingEnabled", false);
+        ui.window->setProperty("videoFullscreen", fullscreen);
+        QObject* page = ui.item("runtimeRow")->parentItem()->parentItem();
+        page->property("cameraPanelRef").value<QObject*>()->setProperty("videoOutputIrChecked", true);
+        ui.bridge->setIrTempMeasure(true);
+        ui.bridge->setIrTempMeasureRegion(960, 540, 1000, 600);
+        QByteArray report(32, '\0');
+        const auto put = [&](int at, int value) {
+            report[at] = char(value & 0xFF);
+            report[at + 1] = char((value >> 8) & 0xFF);
+        };
+        put(0, 456);  // 45.6 at (480, 270)
+        put(2, 123);  // 12.3 at (1440, 810)
+        put(6, 300);
+        put(8, 250);
+        put(10, 480);
+        put(12, 270);
+        put(14, 1440);
+        put(16, 810);
+        put(22, 960);
+        put(24, 540);
+        QVERIFY(device->send(LinkTest::frameBytes(4, 1, 0x020004, report)));
+        QTRY_VERIFY_WITH_TIMEOUT(ui.item("thermMaxLabel")->isVisible(), 10000);
+        Ui::Fixture::settle();
+
+        const QRectF picture = pictureInWindow();
+        const auto spot = [&](double x, double y) {
+            return QPointF(picture.x() + x / 1920 * picture.width(), picture.y() + y / 1080 * picture.height());
+        };
+        const auto centreOf = [&](const QString& name) {
+            QQuickItem* mark = ui.item(name);
+            return mark->mapToScene(QPointF(mark->width() / 2, mark->height() / 2));
+        };
+        const QPointF hot = centreOf("thermMaxLabel") - spot(480, 270);
+        const QPointF cold = centreOf("thermMinLabel") - spot(1440, 810);
+        QVERIFY2(hot.manhattanLength() <= 2 && cold.manhattanLength() <= 2,
+                 qPrintable(QString("off by %1,%2 and %3,%4").arg(hot.x()).arg(hot.y()).arg(cold.x()).arg(cold.y())));
+        QQuickItem* box = ui.item("thermometryBox");
+        const int w = ui.bridge->property("irThermometryRectWidth").toInt();
+        const int h = ui.bridge->property("irThermometryRectHeight").toInt();
+        const QPointF corner =
+            box->mapToScene(QPointF(0, 0)) - spot(ui.bridge->property("irThermometryRectCenterX").toInt() - w / 2.0,
+                                                  ui.bridge->property("irThermometryRectCenterY").toInt() - h / 2.0);
+        QVERIFY2(box->isVisible() && corner.manhattanLength() <= 2,
+                 qPrintable(QString("%1,%2").arg(corner.x()).arg(corner.y())));
+    }
+
+    // The address bar: a picked history row plays after Apply, "×" removes a row, and Apply with
+    // an empty address changes nothing. A double click on the picture toggles fullscreen.
+    void addressBarPicksRemovesAndIgnoresEmpty() {
+        const QString gone = QStringLiteral("rtsp://127.0.0.1:9/gone");
+        QVERIFY(
+            ui.start("[general]\nlanguage=en\ncurrentProduct=Wren-R2\n\n[Video]\nBackend=ffmpeg\n\n"
+                     "[streamHistory]\nWren-R2=" +
+                         gone.toUtf8() + ", " + sim.url().toUtf8() + "\n",
+                     QSize(1616, 960)));
+        QQuickItem* combo = ui.item("streamCombo");
+        QObject* popup = combo->property("popup").value<QObject*>();
+        QVERIFY(popup);
+        const auto openList = [&] {
+            QMetaObject::invokeMethod(popup, "open");
+            return QTest::qWaitFor([&] { return popup->property("opened").toBool(); }, 10000);
+        };
+
+        QVERIFY(openList());
+        QVERIFY(ui.click("streamHistoryRow1"));
+        QTRY_COMPARE(combo->property("editText").toString(), sim.url());
+        QVERIFY(ui.click("streamApplyButton"));
+        QTRY_COMPARE(ui.read("videoItem", "url").toString(), sim.url());
+        QTRY_VERIFY_WITH_TIMEOUT(pictureInWindow().width() > 100, 30000);
+
+        QTRY_VERIFY(!popup->property("visible").toBool());
+        QVERIFY(openList());
+        const int goneRow = ui.bridge->streamHistory().indexOf(gone);
+        QVERIFY(goneRow >= 0);
+        QVERIFY(ui.click(QString("streamHistoryRemove%1").arg(goneRow)));
+        QTRY_COMPARE(ui.bridge->streamHistory(), QStringList{sim.url()});
+        QMetaObject::invokeMethod(popup, "close");
+        QTRY_VERIFY(!popup->property("visible").toBool());
+
+        QVERIFY(ui.type("streamCombo", ""));
+        QTest::keyClick(ui.window, Qt::Key_Backspace);
+        QTRY_VERIFY(combo->property("editText").toString().isEmpty());
+        QVERIFY(ui.click("streamApplyButton"));
+        Ui::Fixture::settle(500);
+        QCOMPARE(ui.read("videoItem", "url").toString(), sim.url());
+        QCOMPARE(ui.bridge->streamHistory(), QStringList{sim.url()});
+
+        // A double click on the picture toggles fullscreen, which hides the left pane.
+        QTest::mouseDClick(ui.window, Qt::LeftButton, Qt::NoModifier, pictureInWindow().center().toPoint());
+        QTRY_VERIFY(ui.windowProperty("videoFullscreen").toBool());
+        QTRY_VERIFY(!ui.item("leftPanel")->isVisible());
+        QTest::mouseDClick(ui.window, Qt::LeftButton, Qt::NoModifier, pictureInWindow().center().toPoint());
+        QTRY_VERIFY(!ui.windowProperty("videoFullscreen").toBool());
+    }
+};
+
+QTEST_MAIN(TestUiVideo)
+#include "tst_ui_video.moc"
