@@ -34,7 +34,11 @@ QImage cornerMask(qreal devicePixelRatio) {
 }
 
 // The item's scene graph: black background, the picture (when there is one), the corner masks on top.
-class VideoFrameNode : public QSGNode {
+// A transform node (identity) rather than a plain node: Qt Quick's software renderer places a child
+// added later (the picture, on the first frame) with the transform and clip of its nearest transform,
+// clip or opacity node, and for a plain parent it finds none and draws the picture at the window's
+// origin instead of on the item.
+class VideoFrameNode : public QSGTransformNode {
 public:
     ~VideoFrameNode() override {
         delete pictureTexture;

@@ -165,6 +165,44 @@ private slots:
         QVERIFY2(firstNonBlack(cleared, whole).isEmpty(), qPrintable("after clear: " + firstNonBlack(cleared, whole)));
     }
 
+    // The first picture arrives after the item was drawn empty, inside a clipped parent away from the
+    // window's corner (as on the runtime page): it lands on the item, not elsewhere in the window.
+    void firstPictureLandsOnTheItemWhereverItSits() {
+        QQuickWindow window;
+        window.setColor(kWindowColour);
+        window.resize(800, 600);
+        QSignalSpy swaps(&window, &QQuickWindow::frameSwapped);
+        QQuickItem frame(window.contentItem());
+        frame.setPosition(QPointF(200, 100));
+        frame.setSize(QSizeF(400, 300));
+        frame.setClip(true);
+        auto* item = new FFmpegItem(&frame);
+        item->setSize(QSizeF(400, 300));
+        window.show();
+        const auto grab = [&] {
+            const int before = swaps.count();
+            window.update();
+            if (!QTest::qWaitFor([&] { return swaps.count() > before; }, 10000))
+                return QImage();
+            const QImage image =
+                usesOpenGl() ? window.grabWindow() : window.screen()->grabWindow(window.winId()).toImage();
+            return image.convertToFormat(QImage::Format_RGB32);
+        };
+        QVERIFY(!grab().isNull());
+        item->showPicture(testPicture(QSize(640, 360)));
+        const QImage shot = grab();
+        QVERIFY2(!shot.isNull(), "no frame was rendered");
+        QCOMPARE(item->contentRect(), QRectF(0, 37, 400, 225));
+        const QPoint topLeftQuarter(200 + 100, 100 + 37 + 56);
+        const QPoint bottomRightQuarter(200 + 300, 100 + 37 + 168);
+        QVERIFY2(near(shot.pixelColor(topLeftQuarter), kTopLeftColour),
+                 qPrintable(describe(shot.pixelColor(topLeftQuarter))));
+        QVERIFY2(near(shot.pixelColor(bottomRightQuarter), kPictureColour),
+                 qPrintable(describe(shot.pixelColor(bottomRightQuarter))));
+        QVERIFY2(near(shot.pixelColor(100, 200), kWindowColour), "the picture was drawn outside the item");
+        delete item;
+    }
+
     void blackBeforeAnyPicture() {
         Screen screen(QSize(640, 360));
         const QImage shot = screen.grab();
