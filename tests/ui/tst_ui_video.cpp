@@ -57,7 +57,10 @@ class TestUiVideo : public QObject {
                           sim.url().toUtf8() + "\n",
                       size))
             return false;
-        if (!QTest::qWaitFor([&] { return pictureInWindow().width() > 100; }, 30000))
+        // Until the first picture the picture rectangle is the whole item; a busy machine may take
+        // seconds to get there, and drawing on the picture needs its real place.
+        QQuickItem* video = ui.item("videoItem");
+        if (!QTest::qWaitFor([&] { return video->property("streamStatus").toString() == "playing"; }, 60000))
             return false;
         device = std::make_unique<LinkTest::UdpDevice>();
         ui.bridge->connectUdp("127.0.0.1", device->port());
