@@ -292,7 +292,7 @@ private slots:
         QTRY_COMPARE(combo->property("editText").toString(), sim.url());
         QVERIFY(ui.click("streamApplyButton"));
         QTRY_COMPARE(ui.read("videoItem", "url").toString(), sim.url());
-        QTRY_VERIFY_WITH_TIMEOUT(pictureInWindow().width() > 100, 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(ui.read("videoItem", "streamStatus").toString(), QStringLiteral("playing"), 60000);
 
         QTRY_VERIFY(!popup->property("visible").toBool());
         QVERIFY(openList());
