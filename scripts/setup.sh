@@ -18,7 +18,7 @@ packages=(
     clang libclang-rt-14-dev
     fonts-noto-cjk
     iproute2 util-linux
-    xvfb imagemagick xdotool
+    xvfb imagemagick xdotool libx11-dev libxext-dev bc
 )
 
 missing=()
