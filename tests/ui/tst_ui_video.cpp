@@ -62,6 +62,18 @@ class TestUiVideo : public QObject {
         QQuickItem* video = ui.item("videoItem");
         if (!QTest::qWaitFor([&] { return video->property("streamStatus").toString() == "playing"; }, 60000))
             return false;
+        // The window may still be settling its size and layout; draw once the picture stays put.
+        QRectF before;
+        if (!QTest::qWaitFor(
+                [&] {
+                    const QRectF now = pictureInWindow();
+                    const bool still = now == before;
+                    before = now;
+                    Ui::Fixture::settle(300);
+                    return still;
+                },
+                60000))
+            return false;
         device = std::make_unique<LinkTest::UdpDevice>();
         ui.bridge->connectUdp("127.0.0.1", device->port());
         if (!device->collector.waitForFrames(1, 10000))
