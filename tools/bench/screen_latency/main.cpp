@@ -13,15 +13,16 @@
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QUrl>
 #include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <set>
 #include <vector>
 
+#include "../common/BenchSupport.h"
 #include "FrameStamp.h"
 
 // Xlib's macros (Bool, Status, None, ...) clash with Qt's names: its headers come after Qt's.
@@ -34,20 +35,6 @@
 // clang-format on
 
 namespace {
-
-double percentile(std::vector<double> values, double p) {
-    if (values.empty())
-        return -1;
-    std::sort(values.begin(), values.end());
-    const size_t index = std::min(values.size() - 1, size_t(p * (values.size() - 1) + 0.5));
-    return values[index];
-}
-
-quint16 freePort() {
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
-}
 
 QString loadAverage() {
     QFile file(QStringLiteral("/proc/loadavg"));
@@ -342,19 +329,19 @@ void printResult(const Result& r, const Result* peer) {
     std::printf(
         "  %-22s median %6.1f ms  p95 %6.1f ms  on screen %5.1f frames/s  first picture %6.0f ms  "
         "(%d frames, %.0f reads/s, load %s)\n",
-        qPrintable(r.name), percentile(r.latencyMs, 0.5), percentile(r.latencyMs, 0.95), r.framesPerSecond,
-        r.firstPictureMs, int(r.latencyMs.size()), r.readsPerSecond, qPrintable(r.load));
+        qPrintable(r.name), bench::percentile(r.latencyMs, 0.5), bench::percentile(r.latencyMs, 0.95),
+        r.framesPerSecond, r.firstPictureMs, int(r.latencyMs.size()), r.readsPerSecond, qPrintable(r.load));
     if (!r.startupMs.empty()) {
         std::printf("  %-22s first picture over %d more starts: median %.0f ms  min %.0f ms  max %.0f ms\n", "",
-                    int(r.startupMs.size()), percentile(r.startupMs, 0.5), percentile(r.startupMs, 0),
-                    percentile(r.startupMs, 1));
+                    int(r.startupMs.size()), bench::percentile(r.startupMs, 0.5), bench::percentile(r.startupMs, 0),
+                    bench::percentile(r.startupMs, 1));
     }
     if (!r.note.isEmpty())
         std::printf("  %-22s %s\n", "", qPrintable(r.note));
     if (peer && peer != &r && !peer->latencyMs.empty() && !r.latencyMs.empty()) {
         std::printf("  %-22s ratio to peer: median %.2f  p95 %.2f  frames/s %.2f\n", "",
-                    percentile(r.latencyMs, 0.5) / percentile(peer->latencyMs, 0.5),
-                    percentile(r.latencyMs, 0.95) / percentile(peer->latencyMs, 0.95),
+                    bench::percentile(r.latencyMs, 0.5) / bench::percentile(peer->latencyMs, 0.5),
+                    bench::percentile(r.latencyMs, 0.95) / bench::percentile(peer->latencyMs, 0.95),
                     r.framesPerSecond / peer->framesPerSecond);
     }
 }
@@ -402,21 +389,11 @@ int main(int argc, char* argv[]) {
         return 1;
     }
 
-    const quint16 port = freePort();
     QProcess sim;
-    sim.start(options.simulator, {"--no-udp", "-q", "--rtsp-port", QString::number(port), "--video-size",
-                                  QStringLiteral("%1x%2").arg(options.size.width()).arg(options.size.height()), "--fps",
-                                  QString::number(options.fps)});
-    QByteArray simOut;
-    for (int i = 0; i < 100 && !simOut.contains("RTSP ready"); ++i) {
-        sim.waitForReadyRead(100);
-        simOut += sim.readAllStandardOutput();
-    }
-    if (!simOut.contains("RTSP ready")) {
-        std::fprintf(stderr, "simulator did not start: %s\n", sim.readAllStandardError().constData());
+    const QString url = bench::startStampedStream(&sim, options.simulator, options.size, options.fps);
+    if (url.isEmpty())
         return 1;
-    }
-    const QString url = QStringLiteral("rtsp://127.0.0.1:%1/live0").arg(port);
+    const quint16 port = quint16(QUrl(url).port());
     std::printf("screen_latency: %dx%d@%d, %d s per configuration after %d ms warm-up, program %s, screen reads %s\n",
                 options.size.width(), options.size.height(), options.fps, options.seconds, options.warmupMs,
                 qPrintable(options.program), screen.usesShm() ? "MIT-SHM" : "XGetImage");

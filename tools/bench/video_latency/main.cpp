@@ -18,7 +18,6 @@
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <algorithm>
@@ -26,6 +25,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "../common/BenchSupport.h"
 #include "FrameStamp.h"
 #include "video/FFmpegThread.h"
 
@@ -61,14 +61,6 @@ struct Series {
     }
 };
 
-double percentile(std::vector<double> values, double p) {
-    if (values.empty())
-        return -1;
-    std::sort(values.begin(), values.end());
-    const size_t index = std::min(values.size() - 1, size_t(p * (values.size() - 1) + 0.5));
-    return values[index];
-}
-
 double processCpuMs() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
@@ -92,12 +84,6 @@ double childCpuMs(qint64 pid) {
     if (fields.size() < 13)
         return -1;
     return (fields[11].toDouble() + fields[12].toDouble()) * 1000.0 / sysconf(_SC_CLK_TCK);
-}
-
-quint16 freePort() {
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
 }
 
 void waitMs(int ms) {
@@ -266,8 +252,8 @@ void printSeries(const char* name, const Series& s, double cpuPerFrameMs) {
     std::printf(
         "  %-6s median %6.1f ms  p95 %6.1f ms  pictures %5d  lost %4d  unreadable %3d  first picture %6.0f ms  "
         "CPU/frame %5.2f ms\n",
-        name, percentile(s.latencyMs, 0.5), percentile(s.latencyMs, 0.95), s.pictures, s.lost(), s.unreadable,
-        s.firstPictureMs, cpuPerFrameMs);
+        name, bench::percentile(s.latencyMs, 0.5), bench::percentile(s.latencyMs, 0.95), s.pictures, s.lost(),
+        s.unreadable, s.firstPictureMs, cpuPerFrameMs);
 }
 
 }  // namespace
@@ -292,22 +278,11 @@ int main(int argc, char* argv[]) {
     options.seconds = qMax(2, parser.value("seconds").toInt());
     options.codec = parser.value("codec");
 
-    const quint16 port = freePort();
     QProcess sim;
-    sim.start(QStringLiteral(SKYVANE_SIM_PATH),
-              {"--no-udp", "-q", "--rtsp-port", QString::number(port), "--video-size",
-               QStringLiteral("%1x%2").arg(options.size.width()).arg(options.size.height()), "--fps",
-               QString::number(options.fps), "--codec", options.codec});
-    QByteArray simOut;
-    for (int i = 0; i < 100 && !simOut.contains("RTSP ready"); ++i) {
-        sim.waitForReadyRead(100);
-        simOut += sim.readAllStandardOutput();
-    }
-    if (!simOut.contains("RTSP ready")) {
-        std::fprintf(stderr, "simulator did not start: %s\n", sim.readAllStandardError().constData());
+    const QString url = bench::startStampedStream(&sim, QStringLiteral(SKYVANE_SIM_PATH), options.size, options.fps,
+                                                  {"--codec", options.codec});
+    if (url.isEmpty())
         return 1;
-    }
-    const QString url = QStringLiteral("rtsp://127.0.0.1:%1/live0").arg(port);
     std::printf("video_latency: %dx%d@%d %s, %d s side by side, stream %s\n", options.size.width(),
                 options.size.height(), options.fps, qPrintable(options.codec), options.seconds, qPrintable(url));
 
@@ -328,9 +303,10 @@ int main(int argc, char* argv[]) {
         std::printf("live stream (latency = stamp -> picture on our GUI thread / out of the peer's pipe):\n");
         printSeries("ours", oursSeries, oursSeries.pictures ? liveCpuMs / oursSeries.pictures : -1);
         printSeries("peer", peerSeries, peerSeries.pictures ? peerCpuMs / peerSeries.pictures : -1);
-        const double ratio = percentile(oursSeries.latencyMs, 0.5) / percentile(peerSeries.latencyMs, 0.5);
+        const double ratio =
+            bench::percentile(oursSeries.latencyMs, 0.5) / bench::percentile(peerSeries.latencyMs, 0.5);
         std::printf("  ratio ours/peer: median latency %.2f, p95 latency %.2f\n", ratio,
-                    percentile(oursSeries.latencyMs, 0.95) / percentile(peerSeries.latencyMs, 0.95));
+                    bench::percentile(oursSeries.latencyMs, 0.95) / bench::percentile(peerSeries.latencyMs, 0.95));
         std::printf("  our dropped pictures (GUI held every pooled image): %d\n", ours.thread().droppedPictures());
     }
 
