@@ -43,6 +43,7 @@ public:
     }
 
     LinkTest::FrameCollector& collector() { return udp ? udp->collector : pty->collector; }
+    const LinkTest::FrameCollector& collector() const { return udp ? udp->collector : pty->collector; }
 
     bool deliver(const QByteArray& frame) { return udp ? udp->send(frame) : pty->write(frame); }
 

@@ -3,10 +3,8 @@
 
 #include <QtTest>
 
-#include <memory>
-
 #include "LinkTestDevices.h"
-#include "UiFixture.h"
+#include "UiLinkedDevice.h"
 #include "bridge/CommandPayloads.h"
 #include "protocol/MessageCatalogue.h"
 
@@ -37,7 +35,7 @@ class TestUiTabs : public QObject {
     Q_OBJECT
 
     Ui::Fixture ui;
-    std::unique_ptr<LinkTest::UdpDevice> device;
+    Ui::LinkedDevice device;
 
     bool startLinked(const QString& product = QStringLiteral("Wren-R2")) {
         if (!ui.start(Ui::config("en", product, {"rtsp://127.0.0.1:9/a"})))
@@ -45,24 +43,16 @@ class TestUiTabs : public QObject {
         return link();
     }
     // Opens the UDP link to a fresh device and lets the link-up traffic pass.
-    bool link() {
-        device = std::make_unique<LinkTest::UdpDevice>();
-        ui.bridge->connectUdp("127.0.0.1", device->port());
-        if (!device->collector.waitForFrames(1, 10000))
-            return false;
-        Ui::Fixture::settle(600);
-        device->collector.clear();
-        return true;
-    }
+    bool link() { return device.attach(ui, Ui::Link::Udp); }
     QVector<QByteArray> payloadsOf(uint32_t id) const {
         QVector<QByteArray> payloads;
-        for (const auto& wire : device->collector.frames)
+        for (const auto& wire : device.collector().frames)
             if (wire.frame.messageId == id)
                 payloads << wire.payload();
         return payloads;
     }
     bool reply(uint32_t id, const QByteArray& rest) {
-        return device->send(LinkTest::frameBytes(4, 1, id, LinkTest::replyPayload(0, rest)));
+        return device.deliver(LinkTest::frameBytes(4, 1, id, LinkTest::replyPayload(0, rest)));
     }
     QString text(const QString& name) const { return ui.read(name, "text").toString(); }
     QStringList octets(const QString& prefix) const {

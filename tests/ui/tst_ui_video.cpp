@@ -4,10 +4,8 @@
 
 #include <QtTest>
 
-#include <memory>
-
 #include "LinkTestDevices.h"
-#include "UiFixture.h"
+#include "UiLinkedDevice.h"
 #include "VideoTestSupport.h"
 #include "protocol/MessageCatalogue.h"
 
@@ -16,7 +14,7 @@ class TestUiVideo : public QObject {
 
     VideoTestSupport::Simulator sim;
     Ui::Fixture ui;
-    std::unique_ptr<LinkTest::UdpDevice> device;
+    Ui::LinkedDevice device;
 
     // The picture's rectangle in window coordinates, once the stream plays.
     QRectF pictureInWindow() const {
@@ -27,7 +25,7 @@ class TestUiVideo : public QObject {
 
     QVector<QByteArray> framesOf(uint32_t id) const {
         QVector<QByteArray> payloads;
-        for (const auto& wire : device->collector.frames)
+        for (const auto& wire : device.collector().frames)
             if (wire.frame.messageId == id)
                 payloads << wire.payload();
         return payloads;
@@ -74,12 +72,8 @@ class TestUiVideo : public QObject {
                 },
                 60000))
             return false;
-        device = std::make_unique<LinkTest::UdpDevice>();
-        ui.bridge->connectUdp("127.0.0.1", device->port());
-        if (!device->collector.waitForFrames(1, 10000))
+        if (!device.attach(ui, Ui::Link::Udp))
             return false;
-        Ui::Fixture::settle(600);
-        device->collector.clear();
         ui.window->setProperty("trackingEnabled", true);
         Ui::Fixture::settle();
         return true;
@@ -211,12 +205,12 @@ private slots:
         for (const auto& card : cards) {
             QByteArray status(16, '\0');
             status[8] = char(card.first);
-            QVERIFY(device->send(LinkTest::frameBytes(4, 1, 0x020003, status)));
+            QVERIFY(device.deliver(LinkTest::frameBytes(4, 1, 0x020003, status)));
             QTRY_VERIFY_WITH_TIMEOUT(ui.item("sdPicture")->isVisible(), 10000);
             QVERIFY(ui.read("sdPicture", "source").toString().endsWith(card.second));
             QVERIFY(!ui.item("shutterMouse")->isVisible());
             status[8] = char(0);
-            QVERIFY(device->send(LinkTest::frameBytes(4, 1, 0x020003, status)));
+            QVERIFY(device.deliver(LinkTest::frameBytes(4, 1, 0x020003, status)));
             QTRY_VERIFY_WITH_TIMEOUT(ui.item("shutterMouse")->isVisible(), 10000);
         }
     }
@@ -256,7 +250,7 @@ private slots:
         put(16, 810);
         put(22, 960);
         put(24, 540);
-        QVERIFY(device->send(LinkTest::frameBytes(4, 1, 0x020004, report)));
+        QVERIFY(device.deliver(LinkTest::frameBytes(4, 1, 0x020004, report)));
         QTRY_VERIFY_WITH_TIMEOUT(ui.item("thermMaxLabel")->isVisible(), 10000);
         Ui::Fixture::settle();
 
