@@ -329,7 +329,9 @@ private slots:
         item.setUrl(url);
         QSignalSpy reconnect(item.puller(), &QtEasyPlayerStreamPuller::reconnectRequested);
         item.open();
+        QCOMPARE(item.streamStatus(), QStringLiteral("connecting"));
         QTRY_VERIFY_WITH_TIMEOUT(reconnect.count() >= 1, kStreamTimeoutMs);
+        QCOMPARE(item.streamStatus(), QStringLiteral("connecting"));  // still, across the reconnects
         QTest::qWait(4000);
         VideoTestSupport::Simulator late;
         QVERIFY2(late.start({}, port), qPrintable(late.errorOutput()));
@@ -339,6 +341,7 @@ private slots:
                                  logStart)
                      .isEmpty());
         QVERIFY(!sessionLogLines(QStringLiteral("EasyPlayer first picture 1280x720 after "), logStart).isEmpty());
+        QCOMPARE(item.streamStatus(), QStringLiteral("playing"));
         item.close();
     }
 
