@@ -170,18 +170,12 @@ Item {
         color: Theme.textMuted
     }
 
-    Flickable {
+    TabScroller {
         id: scroller
 
         anchors.fill: parent
         visible: cameraPanel.hasCameraSettings
-        clip: true
-        contentWidth: width
         contentHeight: ternCameraSettingsLayout.implicitHeight
-        interactive: contentHeight > height
-        boundsBehavior: Flickable.StopAtBounds
-
-        ScrollBar.vertical: ScrollBar { policy: scroller.interactive ? ScrollBar.AlwaysOn : ScrollBar.AlwaysOff }
 
         // A press on empty space ends the editing of an image field (its own handlers send it).
         MouseArea {

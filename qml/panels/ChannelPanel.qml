@@ -104,21 +104,17 @@ Item {
         font.family: channelPanel.fontFamily
     }
 
-    Flickable {
+    TabScroller {
         id: flick
 
         anchors.fill: parent
-        contentWidth: width
         contentHeight: content.implicitHeight
-        boundsBehavior: Flickable.StopAtBounds
-        clip: true
-
-        ScrollBar.vertical: ScrollBar { }
 
         ColumnLayout {
             id: content
 
-            width: flick.width
+            // Room for the scroll bar on the right.
+            width: flick.width - 12 * channelPanel.uiScale
             spacing: 8 * channelPanel.uiScale
 
             SectionTitle {

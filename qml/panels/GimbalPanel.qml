@@ -99,17 +99,11 @@ Item {
         }
     }
 
-    Flickable {
+    TabScroller {
         id: scroller
 
         anchors.fill: parent
-        clip: true
-        contentWidth: width
         contentHeight: content.implicitHeight
-        interactive: contentHeight > height
-        boundsBehavior: Flickable.StopAtBounds
-
-        ScrollBar.vertical: ScrollBar { policy: scroller.interactive ? ScrollBar.AlwaysOn : ScrollBar.AlwaysOff }
 
         ColumnLayout {
             id: content

@@ -57,21 +57,17 @@ Item {
         }
     }
 
-    Flickable {
+    TabScroller {
         id: flick
 
         anchors.fill: parent
-        contentWidth: width
         contentHeight: content.implicitHeight
-        boundsBehavior: Flickable.StopAtBounds
-        clip: true
-
-        ScrollBar.vertical: ScrollBar { }
 
         ColumnLayout {
             id: content
 
-            width: flick.width
+            // Room for the scroll bar on the right.
+            width: flick.width - 12 * ipPanel.uiScale
             spacing: 8 * ipPanel.uiScale
 
             GridLayout {

@@ -1,0 +1,15 @@
+import QtQuick 2.9
+import QtQuick.Controls 2.2
+
+// A tab's content that scrolls when the tab is shorter than it, with a scroll bar that stays in
+// view while there is more to see, so that a small window never hides controls without a hint.
+Flickable {
+    id: scroller
+
+    clip: true
+    contentWidth: width
+    interactive: contentHeight > height
+    boundsBehavior: Flickable.StopAtBounds
+
+    ScrollBar.vertical: ScrollBar { policy: scroller.interactive ? ScrollBar.AlwaysOn : ScrollBar.AlwaysOff }
+}
