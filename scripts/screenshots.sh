@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# Takes the interface's screenshots into docs/screenshots/: the product page and the runtime page of
-# every product (connected over UDP to the simulator, video playing) in Chinese and in English, and
-# every tab of one product. Everything runs inside one loopback-only network namespace with its own
-# virtual X server; the program runs from a scratch application directory, so build/bin is untouched.
+# Takes the interface's screenshots into docs/screenshots/<W>x<H>/ for windows of 1280 x 800 and
+# 1920 x 1080: the product page, the gimbal and camera tabs of every product (connected over UDP to the
+# simulator, video playing) and every tab of Tern, in Chinese and in English. Everything runs inside
+# one loopback-only network namespace with its own virtual X server; the program runs from a scratch
+# application directory, so build/bin is untouched.
 #
 #   scripts/screenshots.sh [--all]      --all: every tab of every product
+#   SKYVANE_SCREENSHOT_SIZES="1280x800"  only some of the window sizes
 #
 # Needs Xvfb, xdotool and ImageMagick's import. Builds first when the program is missing.
 set -euo pipefail
@@ -43,16 +45,26 @@ sleep 1
 
 products=(WrenT-R2 Wren-R2 Tern-LITE-A Tern-LITE-B Tern Dove)
 
-# Window 1700 x 1000 at the screen's top left; positions of the controls the script clicks.
-home=(24 21)
-serial_tab=(180 77)
-udp_tab=(505 77)
-udp_switch=(653 150)
-tabs4=(98 262 427 591)
-tabs5=(88 232 376 520 634)
+# Positions of the controls the script clicks, for the window at the screen's top left at that size.
+layout() {
+    case $1 in
+    1280x800)
+        serial_tab=(142 77) udp_tab=(393 77) udp_switch=(498 151)
+        tabs4=(77 199 321 443) tabs5=(69 176 283 390 482) first_product=(240 369)
+        ;;
+    1920x1080)
+        serial_tab=(202 77) udp_tab=(575 77) udp_switch=(740 150)
+        tabs4=(111 302 493 684) tabs5=(99 266 434 601 723) first_product=(560 509)
+        ;;
+    *)
+        echo "screenshots: no layout for window size $1" >&2
+        exit 2
+        ;;
+    esac
+}
 product_button() {  # centre of product button $1 (0..5) on the product page
     local col=$(($1 % 2)) row=$(($1 / 2))
-    echo $((449 + col * 196)) $((469 + row * 70))
+    echo $((first_product[0] + col * 196)) $((first_product[1] + row * 70))
 }
 
 config() {  # language [product]
@@ -71,6 +83,9 @@ start() {  # product for the simulator
     for _ in $(seq 100); do grep -q '^RTSP ready' "$app/logs/sim.out" && break; sleep 0.1; done
     "$app/skyvane" >"$app/logs/program.out" 2>&1 &
     program=$!
+    local window
+    window=$(xdotool search --sync --pid "$program" --onlyvisible | head -1)
+    xdotool windowmove "$window" 0 0 windowsize "$window" "$width" "$height"
     sleep 4
 }
 
@@ -87,10 +102,16 @@ click() { xdotool mousemove "$1" "$2" click 1; sleep "${3:-0.6}"; }
 shot() {
     xdotool mousemove 1900 1060
     sleep 0.3
-    import -window root -crop 1700x1000+0+0 +repage "$out/$1.png"
-    echo "screenshots: $1.png"
+    import -window root -crop "${width}x${height}+0+0" +repage "$dir/$1.png"
+    echo "screenshots: $size/$1.png"
 }
 
+for size in ${SKYVANE_SCREENSHOT_SIZES:-1280x800 1920x1080}; do
+width=${size%x*}
+height=${size#*x}
+layout "$size"
+dir=$out/$size
+mkdir -p "$dir"
 for lang in zh en; do
     config "$lang"
     start Tern-LITE-A
@@ -98,8 +119,8 @@ for lang in zh en; do
     read -r x y < <(product_button 2)
     xdotool mousemove "$x" "$y"
     sleep 1
-    import -window root -crop 1700x1000+0+0 +repage "$out/$lang-product-page-hover.png"
-    echo "screenshots: $lang-product-page-hover.png"
+    import -window root -crop "${width}x${height}+0+0" +repage "$dir/$lang-product-page-hover.png"
+    echo "screenshots: $size/$lang-product-page-hover.png"
     stop
 
     for p in "${products[@]}"; do
@@ -108,7 +129,10 @@ for lang in zh en; do
         click "${udp_switch[@]}" 2
         case $p in Tern | Tern-LITE-B | Dove) tabs=("${tabs5[@]}") ;; *) tabs=("${tabs4[@]}") ;; esac
         shot "$lang-$p-gimbal"
-        if [ "$all" = 1 ] || [ "$p" = Tern ]; then
+        if [ "$all" = 0 ] && [ "$p" != Tern ]; then
+            click "${tabs[1]}" 255
+            shot "$lang-$p-camera"
+        else
             names=(gimbal camera channel ip tracking)
             for i in $(seq 1 $((${#tabs[@]} - 1))); do
                 click "${tabs[$i]}" 255
@@ -120,4 +144,5 @@ for lang in zh en; do
         fi
         stop
     done
+done
 done
