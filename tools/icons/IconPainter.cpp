@@ -93,11 +93,10 @@ QImage camera(const QColor& ink) {
     return image;
 }
 
-QPainterPath sdCard() {
-    return polyline({{38, 12}, {72, 12}, {72, 84}, {24, 84}, {24, 26}}, true);
-}
-
-void sdContacts(QPainter& p) {
+// The SD card both SD pictures start from: outline with a clipped corner and three contacts.
+void drawSdCard(QPainter& p) {
+    prepare(p, kLight);
+    p.drawPath(polyline({{38, 12}, {72, 12}, {72, 84}, {24, 84}, {24, 26}}, true));
     for (qreal x : {44.0, 53.0, 62.0})
         p.drawLine(QPointF(x, 21), QPointF(x, 31));
 }
@@ -105,9 +104,7 @@ void sdContacts(QPainter& p) {
 QImage sdNone() {
     QImage image = blank(96, 96);
     QPainter p(&image);
-    prepare(p, kLight);
-    p.drawPath(sdCard());
-    sdContacts(p);
+    drawSdCard(p);
     p.setPen(QPen(kError, kStroke, Qt::SolidLine, Qt::RoundCap));
     p.drawLine(QPointF(16, 90), QPointF(80, 6));
     return image;
@@ -116,9 +113,7 @@ QImage sdNone() {
 QImage sdError() {
     QImage image = blank(96, 96);
     QPainter p(&image);
-    prepare(p, kLight);
-    p.drawPath(sdCard());
-    sdContacts(p);
+    drawSdCard(p);
     p.setPen(Qt::NoPen);
     p.setBrush(kError);
     p.drawEllipse(QPointF(66, 70), 18, 18);
