@@ -66,6 +66,7 @@ public:
     bool nextStamp(FrameStamp::Decoded* stamp, QSize* size) {
         while ((m_lastRead = av_read_frame(m_format, m_packet)) >= 0) {
             const bool video = m_packet->stream_index == m_stream;
+            m_packetsRead += video ? 1 : 0;
             if (video)
                 avcodec_send_packet(m_codec, m_packet);
             av_packet_unref(m_packet);
@@ -93,9 +94,10 @@ public:
         for (; pictures < limit && stamped < wanted; ++pictures) {
             if (!nextStamp(&stamp, &size)) {
                 if (why)
-                    *why = QStringLiteral("stream ended after %1 pictures (%2 stamped): %3")
+                    *why = QStringLiteral("stream ended after %1 pictures (%2 stamped, %3 packets): %4")
                                .arg(pictures)
                                .arg(stamped)
+                               .arg(m_packetsRead)
                                .arg(errorText(m_lastRead));
                 return false;
             }
@@ -138,6 +140,7 @@ private:
     int m_stream = -1;
     int m_giveUpAfterMs = 0;
     int m_lastRead = 0;
+    int m_packetsRead = 0;
     QElapsedTimer m_clock;
 };
 

@@ -121,16 +121,28 @@ void RtspServer::Impl::onMediaUnprepared(GstRTSPMedia* media, gpointer self) {
     gst_object_unref(source);
 }
 
+// The source stamps each frame with its pipeline's clock time minus the base time, and the base time
+// is only set when the pipeline starts playing: a frame pushed before that carries the clock's
+// absolute time (hours), and the stream's sink would hold that frame, and the stream, for hours.
+static bool isPlaying(GstElement* source) {
+    GST_OBJECT_LOCK(source);
+    const bool playing = GST_STATE(source) == GST_STATE_PLAYING;
+    GST_OBJECT_UNLOCK(source);
+    return playing;
+}
+
 void RtspServer::Impl::pushFrame() {
     std::vector<GstElement*> targets;
     VideoState snapshot;
     quint32 counter = 0;
     {
         std::lock_guard<std::mutex> lock(mutex);
-        if (sources.empty())
+        for (GstElement* source : sources) {
+            if (isPlaying(source))
+                targets.push_back(GST_ELEMENT(gst_object_ref(source)));
+        }
+        if (targets.empty())
             return;
-        for (GstElement* source : sources)
-            targets.push_back(GST_ELEMENT(gst_object_ref(source)));
         snapshot = state;
         counter = frameCounter++;
     }
