@@ -22,7 +22,7 @@ inline quint16 freeLoopbackPort() {
     return probe.serverPort();
 }
 
-// skyvane-sim serving RTSP on a free loopback port (no UDP side).
+// skyvane-sim serving RTSP on a free loopback port, without a UDP side unless extraArgs give one.
 class Simulator {
 public:
     ~Simulator() { stop(); }
@@ -30,7 +30,9 @@ public:
     // On the given port, or a free one when port is 0.
     bool start(const QStringList& extraArgs = {}, quint16 port = 0) {
         m_port = port ? port : freeLoopbackPort();
-        QStringList args{QStringLiteral("--no-udp"), QStringLiteral("--rtsp-port"), QString::number(m_port)};
+        QStringList args{QStringLiteral("--rtsp-port"), QString::number(m_port)};
+        if (!extraArgs.contains(QStringLiteral("--udp")))
+            args << QStringLiteral("--no-udp");
         args += extraArgs;
         m_process.setProcessChannelMode(QProcess::SeparateChannels);
         m_process.start(QStringLiteral(SKYVANE_SIM_PATH), args);

@@ -140,7 +140,7 @@ DeviceFrames DeviceModel::onRegionThermometry(const Request& r) {
 // The camera measures on a grid over the area; the spots' centres are always among the samples.
 DeviceModel::Measurement DeviceModel::measure(qint64 nowMs) const {
     const QRect area = m_region.isEmpty() ? kMeasurableArea : m_region;
-    const Field field = fieldAt(area, nowMs);
+    const Field field = fieldAt(area, m_stillThermalField ? 0 : nowMs);
     QPoint hottest = field.hot;
     QPoint coldest = field.cold;
     double sum = 0;

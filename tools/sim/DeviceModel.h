@@ -43,6 +43,8 @@ public:
     // Operator-side events of the simulated world (from the console or tests).
     void loseTrackedTarget() { m_trackLostPending = m_tracking; }
     void setSdStatus(quint8 code) { m_sdStatus = code; }
+    // Keeps the hot and cold spots in place, so that a picture can be compared with the reports.
+    void setStillThermalField(bool still) { m_stillThermalField = still; }
 
     // State, readable by tests.
     struct Gimbal {
@@ -170,6 +172,7 @@ private:
     int m_irZoom = 1;
     quint8 m_brightness = 50, m_contrast = 50, m_denoiseOn = 0, m_denoiseLevel = 0, m_enhance = 0, m_superRes = 0;
     bool m_thermometryOn = false;
+    bool m_stillThermalField = false;
     QPoint m_spot{960, 540};
     QRect m_region;  // empty: the whole measurable area
 

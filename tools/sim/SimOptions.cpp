@@ -97,6 +97,8 @@ SimOptionsParse parseSimOptions(const QStringList& arguments, SimOptions* option
     const QCommandLineOption codec("codec", "h264 or h265.", "codec");
     const QCommandLineOption outage("rtsp-outage", "Stop the stream at START for DURATION seconds.", "start:duration");
     const QCommandLineOption outagePeriod("rtsp-outage-period", "Repeat the outages every S seconds.", "s");
+    const QCommandLineOption stillThermal("still-thermal",
+                                          "Hot and cold spots stay in place (to compare picture and reports).");
     const QCommandLineOption seed("seed", "Random seed for faults (default 1).", "n");
     const QCommandLineOption refuse("refuse", "Answer message ID with result CODE (default 1).", "id[=code]");
     const QCommandLineOption silent("silent", "Never answer message ID ('all': nothing).", "id");
@@ -112,7 +114,7 @@ SimOptionsParse parseSimOptions(const QStringList& arguments, SimOptions* option
     const QCommandLineOption verbose({QStringLiteral("v"), QStringLiteral("verbose")}, "Frame lines on stderr.");
     const QCommandLineOption quiet({QStringLiteral("q"), QStringLiteral("quiet")}, "Only the ready lines.");
     parser.addOptions({help,    product, udp,          noUdp,     serial, serialLink, rtspPort, videoSize, fps,
-                       codec,   outage,  outagePeriod, seed,      refuse, silent,     drop,     duplicate, corrupt,
+                       codec,   outage,  outagePeriod, stillThermal, seed,      refuse, silent,     drop,     duplicate, corrupt,
                        garbage, split,   delay,        noReports, log,    prepare,    verbose,  quiet});
     result.helpText = parser.helpText();
     if (!parser.parse(QStringList{QStringLiteral("skyvane-sim")} + arguments)) {
@@ -170,6 +172,7 @@ SimOptionsParse parseSimOptions(const QStringList& arguments, SimOptions* option
         if (!ok || options->outagePeriodS <= 0)
             return fail(QStringLiteral("bad --rtsp-outage-period"));
     }
+    options->stillThermal = parser.isSet(stillThermal);
     if (parser.isSet(seed)) {
         if (!parseNumber(parser.value(seed), 0xFFFFFFFF, &number))
             return fail(QStringLiteral("bad --seed"));

@@ -43,6 +43,8 @@ struct SimOptions {
     QVector<RtspOutage> outages;
     double outagePeriodS = 0;
 
+    bool stillThermal = false;  // the hot and cold spots stay in place
+
     quint32 seed = 1;
     FaultOptions faults;
     QString logFile;

@@ -28,6 +28,7 @@ Simulator::Simulator(const SimOptions& options, QObject* parent)
       m_model(options.product),
       m_faults(options.faults, options.seed),
       m_log(options.logFile, options.verbose) {
+    m_model.setStillThermalField(options.stillThermal);
     m_tickTimer.setInterval(kTickMs);
     connect(&m_tickTimer, &QTimer::timeout, this, &Simulator::tick);
 }
