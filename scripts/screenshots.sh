@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Takes the interface's screenshots into docs/screenshots/<W>x<H>/ for windows of 1280 x 800 and
 # 1920 x 1080: the product page, the gimbal and camera tabs of every product (connected over UDP to the
-# simulator, video playing) and every tab of Tern, in Chinese and in English. Everything runs inside
+# simulator, video playing) and every tab of Tern with a tracking box and the thermometry overlay on
+# its picture, in Chinese and in English. Everything runs inside
 # one loopback-only network namespace with its own virtual X server; the program runs from a scratch
 # application directory, so build/bin is untouched.
 #
 #   scripts/screenshots.sh [--all]      --all: every tab of every product
 #   SKYVANE_SCREENSHOT_SIZES="1280x800"  only some of the window sizes
+#   SKYVANE_SCREENSHOT_PRODUCTS="Tern"   only some of the products (the product page is always taken)
 #
 # Needs Xvfb, xdotool and ImageMagick's import. Builds first when the program is missing.
 set -euo pipefail
@@ -44,6 +46,7 @@ trap cleanup EXIT
 sleep 1
 
 products=(WrenT-R2 Wren-R2 Tern-LITE-A Tern-LITE-B Tern Dove)
+read -r -a shot_products <<<"${SKYVANE_SCREENSHOT_PRODUCTS:-${products[*]}}"
 
 # Positions of the controls the script clicks, for the window at the screen's top left at that size.
 layout() {
@@ -51,10 +54,14 @@ layout() {
     1280x800)
         serial_tab=(142 77) udp_tab=(393 77) udp_switch=(498 151)
         tabs4=(77 199 321 443) tabs5=(69 176 283 390 482) first_product=(240 369)
+        box_switch=(133 290) ir_radio=(88 435) thermometry_switch_en=(138 574) thermometry_switch_zh=(76 574)
+        track_box=(850 400 1000 500) region_box=(700 330 1100 560)
         ;;
     1920x1080)
         serial_tab=(202 77) udp_tab=(575 77) udp_switch=(740 150)
         tabs4=(111 302 493 684) tabs5=(99 266 434 601 723) first_product=(560 509)
+        box_switch=(132 290) ir_radio=(88 435) thermometry_switch_en=(137 698) thermometry_switch_zh=(75 698)
+        track_box=(1150 500 1390 680) region_box=(1000 420 1600 780)
         ;;
     *)
         echo "screenshots: no layout for window size $1" >&2
@@ -99,11 +106,42 @@ stop() {
 }
 
 click() { xdotool mousemove "$1" "$2" click 1; sleep "${3:-0.6}"; }
+drag() {  # x1 y1 x2 y2: a box drawn on the picture
+    xdotool mousemove "$1" "$2" mousedown 1
+    local i
+    for i in 1 2 3 4 5 6; do
+        xdotool mousemove $(($1 + ($3 - $1) * i / 6)) $(($2 + ($4 - $2) * i / 6))
+        sleep 0.1
+    done
+    xdotool mouseup 1
+    sleep 1
+}
+confirm_box() { click $(($3 - 40)) $(($4 + 14)) 2; }  # the ✓ below the box's bottom right corner
 shot() {
     xdotool mousemove 1900 1060
     sleep 0.3
     import -window root -crop "${width}x${height}+0+0" +repage "$dir/$1.png"
     echo "screenshots: $size/$1.png"
+}
+
+# Tern's picture with a box being drawn and then tracked, and with the thermometry overlay over a
+# measured region (box tracking is off while thermometry is on).
+video_overlays() {
+    click "${tabs[4]}" 255
+    click "${box_switch[@]}" 1.5
+    drag "${track_box[@]}"
+    shot "$lang-$p-tracking-box-drawn"
+    confirm_box "${track_box[@]}"
+    shot "$lang-$p-tracking-box"
+    click "${box_switch[@]}" 1.5
+    click "${tabs[1]}" 255
+    click "${ir_radio[@]}" 3
+    xdotool mousemove 260 450 click --repeat 10 --delay 50 5
+    local switch="thermometry_switch_${lang}[@]"
+    click "${!switch}" 2
+    drag "${region_box[@]}"
+    confirm_box "${region_box[@]}"
+    shot "$lang-$p-thermometry"
 }
 
 for size in ${SKYVANE_SCREENSHOT_SIZES:-1280x800 1920x1080}; do
@@ -123,7 +161,7 @@ for lang in zh en; do
     echo "screenshots: $size/$lang-product-page-hover.png"
     stop
 
-    for p in "${products[@]}"; do
+    for p in "${shot_products[@]}"; do
         config "$lang" "$p"
         start "$p"
         click "${udp_switch[@]}" 2
@@ -141,6 +179,7 @@ for lang in zh en; do
             click "${serial_tab[@]}"
             shot "$lang-$p-serial"
             click "${udp_tab[@]}"
+            if [ "$p" = Tern ]; then video_overlays; fi
         fi
         stop
     done
