@@ -5,10 +5,15 @@
 #include <algorithm>
 
 #include "FFmpegThread.h"
+#include "LocalCapture.h"
 #include "VideoBackend.h"
 #include "app/elog.h"
 
-FFmpegItem::FFmpegItem(QQuickItem* parent) : VideoFrameItem(parent), m_thread(new FFmpegThread(this)) {
+FFmpegItem::FFmpegItem(QQuickItem* parent)
+    : VideoFrameItem(parent),
+      m_thread(new FFmpegThread(this)),
+      m_capture(new LocalCapture([this] { return image(); }, this)) {
+    m_thread->setRecorder(m_capture->recorder());
     qRegisterMetaType<FFmpegDecodeStats>("FFmpegDecodeStats");
 
     const LatencyLogSettings settings = LatencyLogSettings::read();

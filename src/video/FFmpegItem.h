@@ -18,6 +18,7 @@ public:
 
     void open() override;
     void close() override;
+    LocalCapture* localCapture() const override { return m_capture; }
 
     using QQuickItem::setSize;
 
@@ -42,6 +43,7 @@ private:
     void stopThread(bool waitForEnd);
 
     FFmpegThread* m_thread = nullptr;
+    LocalCapture* m_capture = nullptr;
     bool m_reopenPending = false;
     // Started and no picture yet, and the URL it was started with.
     QString m_connectingUrl;

@@ -5,6 +5,7 @@
 #include <QTime>
 #include <algorithm>
 
+#include "StreamRecorder.h"
 #include "app/elog.h"
 
 extern "C" {
@@ -181,6 +182,10 @@ bool FFmpegThread::init() {
     m_packet = av_packet_alloc();
     m_decodedFrame = av_frame_alloc();
     m_backlog.reset();
+    if (m_recorder) {
+        const AVStream* stream = m_input->streams[m_videoStreamIndex];
+        m_recorder->setStream(stream->codecpar, stream->time_base.num, stream->time_base.den);
+    }
     return true;
 }
 
@@ -435,6 +440,8 @@ void FFmpegThread::run() {
         } else {
             readErrors = 0;
             if (m_packet->stream_index == m_videoStreamIndex) {
+                if (m_recorder)
+                    m_recorder->pushPacket(m_packet);
                 const qint64 backlogUs = packetBacklogUs();
                 if (!decodePacket(readUs, backlogUs, &window)) {
                     av_packet_unref(m_packet);

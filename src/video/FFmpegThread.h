@@ -19,6 +19,8 @@ struct AVPacket;
 struct SwsContext;
 }
 
+class StreamRecorder;
+
 // The FFmpeg backend's decode loop: pulls the RTSP stream, decodes video, converts each picture to a
 // 32-bit RGB QImage that owns its pixels and hands it to the GUI thread through receiveImage.
 // A stream that cannot be opened yet (a camera still booting) or that ends or fails after it played is
@@ -44,6 +46,9 @@ public:
     static constexpr int kReopenMinDelayMs = 500;
     static constexpr int kReopenMaxDelayMs = 5000;
     static int reopenDelayMs(int attempt);
+
+    // Receives the stream's parameters on every open and each video packet as read. Set before start().
+    void setRecorder(StreamRecorder* recorder) { m_recorder = recorder; }
 
 signals:
     void receiveImage(QImage image);
@@ -103,4 +108,5 @@ private:
     const AVCodec* m_videoCodec = nullptr;
     const AVCodec* m_audioCodec = nullptr;
     BacklogClock m_backlog;
+    StreamRecorder* m_recorder = nullptr;
 };

@@ -6,6 +6,8 @@
 #include <QRect>
 #include <functional>
 
+class LocalCapture;
+
 // What both video backends' items share: the QML-facing url and contentRect, open/close/clear, and
 // the look (the picture letter-boxed into a black item with rounded corners). The facade
 // VideoPlayerItem reaches its backend only through these names.
@@ -41,6 +43,9 @@ public:
     Q_INVOKABLE virtual void open() = 0;
     Q_INVOKABLE virtual void close() = 0;
     Q_INVOKABLE void clear();
+
+    // Recording and snapshots on this computer; null where the backend cannot offer them.
+    virtual LocalCapture* localCapture() const { return nullptr; }
 
     // For tests and benchmarks.
     QImage image() const;

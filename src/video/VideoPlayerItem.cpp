@@ -2,6 +2,7 @@
 
 #include "EasyPlayerItem.h"
 #include "FFmpegItem.h"
+#include "LocalCapture.h"
 #include "VideoBackend.h"
 #include "app/elog.h"
 
@@ -55,6 +56,11 @@ void VideoPlayerItem::setUrl(const QString& url) {
 
 QString VideoPlayerItem::streamStatus() const {
     return m_implementation ? m_implementation->property("streamStatus").toString() : QStringLiteral("idle");
+}
+
+QObject* VideoPlayerItem::capture() const {
+    auto* backend = qobject_cast<VideoFrameItem*>(m_implementation);
+    return backend ? backend->localCapture() : nullptr;
 }
 
 QRectF VideoPlayerItem::contentRect() const {

@@ -11,6 +11,8 @@ class VideoPlayerItem : public QQuickItem {
     Q_PROPERTY(QString url READ url WRITE setUrl NOTIFY urlChanged)
     Q_PROPERTY(QRectF contentRect READ contentRect NOTIFY contentRectChanged)
     Q_PROPERTY(QString streamStatus READ streamStatus NOTIFY streamStatusChanged)
+    // The backend's LocalCapture (recording and snapshots on this computer), or null where it has none.
+    Q_PROPERTY(QObject* capture READ capture CONSTANT)
 
 public:
     explicit VideoPlayerItem(QQuickItem* parent = nullptr);
@@ -21,6 +23,7 @@ public:
     QRectF contentRect() const;
     // "idle", "connecting" or "playing", as the backend reports it.
     QString streamStatus() const;
+    QObject* capture() const;
 
     Q_INVOKABLE void open();
     Q_INVOKABLE void close();
