@@ -214,6 +214,11 @@ PanelBox {
                 text: videoPanel.zhText("设置", "Apply")
                 onClicked: videoPanel.applyStreamUrl()
             }
+            LocalCaptureBar {
+                uiScale: videoPanel.uiScale
+                language: videoPanel.language
+                capture: videoItem.capture
+            }
             PanelButton {
                 uiScale: videoPanel.uiScale
                 text: videoPanel.videoFullscreen ? videoPanel.zhText("退出全屏", "Exit Fullscreen")
@@ -261,6 +266,14 @@ PanelBox {
                 anchors.fill: parent
                 acceptedButtons: Qt.LeftButton
                 onDoubleClicked: videoPanel.fullscreenToggled()
+            }
+
+            LocalCaptureOverlay {
+                anchors.fill: parent
+                uiScale: videoPanel.uiScale
+                language: videoPanel.language
+                capture: videoItem.capture
+                picture: videoItem.contentRect
             }
 
             ThermometryOverlay {

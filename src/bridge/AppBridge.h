@@ -276,6 +276,9 @@ public:
     Q_INVOKABLE void laserPeriodicOff();
     // Stream history
     Q_INVOKABLE void rememberStreamUrl(const QString& url);
+    // Tells the operator what the video item's local recording or snapshot did (the kinds are
+    // LocalCapture's captureEvent kinds; unknown kinds are ignored).
+    Q_INVOKABLE void reportLocalCapture(const QString& kind, const QString& path, const QString& detail);
     Q_INVOKABLE void removeStreamUrl(const QString& url);
 
     // Receiver of gimbal frames for the current product: 4 where the gimbal sits behind the camera.

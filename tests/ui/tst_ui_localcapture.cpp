@@ -1,0 +1,129 @@
+// Recording and snapshots on this computer, driven from the video panel with real clicks while the
+// simulator's stream plays: what the operator gets is the file and the line naming it in the message
+// log; an unwritable folder is reported and playback goes on; the other backend offers neither.
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "FrameStamp.h"
+#include "UiFixture.h"
+#include "VideoTestSupport.h"
+#include "video/FFmpegItem.h"
+
+class TestUiLocalCapture : public QObject {
+    Q_OBJECT
+
+    VideoTestSupport::Simulator sim;
+    Ui::Fixture ui;
+    QTemporaryDir folder;
+
+    QByteArray config(const QString& language, const QString& recordingDir, const char* backend = "ffmpeg") const {
+        return "[general]\nlanguage=" + language.toUtf8() + "\ncurrentProduct=Wren-R2\n\n[Video]\nBackend=" + backend +
+               "\nRecordingDir=" + recordingDir.toUtf8() + "\n\n[streamHistory]\nWren-R2=" + sim.url().toUtf8() + "\n";
+    }
+
+    FFmpegItem* backend() const {
+        auto* facade = qobject_cast<VideoPlayerItem*>(ui.item(QStringLiteral("videoItem")));
+        return facade ? qobject_cast<FFmpegItem*>(facade->implementation()) : nullptr;
+    }
+
+    bool startPlaying(const QByteArray& ini, QSize size = QSize(1280, 800)) {
+        if (!ui.start(ini, size))
+            return false;
+        QQuickItem* video = ui.item(QStringLiteral("videoItem"));
+        return QTest::qWaitFor([&] { return video->property("streamStatus").toString() == "playing"; }, 60000);
+    }
+
+    // The path a message-log line names after prefix ("" when there is no such line).
+    QString pathAfter(const QString& prefix) const {
+        const QRegularExpression line(QRegularExpression::escape(prefix) + QStringLiteral("(\\S+)"));
+        const QRegularExpressionMatch match = line.match(ui.bridge->messageLog());
+        return match.hasMatch() ? match.captured(1) : QString();
+    }
+
+    static QQuickItem* visibleTextContaining(QQuickItem* from, const QString& text) {
+        if (from->isVisible() && from->property("text").toString().contains(text))
+            return from;
+        for (QQuickItem* child : from->childItems())
+            if (QQuickItem* found = visibleTextContaining(child, text))
+                return found;
+        return nullptr;
+    }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(folder.isValid());
+        QVERIFY2(sim.start(), qPrintable(sim.errorOutput()));
+    }
+    void init() { Ui::installPictures(); }
+    void cleanup() { ui.stop(); }
+
+    void snapshotFromTheContextMenuHasTheStreamsFullSize() {
+        QVERIFY(startPlaying(config(QStringLiteral("en"), folder.path())));
+        const QRectF shown = ui.item(QStringLiteral("videoItem"))->property("contentRect").toRectF();
+        QVERIFY2(shown.width() <= 1280 * 0.6, qPrintable(QStringLiteral("shown %1 wide").arg(shown.width())));
+
+        QTest::mouseClick(ui.window, Qt::RightButton, Qt::NoModifier, ui.centre(ui.item(QStringLiteral("videoItem"))));
+        QTRY_VERIFY(ui.item(QStringLiteral("snapshotMenuItem")) &&
+                    ui.item(QStringLiteral("snapshotMenuItem"))->isVisible());
+        Ui::Fixture::settle();
+        QVERIFY(ui.click(QStringLiteral("snapshotMenuItem")));
+
+        QTRY_VERIFY_WITH_TIMEOUT(!pathAfter(QStringLiteral("Snapshot saved: ")).isEmpty(), 10000);
+        const QImage snapshot(pathAfter(QStringLiteral("Snapshot saved: ")));
+        QCOMPARE(snapshot.size(), QSize(1280, 720));
+        QVERIFY2(FrameStamp::decode(snapshot).ok, "the stamp reads from the saved picture");
+    }
+
+    void recordButtonRecordsAndNamesTheFile() {
+        QVERIFY(startPlaying(config(QStringLiteral("en"), folder.path())));
+        QVERIFY(ui.click(QStringLiteral("localRecordButton")));
+        QTRY_VERIFY_WITH_TIMEOUT(!pathAfter(QStringLiteral("Local recording started: ")).isEmpty(), 10000);
+        const QString path = pathAfter(QStringLiteral("Local recording started: "));
+        QQuickItem* badgeText = ui.item(QStringLiteral("recordingBadgeText"));
+        QVERIFY(badgeText && ui.item(QStringLiteral("localRecordingBadge"))->isVisible());
+        // The badge counts the time and the size as they grow.
+        QTRY_VERIFY_WITH_TIMEOUT(badgeText->property("text").toString().contains(QStringLiteral("REC 00:02")), 10000);
+        QVERIFY2(!badgeText->property("text").toString().contains(QStringLiteral(" 0.0 MB")),
+                 qPrintable(badgeText->property("text").toString()));
+
+        QVERIFY(ui.click(QStringLiteral("localRecordButton")));
+        QTRY_COMPARE_WITH_TIMEOUT(pathAfter(QStringLiteral("Local recording saved: ")), path, 10000);
+        QVERIFY(!ui.item(QStringLiteral("localRecordingBadge"))->isVisible());
+        QVERIFY(QFileInfo(path).size() > 0);
+    }
+
+    void unwritableFolderIsReportedAndPlaybackGoesOn_data() {
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("en") << QStringLiteral("en") << QStringLiteral("Local recording stopped: cannot write to ");
+        QTest::newRow("zh") << QStringLiteral("zh") << QStringLiteral("本地录像已停止, 无法写入 ");
+    }
+
+    void unwritableFolderIsReportedAndPlaybackGoesOn() {
+        QFETCH(QString, language);
+        QFETCH(QString, message);
+        // A folder below a plain file cannot be made, whoever runs the test.
+        QFile blocker(folder.filePath(QStringLiteral("not-a-folder")));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        QVERIFY(startPlaying(config(language, blocker.fileName() + QStringLiteral("/recordings"))));
+
+        QVERIFY(ui.click(QStringLiteral("localRecordButton")));
+        QTRY_VERIFY(ui.bridge->messageLog().contains(message + QDir::toNativeSeparators(blocker.fileName())));
+        QVERIFY(!ui.item(QStringLiteral("localRecordingBadge"))->isVisible());
+        const qint64 decoded = backend()->frameCounts().decoded;
+        QTRY_VERIFY_WITH_TIMEOUT(backend()->frameCounts().decoded > decoded + 10, 30000);
+    }
+
+    void otherBackendDisablesTheControlsAndSaysWhy() {
+        QVERIFY(ui.start(config(QStringLiteral("en"), folder.path(), "easyplayer")));
+        QCOMPARE(ui.read(QStringLiteral("localRecordButton"), "enabled").toBool(), false);
+        QCOMPARE(ui.read(QStringLiteral("snapshotButton"), "enabled").toBool(), false);
+        QVERIFY(ui.hover(QStringLiteral("localCaptureUnavailableHover")));
+        QTRY_VERIFY(visibleTextContaining(ui.window->contentItem(), QStringLiteral("need the FFmpeg video backend")));
+    }
+};
+
+QTEST_MAIN(TestUiLocalCapture)
+#include "tst_ui_localcapture.moc"
