@@ -1,6 +1,7 @@
 // Local recording on the FFmpeg backend against the simulator's stream on loopback, each file read
 // back with libavformat and libavcodec: codec, size, duration and every picture's stamp; a recorder
 // killed mid-file; a stream outage in the middle of a recording.
+#include <sys/resource.h>
 #include <QDateTime>
 #include <QDir>
 #include <QProcess>
@@ -180,6 +181,36 @@ private slots:
         QVERIFY(!recording.capture()->startRecording());
         QVERIFY(!recording.capture()->recording());
         QVERIFY(recording.sawEvent(QStringLiteral("recordingFailed")));
+        const qint64 decoded = recording.item.frameCounts().decoded;
+        QTRY_VERIFY_WITH_TIMEOUT(recording.item.frameCounts().decoded > decoded + 10, kStreamTimeoutMs);
+    }
+
+    // A file that may not grow beyond a limit fails like a full disk: the recording stops with the
+    // system's reason, what was written stays readable and playback goes on.
+    void fullDiskStopsRecordingAndPlaybackGoesOn() {
+        VideoTestSupport::Simulator sim;
+        QVERIFY2(sim.start(), qPrintable(sim.errorOutput()));
+        Recording recording;
+        QVERIFY(recording.play(sim.url()));
+        constexpr rlim_t kLimit = 300 * 1024;
+        rlimit saved{};
+        getrlimit(RLIMIT_FSIZE, &saved);
+        const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limited = saved;
+        limited.rlim_cur = kLimit;
+        QVERIFY(setrlimit(RLIMIT_FSIZE, &limited) == 0);
+        QVERIFY(recording.capture()->startRecording());
+        const bool failed =
+            QTest::qWaitFor([&] { return recording.sawEvent(QStringLiteral("recordingFailed")); }, kStreamTimeoutMs);
+        setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, previousHandler);
+        QVERIFY(failed);
+        QVERIFY(!recording.capture()->recording());
+        const QStringList files = recordingsIn(recording.folder.path());
+        QCOMPARE(files.size(), 1);
+        const RecordingContents file = readRecording(files.first());
+        QVERIFY2(file.opened && !file.stamps.isEmpty(), "what fitted on the disk plays");
+        QVERIFY2(counterFault(file.stamps).isEmpty(), qPrintable(counterFault(file.stamps)));
         const qint64 decoded = recording.item.frameCounts().decoded;
         QTRY_VERIFY_WITH_TIMEOUT(recording.item.frameCounts().decoded > decoded + 10, kStreamTimeoutMs);
     }
