@@ -31,6 +31,7 @@ public:
     static constexpr int kMaxQueuedPackets = 600;
     // Longest stretch of a file that a kill may cut off.
     static constexpr int kClusterMs = 1000;
+    static constexpr const char* kWriterThreadName = "skyvane-rec";
 
     explicit StreamRecorder(QObject* parent = nullptr);
     ~StreamRecorder() override;
