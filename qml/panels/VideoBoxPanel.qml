@@ -214,10 +214,12 @@ PanelBox {
                 text: videoPanel.zhText("设置", "Apply")
                 onClicked: videoPanel.applyStreamUrl()
             }
-            LocalCaptureBar {
+            VideoToolBar {
                 uiScale: videoPanel.uiScale
                 language: videoPanel.language
                 capture: videoItem.capture
+                statsShown: appBridge.showStreamStats
+                onStatsToggled: appBridge.showStreamStats = shown
             }
             PanelButton {
                 uiScale: videoPanel.uiScale
@@ -247,19 +249,27 @@ PanelBox {
             }
 
             // Until a picture is shown, say whether a stream is being opened (a camera that is still
-            // booting looks the same as a dead one otherwise) or none is playing.
-            Text {
-                objectName: "streamStatusText"
+            // booting looks the same as a dead one otherwise) or none is playing; over a frozen
+            // picture, that the stream went away and when it is tried again.
+            StreamNotice {
+                objectName: "streamNotice"
                 anchors.centerIn: parent
-                width: parent.width - 2 * Theme.radiusSmall * videoPanel.uiScale
-                horizontalAlignment: Text.AlignHCenter
-                wrapMode: Text.WordWrap
-                visible: videoItem.streamStatus !== "playing"
-                color: Theme.textMuted
-                font.pixelSize: Theme.fontLarge * videoPanel.uiScale
-                text: videoItem.streamStatus === "connecting"
-                      ? videoPanel.zhText("正在连接视频流…", "Connecting to the video stream…")
-                      : videoPanel.zhText("无视频流", "No video stream")
+                z: 3
+                uiScale: videoPanel.uiScale
+                language: videoPanel.language
+                streamStatus: videoItem.streamStatus
+                reconnectInSeconds: videoItem.reconnectInSeconds
+            }
+
+            StreamStatsOverlay {
+                objectName: "streamStatsOverlay"
+                x: videoItem.contentRect.x + 6 * videoPanel.uiScale
+                y: videoItem.contentRect.y + videoItem.contentRect.height - height - 6 * videoPanel.uiScale
+                z: 3
+                visible: appBridge.showStreamStats && videoItem.streamStatsAvailable
+                uiScale: videoPanel.uiScale
+                language: videoPanel.language
+                stats: videoItem.streamStats
             }
 
             MouseArea {

@@ -49,6 +49,8 @@ class AppBridge : public QObject {
     Q_PROPERTY(int devicePort READ devicePort CONSTANT)
     Q_PROPERTY(QString videoBackend READ videoBackend CONSTANT)
     Q_PROPERTY(QString videoConfigPath READ videoConfigPath CONSTANT)
+    // The stream health overlay on the video, remembered in Video/ShowStats.
+    Q_PROPERTY(bool showStreamStats READ showStreamStats WRITE setShowStreamStats NOTIFY showStreamStatsChanged)
     // Camera status
     Q_PROPERTY(bool cameraStatusAvailable READ cameraStatusAvailable NOTIFY cameraStatusChanged)
     Q_PROPERTY(int cameraVideoBitrateIndex READ cameraVideoBitrateIndex NOTIFY cameraStatusChanged)
@@ -140,6 +142,8 @@ public:
     QString cameraVersion() const { return m_cameraVersion; }
     QString applicationDirPath() const;
     QString videoBackend() const { return m_videoBackend; }
+    bool showStreamStats() const { return m_showStreamStats; }
+    void setShowStreamStats(bool show);
     QString videoConfigPath() const;
 
     bool cameraStatusAvailable() const { return m_cameraStatusAvailable; }
@@ -305,6 +309,7 @@ public slots:
 
 signals:
     void languageChanged();
+    void showStreamStatsChanged();
     void currentProductChanged();
     void runtimePageChanged();
     void messageLogChanged();
@@ -493,6 +498,7 @@ private:
     QString m_gimbalSwVersion = QStringLiteral("-");
     QString m_cameraVersion = QStringLiteral("-");
     QString m_videoBackend = QStringLiteral("easyplayer");
+    bool m_showStreamStats = false;
 
     bool m_cameraStatusAvailable = false;
     int m_cameraVideoBitrateIndex = -1;

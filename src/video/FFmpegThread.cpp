@@ -110,6 +110,16 @@ void FFmpegThread::stop() {
     m_stopRequested = true;
 }
 
+QString FFmpegThread::codecName() const {
+    return QString::fromUtf8(m_codecName.load());
+}
+
+qint64 FFmpegThread::reconnectInMs() const {
+    if (!m_streamDown)
+        return -1;
+    return std::max<qint64>(0, (m_reconnectAtUs.load() - av_gettime_relative()) / 1000);
+}
+
 int FFmpegThread::interruptCallback(void* opaque) {
     return static_cast<FFmpegThread*>(opaque)->m_stopRequested.load() ? 1 : 0;
 }
@@ -212,6 +222,7 @@ bool FFmpegThread::openVideoDecoder() {
         debugLine(QStringLiteral("open video codec error"));
         return false;
     }
+    m_codecName = m_videoCodec->name ? m_videoCodec->name : "";
     m_videoWidth = m_videoDecoder->width;
     m_videoHeight = m_videoDecoder->height;
     if (m_videoWidth == 0 || m_videoHeight == 0) {
@@ -371,6 +382,10 @@ bool FFmpegThread::waitBeforeReopen(int attempt, const QString& openedUrl, bool 
                url.constData());
     }
     free();
+    if (played) {
+        m_reconnectAtUs = av_gettime_relative() + qint64(delayMs) * 1000;
+        m_streamDown = true;
+    }
     QElapsedTimer waited;
     waited.start();
     while (!m_stopRequested && waited.elapsed() < delayMs)
@@ -440,6 +455,8 @@ void FFmpegThread::run() {
         } else {
             readErrors = 0;
             if (m_packet->stream_index == m_videoStreamIndex) {
+                ++m_receivedPackets;
+                m_receivedBytes += m_packet->size;
                 if (m_recorder)
                     m_recorder->pushPacket(m_packet);
                 const qint64 backlogUs = packetBacklogUs();
@@ -448,6 +465,7 @@ void FFmpegThread::run() {
                     continue;
                 }
                 reopenAttempt = 0;
+                m_streamDown = false;
                 if (firstPicture) {
                     firstPicture = false;
                     elog_i("video", "FFmpeg first picture %dx%d after %lld ms url=%s", m_videoWidth, m_videoHeight,
@@ -470,6 +488,7 @@ void FFmpegThread::run() {
     }
 
     free();
+    m_streamDown = false;
     m_stopRequested = false;
     m_openRequested = false;
     debugLine(QStringLiteral("stop ffmpeg thread"));

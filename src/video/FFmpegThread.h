@@ -41,6 +41,14 @@ public:
     int droppedPictures() const { return m_droppedPictures.load(); }
     // Inputs opened again after the stream ended or failed (since the thread was constructed).
     int reopenCount() const { return m_reopenCount.load(); }
+    // Video packets and their bytes read (since the thread was constructed).
+    qint64 receivedPackets() const { return m_receivedPackets.load(); }
+    qint64 receivedBytes() const { return m_receivedBytes.load(); }
+    // The decoder's codec name ("" before the first open).
+    QString codecName() const;
+    // While a stream that played is away: milliseconds until the next attempt to open it, 0 while an
+    // attempt runs; -1 while pictures come (or before the first one).
+    qint64 reconnectInMs() const;
 
     // Back-off before opening again: starts at minMs, doubles per failed attempt, capped at maxMs.
     static constexpr int kReopenMinDelayMs = 500;
@@ -85,6 +93,11 @@ private:
     std::atomic<bool> m_openRequested{false};
     std::atomic<int> m_droppedPictures{0};
     std::atomic<int> m_reopenCount{0};
+    std::atomic<qint64> m_receivedPackets{0};
+    std::atomic<qint64> m_receivedBytes{0};
+    std::atomic<const char*> m_codecName{""};
+    std::atomic<bool> m_streamDown{false};
+    std::atomic<qint64> m_reconnectAtUs{0};  // monotonic clock (av_gettime_relative)
     int m_lastReadResult = 0;
     int m_videoWidth = 0;
     int m_videoHeight = 0;

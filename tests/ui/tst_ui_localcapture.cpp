@@ -1,6 +1,7 @@
-// Recording and snapshots on this computer, driven from the video panel with real clicks while the
-// simulator's stream plays: what the operator gets is the file and the line naming it in the message
-// log; an unwritable folder is reported and playback goes on; the other backend offers neither.
+// The video panel's own tools, driven with real clicks while the simulator's stream plays: recording
+// and snapshots on this computer (what the operator gets is the file and the line naming it in the
+// message log; an unwritable folder is reported and playback goes on), the stream health overlay and
+// the notice while the stream is away; the other backend offers none of them.
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -17,21 +18,36 @@ class TestUiLocalCapture : public QObject {
     Ui::Fixture ui;
     QTemporaryDir folder;
 
-    QByteArray config(const QString& language, const QString& recordingDir, const char* backend = "ffmpeg") const {
+    QByteArray config(const QString& language, const QString& recordingDir, const char* backend = "ffmpeg",
+                      const QString& url = QString()) const {
         return "[general]\nlanguage=" + language.toUtf8() + "\ncurrentProduct=Wren-R2\n\n[Video]\nBackend=" + backend +
-               "\nRecordingDir=" + recordingDir.toUtf8() + "\n\n[streamHistory]\nWren-R2=" + sim.url().toUtf8() + "\n";
+               "\nRecordingDir=" + recordingDir.toUtf8() +
+               "\n\n[streamHistory]\nWren-R2=" + (url.isEmpty() ? sim.url() : url).toUtf8() + "\n";
     }
+    QString textOf(const QString& itemName) const { return ui.read(itemName, "text").toString(); }
 
     FFmpegItem* backend() const {
         auto* facade = qobject_cast<VideoPlayerItem*>(ui.item(QStringLiteral("videoItem")));
         return facade ? qobject_cast<FFmpegItem*>(facade->implementation()) : nullptr;
     }
 
+    // Starts the interface and waits until the stream plays and the picture has found its place.
     bool startPlaying(const QByteArray& ini, QSize size = QSize(1280, 800)) {
         if (!ui.start(ini, size))
             return false;
         QQuickItem* video = ui.item(QStringLiteral("videoItem"));
-        return QTest::qWaitFor([&] { return video->property("streamStatus").toString() == "playing"; }, 60000);
+        if (!QTest::qWaitFor([&] { return video->property("streamStatus").toString() == "playing"; }, 60000))
+            return false;
+        QRectF before;
+        return QTest::qWaitFor(
+            [&] {
+                const QRectF now = video->property("contentRect").toRectF();
+                const bool still = now == before;
+                before = now;
+                Ui::Fixture::settle(300);
+                return still;
+            },
+            60000);
     }
 
     // The path a message-log line names after prefix ("" when there is no such line).
@@ -116,10 +132,50 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(backend()->frameCounts().decoded > decoded + 10, 30000);
     }
 
+    void statsOverlayShowsTheBackendsFiguresAndIsRemembered() {
+        QVERIFY(startPlaying(config(QStringLiteral("en"), folder.path())));
+        QVERIFY(!ui.item(QStringLiteral("streamStatsOverlay"))->isVisible());
+        QVERIFY(ui.click(QStringLiteral("streamStatsButton")));
+        QTRY_VERIFY(ui.item(QStringLiteral("streamStatsOverlay"))->isVisible());
+        QVERIFY(TestSupport::readFile(TestSupport::configPath()).contains("ShowStats=true"));
+
+        // The simulator sends 30 frames a second.
+        const QRegularExpression fps(QStringLiteral("FPS received/shown: ([0-9.]+) / ([0-9.]+)"));
+        QTRY_VERIFY_WITH_TIMEOUT(
+            qAbs(fps.match(textOf(QStringLiteral("streamStatsText"))).captured(1).toDouble() - 30) <= 3, 30000);
+        QVERIFY2(textOf(QStringLiteral("streamStatsText")).contains(QStringLiteral("1280×720  H264")),
+                 qPrintable(textOf(QStringLiteral("streamStatsText"))));
+        QVERIFY(textOf(QStringLiteral("streamStatsText")).contains(QStringLiteral("Reconnects: 0")));
+
+        const QByteArray remembered = TestSupport::readFile(TestSupport::configPath());
+        ui.stop();
+        QVERIFY(startPlaying(remembered));
+        QVERIFY(ui.item(QStringLiteral("streamStatsOverlay"))->isVisible());
+    }
+
+    void noticeOverTheLastPictureWhileTheStreamIsAway() {
+        VideoTestSupport::Simulator outage;
+        QVERIFY2(outage.start({QStringLiteral("--rtsp-outage"), QStringLiteral("8:3"),
+                               QStringLiteral("--rtsp-outage-period"), QStringLiteral("20")}),
+                 qPrintable(outage.errorOutput()));
+        QVERIFY(startPlaying(config(QStringLiteral("en"), folder.path(), "ffmpeg", outage.url())));
+        QQuickItem* notice = ui.item(QStringLiteral("streamNotice"));
+        QVERIFY(!notice->isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(
+            notice->isVisible() && textOf(QStringLiteral("streamStatusText"))
+                                       .contains(QRegularExpression(QStringLiteral("reconnecting in [1-5] s"))),
+            60000);
+        QCOMPARE(ui.read(QStringLiteral("videoItem"), "streamStatus").toString(), QStringLiteral("playing"));
+        QTRY_VERIFY_WITH_TIMEOUT(!notice->isVisible(), 30000);
+        const qint64 decoded = backend()->frameCounts().decoded;
+        QTRY_VERIFY_WITH_TIMEOUT(backend()->frameCounts().decoded > decoded + 10, 30000);
+    }
+
     void otherBackendDisablesTheControlsAndSaysWhy() {
         QVERIFY(ui.start(config(QStringLiteral("en"), folder.path(), "easyplayer")));
         QCOMPARE(ui.read(QStringLiteral("localRecordButton"), "enabled").toBool(), false);
         QCOMPARE(ui.read(QStringLiteral("snapshotButton"), "enabled").toBool(), false);
+        QCOMPARE(ui.read(QStringLiteral("streamStatsButton"), "enabled").toBool(), false);
         QVERIFY(ui.hover(QStringLiteral("localCaptureUnavailableHover")));
         QTRY_VERIFY(visibleTextContaining(ui.window->contentItem(), QStringLiteral("need the FFmpeg video backend")));
     }

@@ -2,8 +2,9 @@ import QtQuick 2.9
 import QtQuick.Controls 2.2
 import "."
 
-// Record and snapshot on this computer (the camera's own shutter and SD card are elsewhere). Without
-// a backend that can make them, both are disabled and a tooltip says why.
+// The video's own tools on this computer: record, snapshot (the camera's own shutter and SD card are
+// elsewhere) and the stream health overlay's switch. Without a backend that can offer them they are
+// disabled and a tooltip says why.
 Item {
     id: bar
 
@@ -11,7 +12,10 @@ Item {
     property string language: "zh"
     // The video item's LocalCapture, or null.
     property var capture: null
+    property bool statsShown: false
     readonly property bool available: capture !== null && capture !== undefined
+
+    signal statsToggled(bool shown)
 
     function zhText(cn, en) {
         return language === "zh" ? cn : en
@@ -29,8 +33,8 @@ Item {
             objectName: "localRecordButton"
             uiScale: bar.uiScale
             enabled: bar.available
-            text: bar.available && bar.capture.recording ? bar.zhText("停止本地录像", "Stop Local Recording")
-                                                         : bar.zhText("本地录像", "Local Recording")
+            text: bar.available && bar.capture.recording ? bar.zhText("停止本地录像", "Stop Local Rec")
+                                                         : bar.zhText("本地录像", "Local Rec")
             onClicked: bar.capture.toggleRecording()
         }
         PanelButton {
@@ -39,6 +43,14 @@ Item {
             enabled: bar.available
             text: bar.zhText("截图", "Snapshot")
             onClicked: bar.capture.saveSnapshot()
+        }
+        PanelButton {
+            objectName: "streamStatsButton"
+            uiScale: bar.uiScale
+            enabled: bar.available
+            checked: bar.statsShown
+            text: bar.zhText("码流信息", "Stats")
+            onClicked: bar.statsToggled(!bar.statsShown)
         }
     }
 
@@ -53,7 +65,7 @@ Item {
         acceptedButtons: Qt.NoButton
         ToolTip.visible: enabled && containsMouse
         ToolTip.delay: 300
-        ToolTip.text: bar.zhText("本地录像和截图需要 FFmpeg 视频后端 (配置项 Video/Backend=ffmpeg)",
-                                 "Local recording and snapshots need the FFmpeg video backend (Video/Backend=ffmpeg)")
+        ToolTip.text: bar.zhText("本地录像、截图和码流信息需要 FFmpeg 视频后端 (配置项 Video/Backend=ffmpeg)",
+                                 "Local recording, snapshots and stream info need the FFmpeg video backend (Video/Backend=ffmpeg)")
     }
 }

@@ -1,8 +1,10 @@
-// Messages about the recordings and snapshots made on this computer (the video item makes them).
+// The video panel's own tools: messages about the recordings and snapshots made on this computer
+// (the video item makes them) and the stream health overlay's switch.
 #include <QDir>
 #include <QHash>
 
 #include "AppBridge.h"
+#include "app/AppConfig.h"
 
 namespace {
 
@@ -37,4 +39,12 @@ void AppBridge::reportLocalCapture(const QString& kind, const QString& path, con
         detail.isEmpty() || kind == QLatin1String("recordingStopped") ? detail : QStringLiteral("(%1)").arg(detail);
     const QString text = tr2(QString::fromUtf8(found->cn), QString::fromUtf8(found->en));
     appendMessage(text.arg(QDir::toNativeSeparators(path), reason).trimmed());
+}
+
+void AppBridge::setShowStreamStats(bool show) {
+    if (show == m_showStreamStats)
+        return;
+    m_showStreamStats = show;
+    AppConfig::setValue(QStringLiteral("Video/ShowStats"), show);
+    emit showStreamStatsChanged();
 }
