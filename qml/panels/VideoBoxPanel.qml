@@ -214,13 +214,6 @@ PanelBox {
                 text: videoPanel.zhText("设置", "Apply")
                 onClicked: videoPanel.applyStreamUrl()
             }
-            VideoToolBar {
-                uiScale: videoPanel.uiScale
-                language: videoPanel.language
-                capture: videoItem.capture
-                statsShown: appBridge.showStreamStats
-                onStatsToggled: appBridge.showStreamStats = shown
-            }
             PanelButton {
                 uiScale: videoPanel.uiScale
                 text: videoPanel.videoFullscreen ? videoPanel.zhText("退出全屏", "Exit Fullscreen")
@@ -259,6 +252,19 @@ PanelBox {
                 language: videoPanel.language
                 streamStatus: videoItem.streamStatus
                 reconnectInSeconds: videoItem.reconnectInSeconds
+            }
+
+            // Over the video's top-right corner: the address bar has no width to spare.
+            VideoToolBar {
+                anchors.top: parent.top
+                anchors.right: parent.right
+                anchors.margins: 8 * videoPanel.uiScale
+                z: 4
+                uiScale: videoPanel.uiScale
+                language: videoPanel.language
+                capture: videoItem.capture
+                statsShown: appBridge.showStreamStats
+                onStatsToggled: appBridge.showStreamStats = shown
             }
 
             StreamStatsOverlay {
