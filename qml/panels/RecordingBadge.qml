@@ -24,7 +24,7 @@ Rectangle {
     width: label.implicitWidth + 16 * uiScale
     height: label.implicitHeight + 6 * uiScale
     radius: Theme.radiusSmall * uiScale
-    color: Theme.videoReadoutBackground
+    color: Theme.videoInfoBackground
 
     Text {
         id: label

@@ -32,7 +32,7 @@ Rectangle {
     height: label.implicitHeight + 12 * uiScale
     radius: Theme.radiusSmall * uiScale
     // Readable over the frozen picture; nothing to read it against without one.
-    color: reconnecting ? Theme.videoReadoutBackground : "transparent"
+    color: reconnecting ? Theme.videoInfoBackground : "transparent"
 
     Text {
         id: label

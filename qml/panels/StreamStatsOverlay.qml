@@ -32,7 +32,7 @@ Rectangle {
     width: label.implicitWidth + 12 * uiScale
     height: label.implicitHeight + 8 * uiScale
     radius: Theme.radiusSmall * uiScale
-    color: Theme.videoReadoutBackground
+    color: Theme.videoInfoBackground
 
     Text {
         id: label
