@@ -5,6 +5,7 @@
 #include <QTime>
 #include <algorithm>
 
+#include "FFmpegError.h"
 #include "StreamRecorder.h"
 #include "app/elog.h"
 
@@ -28,12 +29,6 @@ constexpr int kImagePoolSize = 4;
 // Probing limits: enough for the parameter sets of a camera stream, short enough for a quick first picture.
 const char kProbeSize[] = "8192";
 const char kAnalyzeDurationUs[] = "100000";
-
-QString errorText(int code) {
-    char text[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(code, text, sizeof text);
-    return QString::fromUtf8(text);
-}
 
 // A broken or timed-out connection does not come back by reading again.
 bool isConnectionLost(int code) {
@@ -148,7 +143,7 @@ bool FFmpegThread::init() {
     if (result < 0) {
         debugLine(QStringLiteral("open input error ") + url);
         elog_w("video", "FFmpeg open input error url=%s (%s)", urlUtf8.constData(),
-               errorText(result).toUtf8().constData());
+               ffmpegErrorText(result).toUtf8().constData());
         return false;
     }
     if (m_openOptions)
@@ -445,7 +440,7 @@ void FFmpegThread::run() {
                 msleep(5);
             } else if (ended || isConnectionLost(m_lastReadResult) || ++readErrors >= kMaxConsecutiveReadErrors) {
                 const QByteArray reason =
-                    (ended ? QStringLiteral("end of stream") : errorText(m_lastReadResult)).toUtf8();
+                    (ended ? QStringLiteral("end of stream") : ffmpegErrorText(m_lastReadResult)).toUtf8();
                 if (waitBeforeReopen(reopenAttempt++, openedUrl, true, reason.constData()))
                     m_openRequested = true;
                 else

@@ -42,10 +42,6 @@ double LocalCapture::recordingBytes() const {
     return m_recording ? double(m_recorder->bytesWritten()) : 0;
 }
 
-QString LocalCapture::recordingFile() const {
-    return m_recording ? m_recorder->currentFile() : QString();
-}
-
 void LocalCapture::setRecording(bool recording) {
     if (recording == m_recording)
         return;
@@ -100,7 +96,7 @@ QString LocalCapture::saveSnapshot() {
     const QImage picture = m_currentPicture();
     const QString dir = folder();
     if (picture.isNull()) {
-        emit captureEvent(QStringLiteral("snapshotFailed"), dir, QStringLiteral("no picture"));
+        emit captureEvent(QStringLiteral("snapshotNoPicture"), QString(), QString());
         return QString();
     }
     if (!prepareFolder(dir, "Snapshot")) {

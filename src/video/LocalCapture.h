@@ -17,7 +17,6 @@ class LocalCapture : public QObject {
     Q_PROPERTY(bool recording READ recording NOTIFY recordingChanged)
     Q_PROPERTY(int recordingSeconds READ recordingSeconds NOTIFY progressChanged)
     Q_PROPERTY(double recordingBytes READ recordingBytes NOTIFY progressChanged)
-    Q_PROPERTY(QString recordingFile READ recordingFile NOTIFY progressChanged)
 
 public:
     using PictureSource = std::function<QImage()>;
@@ -34,7 +33,6 @@ public:
     bool recording() const { return m_recording; }
     int recordingSeconds() const;
     double recordingBytes() const;
-    QString recordingFile() const;
 
     Q_INVOKABLE bool startRecording();
     Q_INVOKABLE void stopRecording();
@@ -46,7 +44,8 @@ signals:
     void recordingChanged();
     void progressChanged();
     // kind: "recordingStarted", "recordingNewFile", "recordingStopped", "recordingFailed" (path is the
-    // file or the folder), "snapshotSaved", "snapshotFailed"; detail: a size or the system's reason.
+    // file or the folder), "snapshotSaved", "snapshotFailed", "snapshotNoPicture"; detail: a size or
+    // the system's reason.
     void captureEvent(const QString& kind, const QString& path, const QString& detail);
 
 private slots:

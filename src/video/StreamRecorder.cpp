@@ -9,6 +9,7 @@
 #include <pthread.h>
 #endif
 
+#include "FFmpegError.h"
 #include "app/elog.h"
 
 extern "C" {
@@ -18,12 +19,6 @@ extern "C" {
 }
 
 namespace {
-
-QString errorText(int code) {
-    char text[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(code, text, sizeof text);
-    return QString::fromUtf8(text);
-}
 
 // Packets kept since the last key frame, so that a recording begins with the picture on screen
 // rather than at the next key frame; a stream with longer groups gets no such lead-in.
@@ -105,7 +100,7 @@ public:
         const int result = av_write_frame(m_output, packet);
         const int ioError = m_output->pb->error;
         if (result < 0 || ioError < 0) {
-            fail(errorText(result < 0 ? result : ioError));
+            fail(ffmpegErrorText(result < 0 ? result : ioError));
             return;
         }
         m_owner->m_bytesWritten = avio_tell(m_output->pb);
@@ -125,13 +120,13 @@ private:
         int result = avformat_alloc_output_context2(&m_output, nullptr, "matroska", pathUtf8.constData());
         AVStream* stream = result >= 0 ? avformat_new_stream(m_output, nullptr) : nullptr;
         if (!stream)
-            return fail(errorText(result < 0 ? result : AVERROR(ENOMEM)), path);
+            return fail(ffmpegErrorText(result < 0 ? result : AVERROR(ENOMEM)), path);
         avcodec_parameters_copy(stream->codecpar, m_stream->parameters);
         stream->codecpar->codec_tag = 0;
         stream->time_base = m_stream->timeBase;
         result = avio_open(&m_output->pb, pathUtf8.constData(), AVIO_FLAG_WRITE);
         if (result < 0)
-            return fail(errorText(result), path);
+            return fail(ffmpegErrorText(result), path);
         // Short clusters written out at once: a file cut off loses at most its last second.
         AVDictionary* options = nullptr;
         av_dict_set_int(&options, "cluster_time_limit", kClusterMs, 0);
@@ -139,15 +134,11 @@ private:
         result = avformat_write_header(m_output, &options);
         av_dict_free(&options);
         if (result < 0)
-            return fail(errorText(result), path);
+            return fail(ffmpegErrorText(result), path);
         m_headerWritten = true;
         m_path = path;
         m_lastOutDts = AV_NOPTS_VALUE;
         m_lastInDts = AV_NOPTS_VALUE;
-        {
-            std::lock_guard<std::mutex> locker(m_owner->m_lock);
-            m_owner->m_currentFile = path;
-        }
         m_owner->m_bytesWritten = avio_tell(m_output->pb);
         elog_i("video", "Recording file opened %s (%dx%d %s)", pathUtf8.constData(), m_stream->parameters->width,
                m_stream->parameters->height, avcodec_get_name(m_stream->parameters->codec_id));
@@ -262,8 +253,8 @@ void StreamRecorder::start(const QString& folder) {
     m_bytesWritten = 0;
     m_droppedPackets = 0;
     m_acceptedPackets = 0;
-    m_currentFile.clear();
     m_recording = true;
+    m_skipUntilKey = false;
     m_queue.push_back(Item{Item::Kind::Begin, nullptr, m_stream, folder});
     for (const AVPacket* packet : m_leadIn)
         queuePacket(packet);
@@ -279,11 +270,6 @@ void StreamRecorder::stop() {
     m_wake.notify_one();
 }
 
-QString StreamRecorder::currentFile() const {
-    std::lock_guard<std::mutex> locker(m_lock);
-    return m_currentFile;
-}
-
 void StreamRecorder::setStream(const AVCodecParameters* parameters, int timeBaseNum, int timeBaseDen) {
     auto info = std::make_shared<StreamInfo>();
     info->parameters = avcodec_parameters_alloc();
@@ -292,6 +278,7 @@ void StreamRecorder::setStream(const AVCodecParameters* parameters, int timeBase
     std::lock_guard<std::mutex> locker(m_lock);
     m_stream = info;
     freePackets(&m_leadIn);
+    m_leadInComplete = false;
     if (!m_recording)
         return;
     m_queue.push_back(Item{Item::Kind::Stream, nullptr, info});
@@ -300,9 +287,16 @@ void StreamRecorder::setStream(const AVCodecParameters* parameters, int timeBase
 
 void StreamRecorder::pushPacket(const AVPacket* packet) {
     std::lock_guard<std::mutex> locker(m_lock);
-    if (packet->flags & AV_PKT_FLAG_KEY)
+    if (packet->flags & AV_PKT_FLAG_KEY) {
         freePackets(&m_leadIn);
-    if (m_leadIn.size() < kMaxLeadInPackets)
+        m_leadInComplete = true;
+    }
+    // A lead-in with a hole would not decode: a group too long for it leaves none.
+    if (m_leadInComplete && m_leadIn.size() >= kMaxLeadInPackets) {
+        freePackets(&m_leadIn);
+        m_leadInComplete = false;
+    }
+    if (m_leadInComplete)
         m_leadIn.push_back(av_packet_clone(packet));
     if (!m_recording)
         return;
@@ -310,11 +304,15 @@ void StreamRecorder::pushPacket(const AVPacket* packet) {
     m_wake.notify_one();
 }
 
-// With the lock held.
+// With the lock held. After a packet had to be dropped the pictures that refer to it would not
+// decode, so the file goes on at the next key frame.
 void StreamRecorder::queuePacket(const AVPacket* packet) {
-    AVPacket* copy = m_queue.size() < size_t(kMaxQueuedPackets) ? av_packet_clone(packet) : nullptr;
+    if (packet->flags & AV_PKT_FLAG_KEY)
+        m_skipUntilKey = false;
+    AVPacket* copy = m_queue.size() < size_t(kMaxQueuedPackets) && !m_skipUntilKey ? av_packet_clone(packet) : nullptr;
     if (!copy) {
         ++m_droppedPackets;
+        m_skipUntilKey = true;
         return;
     }
     ++m_acceptedPackets;

@@ -40,9 +40,8 @@ public:
     void start(const QString& folder);
     void stop();
     bool isRecording() const { return m_recording.load(); }
-    // The file being written ("" before the first key frame), its size so far, and packets dropped
-    // because the writer fell behind (since start()).
-    QString currentFile() const;
+    // The size so far of the file being written, and packets dropped because the writer fell behind
+    // (since start()).
     qint64 bytesWritten() const { return m_bytesWritten.load(); }
     int droppedPackets() const { return m_droppedPackets.load(); }
     // Packets taken into the queue since start(), the lead-in included.
@@ -76,12 +75,13 @@ private:
     std::atomic<int> m_droppedPackets{0};
     std::atomic<int> m_acceptedPackets{0};
 
-    mutable std::mutex m_lock;
+    std::mutex m_lock;
     std::condition_variable m_wake;
     std::deque<Item> m_queue;
     std::deque<AVPacket*> m_leadIn;              // the packets since the last key frame
+    bool m_leadInComplete = false;               // m_leadIn starts at a key frame and has no hole
+    bool m_skipUntilKey = false;                 // a packet was dropped: queue nothing before the next key frame
     std::shared_ptr<const StreamInfo> m_stream;  // the parameters of the stream now playing
-    QString m_currentFile;
     bool m_quit = false;
 
     std::unique_ptr<Writer> m_writer;  // touched only by the writer thread
