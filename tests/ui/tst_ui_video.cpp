@@ -354,9 +354,8 @@ private slots:
         // The measured region's box sits on the region in the picture.
         const QRectF picture = pictureInWindow();
         QQuickItem* box = ui.item("thermometryBox");
-        const QPointF corner =
-            box->mapToScene(QPointF(0, 0)) -
-            QPointF(picture.x() + 460.0 / 1920 * picture.width(), picture.y() + 240.0 / 1080 * picture.height());
+        const QPointF corner = box->mapToScene(QPointF(0, 0)) - QPointF(picture.x() + 460.0 / 1920 * picture.width(),
+                                                                        picture.y() + 240.0 / 1080 * picture.height());
         QVERIFY2(box->isVisible() && corner.manhattanLength() <= 2,
                  qPrintable(QString("%1,%2").arg(corner.x()).arg(corner.y())));
     }
