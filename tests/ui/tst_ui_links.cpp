@@ -111,6 +111,22 @@ private slots:
         QVERIFY(switchOn("udpSwitch"));
     }
 
+    // A port that disappears under the open link turns the switch off and frees the port choice.
+    void lostPortTurnsTheSerialSwitchOff() {
+        LinkTest::PtyDevice pty;
+        QVERIFY(startRuntime());
+        showSerialTab();
+        listPorts({pty.slavePath()});
+        QVERIFY(ui.click("serialSwitch"));
+        QTRY_VERIFY(ui.bridge->serialOpened());
+        QVERIFY(switchOn("serialSwitch"));
+        pty.hangUp();
+        QTRY_VERIFY_WITH_TIMEOUT(!ui.bridge->serialOpened(), LinkTest::kLongWaitMs);
+        QTRY_VERIFY(!switchOn("serialSwitch"));
+        QVERIFY(ui.read("serialPortCombo", "enabled").toBool());
+        QVERIFY(ui.bridge->messageLog().contains("Serial port lost: " + pty.slavePath()));
+    }
+
     // Selecting the IP tab asks the device for its address, but only while a link is open.
     void ipTabAsksTheDeviceOnlyWhileLinked_data() {
         QTest::addColumn<bool>("linked");
