@@ -197,7 +197,8 @@ private slots:
     void linkPillShowsASilentDevice_data() {
         QTest::addColumn<QString>("language");
         QTest::addColumn<QString>("silentText");
-        QTest::newRow("en") << "en" << "Connected: UDP (no data)";
+        QTest::newRow("en") << "en"
+                            << "Connected: UDP (no data)";
         QTest::newRow("zh") << "zh" << QString::fromUtf8("当前连接: UDP（无数据）");
     }
     void linkPillShowsASilentDevice() {
