@@ -153,6 +153,7 @@ public:
             *fd = -1;
         }
     }
+
     QString slavePath() const { return m_slavePath; }
 
     // Writes everything, waiting while the terminal's buffer is full.
