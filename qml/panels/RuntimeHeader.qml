@@ -8,6 +8,7 @@ Rectangle {
     id: header
 
     property real uiScale: 1
+    property string language: "zh"
     // "silent" (the open link's device went quiet), "serial", "udp" or "none": picks the pill's colours.
     readonly property string linkKind: appBridge.deviceSilent ? "silent" : (appBridge.serialOpened ? "serial"
                                                                             : (appBridge.udpConnected ? "udp" : "none"))
@@ -15,7 +16,7 @@ Rectangle {
     property alias linkPillRef: linkPill
 
     function zhText(cn, en) {
-        return appBridge.language === "zh" ? cn : en
+        return language === "zh" ? cn : en
     }
 
     // The pill's colour of the current link kind, from the Theme's set for that kind.
