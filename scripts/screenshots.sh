@@ -2,7 +2,8 @@
 # Takes the interface's screenshots into docs/screenshots/<W>x<H>/ for windows of 1280 x 800 and
 # 1920 x 1080: the product page, the gimbal and camera tabs of every product (connected over UDP to the
 # simulator, video playing) and every tab of Tern with a tracking box and the thermometry overlay on
-# its picture, and the stream health overlay during a local recording, in Chinese and in English. Everything runs inside
+# its picture, the header of a device gone quiet and the stream health overlay during a local
+# recording, in Chinese and in English. Everything runs inside
 # one loopback-only network namespace with its own virtual X server; the program runs from a scratch
 # application directory, so build/bin is untouched.
 #
@@ -155,6 +156,14 @@ video_overlays() {
     shot "$lang-$p-thermometry"
 }
 
+# The header's pill while the device has gone quiet: the simulator is frozen past the silence time-out.
+device_silent() {
+    kill -STOP "$sim"
+    sleep 5
+    shot "$lang-$p-device-silent"
+    kill -CONT "$sim"
+}
+
 for size in ${SKYVANE_SCREENSHOT_SIZES:-1280x800 1920x1080}; do
 width=${size%x*}
 height=${size#*x}
@@ -193,6 +202,7 @@ for lang in zh en; do
             if [ "$p" = Tern ]; then
                 video_tools
                 video_overlays
+                device_silent
             fi
         fi
         stop

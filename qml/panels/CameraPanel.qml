@@ -173,6 +173,7 @@ Item {
     TabScroller {
         id: scroller
 
+        uiScale: cameraPanel.uiScale
         anchors.fill: parent
         visible: cameraPanel.hasCameraSettings
         contentHeight: ternCameraSettingsLayout.implicitHeight
@@ -193,7 +194,7 @@ Item {
         ColumnLayout {
             id: ternCameraSettingsLayout
 
-            width: scroller.width - cameraPanel.dp(12)
+            width: scroller.contentAreaWidth
             spacing: cameraPanel.dp(8)
 
             Timer {

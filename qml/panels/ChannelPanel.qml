@@ -107,14 +107,14 @@ Item {
     TabScroller {
         id: flick
 
+        uiScale: channelPanel.uiScale
         anchors.fill: parent
         contentHeight: content.implicitHeight
 
         ColumnLayout {
             id: content
 
-            // Room for the scroll bar on the right.
-            width: flick.width - 12 * channelPanel.uiScale
+            width: flick.contentAreaWidth
             spacing: 8 * channelPanel.uiScale
 
             SectionTitle {

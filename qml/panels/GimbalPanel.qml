@@ -102,13 +102,14 @@ Item {
     TabScroller {
         id: scroller
 
+        uiScale: gimbalPanel.uiScale
         anchors.fill: parent
         contentHeight: content.implicitHeight
 
         ColumnLayout {
             id: content
 
-            width: scroller.width - gimbalPanel.dp(12)
+            width: scroller.contentAreaWidth
             spacing: gimbalPanel.dp(10)
 
             Flow {

@@ -60,14 +60,14 @@ Item {
     TabScroller {
         id: flick
 
+        uiScale: ipPanel.uiScale
         anchors.fill: parent
         contentHeight: content.implicitHeight
 
         ColumnLayout {
             id: content
 
-            // Room for the scroll bar on the right.
-            width: flick.width - 12 * ipPanel.uiScale
+            width: flick.contentAreaWidth
             spacing: 8 * ipPanel.uiScale
 
             GridLayout {

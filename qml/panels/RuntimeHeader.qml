@@ -8,10 +8,21 @@ Rectangle {
     id: header
 
     property real uiScale: 1
-    // "serial", "udp" or "none": picks the pill's colours.
-    readonly property string linkKind: appBridge.serialOpened ? "serial" : (appBridge.udpConnected ? "udp" : "none")
+    property string language: "zh"
+    // "silent" (the open link's device went quiet), "serial", "udp" or "none": picks the pill's colours.
+    readonly property string linkKind: appBridge.deviceSilent ? "silent" : (appBridge.serialOpened ? "serial"
+                                                                            : (appBridge.udpConnected ? "udp" : "none"))
     property alias homeButtonRef: homeButton
     property alias linkPillRef: linkPill
+
+    function zhText(cn, en) {
+        return language === "zh" ? cn : en
+    }
+
+    // The pill's colour of the current link kind, from the Theme's set for that kind.
+    function pillColor(silent, serial, udp, none) {
+        return linkKind === "silent" ? silent : (linkKind === "serial" ? serial : (linkKind === "udp" ? udp : none))
+    }
 
     color: Theme.headerBackground
 
@@ -56,21 +67,19 @@ Rectangle {
                                                        linkText.implicitWidth + 24 * header.uiScale))
         height: 28 * header.uiScale
         radius: height / 2
-        color: header.linkKind === "serial" ? Theme.pillSerialFill
-                                            : (header.linkKind === "udp" ? Theme.pillUdpFill : Theme.pillIdleFill)
-        border.color: header.linkKind === "serial" ? Theme.pillSerialBorder
-                                                   : (header.linkKind === "udp" ? Theme.pillUdpBorder
-                                                                                : Theme.pillIdleBorder)
+        color: header.pillColor(Theme.pillSilentFill, Theme.pillSerialFill, Theme.pillUdpFill, Theme.pillIdleFill)
+        border.color: header.pillColor(Theme.pillSilentBorder, Theme.pillSerialBorder, Theme.pillUdpBorder,
+                                       Theme.pillIdleBorder)
         border.width: 1
 
         Text {
             id: linkText
 
+            objectName: "linkPillText"
             anchors.centerIn: parent
-            text: appBridge.linkStatus
+            text: appBridge.linkStatus + (appBridge.deviceSilent ? header.zhText("（无数据）", " (no data)") : "")
             font.pixelSize: Theme.fontNormal * header.uiScale
-            color: header.linkKind === "serial" ? Theme.pillSerialText
-                                                : (header.linkKind === "udp" ? Theme.pillUdpText : Theme.pillIdleText)
+            color: header.pillColor(Theme.pillSilentText, Theme.pillSerialText, Theme.pillUdpText, Theme.pillIdleText)
         }
     }
 

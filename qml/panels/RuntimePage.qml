@@ -104,6 +104,7 @@ Item {
             Layout.preferredHeight: runtimePage.dp(Theme.headerHeight)
             visible: !runtimePage.win.videoFullscreen
             uiScale: runtimePage.uiScale
+            language: runtimePage.language
         }
 
         RowLayout {

@@ -6,6 +6,10 @@ import QtQuick.Controls 2.2
 Flickable {
     id: scroller
 
+    property real uiScale: 1
+    // The width the content may take beside the scroll bar.
+    readonly property real contentAreaWidth: width - 12 * uiScale
+
     clip: true
     contentWidth: width
     interactive: contentHeight > height

@@ -31,7 +31,7 @@ QtObject {
     readonly property color homeHovered: "#E1ECFA"
     readonly property color homeIdle: "#F2F6FC"
 
-    // Link-status pill: serial, UDP, none
+    // Link-status pill: serial, UDP, none, and amber for an open link whose device went quiet
     readonly property color pillSerialFill: "#edf6ff"
     readonly property color pillSerialBorder: "#89c7ff"
     readonly property color pillSerialText: "#2e78d2"
@@ -41,6 +41,9 @@ QtObject {
     readonly property color pillIdleFill: "#f5f7fa"
     readonly property color pillIdleBorder: "#d4dbe5"
     readonly property color pillIdleText: "#778292"
+    readonly property color pillSilentFill: "#fff6e5"
+    readonly property color pillSilentBorder: "#f0b654"
+    readonly property color pillSilentText: "#b36b00"
 
     // Product page
     readonly property color productPressed: "#deecff"

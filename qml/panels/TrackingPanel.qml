@@ -88,21 +88,17 @@ Item {
         value: trackingPanel.aiEnabled
     }
 
-    Flickable {
+    TabScroller {
         id: flick
 
+        uiScale: trackingPanel.uiScale
         anchors.fill: parent
-        contentWidth: width
         contentHeight: content.implicitHeight
-        boundsBehavior: Flickable.StopAtBounds
-        clip: true
-
-        ScrollBar.vertical: ScrollBar { }
 
         ColumnLayout {
             id: content
 
-            width: flick.width
+            width: flick.contentAreaWidth
             spacing: 8 * trackingPanel.uiScale
 
             GridLayout {

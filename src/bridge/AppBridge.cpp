@@ -56,12 +56,14 @@ AppBridge::AppBridge(QObject* parent)
 
     connect(&m_udpSocket, &QUdpSocket::readyRead, this, &AppBridge::udpReceiveHandler);
     connect(&m_uart, &Uartcore::rawBytesReceived, this, &AppBridge::serialReceiveHandler);
+    connect(&m_uart, &Uartcore::portLost, this, &AppBridge::onSerialPortLost);
     m_irSettingsPollTimer.setInterval(500);
     // A coarse timer may fire 25 ms early, ahead of the link-up requests that are due at 500 ms.
     m_irSettingsPollTimer.setTimerType(Qt::PreciseTimer);
     m_statsTimer.setInterval(30000);
     connect(&m_irSettingsPollTimer, &QTimer::timeout, this, &AppBridge::requestIrSettings);
     connect(&m_statsTimer, &QTimer::timeout, this, &AppBridge::writeProtocolStats);
+    setUpSilenceWatch();
 
     appendMessage(tr2(QStringLiteral("应用已启动"), QStringLiteral("Application started")));
     logImageDirectory();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QHostAddress>
 #include <QObject>
 #include <QString>
@@ -38,6 +39,8 @@ class AppBridge : public QObject {
     Q_PROPERTY(bool serialOpened READ serialOpened NOTIFY serialOpenedChanged)
     Q_PROPERTY(bool udpConnected READ udpConnected NOTIFY udpConnectedChanged)
     Q_PROPERTY(QString linkStatus READ linkStatus NOTIFY linkStatusChanged)
+    // The open link has carried frames but none for Link/SilenceTimeoutSec seconds.
+    Q_PROPERTY(bool deviceSilent READ deviceSilent NOTIFY deviceSilentChanged)
     // Versions and fixed values
     Q_PROPERTY(QString gimbalHwVersion READ gimbalHwVersion NOTIFY gimbalVersionChanged)
     Q_PROPERTY(QString gimbalSwVersion READ gimbalSwVersion NOTIFY gimbalVersionChanged)
@@ -136,6 +139,7 @@ public:
     bool serialOpened() const { return m_serialOpened; }
     bool udpConnected() const { return m_udpConnected; }
     QString linkStatus() const;
+    bool deviceSilent() const { return m_deviceSilent; }
 
     QString gimbalHwVersion() const { return m_gimbalHwVersion; }
     QString gimbalSwVersion() const { return m_gimbalSwVersion; }
@@ -344,6 +348,7 @@ signals:
     void irTempMeasureOnChanged();
     void irThermometryChanged();
     void streamHistoryChanged();
+    void deviceSilentChanged();
 
 private:
     using Notifier = void (AppBridge::*)();
@@ -390,6 +395,14 @@ private:
     void resetTrackingAndRecording();
     void scheduleUdpLinkUpRequests();
     void runSerialLinkUpSequence();
+    void shutSerialLink(const QString& message);
+    void onSerialPortLost();
+
+    // Silence watch (AppBridgeSilence.cpp): a link that carried frames and then none for a while.
+    void setUpSilenceWatch();
+    void noteDeviceFrame();
+    void checkDeviceSilence();
+    void resetSilenceWatch();
 
     // Inbound helpers
     void handleUdpDatagram(const QByteArray& datagram);
@@ -578,6 +591,13 @@ private:
     QTimer m_irSettingsPollTimer;
     QTimer m_statsTimer;
 
+    // Silence watch: 0 s turns it off. The clock runs from the last valid frame and is invalid
+    // until the open link has carried one.
+    int m_silenceTimeoutSec = 3;
+    bool m_deviceSilent = false;
+    QElapsedTimer m_lastDeviceFrame;
+    QTimer m_silenceTimer;
+
     // Links. The serial link and the socket belong to the controller for its whole life.
     Uartcore m_uart;
     QUdpSocket m_udpSocket;
@@ -587,4 +607,6 @@ private:
     uint8_t m_txSequence = 0;
     // Serial bytes not yet cut into frames.
     QByteArray m_serialRxBuffer;
+    // The port as the operator named it, for the message when it disappears.
+    QString m_serialPortName;
 };

@@ -103,6 +103,7 @@ const AppBridge::FrameRoute* AppBridge::findRoute(const std::vector<FrameRoute>&
 }
 
 void AppBridge::dispatchFrame(const ParsedFrame& frame, FrameLink link) {
+    noteDeviceFrame();
     dispatchReport(frame, link);
     dispatchReply(frame, link);
 }

@@ -21,6 +21,7 @@ void AppBridge::connectUdp(const QString& ip, int port) {
     if (m_serialOpened)
         closeSerialForUdp();
     resetCameraStateForNewLink();
+    resetSilenceWatch();
 
     if (m_udpSocket.state() == QAbstractSocket::UnconnectedState && !bindUdpSocket()) {
         appendMessage(tr2(QStringLiteral("UDP绑定失败"), QStringLiteral("UDP bind failed")));
@@ -100,11 +101,14 @@ bool AppBridge::openSerial(const QString& portName, int baudRate) {
     }
     if (m_serialOpened) {
         releaseSerialPort();
+        applyLinkLossReset();
         emit serialOpenedChanged();
         emit linkStatusChanged();
         announceLinkStatus();
+        emitLater({&AppBridge::cameraStatusChanged});
     }
     resetCameraStateForNewLink();
+    resetSilenceWatch();
     if (m_udpConnected)
         closeUdpSocketForSerial();
 
@@ -116,6 +120,7 @@ bool AppBridge::openSerial(const QString& portName, int baudRate) {
         return false;
     }
     m_serialOpened = true;
+    m_serialPortName = portName;
     emit serialOpenedChanged();
     emit linkStatusChanged();
     announceLinkStatus();
@@ -130,6 +135,18 @@ bool AppBridge::openSerial(const QString& portName, int baudRate) {
 void AppBridge::closeSerial() {
     if (!m_serialOpened)
         return;
+    shutSerialLink(tr2(QStringLiteral("串口已关闭"), QStringLiteral("Serial port closed")));
+}
+
+// The port went away under the open link (adapter pulled out, cable or far end gone): the link is
+// closed as the operator would close it, so that the switch and the status stop claiming a link.
+void AppBridge::onSerialPortLost() {
+    if (!m_serialOpened)
+        return;
+    shutSerialLink(tr2(QStringLiteral("串口已断开: %1"), QStringLiteral("Serial port lost: %1")).arg(m_serialPortName));
+}
+
+void AppBridge::shutSerialLink(const QString& message) {
     releaseSerialPort();
     if (!m_udpConnected)
         m_irSettingsPollTimer.stop();
@@ -137,7 +154,7 @@ void AppBridge::closeSerial() {
     emit serialOpenedChanged();
     emit linkStatusChanged();
     announceLinkStatus();
-    appendMessage(tr2(QStringLiteral("串口已关闭"), QStringLiteral("Serial port closed")));
+    appendMessage(message);
     emitLater({&AppBridge::cameraStatusChanged});
     if (!m_udpConnected)
         m_statsTimer.stop();
@@ -158,8 +175,10 @@ void AppBridge::releaseUdpSocket() {
 
 void AppBridge::closeSerialForUdp() {
     releaseSerialPort();
+    applyLinkLossReset();
     emit serialOpenedChanged();
     appendMessage(tr2(QStringLiteral("已自动关闭UART"), QStringLiteral("UART was closed automatically")));
+    emitLater({&AppBridge::cameraStatusChanged});
 }
 
 void AppBridge::closeUdpSocketForSerial() {
@@ -179,20 +198,20 @@ void AppBridge::resetCameraStateForNewLink() {
     m_continuousZoomJustStopped = false;
 }
 
+// The stream settings are read over UDP only; a serial link must not show those of the last one.
 void AppBridge::clearCameraSettingsAfterUdpDrop() {
-    m_cameraStatusAvailable = false;
+    applyLinkLossReset();
     m_cameraVideoBitrateIndex = -1;
     m_cameraRtspResolutionIndex = -1;
     m_cameraVideoEncodingIndex = -1;
-    m_cameraStreamModeIndex = -1;
-    m_cameraPhotoResolutionIndex = -1;
-    m_cameraRecordResolutionIndex = -1;
-    m_pendingPhotoResolutionIndex = -1;
-    m_visibleZoomSettlePending = false;
     emitLater({&AppBridge::cameraStatusChanged});
 }
 
+// What a link takes with it when it goes, however it goes: the operator's switch, a switch to the
+// other link, a re-open of the port or a port that disappeared. Answers still on their way from
+// the old device must find nothing pending.
 void AppBridge::applyLinkLossReset() {
+    resetSilenceWatch();
     m_cameraStatusAvailable = false;
     m_recordingTimeSeconds = 0;
     emitLater({&AppBridge::recordingTimeSecondsChanged});

@@ -1,6 +1,9 @@
 #include "Uartcore.h"
 
 #include <QSerialPortInfo>
+#include <QTimer>
+
+#include <poll.h>
 
 #include <algorithm>
 
@@ -45,12 +48,16 @@ bool Uartcore::open(const QString& portName, int baudRate, int dataBits, int par
     m_port->setFlowControl(static_cast<QSerialPort::FlowControl>(flowControl));
     m_readDataConnection = connect(m_port.get(), &QSerialPort::readyRead, this, &Uartcore::readData);
     m_readSignalConnection = connect(m_port.get(), &QSerialPort::readyRead, this, &Uartcore::readSignal);
+    m_errorConnection = connect(m_port.get(), &QSerialPort::errorOccurred, this, &Uartcore::onPortError);
+    m_lossReported = false;
     return true;
 }
 
 void Uartcore::close() {
     disconnect(m_readDataConnection);
     disconnect(m_readSignalConnection);
+    disconnect(m_errorConnection);
+    m_lossReported = false;
     if (!m_port->isOpen())
         return;
     m_port->clear(QSerialPort::AllDirections);
@@ -93,7 +100,42 @@ QStringList Uartcore::availablePortNames() {
 bool Uartcore::write(const QByteArray& data) {
     if (!m_port || !m_port->isOpen() || data.isEmpty())
         return false;
-    return m_port->write(data) == data.size();
+    if (m_port->write(data) == data.size())
+        return true;
+    if (isLineHungUp())
+        reportLossOnce();
+    return false;
+}
+
+// Qt's resource error means the device went away. Read and write errors are also what a hung-up
+// line gives (a removed USB adapter reads end-of-file), but they can be passing faults too: only
+// the line's hang-up makes them final.
+void Uartcore::onPortError(QSerialPort::SerialPortError error) {
+    const bool ioError = error == QSerialPort::ReadError || error == QSerialPort::WriteError;
+    if (error == QSerialPort::ResourceError || (ioError && isLineHungUp()))
+        reportLossOnce();
+}
+
+bool Uartcore::isLineHungUp() const {
+    if (!m_port->isOpen())
+        return false;
+    pollfd line{static_cast<int>(m_port->handle()), POLLIN | POLLOUT, 0};
+    if (::poll(&line, 1, 0) < 0)
+        return false;
+    return (line.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+}
+
+void Uartcore::reportLossOnce() {
+    if (m_lossReported || !m_port->isOpen())
+        return;
+    m_lossReported = true;
+    // Announced from the event loop: the owner closes the port in answer, which must not happen
+    // inside the port's own notification that reported the error. A close (and a new open) in
+    // between cancels the announcement.
+    QTimer::singleShot(0, this, [this] {
+        if (m_lossReported && m_port->isOpen())
+            emit portLost();
+    });
 }
 
 void Uartcore::readData() {

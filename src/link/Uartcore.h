@@ -14,7 +14,9 @@
 
 // The serial link to the gimbal: opens and closes one port, lists the ports that can be opened,
 // writes whole frames and hands every received byte on, unparsed, through rawBytesReceived.
-// Frame splitting is done by the controller.
+// Frame splitting is done by the controller. A port that disappears while open (adapter pulled
+// out, the other end of a pseudo-terminal closed) is announced once through portLost; the link
+// stays open until its owner closes it.
 class Uartcore : public QObject, public GIMBAL_ComObj {
     Q_OBJECT
 
@@ -44,12 +46,16 @@ public:
 signals:
     void readSignal();
     void rawBytesReceived(QByteArray data);
+    void portLost();
 
 public slots:
     void readData();
 
 private:
     static bool probePort(QSerialPort& port, const QString& portName);
+    void onPortError(QSerialPort::SerialPortError error);
+    bool isLineHungUp() const;
+    void reportLossOnce();
 
     int m_dataBits = QSerialPort::Data8;
     int m_parity = QSerialPort::NoParity;
@@ -61,4 +67,7 @@ private:
 
     QMetaObject::Connection m_readDataConnection;
     QMetaObject::Connection m_readSignalConnection;
+    QMetaObject::Connection m_errorConnection;
+    // Set when the loss of the open port has been announced; a dead port keeps reporting errors.
+    bool m_lossReported = false;
 };

@@ -66,10 +66,10 @@ public:
         m_framesDelivered = 0;
     }
 
-    // A controller for the language and product, with no link.
-    AppBridge& offline(const QString& language, const QString& product) {
+    // A controller for the language and product, with no link; `moreIni` is added to its configuration.
+    AppBridge& offline(const QString& language, const QString& product, const QByteArray& moreIni = {}) {
         reset();
-        BridgeLinks::prepareConfig(language, product);
+        BridgeLinks::prepareConfig(language, product, moreIni);
         bridge = std::make_unique<AppBridge>();
         markMessages();
         return *bridge;
@@ -79,8 +79,8 @@ public:
     // 150 ms repeat, clock, versions) behind it; the frame collector and message mark start fresh.
     // The reads due at 400 and 500 ms may still follow.
     AppBridge& up(Link link, const QString& language = QStringLiteral("en"),
-                  const QString& product = QStringLiteral("Wren-R2")) {
-        offline(language, product);
+                  const QString& product = QStringLiteral("Wren-R2"), const QByteArray& moreIni = {}) {
+        offline(language, product, moreIni);
         return attach(link);
     }
 

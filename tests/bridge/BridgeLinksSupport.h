@@ -47,12 +47,13 @@ inline int lastStatsValue(const QString& label) {
     return rest.left(rest.indexOf(QLatin1Char('\n'))).trimmed().toInt();
 }
 
-// A fresh configuration with the given language and, when not empty, the given product.
-inline void prepareConfig(const QString& language, const QString& product = QString()) {
+// A fresh configuration with the given language, when not empty the given product, and more INI
+// text after that.
+inline void prepareConfig(const QString& language, const QString& product = QString(), const QByteArray& more = {}) {
     QByteArray ini = "[general]\nlanguage=" + language.toUtf8() + "\n";
     if (!product.isEmpty())
         ini += "currentProduct=" + product.toUtf8() + "\n";
-    TestSupport::writeConfig(ini);
+    TestSupport::writeConfig(ini + more);
 }
 
 // Frames of one message id among those collected.

@@ -136,6 +136,30 @@ private slots:
         QCOMPARE(f.newMessages(), QStringList());
     }
 
+    // Answers for the serial link's device that arrive after the operator moved on (to UDP, or to
+    // a re-opened port) find nothing pending: no stale resolution, no resend, no completed zoom.
+    void cameraStateOfAClosedSerialLinkIsForgotten_data() {
+        QTest::addColumn<int>("nextLink");
+        QTest::newRow("serial-to-udp") << int(Link::Udp);
+        QTest::newRow("serial-reopened") << int(Link::Serial);
+    }
+    void cameraStateOfAClosedSerialLinkIsForgotten() {
+        QFETCH(int, nextLink);
+        AppBridge& bridge = f.up(Link::Serial);
+        bridge.setPhotoResolution(QStringLiteral("4000*3000"));
+        bridge.setVisibleZoom(12);
+        QCOMPARE(f.waitSent(0x000304).size(), 1);
+        f.attach(Link(nextLink));
+        QVERIFY(f.reply(0x010202, 0));
+        QVERIFY(f.reply(0x010304, 1));  // refused: a pending zoom would be resent now
+        QVERIFY(f.report(0x020005, zoomReport(false, 120)));
+        QTRY_COMPARE_WITH_TIMEOUT(bridge.currentVisibleZoom(), 12.0, kLongWaitMs);
+        f.settle(200);
+        QCOMPARE(bridge.cameraPhotoResolutionIndex(), -1);
+        QVERIFY2(f.sent(0x000304).isEmpty(), qPrintable(f.wire()));
+        QVERIFY2(!f.newMessages().contains("Mixed zoom completed"), qPrintable(f.newMessages().join('\n')));
+    }
+
     void takePhotoSendsModeThenShutter() {
         AppBridge& bridge = f.up(Link::Udp);
         bridge.takePhoto();

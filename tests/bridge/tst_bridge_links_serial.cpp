@@ -131,6 +131,36 @@ private slots:
         QCOMPARE(messagesSince(bridge, mark), QStringList());
     }
 
+    // The far end of the terminal goes away while the link is open: the link closes as the switch
+    // would close it, names the port, and a new port opens afterwards as usual.
+    void lostPortClosesTheLink_data() {
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<QStringList>("onLoss");
+        QTest::newRow("en") << "en" << QStringList{"Link status: Connected: None", "Serial port lost: %1"};
+        QTest::newRow("zh") << "zh" << QStringList{"连接状态: 当前连接: 未连接", "串口已断开: %1"};
+    }
+    void lostPortClosesTheLink() {
+        QFETCH(QString, language);
+        QFETCH(QStringList, onLoss);
+        AppBridge& bridge = openBridge(language);
+        // The link-up is over (its last request went out at 950 ms): nothing else adds messages.
+        QTRY_VERIFY_WITH_TIMEOUT(framesWithId(m_pty->collector, 0x000317).size() == 3, kLongWaitMs);
+        QSignalSpy opened(&bridge, &AppBridge::serialOpenedChanged);
+        const QString lostPort = m_pty->slavePath();
+        const int mark = messages(bridge).size();
+        m_pty->hangUp();
+        QTRY_VERIFY_WITH_TIMEOUT(!bridge.serialOpened(), kLongWaitMs);
+        QCOMPARE(opened.count(), 1);
+        QTest::qWait(600);  // a poll period: a dead port must neither be reported twice nor polled
+        onLoss[1] = onLoss[1].arg(lostPort);
+        QCOMPARE(messagesSince(bridge, mark), onLoss);
+
+        m_pty = std::make_unique<PtyDevice>();
+        QVERIFY(bridge.openSerial(m_pty->slavePath(), 115200));
+        QVERIFY2(m_pty->collector.waitForFrames(3), qPrintable(idList(m_pty->collector)));
+        QVERIFY(bridge.serialOpened());
+    }
+
     void linkUpFramesWithTheirDelays() {
         prepareConfig(QStringLiteral("en"), QStringLiteral("Wren-R2"));
         m_pty = std::make_unique<PtyDevice>();

@@ -142,6 +142,18 @@ public:
     PtyDevice& operator=(const PtyDevice&) = delete;
 
     bool isValid() const { return m_master >= 0 && m_slaveHold >= 0; }
+
+    // Closes the device's end for good, as a pulled-out adapter would: the application's side of
+    // the terminal hangs up.
+    void hangUp() {
+        m_notifier.reset();
+        for (int* fd : {&m_slaveHold, &m_master}) {
+            if (*fd >= 0)
+                ::close(*fd);
+            *fd = -1;
+        }
+    }
+
     QString slavePath() const { return m_slavePath; }
 
     // Writes everything, waiting while the terminal's buffer is full.

@@ -7,6 +7,8 @@
 #include <QTest>
 #include <QUdpSocket>
 
+#include <signal.h>
+
 // Runs skyvane-sim for a test: starts it with the given options, waits for its ready lines and
 // stops it when the test is done.
 class SimProcess {
@@ -90,9 +92,14 @@ public:
     }
     bool running() const { return m_process.state() == QProcess::Running; }
 
+    // Freezes the simulator (SIGSTOP) as a device that stops answering; resume() lets it go on.
+    bool pause() { return signalProcess(SIGSTOP); }
+    bool resume() { return signalProcess(SIGCONT); }
+
     void stop() {
         if (m_process.state() == QProcess::NotRunning)
             return;
+        resume();  // a frozen process would sit on the termination request
         m_process.terminate();
         if (!m_process.waitForFinished(5000)) {
             m_process.kill();
@@ -103,6 +110,11 @@ public:
     QProcess& process() { return m_process; }
 
 private:
+    bool signalProcess(int signal) {
+        const qint64 pid = m_process.processId();
+        return pid > 0 && ::kill(pid_t(pid), signal) == 0;
+    }
+
     QProcess m_process;
     QStringList m_readyLines;
     QString m_errors;

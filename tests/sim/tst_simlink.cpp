@@ -10,9 +10,17 @@ namespace {
 // Waits that only end a hung run: the simulator and the program share a possibly busy machine.
 constexpr int kLongWaitMs = 20000;
 
-// The program's controller prepared for English and one product.
-void prepareConfig(const QString& product) {
-    TestSupport::writeConfig("[General]\nlanguage=en\ncurrentProduct=" + product.toUtf8() + "\n");
+// The program's controller prepared for English and one product, with more INI text after that.
+void prepareConfig(const QString& product, const QByteArray& more = {}) {
+    TestSupport::writeConfig("[General]\nlanguage=en\ncurrentProduct=" + product.toUtf8() + "\n" + more);
+}
+
+QByteArray silenceWatch(int seconds) {
+    return "[Link]\nSilenceTimeoutSec=" + QByteArray::number(seconds) + "\n";
+}
+
+int framesTakenIn(const AppBridge& bridge) {
+    return bridge.protocolCounters().udpFrames + bridge.protocolCounters().uartFrames;
 }
 
 bool logHas(const AppBridge& bridge, const QString& text) {
@@ -73,6 +81,11 @@ private:
             return false;
         bridge.connectUdp(QStringLiteral("127.0.0.1"), port);
         return bridge.udpConnected();
+    }
+    // Starts the simulator with its serial side only and opens the controller's port on it.
+    static bool openSerial(SimProcess& sim, AppBridge& bridge, const QString& product) {
+        return sim.start({"--product", product, "--rtsp-port", "0", "--no-udp", "--serial"}, {"SERIAL ready"}) &&
+               bridge.openSerial(sim.readyValue("SERIAL ready"), 115200);
     }
 
 private slots:
@@ -170,6 +183,66 @@ private slots:
         QCOMPARE(bridge.gimbalHwVersion(), unknownGimbal);
         QCOMPARE(bridge.cameraVersion(), unknownCamera);
         QVERIFY(bridge.udpConnected());
+    }
+
+    // A device that stops sending (its process frozen) is reported silent after the watch's time and
+    // back when it sends again, on either link. Counts are left to the loopback tests: a machine
+    // busy enough may hold the simulator up for a second on its own.
+    void frozenDeviceIsSilentUntilItResumes_data() {
+        QTest::addColumn<bool>("serial");
+        QTest::newRow("udp") << false;
+        QTest::newRow("serial") << true;
+    }
+    void frozenDeviceIsSilentUntilItResumes() {
+        QFETCH(bool, serial);
+        prepareConfig("Wren-R2", silenceWatch(1));
+        AppBridge bridge;
+        SimProcess sim;
+        QVERIFY2(serial ? openSerial(sim, bridge, "Wren-R2") : connectUdp(sim, bridge, "Wren-R2"),
+                 qPrintable(sim.errorOutput()));
+        QTRY_VERIFY_WITH_TIMEOUT(framesTakenIn(bridge) > 0, kLongWaitMs);
+        QSignalSpy silent(&bridge, &AppBridge::deviceSilentChanged);
+        QVERIFY(sim.pause());
+        QTRY_VERIFY2_WITH_TIMEOUT(bridge.deviceSilent(), qPrintable(describe(bridge)), kLongWaitMs);
+        QVERIFY(logHas(bridge, "No data from device for 1 s"));
+        QVERIFY(sim.resume());
+        QTRY_VERIFY2_WITH_TIMEOUT(!bridge.deviceSilent(), qPrintable(describe(bridge)), kLongWaitMs);
+        QVERIFY(logHas(bridge, "Device data resumed"));
+        QVERIFY(silent.count() >= 2);
+        QVERIFY(serial ? bridge.serialOpened() : bridge.udpConnected());
+    }
+
+    // The watch turned off, or a link that has not carried a frame yet: a frozen device is not
+    // reported, and its frames afterwards are no resumption.
+    void noSilenceWithoutTheWatchOrAFrame_data() {
+        QTest::addColumn<int>("watchSeconds");
+        QTest::addColumn<bool>("frozenBeforeTheLink");
+        QTest::newRow("watch-off") << 0 << false;
+        QTest::newRow("no-frame-yet") << 1 << true;
+    }
+    void noSilenceWithoutTheWatchOrAFrame() {
+        QFETCH(int, watchSeconds);
+        QFETCH(bool, frozenBeforeTheLink);
+        prepareConfig("Wren-R2", silenceWatch(watchSeconds));
+        AppBridge bridge;
+        SimProcess sim;
+        const quint16 port = sim.startOnFreeUdpPort({"--product", "Wren-R2", "--rtsp-port", "0"}, {"UDP ready"});
+        QVERIFY2(port != 0, qPrintable(sim.errorOutput()));
+        if (frozenBeforeTheLink)
+            QVERIFY(sim.pause());
+        bridge.connectUdp(QStringLiteral("127.0.0.1"), port);
+        if (!frozenBeforeTheLink) {
+            QTRY_VERIFY_WITH_TIMEOUT(framesTakenIn(bridge) > 0, kLongWaitMs);
+            QVERIFY(sim.pause());
+        }
+        QSignalSpy silent(&bridge, &AppBridge::deviceSilentChanged);
+        QTest::qWait(2500);  // more than twice the one-second watch
+        QVERIFY(sim.resume());
+        const int framesBefore = framesTakenIn(bridge);
+        QTRY_VERIFY_WITH_TIMEOUT(framesTakenIn(bridge) > framesBefore, kLongWaitMs);
+        QCOMPARE(silent.count(), 0);
+        QVERIFY2(!logHas(bridge, "No data from device") && !logHas(bridge, "Device data resumed"),
+                 qPrintable(describe(bridge)));
     }
 
     // Corrupt, duplicated, dropped frames and garbage datagrams: counted, and the rest still works.

@@ -23,6 +23,16 @@ class TestUiLinks : public QObject {
     // Stands in for the port scan: the combo lists these ports.
     void listPorts(const QStringList& ports) { ui.item("serialPortCombo")->setProperty("model", ports); }
     bool switchOn(const QString& name) { return ui.item(name)->property("checked").toBool(); }
+    // Opens the pseudo-terminal through the serial tab, as the operator would.
+    void switchSerialOnWith(const LinkTest::PtyDevice& pty) {
+        QVERIFY(startRuntime());
+        showSerialTab();
+        listPorts({pty.slavePath()});
+        QVERIFY(ui.click("serialSwitch"));
+        QTRY_VERIFY(ui.bridge->serialOpened());
+        QVERIFY(switchOn("serialSwitch"));
+        QVERIFY(!ui.read("serialPortCombo", "enabled").toBool());
+    }
     static QString linesOnScreen(QQuickItem* list) {
         QString text = QString("contentY %1 height %2:").arg(list->property("contentY").toReal()).arg(list->height());
         for (QQuickItem* line : list->property("contentItem").value<QQuickItem*>()->childItems())
@@ -92,13 +102,9 @@ private slots:
     void openingOneLinkTurnsTheOtherSwitchOff() {
         LinkTest::UdpDevice device;
         LinkTest::PtyDevice pty;
-        QVERIFY(startRuntime());
-        showSerialTab();
-        listPorts({pty.slavePath()});
-        QVERIFY(ui.click("serialSwitch"));
-        QTRY_VERIFY(ui.bridge->serialOpened());
-        QVERIFY(switchOn("serialSwitch"));
-        QVERIFY(!ui.read("serialPortCombo", "enabled").toBool());
+        switchSerialOnWith(pty);
+        if (QTest::currentTestFailed())
+            return;
 
         ui.item("commTabs")->setProperty("currentIndex", 1);
         QTRY_VERIFY(ui.item("udpSwitch")->isVisible());
@@ -109,6 +115,19 @@ private slots:
         QTRY_VERIFY(!switchOn("serialSwitch"));
         QVERIFY(!ui.bridge->serialOpened());
         QVERIFY(switchOn("udpSwitch"));
+    }
+
+    // A port that disappears under the open link turns the switch off and frees the port choice.
+    void lostPortTurnsTheSerialSwitchOff() {
+        LinkTest::PtyDevice pty;
+        switchSerialOnWith(pty);
+        if (QTest::currentTestFailed())
+            return;
+        pty.hangUp();
+        QTRY_VERIFY_WITH_TIMEOUT(!ui.bridge->serialOpened(), LinkTest::kLongWaitMs);
+        QTRY_VERIFY(!switchOn("serialSwitch"));
+        QVERIFY(ui.read("serialPortCombo", "enabled").toBool());
+        QVERIFY(ui.bridge->messageLog().contains("Serial port lost: " + pty.slavePath()));
     }
 
     // Selecting the IP tab asks the device for its address, but only while a link is open.

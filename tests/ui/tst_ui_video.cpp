@@ -101,8 +101,6 @@ class TestUiVideo : public QObject {
         return true;
     }
 
-    QPoint centreOf(QQuickItem* item) const { return ui.centre(item); }
-
     // The window as drawn with these items hidden for one frame.
     QImage grabWithout(const QList<QQuickItem*>& hidden) {
         for (QQuickItem* item : hidden)
@@ -328,18 +326,18 @@ private slots:
         const bool aligned = QTest::qWaitFor(
             [&] {
                 const QImage shot = grabWithout({hotMark, coldMark});
-                const auto hot = crossNear(shot, centreOf(hotMark), [](QRgb c) {
+                const auto hot = crossNear(shot, ui.centre(hotMark), [](QRgb c) {
                     return qRed(c) > 140 && qRed(c) - qGreen(c) > 60 && qRed(c) - qBlue(c) > 60;
                 });
-                const auto cold = crossNear(shot, centreOf(coldMark), [](QRgb c) {
+                const auto cold = crossNear(shot, ui.centre(coldMark), [](QRgb c) {
                     return qBlue(c) > 140 && qBlue(c) - qRed(c) > 60 && qBlue(c) - qGreen(c) > 20;
                 });
                 if (!hot || !cold) {
                     offsets = QStringLiteral("crosses not found");
                     return false;
                 }
-                const QPoint hotOff = *hot - centreOf(hotMark);
-                const QPoint coldOff = *cold - centreOf(coldMark);
+                const QPoint hotOff = *hot - ui.centre(hotMark);
+                const QPoint coldOff = *cold - ui.centre(coldMark);
                 offsets = QStringLiteral("hot off by %1,%2, cold by %3,%4")
                               .arg(hotOff.x())
                               .arg(hotOff.y())
@@ -354,9 +352,8 @@ private slots:
         // The measured region's box sits on the region in the picture.
         const QRectF picture = pictureInWindow();
         QQuickItem* box = ui.item("thermometryBox");
-        const QPointF corner =
-            box->mapToScene(QPointF(0, 0)) -
-            QPointF(picture.x() + 460.0 / 1920 * picture.width(), picture.y() + 240.0 / 1080 * picture.height());
+        const QPointF corner = box->mapToScene(QPointF(0, 0)) - QPointF(picture.x() + 460.0 / 1920 * picture.width(),
+                                                                        picture.y() + 240.0 / 1080 * picture.height());
         QVERIFY2(box->isVisible() && corner.manhattanLength() <= 2,
                  qPrintable(QString("%1,%2").arg(corner.x()).arg(corner.y())));
     }

@@ -192,6 +192,36 @@ private slots:
         QCOMPARE(pill->property("border").value<QObject*>()->property("color").value<QColor>(), QColor(border));
     }
 
+    // While the open link's device is silent the pill is amber and says so in the current language;
+    // the next frame gives it back the link's colours and text.
+    void linkPillShowsASilentDevice_data() {
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<QString>("silentText");
+        QTest::newRow("en") << "en"
+                            << "Connected: UDP (no data)";
+        QTest::newRow("zh") << "zh" << QString::fromUtf8("当前连接: UDP（无数据）");
+    }
+    void linkPillShowsASilentDevice() {
+        QFETCH(QString, language);
+        QFETCH(QString, silentText);
+        LinkTest::UdpDevice device;
+        QVERIFY(ui.start(Ui::config(language, "Wren-R2", {"rtsp://127.0.0.1:9/a"}, "[Link]\nSilenceTimeoutSec=1\n")));
+        ui.bridge->connectUdp("127.0.0.1", device.port());
+        QVERIFY(device.collector.waitForFrames(1, LinkTest::kLongWaitMs));
+        const QByteArray heartbeat = LinkTest::frameBytes(4, 1, 0x020002, QByteArray(1, '\0'));
+        QVERIFY(device.send(heartbeat));
+        QQuickItem* pill = ui.item("linkPill");
+        QObject* border = pill->property("border").value<QObject*>();
+        QTRY_COMPARE_WITH_TIMEOUT(pill->property("color").value<QColor>(), QColor("#fff6e5"), LinkTest::kLongWaitMs);
+        QCOMPARE(border->property("color").value<QColor>(), QColor("#f0b654"));
+        QCOMPARE(ui.read("linkPillText", "text").toString(), silentText);
+
+        QVERIFY(device.send(heartbeat));
+        QTRY_COMPARE_WITH_TIMEOUT(pill->property("color").value<QColor>(), QColor("#edf9f2"), LinkTest::kLongWaitMs);
+        QCOMPARE(border->property("color").value<QColor>(), QColor("#9ad8b7"));
+        QCOMPARE(ui.read("linkPillText", "text").toString(), ui.bridge->linkStatus());
+    }
+
     void homeReturnsToProductPageAndClosesVideo() {
         QVERIFY(ui.start(Ui::config("en", "Wren-R2", {"rtsp://127.0.0.1:9/a"})));
         QTRY_VERIFY(ui.item("homeButton")->isVisible());

@@ -239,15 +239,20 @@ private slots:
                                  logStart)
                      .isEmpty());
 
-        // Opening again closes the running channel first.
+        // Opening again closes the running channel first. A busy machine may already have made the
+        // library reconnect once (a new channel), so the counts are taken from here on.
+        const int runningChannel = item.puller()->channelId();
+        const int stoppedBefore = stopped.count();
+        const int startedBefore = started.count();
         item.open();
-        QCOMPARE(stopped.count(), 1);
-        QCOMPARE(started.count(), 2);
-        QVERIFY(started.last().first().toInt() != channel);
+        QCOMPARE(stopped.count(), stoppedBefore + 1);
+        QCOMPARE(started.count(), startedBefore + 1);
+        QVERIFY(started.last().first().toInt() != runningChannel);
         QVERIFY(item.image().isNull());
         QTRY_VERIFY_WITH_TIMEOUT(!item.image().isNull(), kStreamTimeoutMs);
+        const int stoppedBeforeClose = stopped.count();
         item.close();
-        QCOMPARE(stopped.count(), 2);
+        QCOMPARE(stopped.count(), stoppedBeforeClose + 1);
         QVERIFY(!item.puller()->isPulling());
     }
 
@@ -285,12 +290,16 @@ private slots:
         QSignalSpy reconnect(item.puller(), &QtEasyPlayerStreamPuller::reconnectRequested);
         item.open();
         QCOMPARE(started.count(), 1);
+        // The library may have reconnected on its own on a busy machine: counts are taken from here.
         const int channel = item.puller()->channelId();
+        const int reconnectsBefore = reconnect.count();
+        const int stoppedBefore = stopped.count();
+        const int startedBefore = started.count();
         deliverFromLibraryThread(channel, item.puller(), easyplayer::kFrameTypeReconnect, nullptr, nullptr);
-        QTRY_COMPARE_WITH_TIMEOUT(reconnect.count(), 1, 2000);
-        QCOMPARE(reconnect.first().first().toString(), m_sim.url());
-        QCOMPARE(stopped.count(), 1);
-        QCOMPARE(started.count(), 2);
+        QTRY_VERIFY_WITH_TIMEOUT(reconnect.count() > reconnectsBefore, 2000);
+        QCOMPARE(reconnect.at(reconnectsBefore).first().toString(), m_sim.url());
+        QCOMPARE(stopped.count(), stoppedBefore + 1);
+        QCOMPARE(started.count(), startedBefore + 1);
         QVERIFY(item.puller()->channelId() != channel);
         QCOMPARE(item.puller()->url(), m_sim.url());
         FrameCounter frames(item.puller());

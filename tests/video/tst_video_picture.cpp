@@ -97,6 +97,14 @@ private slots:
         QQuickWindow::setSceneGraphBackend(QSGRendererInterface::OpenGL);
     }
 
+    // The look is checked with the scene graph this run is for, not one the platform fell back to.
+    void drawsWithTheSceneGraphAskedFor() {
+        Screen screen(QSize(400, 300));
+        QVERIFY(!screen.grab().isNull());
+        QCOMPARE(screen.window.rendererInterface()->graphicsApi(),
+                 usesOpenGl() ? QSGRendererInterface::OpenGL : QSGRendererInterface::Software);
+    }
+
     void pictureLetterBoxedWithRoundedCorners_data() {
         QTest::addColumn<QSize>("itemSize");
         QTest::addColumn<QSize>("pictureSize");

@@ -113,9 +113,10 @@ SimOptionsParse parseSimOptions(const QStringList& arguments, SimOptions* option
     const QCommandLineOption prepare("prepare-app-config", "Seed the application's skyvane.cfg and exit.", "file");
     const QCommandLineOption verbose({QStringLiteral("v"), QStringLiteral("verbose")}, "Frame lines on stderr.");
     const QCommandLineOption quiet({QStringLiteral("q"), QStringLiteral("quiet")}, "Only the ready lines.");
-    parser.addOptions({help,    product, udp,          noUdp,     serial, serialLink, rtspPort, videoSize, fps,
-                       codec,   outage,  outagePeriod, stillThermal, seed,      refuse, silent,     drop,     duplicate, corrupt,
-                       garbage, split,   delay,        noReports, log,    prepare,    verbose,  quiet});
+    parser.addOptions({help,      product,   udp,   noUdp,     serial,       serialLink,   rtspPort,
+                       videoSize, fps,       codec, outage,    outagePeriod, stillThermal, seed,
+                       refuse,    silent,    drop,  duplicate, corrupt,      garbage,      split,
+                       delay,     noReports, log,   prepare,   verbose,      quiet});
     result.helpText = parser.helpText();
     if (!parser.parse(QStringList{QStringLiteral("skyvane-sim")} + arguments)) {
         result.error = parser.errorText();

@@ -1,0 +1,104 @@
+// The silence watch against a loopback device on both links: only valid frames count as data,
+// and a link that opens, closes or changes its target starts over without a message.
+#include <QSignalSpy>
+#include <QtTest>
+
+#include "BridgeDeviceFixture.h"
+
+using namespace BridgeDevice;
+
+namespace {
+
+const QByteArray kOneSecondWatch = "[Link]\nSilenceTimeoutSec=1\n";
+constexpr uint32_t kHeartbeatId = 0x020002;
+
+}  // namespace
+
+class TestBridgeSilence : public QObject {
+    Q_OBJECT
+
+private:
+    Fixture f;
+
+    // The link up with a one-second watch, one frame taken in, then the device silent.
+    bool silentAfterOneFrame(Link link) {
+        f.up(link, QStringLiteral("en"), QStringLiteral("Wren-R2"), kOneSecondWatch);
+        return f.report(kHeartbeatId, bytes({0})) &&
+               QTest::qWaitFor([this] { return f.bridge->deviceSilent(); }, kLongWaitMs) &&
+               f.newMessages().contains(QStringLiteral("No data from device for 1 s"));
+    }
+    // The watch's own messages among those appended since the mark.
+    QStringList watchMessages() const {
+        return f.newMessages().filter(QRegularExpression(QStringLiteral("^(No data from device|Device data resumed)")));
+    }
+
+    static void addLinkRows() {
+        QTest::addColumn<int>("link");
+        QTest::newRow("udp") << int(Link::Udp);
+        QTest::newRow("serial") << int(Link::Serial);
+    }
+
+private slots:
+    void cleanup() { f.reset(); }
+
+    void corruptFramesDoNotEndSilence_data() { addLinkRows(); }
+    void corruptFramesDoNotEndSilence() {
+        QFETCH(int, link);
+        QVERIFY2(silentAfterOneFrame(Link(link)), qPrintable(f.newMessages().join('\n')));
+        AppBridge& bridge = *f.bridge;
+        QSignalSpy silent(&bridge, &AppBridge::deviceSilentChanged);
+        const ProtocolCounters before = bridge.protocolCounters();
+        QByteArray corrupt = LinkTest::frameBytes(4, 1, kHeartbeatId, bytes({0}));
+        corrupt[corrupt.size() - 1] = char(corrupt.at(corrupt.size() - 1) ^ 0x5A);
+        QVERIFY(f.deliver(bytes({0x13, 0x37, 0x00, 0xFF})));
+        QVERIFY(f.deliver(corrupt));
+        const auto failures = [&bridge] {
+            return bridge.protocolCounters().udpParseFails + bridge.protocolCounters().uartParseFails;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(failures() > before.udpParseFails + before.uartParseFails, kLongWaitMs);
+        f.settle(200);
+        QVERIFY(bridge.deviceSilent());
+        QCOMPARE(silent.count(), 0);
+
+        f.markMessages();
+        QVERIFY(f.report(kHeartbeatId, bytes({0})));
+        QTRY_VERIFY_WITH_TIMEOUT(!bridge.deviceSilent(), kLongWaitMs);
+        QCOMPARE(silent.count(), 1);
+        QCOMPARE(watchMessages(), QStringList{"Device data resumed"});
+    }
+
+    void linkChangesEndSilenceQuietly_data() {
+        QTest::addColumn<int>("link");
+        QTest::addColumn<QString>("change");
+        QTest::newRow("udp-disconnect") << int(Link::Udp) << "close";
+        QTest::newRow("udp-retarget") << int(Link::Udp) << "open";
+        QTest::newRow("serial-close") << int(Link::Serial) << "close";
+        QTest::newRow("serial-reopen") << int(Link::Serial) << "open";
+    }
+    void linkChangesEndSilenceQuietly() {
+        QFETCH(int, link);
+        QFETCH(QString, change);
+        QVERIFY2(silentAfterOneFrame(Link(link)), qPrintable(f.newMessages().join('\n')));
+        AppBridge& bridge = *f.bridge;
+        QSignalSpy silent(&bridge, &AppBridge::deviceSilentChanged);
+        f.markMessages();
+        if (change == "close") {
+            bridge.disconnectUdp();
+            bridge.closeSerial();
+        } else if (Link(link) == Link::Udp) {
+            bridge.connectUdp(QStringLiteral("127.0.0.1"), f.udp->port());
+        } else {
+            QVERIFY(bridge.openSerial(f.pty->slavePath(), 115200));
+        }
+        QVERIFY(!bridge.deviceSilent());
+        QCOMPARE(silent.count(), 1);
+        // Longer than the watch: a link with no frame yet is never silent. (The re-opened port has
+        // zeroed the frame counters, so the fixture's settle() has nothing to wait for.)
+        QTest::qWait(1500);
+        QVERIFY(!bridge.deviceSilent());
+        QCOMPARE(watchMessages(), QStringList());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestBridgeSilence)
+#include "tst_bridge_silence.moc"
