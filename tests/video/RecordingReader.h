@@ -19,7 +19,8 @@ struct RecordingContents {
     int width = 0;
     int height = 0;
     double durationS = 0;  // from the last picture's time stamp; a file cut off has no duration field
-    int pictures = 0;
+    int packets = 0;   // compressed pictures in the container
+    int pictures = 0;  // pictures that decoded
     QVector<FrameStamp::Decoded> stamps;  // the stamps that decoded, in file order
 };
 
@@ -62,6 +63,7 @@ inline RecordingContents readRecording(const QString& path) {
         }
     };
     while (av_read_frame(input, packet) >= 0) {
+        ++contents.packets;
         avcodec_send_packet(decoder, packet);
         av_packet_unref(packet);
         drain();
