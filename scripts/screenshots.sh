@@ -2,7 +2,8 @@
 # Takes the interface's screenshots into docs/screenshots/<W>x<H>/ for windows of 1280 x 800 and
 # 1920 x 1080: the product page, the gimbal and camera tabs of every product (connected over UDP to the
 # simulator, video playing) and every tab of Tern with a tracking box and the thermometry overlay on
-# its picture and the header of a device gone quiet, in Chinese and in English. Everything runs inside
+# its picture, the header of a device gone quiet and the stream health overlay during a local
+# recording, in Chinese and in English. Everything runs inside
 # one loopback-only network namespace with its own virtual X server; the program runs from a scratch
 # application directory, so build/bin is untouched.
 #
@@ -56,12 +57,14 @@ layout() {
         tabs4=(77 199 321 443) tabs5=(69 176 283 390 482) first_product=(240 369)
         box_switch=(133 290) ir_radio=(88 435) thermometry_switch_en=(138 574) thermometry_switch_zh=(76 574)
         track_box=(850 400 1000 500) region_box=(700 330 1100 560)
+        local_rec=(1041 121) stats_button=(1224 121)
         ;;
     1920x1080)
         serial_tab=(202 77) udp_tab=(575 77) udp_switch=(740 150)
         tabs4=(111 302 493 684) tabs5=(99 266 434 601 723) first_product=(560 509)
         box_switch=(132 290) ir_radio=(88 435) thermometry_switch_en=(137 698) thermometry_switch_zh=(75 698)
         track_box=(1150 500 1390 680) region_box=(1000 420 1600 780)
+        local_rec=(1681 121) stats_button=(1864 121)
         ;;
     *)
         echo "screenshots: no layout for window size $1" >&2
@@ -122,6 +125,15 @@ shot() {
     sleep 0.3
     import -window root -crop "${width}x${height}+0+0" +repage "$dir/$1.png"
     echo "screenshots: $size/$1.png"
+}
+
+# The stream health overlay over Tern's picture while a local recording runs (both switched off again).
+video_tools() {
+    click "${stats_button[@]}"
+    click "${local_rec[@]}" 4
+    shot "$lang-$p-stream-stats-recording"
+    click "${local_rec[@]}"
+    click "${stats_button[@]}"
 }
 
 # Tern's picture with a box being drawn and then tracked, and with the thermometry overlay over a
@@ -188,6 +200,7 @@ for lang in zh en; do
             shot "$lang-$p-serial"
             click "${udp_tab[@]}"
             if [ "$p" = Tern ]; then
+                video_tools
                 video_overlays
                 device_silent
             fi

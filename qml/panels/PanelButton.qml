@@ -28,8 +28,10 @@ Button {
     background: Rectangle {
         implicitWidth: 64 * control.uiScale
         radius: Theme.radiusSmall * control.uiScale
-        color: control.pressed ? Theme.buttonPressed : (control.hovered ? Theme.buttonHovered : Theme.buttonIdle)
-        border.color: control.hovered ? Theme.accent : Theme.buttonBorder
+        color: control.pressed ? Theme.buttonPressed
+                               : (control.checked ? Theme.accentSoft
+                                                  : (control.hovered ? Theme.buttonHovered : Theme.buttonIdle))
+        border.color: control.hovered || control.checked ? Theme.accent : Theme.buttonBorder
         border.width: 1
     }
 }

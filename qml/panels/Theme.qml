@@ -66,6 +66,8 @@ QtObject {
     readonly property color videoBackground: "#101418"
     readonly property color trackingBox: "#00E676"
     readonly property color videoReadoutBackground: "#66000000"
+    // Text over a moving picture with text of its own: darker than the readout.
+    readonly property color videoInfoBackground: "#b3000000"
     readonly property color recordRed: "#F56C6C"
     readonly property color thermometryBox: "#FFEB3B"
     readonly property color thermometryHot: "#ff4444"

@@ -242,25 +242,54 @@ PanelBox {
             }
 
             // Until a picture is shown, say whether a stream is being opened (a camera that is still
-            // booting looks the same as a dead one otherwise) or none is playing.
-            Text {
-                objectName: "streamStatusText"
+            // booting looks the same as a dead one otherwise) or none is playing; over a frozen
+            // picture, that the stream went away and when it is tried again.
+            StreamNotice {
+                objectName: "streamNotice"
                 anchors.centerIn: parent
-                width: parent.width - 2 * Theme.radiusSmall * videoPanel.uiScale
-                horizontalAlignment: Text.AlignHCenter
-                wrapMode: Text.WordWrap
-                visible: videoItem.streamStatus !== "playing"
-                color: Theme.textMuted
-                font.pixelSize: Theme.fontLarge * videoPanel.uiScale
-                text: videoItem.streamStatus === "connecting"
-                      ? videoPanel.zhText("正在连接视频流…", "Connecting to the video stream…")
-                      : videoPanel.zhText("无视频流", "No video stream")
+                z: 3
+                uiScale: videoPanel.uiScale
+                language: videoPanel.language
+                streamStatus: videoItem.streamStatus
+                reconnectInSeconds: videoItem.reconnectInSeconds
+            }
+
+            // Over the video's top-right corner: the address bar has no width to spare.
+            VideoToolBar {
+                anchors.top: parent.top
+                anchors.right: parent.right
+                anchors.margins: 8 * videoPanel.uiScale
+                z: 4
+                uiScale: videoPanel.uiScale
+                language: videoPanel.language
+                capture: videoItem.capture
+                statsShown: appBridge.showStreamStats
+                onStatsToggled: appBridge.showStreamStats = shown
+            }
+
+            StreamStatsOverlay {
+                objectName: "streamStatsOverlay"
+                x: videoItem.contentRect.x + 6 * videoPanel.uiScale
+                y: videoItem.contentRect.y + videoItem.contentRect.height - height - 6 * videoPanel.uiScale
+                z: 3
+                visible: appBridge.showStreamStats && videoItem.streamStatsAvailable
+                uiScale: videoPanel.uiScale
+                language: videoPanel.language
+                stats: videoItem.streamStats
             }
 
             MouseArea {
                 anchors.fill: parent
                 acceptedButtons: Qt.LeftButton
                 onDoubleClicked: videoPanel.fullscreenToggled()
+            }
+
+            LocalCaptureOverlay {
+                anchors.fill: parent
+                uiScale: videoPanel.uiScale
+                language: videoPanel.language
+                capture: videoItem.capture
+                picture: videoItem.contentRect
             }
 
             ThermometryOverlay {

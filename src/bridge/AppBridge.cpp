@@ -50,6 +50,7 @@ AppBridge::AppBridge(QObject* parent)
     m_devicePort = (devicePort > 0 && devicePort <= 65535) ? devicePort : 0;
 
     m_videoBackend = videoBackendName();
+    m_showStreamStats = AppConfig::boolValue(QStringLiteral("Video/ShowStats"), false);
     elog_i("app", "Video backend=%s (see [Video] in %s), log file=%s", m_videoBackend.toUtf8().constData(),
            videoConfigFilePath().toUtf8().constData(), AppLog::logFilePathUtf8());
 

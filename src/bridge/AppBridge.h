@@ -52,6 +52,8 @@ class AppBridge : public QObject {
     Q_PROPERTY(int devicePort READ devicePort CONSTANT)
     Q_PROPERTY(QString videoBackend READ videoBackend CONSTANT)
     Q_PROPERTY(QString videoConfigPath READ videoConfigPath CONSTANT)
+    // The stream health overlay on the video, remembered in Video/ShowStats.
+    Q_PROPERTY(bool showStreamStats READ showStreamStats WRITE setShowStreamStats NOTIFY showStreamStatsChanged)
     // Camera status
     Q_PROPERTY(bool cameraStatusAvailable READ cameraStatusAvailable NOTIFY cameraStatusChanged)
     Q_PROPERTY(int cameraVideoBitrateIndex READ cameraVideoBitrateIndex NOTIFY cameraStatusChanged)
@@ -144,6 +146,8 @@ public:
     QString cameraVersion() const { return m_cameraVersion; }
     QString applicationDirPath() const;
     QString videoBackend() const { return m_videoBackend; }
+    bool showStreamStats() const { return m_showStreamStats; }
+    void setShowStreamStats(bool show);
     QString videoConfigPath() const;
 
     bool cameraStatusAvailable() const { return m_cameraStatusAvailable; }
@@ -280,6 +284,9 @@ public:
     Q_INVOKABLE void laserPeriodicOff();
     // Stream history
     Q_INVOKABLE void rememberStreamUrl(const QString& url);
+    // Tells the operator what the video item's local recording or snapshot did (the kinds are
+    // LocalCapture's captureEvent kinds; unknown kinds are ignored).
+    Q_INVOKABLE void reportLocalCapture(const QString& kind, const QString& path, const QString& detail);
     Q_INVOKABLE void removeStreamUrl(const QString& url);
 
     // Receiver of gimbal frames for the current product: 4 where the gimbal sits behind the camera.
@@ -306,6 +313,7 @@ public slots:
 
 signals:
     void languageChanged();
+    void showStreamStatsChanged();
     void currentProductChanged();
     void runtimePageChanged();
     void messageLogChanged();
@@ -503,6 +511,7 @@ private:
     QString m_gimbalSwVersion = QStringLiteral("-");
     QString m_cameraVersion = QStringLiteral("-");
     QString m_videoBackend = QStringLiteral("easyplayer");
+    bool m_showStreamStats = false;
 
     bool m_cameraStatusAvailable = false;
     int m_cameraVideoBitrateIndex = -1;

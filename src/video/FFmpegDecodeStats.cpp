@@ -63,3 +63,22 @@ qint64 BacklogClock::sample(qint64 ptsUs, qint64 nowUs) {
     const qint64 backlog = nowUs - (m_wallBaseUs + (ptsUs - m_ptsBaseUs));
     return backlog < 0 ? 0 : backlog;
 }
+
+bool StreamRateMeter::sample(const Totals& totals, qint64 nowMs) {
+    if (!m_started) {
+        m_started = true;
+        m_last = totals;
+        m_lastMs = nowMs;
+        return false;
+    }
+    const qint64 elapsedMs = nowMs - m_lastMs;
+    if (elapsedMs < kMinIntervalMs)
+        return false;
+    const double seconds = elapsedMs / 1000.0;
+    m_receivedFps = (totals.packets - m_last.packets) / seconds;
+    m_shownFps = (totals.shown - m_last.shown) / seconds;
+    m_bitrateKbps = (totals.bytes - m_last.bytes) * 8 / 1000.0 / seconds;
+    m_last = totals;
+    m_lastMs = nowMs;
+    return true;
+}

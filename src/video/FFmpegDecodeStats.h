@@ -61,3 +61,28 @@ private:
     bool m_hasLastPts = false;
     qint64 m_lastPtsUs = 0;
 };
+
+// Rates of the stream over the last second or so, from running totals sampled now and then.
+class StreamRateMeter {
+public:
+    struct Totals {
+        qint64 packets = 0;  // video packets received
+        qint64 bytes = 0;    // their bytes
+        qint64 shown = 0;    // pictures given to the screen
+    };
+    static constexpr qint64 kMinIntervalMs = 1000;
+
+    // True when the rates were renewed (at least kMinIntervalMs after the previous renewal).
+    bool sample(const Totals& totals, qint64 nowMs);
+    double receivedFps() const { return m_receivedFps; }
+    double shownFps() const { return m_shownFps; }
+    double bitrateKbps() const { return m_bitrateKbps; }
+
+private:
+    bool m_started = false;
+    Totals m_last;
+    qint64 m_lastMs = 0;
+    double m_receivedFps = 0;
+    double m_shownFps = 0;
+    double m_bitrateKbps = 0;
+};

@@ -5,10 +5,22 @@
 #include <algorithm>
 
 #include "FFmpegThread.h"
+#include "LocalCapture.h"
 #include "VideoBackend.h"
 #include "app/elog.h"
 
-FFmpegItem::FFmpegItem(QQuickItem* parent) : VideoFrameItem(parent), m_thread(new FFmpegThread(this)) {
+namespace {
+
+// Often enough for a countdown in whole seconds.
+constexpr int kStatsIntervalMs = 250;
+
+}  // namespace
+
+FFmpegItem::FFmpegItem(QQuickItem* parent)
+    : VideoFrameItem(parent),
+      m_thread(new FFmpegThread(this)),
+      m_capture(new LocalCapture([this] { return image(); }, this)) {
+    m_thread->setRecorder(m_capture->recorder());
     qRegisterMetaType<FFmpegDecodeStats>("FFmpegDecodeStats");
 
     const LatencyLogSettings settings = LatencyLogSettings::read();
@@ -30,6 +42,11 @@ FFmpegItem::FFmpegItem(QQuickItem* parent) : VideoFrameItem(parent), m_thread(ne
     // The thread keeps the URL for its next open; setting it never reopens.
     connect(this, &VideoFrameItem::urlChanged, this, [this] { m_thread->setUrl(url()); });
     m_thread->setUrl(url());
+
+    m_statsClock.start();
+    m_statsTimer.setInterval(kStatsIntervalMs);
+    connect(&m_statsTimer, &QTimer::timeout, this, &FFmpegItem::updateStreamStats);
+    m_statsTimer.start();
 }
 
 FFmpegItem::~FFmpegItem() {
@@ -173,6 +190,7 @@ void FFmpegItem::onDecodeStatsReady(const FFmpegDecodeStats& stats) {
     const double paintFps = stats.windowSeconds > 0 ? m_paintCount / stats.windowSeconds : 0;
     const double swapFps = stats.windowSeconds > 0 ? m_swapCount / stats.windowSeconds : 0;
     const double inAppMs = stats.pipelineAvgMs + swapAvgMs;
+    m_latencyMs = inAppMs + std::max(0.0, stats.backlogAvgMs);
     if (stats.backlogSamples > 0 && stats.backlogAvgMs >= 0) {
         const double e2eMs = stats.backlogAvgMs + stats.pipelineAvgMs + swapAvgMs;
         elog_i("video",
@@ -202,4 +220,30 @@ void FFmpegItem::onDecodeStatsReady(const FFmpegDecodeStats& stats) {
     m_swapCount = 0;
     m_swapSumNs = 0;
     m_swapMaxNs = 0;
+}
+
+QVariantMap FFmpegItem::streamStats() const {
+    const FrameCounts counts = frameCounts();
+    return QVariantMap{
+        {QStringLiteral("width"), videoSize().width()},
+        {QStringLiteral("height"), videoSize().height()},
+        {QStringLiteral("codec"), m_thread->codecName()},
+        {QStringLiteral("receivedFps"), m_rates.receivedFps()},
+        {QStringLiteral("shownFps"), m_rates.shownFps()},
+        {QStringLiteral("bitrateKbps"), m_rates.bitrateKbps()},
+        {QStringLiteral("latencyMs"), m_latencyMs},
+        {QStringLiteral("dropped"), counts.replaced + m_thread->droppedPictures()},
+        {QStringLiteral("reconnects"), m_thread->reopenCount()},
+    };
+}
+
+void FFmpegItem::updateStreamStats() {
+    const qint64 reconnectInMs = m_thread->isRunning() ? m_thread->reconnectInMs() : -1;
+    const int reconnectIn = reconnectInMs < 0 ? -1 : int((reconnectInMs + 999) / 1000);
+    const StreamRateMeter::Totals totals{m_thread->receivedPackets(), m_thread->receivedBytes(), frameCounts().drawn};
+    const bool renewed = m_rates.sample(totals, m_statsClock.elapsed());
+    if (!renewed && reconnectIn == m_reconnectInSeconds)
+        return;
+    m_reconnectInSeconds = reconnectIn;
+    emit streamStatsChanged();
 }

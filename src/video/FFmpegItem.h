@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QElapsedTimer>
+#include <QTimer>
 
 #include "FFmpegDecodeStats.h"
 #include "VideoFrameItem.h"
@@ -18,6 +19,12 @@ public:
 
     void open() override;
     void close() override;
+    LocalCapture* localCapture() const override { return m_capture; }
+    bool streamStatsAvailable() const override { return true; }
+    // width, height, codec, receivedFps, shownFps, bitrateKbps, latencyMs (-1: not measured, see
+    // Video/LatencyLogEnabled), dropped (pictures decoded and never shown), reconnects.
+    QVariantMap streamStats() const override;
+    int reconnectInSeconds() const override { return m_reconnectInSeconds; }
 
     using QQuickItem::setSize;
 
@@ -36,12 +43,14 @@ private slots:
     void onFrameSwapped();
     void onDecodeStatsReady(const FFmpegDecodeStats& stats);
     void onThreadFinished();
+    void updateStreamStats();
 
 private:
     void startThread();
     void stopThread(bool waitForEnd);
 
     FFmpegThread* m_thread = nullptr;
+    LocalCapture* m_capture = nullptr;
     bool m_reopenPending = false;
     // Started and no picture yet, and the URL it was started with.
     QString m_connectingUrl;
@@ -62,4 +71,10 @@ private:
     qint64 m_swapMaxNs = 0;
     QMetaObject::Connection m_frameSwappedConnection;
     FrameCounts m_loggedCounts;  // the counts at the previous latency line
+
+    QTimer m_statsTimer;
+    QElapsedTimer m_statsClock;
+    StreamRateMeter m_rates;
+    double m_latencyMs = -1;
+    int m_reconnectInSeconds = -1;
 };

@@ -5,6 +5,8 @@
 #include <QTime>
 #include <algorithm>
 
+#include "FFmpegError.h"
+#include "StreamRecorder.h"
 #include "app/elog.h"
 
 extern "C" {
@@ -27,12 +29,6 @@ constexpr int kImagePoolSize = 4;
 // Probing limits: enough for the parameter sets of a camera stream, short enough for a quick first picture.
 const char kProbeSize[] = "8192";
 const char kAnalyzeDurationUs[] = "100000";
-
-QString errorText(int code) {
-    char text[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(code, text, sizeof text);
-    return QString::fromUtf8(text);
-}
 
 // A broken or timed-out connection does not come back by reading again.
 bool isConnectionLost(int code) {
@@ -109,6 +105,16 @@ void FFmpegThread::stop() {
     m_stopRequested = true;
 }
 
+QString FFmpegThread::codecName() const {
+    return QString::fromUtf8(m_codecName.load());
+}
+
+qint64 FFmpegThread::reconnectInMs() const {
+    if (!m_streamDown)
+        return -1;
+    return std::max<qint64>(0, (m_reconnectAtUs.load() - av_gettime_relative()) / 1000);
+}
+
 int FFmpegThread::interruptCallback(void* opaque) {
     return static_cast<FFmpegThread*>(opaque)->m_stopRequested.load() ? 1 : 0;
 }
@@ -137,7 +143,7 @@ bool FFmpegThread::init() {
     if (result < 0) {
         debugLine(QStringLiteral("open input error ") + url);
         elog_w("video", "FFmpeg open input error url=%s (%s)", urlUtf8.constData(),
-               errorText(result).toUtf8().constData());
+               ffmpegErrorText(result).toUtf8().constData());
         return false;
     }
     if (m_openOptions)
@@ -181,6 +187,10 @@ bool FFmpegThread::init() {
     m_packet = av_packet_alloc();
     m_decodedFrame = av_frame_alloc();
     m_backlog.reset();
+    if (m_recorder) {
+        const AVStream* stream = m_input->streams[m_videoStreamIndex];
+        m_recorder->setStream(stream->codecpar, stream->time_base.num, stream->time_base.den);
+    }
     return true;
 }
 
@@ -207,6 +217,7 @@ bool FFmpegThread::openVideoDecoder() {
         debugLine(QStringLiteral("open video codec error"));
         return false;
     }
+    m_codecName = m_videoCodec->name ? m_videoCodec->name : "";
     m_videoWidth = m_videoDecoder->width;
     m_videoHeight = m_videoDecoder->height;
     if (m_videoWidth == 0 || m_videoHeight == 0) {
@@ -366,6 +377,10 @@ bool FFmpegThread::waitBeforeReopen(int attempt, const QString& openedUrl, bool 
                url.constData());
     }
     free();
+    if (played) {
+        m_reconnectAtUs = av_gettime_relative() + qint64(delayMs) * 1000;
+        m_streamDown = true;
+    }
     QElapsedTimer waited;
     waited.start();
     while (!m_stopRequested && waited.elapsed() < delayMs)
@@ -425,7 +440,7 @@ void FFmpegThread::run() {
                 msleep(5);
             } else if (ended || isConnectionLost(m_lastReadResult) || ++readErrors >= kMaxConsecutiveReadErrors) {
                 const QByteArray reason =
-                    (ended ? QStringLiteral("end of stream") : errorText(m_lastReadResult)).toUtf8();
+                    (ended ? QStringLiteral("end of stream") : ffmpegErrorText(m_lastReadResult)).toUtf8();
                 if (waitBeforeReopen(reopenAttempt++, openedUrl, true, reason.constData()))
                     m_openRequested = true;
                 else
@@ -435,12 +450,17 @@ void FFmpegThread::run() {
         } else {
             readErrors = 0;
             if (m_packet->stream_index == m_videoStreamIndex) {
+                ++m_receivedPackets;
+                m_receivedBytes += m_packet->size;
+                if (m_recorder)
+                    m_recorder->pushPacket(m_packet);
                 const qint64 backlogUs = packetBacklogUs();
                 if (!decodePacket(readUs, backlogUs, &window)) {
                     av_packet_unref(m_packet);
                     continue;
                 }
                 reopenAttempt = 0;
+                m_streamDown = false;
                 if (firstPicture) {
                     firstPicture = false;
                     elog_i("video", "FFmpeg first picture %dx%d after %lld ms url=%s", m_videoWidth, m_videoHeight,
@@ -463,6 +483,7 @@ void FFmpegThread::run() {
     }
 
     free();
+    m_streamDown = false;
     m_stopRequested = false;
     m_openRequested = false;
     debugLine(QStringLiteral("stop ffmpeg thread"));

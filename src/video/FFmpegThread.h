@@ -19,6 +19,8 @@ struct AVPacket;
 struct SwsContext;
 }
 
+class StreamRecorder;
+
 // The FFmpeg backend's decode loop: pulls the RTSP stream, decodes video, converts each picture to a
 // 32-bit RGB QImage that owns its pixels and hands it to the GUI thread through receiveImage.
 // A stream that cannot be opened yet (a camera still booting) or that ends or fails after it played is
@@ -39,11 +41,22 @@ public:
     int droppedPictures() const { return m_droppedPictures.load(); }
     // Inputs opened again after the stream ended or failed (since the thread was constructed).
     int reopenCount() const { return m_reopenCount.load(); }
+    // Video packets and their bytes read (since the thread was constructed).
+    qint64 receivedPackets() const { return m_receivedPackets.load(); }
+    qint64 receivedBytes() const { return m_receivedBytes.load(); }
+    // The decoder's codec name ("" before the first open).
+    QString codecName() const;
+    // While a stream that played is away: milliseconds until the next attempt to open it, 0 while an
+    // attempt runs; -1 while pictures come (or before the first one).
+    qint64 reconnectInMs() const;
 
     // Back-off before opening again: starts at minMs, doubles per failed attempt, capped at maxMs.
     static constexpr int kReopenMinDelayMs = 500;
     static constexpr int kReopenMaxDelayMs = 5000;
     static int reopenDelayMs(int attempt);
+
+    // Receives the stream's parameters on every open and each video packet as read. Set before start().
+    void setRecorder(StreamRecorder* recorder) { m_recorder = recorder; }
 
 signals:
     void receiveImage(QImage image);
@@ -80,6 +93,11 @@ private:
     std::atomic<bool> m_openRequested{false};
     std::atomic<int> m_droppedPictures{0};
     std::atomic<int> m_reopenCount{0};
+    std::atomic<qint64> m_receivedPackets{0};
+    std::atomic<qint64> m_receivedBytes{0};
+    std::atomic<const char*> m_codecName{""};
+    std::atomic<bool> m_streamDown{false};
+    std::atomic<qint64> m_reconnectAtUs{0};  // monotonic clock (av_gettime_relative)
     int m_lastReadResult = 0;
     int m_videoWidth = 0;
     int m_videoHeight = 0;
@@ -103,4 +121,5 @@ private:
     const AVCodec* m_videoCodec = nullptr;
     const AVCodec* m_audioCodec = nullptr;
     BacklogClock m_backlog;
+    StreamRecorder* m_recorder = nullptr;
 };

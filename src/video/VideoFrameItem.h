@@ -4,7 +4,10 @@
 #include <QMutex>
 #include <QQuickItem>
 #include <QRect>
+#include <QVariantMap>
 #include <functional>
+
+class LocalCapture;
 
 // What both video backends' items share: the QML-facing url and contentRect, open/close/clear, and
 // the look (the picture letter-boxed into a black item with rounded corners). The facade
@@ -20,6 +23,12 @@ class VideoFrameItem : public QQuickItem {
     // "idle" (no picture and no stream being opened), "connecting" (opened, no picture yet, which
     // includes a camera that is still booting) or "playing" (a picture is shown).
     Q_PROPERTY(QString streamStatus READ streamStatus NOTIFY streamStatusChanged)
+    // Stream health for the overlay (keys in FFmpegItem::streamStats); empty where the backend has none.
+    Q_PROPERTY(bool streamStatsAvailable READ streamStatsAvailable CONSTANT)
+    Q_PROPERTY(QVariantMap streamStats READ streamStats NOTIFY streamStatsChanged)
+    // While a stream that played is away: seconds until it is tried again, 0 while it is being tried;
+    // -1 otherwise.
+    Q_PROPERTY(int reconnectInSeconds READ reconnectInSeconds NOTIFY streamStatsChanged)
 
 public:
     // Pictures since the item was created: handed over by the decoder, given to the scene graph,
@@ -42,6 +51,12 @@ public:
     Q_INVOKABLE virtual void close() = 0;
     Q_INVOKABLE void clear();
 
+    // Recording and snapshots on this computer; null where the backend cannot offer them.
+    virtual LocalCapture* localCapture() const { return nullptr; }
+    virtual bool streamStatsAvailable() const { return false; }
+    virtual QVariantMap streamStats() const { return {}; }
+    virtual int reconnectInSeconds() const { return -1; }
+
     // For tests and benchmarks.
     QImage image() const;
     QSize videoSize() const { return QSize(m_videoWidth, m_videoHeight); }
@@ -56,6 +71,7 @@ signals:
     void urlChanged();
     void contentRectChanged();
     void streamStatusChanged();
+    void streamStatsChanged();
 
 protected:
     explicit VideoFrameItem(QQuickItem* parent);

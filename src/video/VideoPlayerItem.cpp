@@ -2,6 +2,7 @@
 
 #include "EasyPlayerItem.h"
 #include "FFmpegItem.h"
+#include "LocalCapture.h"
 #include "VideoBackend.h"
 #include "app/elog.h"
 
@@ -36,6 +37,7 @@ void VideoPlayerItem::createBackend() {
     connect(m_implementation, SIGNAL(urlChanged()), this, SIGNAL(urlChanged()));
     connect(m_implementation, SIGNAL(contentRectChanged()), this, SIGNAL(contentRectChanged()));
     connect(m_implementation, SIGNAL(streamStatusChanged()), this, SIGNAL(streamStatusChanged()));
+    connect(m_implementation, SIGNAL(streamStatsChanged()), this, SIGNAL(streamStatsChanged()));
 }
 
 QString VideoPlayerItem::url() const {
@@ -48,13 +50,33 @@ void VideoPlayerItem::setUrl(const QString& url) {
     if (url == m_url)
         return;
     m_url = url;
-    if (auto* backend = qobject_cast<VideoFrameItem*>(m_implementation))
-        backend->setUrl(url);
+    if (backend())
+        backend()->setUrl(url);
     emit urlChanged();
 }
 
 QString VideoPlayerItem::streamStatus() const {
     return m_implementation ? m_implementation->property("streamStatus").toString() : QStringLiteral("idle");
+}
+
+VideoFrameItem* VideoPlayerItem::backend() const {
+    return qobject_cast<VideoFrameItem*>(m_implementation);
+}
+
+QObject* VideoPlayerItem::capture() const {
+    return backend() ? backend()->localCapture() : nullptr;
+}
+
+bool VideoPlayerItem::streamStatsAvailable() const {
+    return backend() && backend()->streamStatsAvailable();
+}
+
+QVariantMap VideoPlayerItem::streamStats() const {
+    return backend() ? backend()->streamStats() : QVariantMap();
+}
+
+int VideoPlayerItem::reconnectInSeconds() const {
+    return backend() ? backend()->reconnectInSeconds() : -1;
 }
 
 QRectF VideoPlayerItem::contentRect() const {

@@ -1,0 +1,55 @@
+import QtQuick 2.9
+import QtQuick.Controls 2.2
+import "."
+
+// Over the video: the local recording's badge, the context menu with the snapshot, and the messages
+// about both for the message log. Takes right clicks only; everything else reaches the items below.
+Item {
+    id: overlay
+
+    property real uiScale: 1
+    property string language: "zh"
+    property var capture: null
+    property rect picture: Qt.rect(0, 0, 0, 0)
+    readonly property bool available: capture !== null && capture !== undefined
+
+    function zhText(cn, en) {
+        return language === "zh" ? cn : en
+    }
+
+    MouseArea {
+        objectName: "videoContextArea"
+        anchors.fill: parent
+        acceptedButtons: Qt.RightButton
+        onClicked: videoMenu.popup()
+    }
+
+    Menu {
+        id: videoMenu
+
+        MenuItem {
+            objectName: "snapshotMenuItem"
+            enabled: overlay.available
+            text: overlay.zhText("截图", "Snapshot")
+            onTriggered: overlay.capture.saveSnapshot()
+        }
+    }
+
+    Connections {
+        target: overlay.capture
+        ignoreUnknownSignals: true
+        function onCaptureEvent(kind, path, detail) {
+            appBridge.reportLocalCapture(kind, path, detail)
+        }
+    }
+
+    RecordingBadge {
+        objectName: "localRecordingBadge"
+        anchors.horizontalCenter: parent.horizontalCenter
+        y: overlay.picture.y + 6 * overlay.uiScale
+        visible: overlay.available && overlay.capture.recording
+        uiScale: overlay.uiScale
+        seconds: visible ? overlay.capture.recordingSeconds : 0
+        bytes: visible ? overlay.capture.recordingBytes : 0
+    }
+}

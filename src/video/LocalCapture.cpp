@@ -1,0 +1,138 @@
+#include "LocalCapture.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+
+#include "StreamRecorder.h"
+#include "app/AppConfig.h"
+#include "app/elog.h"
+
+namespace {
+
+constexpr int kProgressIntervalMs = 500;
+
+}  // namespace
+
+LocalCapture::LocalCapture(PictureSource currentPicture, QObject* parent)
+    : QObject(parent), m_currentPicture(std::move(currentPicture)), m_recorder(new StreamRecorder(this)) {
+    m_progressTimer.setInterval(kProgressIntervalMs);
+    connect(&m_progressTimer, &QTimer::timeout, this, &LocalCapture::progressChanged);
+    connect(m_recorder, &StreamRecorder::fileStarted, this, &LocalCapture::onFileStarted);
+    connect(m_recorder, &StreamRecorder::fileFinished, this, &LocalCapture::onFileFinished);
+    connect(m_recorder, &StreamRecorder::failed, this, &LocalCapture::onFailed);
+}
+
+LocalCapture::~LocalCapture() {
+    // The last file is finished by the recorder; nobody listens any more.
+    disconnect(m_recorder, nullptr, this, nullptr);
+}
+
+QString LocalCapture::folder() {
+    const QString configured =
+        AppConfig::stringValue(QStringLiteral("Video/RecordingDir"), QStringLiteral("recordings"));
+    return QDir::cleanPath(QDir(QCoreApplication::applicationDirPath()).absoluteFilePath(configured));
+}
+
+int LocalCapture::recordingSeconds() const {
+    return m_recording ? int(m_elapsed.elapsed() / 1000) : 0;
+}
+
+double LocalCapture::recordingBytes() const {
+    return m_recording ? double(m_recorder->bytesWritten()) : 0;
+}
+
+void LocalCapture::setRecording(bool recording) {
+    if (recording == m_recording)
+        return;
+    m_recording = recording;
+    if (recording) {
+        m_elapsed.start();
+        m_progressTimer.start();
+    } else {
+        m_progressTimer.stop();
+    }
+    emit recordingChanged();
+    emit progressChanged();
+}
+
+bool LocalCapture::prepareFolder(const QString& folder, const char* what) {
+    const QFileInfo info(folder);
+    if (QDir().mkpath(folder) && info.isDir() && info.isWritable())
+        return true;
+    elog_e("video", "%s not possible: folder %s cannot be created or written", what, folder.toUtf8().constData());
+    return false;
+}
+
+bool LocalCapture::startRecording() {
+    if (m_recording)
+        return true;
+    const QString dir = folder();
+    if (!prepareFolder(dir, "Recording")) {
+        emit captureEvent(QStringLiteral("recordingFailed"), dir, QString());
+        return false;
+    }
+    elog_i("video", "Recording requested into %s", dir.toUtf8().constData());
+    m_recorder->start(dir);
+    setRecording(true);
+    return true;
+}
+
+void LocalCapture::stopRecording() {
+    if (!m_recording)
+        return;
+    m_recorder->stop();
+    setRecording(false);
+}
+
+void LocalCapture::toggleRecording() {
+    if (m_recording)
+        stopRecording();
+    else
+        startRecording();
+}
+
+QString LocalCapture::saveSnapshot() {
+    const QImage picture = m_currentPicture();
+    const QString dir = folder();
+    if (picture.isNull()) {
+        emit captureEvent(QStringLiteral("snapshotNoPicture"), QString(), QString());
+        return QString();
+    }
+    if (!prepareFolder(dir, "Snapshot")) {
+        emit captureEvent(QStringLiteral("snapshotFailed"), dir, QString());
+        return QString();
+    }
+    const QString path = StreamRecorder::fileNameFor(dir, QStringLiteral("skyvane_"), QStringLiteral(".png"));
+    if (!picture.save(path, "PNG")) {
+        elog_e("video", "Snapshot could not be written to %s", path.toUtf8().constData());
+        emit captureEvent(QStringLiteral("snapshotFailed"), path, QString());
+        return QString();
+    }
+    elog_i("video", "Snapshot saved %s (%dx%d)", path.toUtf8().constData(), picture.width(), picture.height());
+    emit captureEvent(QStringLiteral("snapshotSaved"), path, QString());
+    return path;
+}
+
+void LocalCapture::onFileStarted(const QString& path, bool newStream) {
+    emit captureEvent(newStream ? QStringLiteral("recordingNewFile") : QStringLiteral("recordingStarted"), path,
+                      QString());
+    emit progressChanged();
+}
+
+void LocalCapture::onFileFinished(const QString& path, qint64 bytes) {
+    // A file finished while recording goes on was followed by a new one (its own message says so).
+    if (!m_recording)
+        emit captureEvent(QStringLiteral("recordingStopped"), path, fileSizeText(bytes));
+}
+
+void LocalCapture::onFailed(const QString& path, const QString& reason) {
+    setRecording(false);
+    emit captureEvent(QStringLiteral("recordingFailed"), path, reason);
+}
+
+QString fileSizeText(qint64 bytes) {
+    if (bytes >= 1024 * 1024)
+        return QStringLiteral("%1 MB").arg(bytes / (1024.0 * 1024.0), 0, 'f', 1);
+    return QStringLiteral("%1 KB").arg((bytes + 1023) / 1024);
+}

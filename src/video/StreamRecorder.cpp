@@ -1,0 +1,353 @@
+#include "StreamRecorder.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <algorithm>
+
+#ifdef __linux__
+#include <pthread.h>
+#endif
+
+#include "FFmpegError.h"
+#include "app/elog.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/time.h>
+}
+
+namespace {
+
+// Packets kept since the last key frame, so that a recording begins with the picture on screen
+// rather than at the next key frame; a stream with longer groups gets no such lead-in.
+constexpr size_t kMaxLeadInPackets = 300;
+
+void freePackets(std::deque<AVPacket*>* packets) {
+    for (AVPacket* packet : *packets)
+        av_packet_free(&packet);
+    packets->clear();
+}
+
+}  // namespace
+
+struct StreamRecorder::StreamInfo {
+    AVCodecParameters* parameters = nullptr;
+    AVRational timeBase{1, 90000};
+
+    ~StreamInfo() { avcodec_parameters_free(&parameters); }
+
+    // Packets of the other stream can go on in the same file.
+    bool sameAs(const StreamInfo& other) const {
+        const AVCodecParameters* a = parameters;
+        const AVCodecParameters* b = other.parameters;
+        return a->codec_id == b->codec_id && a->width == b->width && a->height == b->height &&
+               av_cmp_q(timeBase, other.timeBase) == 0 && a->extradata_size == b->extradata_size &&
+               (a->extradata_size == 0 || std::equal(a->extradata, a->extradata + a->extradata_size, b->extradata));
+    }
+};
+
+struct StreamRecorder::Item {
+    enum class Kind { Begin, Stream, Packet, Finish };
+
+    Item() = default;
+    explicit Item(Kind k, AVPacket* p = nullptr, std::shared_ptr<const StreamInfo> s = {}, QString f = {})
+        : kind(k), packet(p), stream(std::move(s)), folder(std::move(f)) {}
+
+    Kind kind = Kind::Finish;
+    AVPacket* packet = nullptr;  // Packet: owned by the item until written
+    std::shared_ptr<const StreamInfo> stream;
+    QString folder;  // Begin
+};
+
+// The file being written and its time line; lives on the writer thread only.
+class StreamRecorder::Writer {
+public:
+    explicit Writer(StreamRecorder* owner) : m_owner(owner) {}
+    ~Writer() { finishFile(); }
+
+    void begin(const QString& folder, std::shared_ptr<const StreamInfo> stream) {
+        finishFile();
+        m_folder = folder;
+        m_stream = std::move(stream);
+        m_active = true;
+        m_nextFileIsNewStream = false;
+        m_segmentPending = true;
+    }
+
+    void streamChanged(std::shared_ptr<const StreamInfo> stream) {
+        if (!m_active)
+            return;
+        if (m_output && !(m_stream && m_stream->sameAs(*stream))) {
+            finishFile();
+            m_nextFileIsNewStream = true;
+        }
+        m_stream = std::move(stream);
+        // The reopened stream's time stamps start afresh; it joins the file at its first key frame.
+        m_segmentPending = true;
+    }
+
+    void write(AVPacket* packet) {
+        if (!m_active || !m_stream)
+            return;
+        const bool key = packet->flags & AV_PKT_FLAG_KEY;
+        if (m_segmentPending && !key)
+            return;
+        if (!m_output && !openFile())
+            return;
+        mapTimeStamps(packet);
+        const int result = av_write_frame(m_output, packet);
+        const int ioError = m_output->pb->error;
+        if (result < 0 || ioError < 0) {
+            fail(ffmpegErrorText(result < 0 ? result : ioError));
+            return;
+        }
+        m_owner->m_bytesWritten = avio_tell(m_output->pb);
+    }
+
+    void finish() {
+        finishFile();
+        m_active = false;
+    }
+
+    bool active() const { return m_active; }
+
+private:
+    bool openFile() {
+        const QString path = StreamRecorder::fileNameFor(m_folder, QStringLiteral("skyvane_"), QStringLiteral(".mkv"));
+        const QByteArray pathUtf8 = path.toUtf8();
+        int result = avformat_alloc_output_context2(&m_output, nullptr, "matroska", pathUtf8.constData());
+        AVStream* stream = result >= 0 ? avformat_new_stream(m_output, nullptr) : nullptr;
+        if (!stream)
+            return fail(ffmpegErrorText(result < 0 ? result : AVERROR(ENOMEM)), path);
+        avcodec_parameters_copy(stream->codecpar, m_stream->parameters);
+        stream->codecpar->codec_tag = 0;
+        stream->time_base = m_stream->timeBase;
+        result = avio_open(&m_output->pb, pathUtf8.constData(), AVIO_FLAG_WRITE);
+        if (result < 0)
+            return fail(ffmpegErrorText(result), path);
+        // Short clusters written out at once: a file cut off loses at most its last second.
+        AVDictionary* options = nullptr;
+        av_dict_set_int(&options, "cluster_time_limit", kClusterMs, 0);
+        m_output->flush_packets = 1;
+        result = avformat_write_header(m_output, &options);
+        av_dict_free(&options);
+        if (result < 0)
+            return fail(ffmpegErrorText(result), path);
+        m_headerWritten = true;
+        m_path = path;
+        m_lastOutDts = AV_NOPTS_VALUE;
+        m_lastInDts = AV_NOPTS_VALUE;
+        m_owner->m_bytesWritten = avio_tell(m_output->pb);
+        elog_i("video", "Recording file opened %s (%dx%d %s)", pathUtf8.constData(), m_stream->parameters->width,
+               m_stream->parameters->height, avcodec_get_name(m_stream->parameters->codec_id));
+        emit m_owner->fileStarted(path, m_nextFileIsNewStream);
+        m_nextFileIsNewStream = false;
+        return true;
+    }
+
+    // Time stamps continue the file's time line: a segment after an outage starts where the file
+    // stopped plus the time the stream was away, and time never runs backwards.
+    void mapTimeStamps(AVPacket* packet) {
+        const AVRational inBase = m_stream->timeBase;
+        const int64_t frameTicks = std::max<int64_t>(1, av_rescale_q(1, AVRational{1, 30}, inBase));
+        int64_t dts = packet->dts != AV_NOPTS_VALUE ? packet->dts : packet->pts;
+        if (dts == AV_NOPTS_VALUE)
+            dts = m_lastInDts == AV_NOPTS_VALUE ? 0 : m_lastInDts + frameTicks;
+        const int64_t pts = packet->pts != AV_NOPTS_VALUE ? packet->pts : dts;
+        const int64_t nowUs = av_gettime_relative();
+        if (m_segmentPending) {
+            m_segmentPending = false;
+            int64_t start = 0;
+            if (m_lastOutDts != AV_NOPTS_VALUE) {
+                const int64_t gap = av_rescale_q(nowUs - m_lastWallUs, AVRational{1, 1000000}, inBase);
+                start = m_lastInDts + std::max(frameTicks, gap);
+            }
+            m_segmentOffset = start - dts;
+        }
+        m_lastWallUs = nowUs;
+        m_lastInDts = dts + m_segmentOffset;
+        packet->stream_index = 0;
+        packet->dts = dts + m_segmentOffset;
+        packet->pts = std::max(pts + m_segmentOffset, packet->dts);
+        packet->pos = -1;
+        av_packet_rescale_ts(packet, inBase, m_output->streams[0]->time_base);
+        if (m_lastOutDts != AV_NOPTS_VALUE && packet->dts < m_lastOutDts) {
+            packet->pts += m_lastOutDts - packet->dts;
+            packet->dts = m_lastOutDts;
+        }
+        m_lastOutDts = packet->dts;
+    }
+
+    void finishFile() {
+        if (!m_output)
+            return;
+        if (m_headerWritten && m_output->pb->error >= 0)
+            av_write_trailer(m_output);
+        m_headerWritten = false;
+        const qint64 bytes = m_output->pb ? avio_tell(m_output->pb) : 0;
+        avio_closep(&m_output->pb);
+        avformat_free_context(m_output);
+        m_output = nullptr;
+        if (m_path.isEmpty())
+            return;
+        elog_i("video", "Recording file closed %s (%lld bytes)", m_path.toUtf8().constData(),
+               static_cast<long long>(bytes));
+        emit m_owner->fileFinished(m_path, bytes);
+        m_path.clear();
+    }
+
+    bool fail(const QString& reason, const QString& path = QString()) {
+        const QString file = path.isEmpty() ? m_path : path;
+        elog_e("video", "Recording stopped: %s (%s)", reason.toUtf8().constData(), file.toUtf8().constData());
+        // What was written stays readable; a file the disk refused gets no trailer.
+        finishFile();
+        m_active = false;
+        m_owner->m_recording = false;
+        emit m_owner->failed(file, reason);
+        return false;
+    }
+
+    StreamRecorder* m_owner;
+    QString m_folder;
+    QString m_path;
+    std::shared_ptr<const StreamInfo> m_stream;
+    AVFormatContext* m_output = nullptr;
+    bool m_headerWritten = false;
+    bool m_active = false;
+    bool m_nextFileIsNewStream = false;
+    bool m_segmentPending = true;
+    int64_t m_segmentOffset = 0;
+    int64_t m_lastInDts = AV_NOPTS_VALUE;
+    int64_t m_lastOutDts = AV_NOPTS_VALUE;
+    int64_t m_lastWallUs = 0;
+};
+
+StreamRecorder::StreamRecorder(QObject* parent)
+    : QObject(parent), m_writer(std::make_unique<Writer>(this)), m_thread([this] { writerLoop(); }) {}
+
+StreamRecorder::~StreamRecorder() {
+    {
+        std::lock_guard<std::mutex> locker(m_lock);
+        m_recording = false;
+        m_queue.push_back(Item{Item::Kind::Finish});
+        m_quit = true;
+    }
+    m_wake.notify_one();
+    m_thread.join();
+    freePackets(&m_leadIn);
+}
+
+QString StreamRecorder::fileNameFor(const QString& folder, const QString& prefix, const QString& suffix) {
+    const QString stem =
+        folder + QLatin1Char('/') + prefix + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd_HHmmss"));
+    QString path = stem + suffix;
+    for (int n = 2; QFileInfo::exists(path); ++n)
+        path = stem + QStringLiteral("_%1").arg(n) + suffix;
+    return path;
+}
+
+void StreamRecorder::start(const QString& folder) {
+    std::lock_guard<std::mutex> locker(m_lock);
+    m_bytesWritten = 0;
+    m_droppedPackets = 0;
+    m_acceptedPackets = 0;
+    m_recording = true;
+    m_skipUntilKey = false;
+    m_queue.push_back(Item{Item::Kind::Begin, nullptr, m_stream, folder});
+    for (const AVPacket* packet : m_leadIn)
+        queuePacket(packet);
+    m_wake.notify_one();
+}
+
+void StreamRecorder::stop() {
+    std::lock_guard<std::mutex> locker(m_lock);
+    if (!m_recording)
+        return;
+    m_recording = false;
+    m_queue.push_back(Item{Item::Kind::Finish});
+    m_wake.notify_one();
+}
+
+void StreamRecorder::setStream(const AVCodecParameters* parameters, int timeBaseNum, int timeBaseDen) {
+    auto info = std::make_shared<StreamInfo>();
+    info->parameters = avcodec_parameters_alloc();
+    avcodec_parameters_copy(info->parameters, parameters);
+    info->timeBase = AVRational{timeBaseNum, timeBaseDen};
+    std::lock_guard<std::mutex> locker(m_lock);
+    m_stream = info;
+    freePackets(&m_leadIn);
+    m_leadInComplete = false;
+    if (!m_recording)
+        return;
+    m_queue.push_back(Item{Item::Kind::Stream, nullptr, info});
+    m_wake.notify_one();
+}
+
+void StreamRecorder::pushPacket(const AVPacket* packet) {
+    std::lock_guard<std::mutex> locker(m_lock);
+    if (packet->flags & AV_PKT_FLAG_KEY) {
+        freePackets(&m_leadIn);
+        m_leadInComplete = true;
+    }
+    // A lead-in with a hole would not decode: a group too long for it leaves none.
+    if (m_leadInComplete && m_leadIn.size() >= kMaxLeadInPackets) {
+        freePackets(&m_leadIn);
+        m_leadInComplete = false;
+    }
+    if (m_leadInComplete)
+        m_leadIn.push_back(av_packet_clone(packet));
+    if (!m_recording)
+        return;
+    queuePacket(packet);
+    m_wake.notify_one();
+}
+
+// With the lock held. After a packet had to be dropped the pictures that refer to it would not
+// decode, so the file goes on at the next key frame.
+void StreamRecorder::queuePacket(const AVPacket* packet) {
+    if (packet->flags & AV_PKT_FLAG_KEY)
+        m_skipUntilKey = false;
+    AVPacket* copy = m_queue.size() < size_t(kMaxQueuedPackets) && !m_skipUntilKey ? av_packet_clone(packet) : nullptr;
+    if (!copy) {
+        ++m_droppedPackets;
+        m_skipUntilKey = true;
+        return;
+    }
+    ++m_acceptedPackets;
+    m_queue.push_back(Item{Item::Kind::Packet, copy});
+}
+
+void StreamRecorder::writerLoop() {
+#ifdef __linux__
+    // Named for the system's tools (top -H) and for the benchmark, which reads its CPU time.
+    pthread_setname_np(pthread_self(), kWriterThreadName);
+#endif
+    for (;;) {
+        Item item;
+        {
+            std::unique_lock<std::mutex> locker(m_lock);
+            m_wake.wait(locker, [this] { return !m_queue.empty() || m_quit; });
+            if (m_queue.empty())
+                return;
+            item = std::move(m_queue.front());
+            m_queue.pop_front();
+        }
+        switch (item.kind) {
+            case Item::Kind::Begin:
+                m_writer->begin(item.folder, item.stream);
+                break;
+            case Item::Kind::Stream:
+                m_writer->streamChanged(item.stream);
+                break;
+            case Item::Kind::Packet:
+                m_writer->write(item.packet);
+                av_packet_free(&item.packet);
+                break;
+            case Item::Kind::Finish:
+                m_writer->finish();
+                break;
+        }
+    }
+}

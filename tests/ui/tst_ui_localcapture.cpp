@@ -1,0 +1,191 @@
+// The video panel's own tools, driven with real clicks while the simulator's stream plays: recording
+// and snapshots on this computer (what the operator gets is the file and the line naming it in the
+// message log; an unwritable folder is reported and playback goes on), the stream health overlay and
+// the notice while the stream is away; the other backend offers none of them.
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "FrameStamp.h"
+#include "UiFixture.h"
+#include "VideoTestSupport.h"
+#include "video/FFmpegItem.h"
+
+class TestUiLocalCapture : public QObject {
+    Q_OBJECT
+
+    VideoTestSupport::Simulator sim;
+    Ui::Fixture ui;
+    QTemporaryDir folder;
+
+    QByteArray config(const QString& language, const QString& recordingDir, const char* backend = "ffmpeg",
+                      const QString& url = QString()) const {
+        return "[general]\nlanguage=" + language.toUtf8() + "\ncurrentProduct=Wren-R2\n\n[Video]\nBackend=" + backend +
+               "\nRecordingDir=" + recordingDir.toUtf8() +
+               "\n\n[streamHistory]\nWren-R2=" + (url.isEmpty() ? sim.url() : url).toUtf8() + "\n";
+    }
+    QString textOf(const QString& itemName) const { return ui.read(itemName, "text").toString(); }
+
+    FFmpegItem* backend() const {
+        auto* facade = qobject_cast<VideoPlayerItem*>(ui.item(QStringLiteral("videoItem")));
+        return facade ? qobject_cast<FFmpegItem*>(facade->implementation()) : nullptr;
+    }
+
+    // Starts the interface and waits until the stream plays and the picture has found its place.
+    bool startPlaying(const QByteArray& ini, QSize size = QSize(1280, 800)) {
+        if (!ui.start(ini, size))
+            return false;
+        QQuickItem* video = ui.item(QStringLiteral("videoItem"));
+        if (!QTest::qWaitFor([&] { return video->property("streamStatus").toString() == "playing"; }, 60000))
+            return false;
+        QRectF before;
+        return QTest::qWaitFor(
+            [&] {
+                const QRectF now = video->property("contentRect").toRectF();
+                const bool still = now == before;
+                before = now;
+                Ui::Fixture::settle(300);
+                return still;
+            },
+            60000);
+    }
+
+    // The path a message-log line names after prefix ("" when there is no such line).
+    QString pathAfter(const QString& prefix) const {
+        const QRegularExpression line(QRegularExpression::escape(prefix) + QStringLiteral("(\\S+)"));
+        const QRegularExpressionMatch match = line.match(ui.bridge->messageLog());
+        return match.hasMatch() ? match.captured(1) : QString();
+    }
+
+    static QQuickItem* visibleTextContaining(QQuickItem* from, const QString& text) {
+        if (from->isVisible() && from->property("text").toString().contains(text))
+            return from;
+        for (QQuickItem* child : from->childItems())
+            if (QQuickItem* found = visibleTextContaining(child, text))
+                return found;
+        return nullptr;
+    }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(folder.isValid());
+        QVERIFY2(sim.start(), qPrintable(sim.errorOutput()));
+    }
+    void init() { Ui::installPictures(); }
+    void cleanup() { ui.stop(); }
+
+    void snapshotFromTheContextMenuHasTheStreamsFullSize() {
+        QVERIFY(startPlaying(config(QStringLiteral("en"), folder.path())));
+        const QRectF shown = ui.item(QStringLiteral("videoItem"))->property("contentRect").toRectF();
+        QVERIFY2(shown.width() <= 1280 * 0.6, qPrintable(QStringLiteral("shown %1 wide").arg(shown.width())));
+
+        QTest::mouseClick(ui.window, Qt::RightButton, Qt::NoModifier, ui.centre(ui.item(QStringLiteral("videoItem"))));
+        QTRY_VERIFY(ui.item(QStringLiteral("snapshotMenuItem")) &&
+                    ui.item(QStringLiteral("snapshotMenuItem"))->isVisible());
+        Ui::Fixture::settle();
+        QVERIFY(ui.click(QStringLiteral("snapshotMenuItem")));
+
+        QTRY_VERIFY_WITH_TIMEOUT(!pathAfter(QStringLiteral("Snapshot saved: ")).isEmpty(), 10000);
+        const QImage snapshot(pathAfter(QStringLiteral("Snapshot saved: ")));
+        QCOMPARE(snapshot.size(), QSize(1280, 720));
+        QVERIFY2(FrameStamp::decode(snapshot).ok, "the stamp reads from the saved picture");
+    }
+
+    void recordButtonRecordsAndNamesTheFile() {
+        QVERIFY(startPlaying(config(QStringLiteral("en"), folder.path())));
+        QVERIFY(ui.click(QStringLiteral("localRecordButton")));
+        QTRY_VERIFY_WITH_TIMEOUT(!pathAfter(QStringLiteral("Local recording started: ")).isEmpty(), 10000);
+        const QString path = pathAfter(QStringLiteral("Local recording started: "));
+        QQuickItem* badgeText = ui.item(QStringLiteral("recordingBadgeText"));
+        QVERIFY(badgeText && ui.item(QStringLiteral("localRecordingBadge"))->isVisible());
+        // The badge counts the time and the size as they grow.
+        QTRY_VERIFY_WITH_TIMEOUT(badgeText->property("text").toString().contains(QStringLiteral("REC 00:02")), 10000);
+        QVERIFY2(!badgeText->property("text").toString().contains(QStringLiteral(" 0.0 MB")),
+                 qPrintable(badgeText->property("text").toString()));
+
+        QVERIFY(ui.click(QStringLiteral("localRecordButton")));
+        QTRY_COMPARE_WITH_TIMEOUT(pathAfter(QStringLiteral("Local recording saved: ")), path, 10000);
+        QVERIFY(!ui.item(QStringLiteral("localRecordingBadge"))->isVisible());
+        QVERIFY(QFileInfo(path).size() > 0);
+    }
+
+    void unwritableFolderIsReportedAndPlaybackGoesOn_data() {
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("en") << QStringLiteral("en") << QStringLiteral("Local recording stopped: cannot write to ");
+        QTest::newRow("zh") << QStringLiteral("zh") << QStringLiteral("本地录像已停止, 无法写入 ");
+    }
+
+    void unwritableFolderIsReportedAndPlaybackGoesOn() {
+        QFETCH(QString, language);
+        QFETCH(QString, message);
+        // A folder below a plain file cannot be made, whoever runs the test.
+        QFile blocker(folder.filePath(QStringLiteral("not-a-folder")));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        QVERIFY(startPlaying(config(language, blocker.fileName() + QStringLiteral("/recordings"))));
+
+        QVERIFY(ui.click(QStringLiteral("localRecordButton")));
+        QTRY_VERIFY(ui.bridge->messageLog().contains(message + QDir::toNativeSeparators(blocker.fileName())));
+        QVERIFY(!ui.item(QStringLiteral("localRecordingBadge"))->isVisible());
+        const qint64 decoded = backend()->frameCounts().decoded;
+        QTRY_VERIFY_WITH_TIMEOUT(backend()->frameCounts().decoded > decoded + 10, 30000);
+    }
+
+    void statsOverlayShowsTheBackendsFiguresAndIsRemembered() {
+        QVERIFY(startPlaying(config(QStringLiteral("en"), folder.path())));
+        QVERIFY(!ui.item(QStringLiteral("streamStatsOverlay"))->isVisible());
+        QVERIFY(ui.click(QStringLiteral("streamStatsButton")));
+        QTRY_VERIFY(ui.item(QStringLiteral("streamStatsOverlay"))->isVisible());
+        QVERIFY(TestSupport::readFile(TestSupport::configPath()).contains("ShowStats=true"));
+
+        // The figures shown are the backend's own, once it has measured a second of the stream (the
+        // simulator sends 30 pictures a second; a loaded machine may receive fewer).
+        const QRegularExpression fps(QStringLiteral("FPS received/shown: ([0-9.]+) / ([0-9.]+)"));
+        QTRY_VERIFY_WITH_TIMEOUT(backend()->streamStats().value(QStringLiteral("receivedFps")).toDouble() > 0, 30000);
+        const QVariantMap stats = backend()->streamStats();
+        const QRegularExpressionMatch shown = fps.match(textOf(QStringLiteral("streamStatsText")));
+        QVERIFY2(shown.hasMatch(), qPrintable(textOf(QStringLiteral("streamStatsText"))));
+        QCOMPARE(shown.captured(1), QString::number(stats.value(QStringLiteral("receivedFps")).toDouble(), 'f', 1));
+        QCOMPARE(shown.captured(2), QString::number(stats.value(QStringLiteral("shownFps")).toDouble(), 'f', 1));
+        QVERIFY2(shown.captured(1).toDouble() <= 2 * 30, qPrintable(shown.captured(1)));
+        QVERIFY2(textOf(QStringLiteral("streamStatsText")).contains(QStringLiteral("1280×720  H264")),
+                 qPrintable(textOf(QStringLiteral("streamStatsText"))));
+        QVERIFY(textOf(QStringLiteral("streamStatsText")).contains(QStringLiteral("Reconnects: 0")));
+
+        const QByteArray remembered = TestSupport::readFile(TestSupport::configPath());
+        ui.stop();
+        QVERIFY(startPlaying(remembered));
+        QVERIFY(ui.item(QStringLiteral("streamStatsOverlay"))->isVisible());
+    }
+
+    void noticeOverTheLastPictureWhileTheStreamIsAway() {
+        VideoTestSupport::Simulator outage;
+        QVERIFY2(outage.start({QStringLiteral("--rtsp-outage"), QStringLiteral("8:3"),
+                               QStringLiteral("--rtsp-outage-period"), QStringLiteral("20")}),
+                 qPrintable(outage.errorOutput()));
+        QVERIFY(startPlaying(config(QStringLiteral("en"), folder.path(), "ffmpeg", outage.url())));
+        QQuickItem* notice = ui.item(QStringLiteral("streamNotice"));
+        QVERIFY(!notice->isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(
+            notice->isVisible() && textOf(QStringLiteral("streamStatusText"))
+                                       .contains(QRegularExpression(QStringLiteral("reconnecting in [1-5] s"))),
+            60000);
+        QCOMPARE(ui.read(QStringLiteral("videoItem"), "streamStatus").toString(), QStringLiteral("playing"));
+        QTRY_VERIFY_WITH_TIMEOUT(!notice->isVisible(), 30000);
+        const qint64 decoded = backend()->frameCounts().decoded;
+        QTRY_VERIFY_WITH_TIMEOUT(backend()->frameCounts().decoded > decoded + 10, 30000);
+    }
+
+    void otherBackendDisablesTheControlsAndSaysWhy() {
+        QVERIFY(ui.start(config(QStringLiteral("en"), folder.path(), "easyplayer")));
+        QCOMPARE(ui.read(QStringLiteral("localRecordButton"), "enabled").toBool(), false);
+        QCOMPARE(ui.read(QStringLiteral("snapshotButton"), "enabled").toBool(), false);
+        QCOMPARE(ui.read(QStringLiteral("streamStatsButton"), "enabled").toBool(), false);
+        QVERIFY(ui.hover(QStringLiteral("localCaptureUnavailableHover")));
+        QTRY_VERIFY(visibleTextContaining(ui.window->contentItem(), QStringLiteral("need the FFmpeg video backend")));
+    }
+};
+
+QTEST_MAIN(TestUiLocalCapture)
+#include "tst_ui_localcapture.moc"
