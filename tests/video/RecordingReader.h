@@ -18,9 +18,9 @@ struct RecordingContents {
     AVCodecID codec = AV_CODEC_ID_NONE;
     int width = 0;
     int height = 0;
-    double durationS = 0;  // from the last picture's time stamp; a file cut off has no duration field
-    int packets = 0;   // compressed pictures in the container
-    int pictures = 0;  // pictures that decoded
+    double durationS = 0;                 // from the last picture's time stamp; a file cut off has no duration field
+    int packets = 0;                      // compressed pictures in the container
+    int pictures = 0;                     // pictures that decoded
     QVector<FrameStamp::Decoded> stamps;  // the stamps that decoded, in file order
 };
 

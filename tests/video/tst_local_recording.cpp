@@ -102,8 +102,9 @@ private slots:
         // pictures early (the lead-in); a time base mistaken or stamps lost are off by far more.
         QVERIFY(file.stamps.size() >= 2);
         const double stampedS = (file.stamps.last().epochMs - file.stamps.first().epochMs) / 1000.0 + 1.0 / 30;
-        QVERIFY2(file.durationS >= 0.5 * stampedS && file.durationS <= 1.5 * stampedS,
-                 qPrintable(QStringLiteral("%1 s in the file, %2 s between its stamps").arg(file.durationS).arg(stampedS)));
+        QVERIFY2(
+            file.durationS >= 0.5 * stampedS && file.durationS <= 1.5 * stampedS,
+            qPrintable(QStringLiteral("%1 s in the file, %2 s between its stamps").arg(file.durationS).arg(stampedS)));
         QVERIFY2(file.durationS >= 0.5 * recordedS,
                  qPrintable(QStringLiteral("%1 s in the file, %2 s recorded").arg(file.durationS).arg(recordedS)));
         // Every packet the recorder took is in the file and became a picture, in order; the
@@ -155,10 +156,10 @@ private slots:
         // Clusters are closed every second of pictures: at most about that much of what the recorder
         // had taken is lost (two seconds allowed for the writer's queue and the last report).
         const int perSecond = 30;
-        QVERIFY2(file.packets >= accepted - 2 * perSecond,
-                 qPrintable(QStringLiteral("%1 pictures in the file, %2 taken before the kill")
-                                .arg(file.packets)
-                                .arg(accepted)));
+        QVERIFY2(
+            file.packets >= accepted - 2 * perSecond,
+            qPrintable(
+                QStringLiteral("%1 pictures in the file, %2 taken before the kill").arg(file.packets).arg(accepted)));
     }
 
     void recordingGoesOnAcrossStreamOutage() {
