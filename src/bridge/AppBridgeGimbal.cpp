@@ -60,6 +60,7 @@ void AppBridge::onMotionAckTimeout() {
         m_motionAckPending = false;
         return;
     }
+    qDebug().noquote() << QStringLiteral("[云台控制] 设备%1 ms内未确认，重发一次").arg(kAckTimeoutMs);
     resendMotionOnce();
 }
 

@@ -26,6 +26,16 @@ QByteArray zoomReport(int ratioTimesTen) {
     return payload;
 }
 
+// The controller's own resends of a stop the device has not confirmed, from its session-log line.
+int unconfirmedResends = 0;
+QtMessageHandler chainedHandler = nullptr;
+
+void countResends(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    if (message.contains(QStringLiteral("未确认，重发一次")))
+        ++unconfirmedResends;
+    chainedHandler(type, context, message);
+}
+
 }  // namespace
 
 class TestUiGimbal : public QObject {
@@ -44,19 +54,12 @@ class TestUiGimbal : public QObject {
     }
 
     int countPayload(const QString& payload) { return payloads(MessageId::GimbalControl).count(payload); }
-    // Stops the panel sent: an unconfirmed stop is sent once more by the controller itself 400 ms
-    // later; such a late copy is not the panel's.
-    int panelStops() {
-        qint64 first = -1;
-        int stops = 0;
-        for (const auto& wire : collector().frames) {
-            if (wire.frame.messageId != MessageId::GimbalControl || LinkTest::hex(wire.payload()) != kStopPayload)
-                continue;
-            if (first < 0)
-                first = wire.atMs;
-            stops += wire.atMs - first < 350 ? 1 : 0;
-        }
-        return stops;
+    // Stops the panel sent: a stop the device has not confirmed within 400 ms is sent once more by
+    // the controller itself, and that copy is not the panel's.
+    int panelStops() { return countPayload(kStopPayload) - unconfirmedResends; }
+    void forgetFrames() {
+        collector().clear();
+        unconfirmedResends = 0;
     }
 
     void press(const QString& name) { QTest::mousePress(ui.window, Qt::LeftButton, Qt::NoModifier, at(name)); }
@@ -73,7 +76,11 @@ class TestUiGimbal : public QObject {
     }
 
 private slots:
-    void init() { Ui::installPictures(); }
+    void initTestCase() { chainedHandler = qInstallMessageHandler(countResends); }
+    void init() {
+        Ui::installPictures();
+        unconfirmedResends = 0;
+    }
     void cleanup() {
         ui.stop();
         device.reset();
