@@ -3,6 +3,8 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QPointer>
+#include <QThreadPool>
 
 #include "StreamRecorder.h"
 #include "app/AppConfig.h"
@@ -104,14 +106,34 @@ QString LocalCapture::saveSnapshot() {
         return QString();
     }
     const QString path = StreamRecorder::fileNameFor(dir, QStringLiteral("skyvane_"), QStringLiteral(".png"));
-    if (!picture.save(path, "PNG")) {
-        elog_e("video", "Snapshot could not be written to %s", path.toUtf8().constData());
-        emit captureEvent(QStringLiteral("snapshotFailed"), path, QString());
+    // The empty file holds the name, so that a second snapshot in the same second gets another.
+    if (!QFile(path).open(QIODevice::WriteOnly)) {
+        onSnapshotWritten(path, picture.size(), false);
         return QString();
     }
-    elog_i("video", "Snapshot saved %s (%dx%d)", path.toUtf8().constData(), picture.width(), picture.height());
-    emit captureEvent(QStringLiteral("snapshotSaved"), path, QString());
+    QPointer<LocalCapture> self(this);
+    QThreadPool::globalInstance()->start([self, picture, path] {
+        const bool written = picture.save(path, "PNG");
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [self, path, size = picture.size(), written] {
+                if (self)
+                    self->onSnapshotWritten(path, size, written);
+            },
+            Qt::QueuedConnection);
+    });
     return path;
+}
+
+void LocalCapture::onSnapshotWritten(const QString& path, const QSize& size, bool written) {
+    if (!written) {
+        QFile::remove(path);
+        elog_e("video", "Snapshot could not be written to %s", path.toUtf8().constData());
+        emit captureEvent(QStringLiteral("snapshotFailed"), path, QString());
+        return;
+    }
+    elog_i("video", "Snapshot saved %s (%dx%d)", path.toUtf8().constData(), size.width(), size.height());
+    emit captureEvent(QStringLiteral("snapshotSaved"), path, QString());
 }
 
 void LocalCapture::onFileStarted(const QString& path, bool newStream) {

@@ -37,7 +37,8 @@ public:
     Q_INVOKABLE bool startRecording();
     Q_INVOKABLE void stopRecording();
     Q_INVOKABLE void toggleRecording();
-    // The saved file's path, or "" when nothing was saved.
+    // The snapshot's path, or "" when nothing will be saved. The picture is written on a worker
+    // thread (a full-size PNG takes a tenth of a second and more); captureEvent tells when it is.
     Q_INVOKABLE QString saveSnapshot();
 
 signals:
@@ -56,6 +57,7 @@ private slots:
 private:
     void setRecording(bool recording);
     bool prepareFolder(const QString& folder, const char* what);
+    void onSnapshotWritten(const QString& path, const QSize& size, bool written);
 
     PictureSource m_currentPicture;
     StreamRecorder* m_recorder = nullptr;

@@ -89,6 +89,15 @@ private slots:
         const QImage snapshot(pathAfter(QStringLiteral("Snapshot saved: ")));
         QCOMPARE(snapshot.size(), QSize(1280, 720));
         QVERIFY2(FrameStamp::decode(snapshot).ok, "the stamp reads from the saved picture");
+
+        // Two more at once (written on a worker thread): each gets its own file, and both are whole.
+        QVERIFY(ui.click(QStringLiteral("snapshotButton")));
+        QVERIFY(ui.click(QStringLiteral("snapshotButton")));
+        QTRY_COMPARE_WITH_TIMEOUT(ui.bridge->messageLog().count(QStringLiteral("Snapshot saved: ")), 3, 10000);
+        const QStringList saved = QDir(folder.path()).entryList({QStringLiteral("*.png")}, QDir::Files);
+        QCOMPARE(saved.size(), 3);
+        for (const QString& name : saved)
+            QCOMPARE(QImage(folder.filePath(name)).size(), QSize(1280, 720));
     }
 
     void recordButtonRecordsAndNamesTheFile() {
