@@ -75,8 +75,9 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_PACKAGE_CONTACT "Skyvane maintainers <maintainers@skyvane.invalid>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "ground station for camera gimbals")
+# CPack puts the summary first; this is the long description under it.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "ground station for camera gimbals\nSteers a camera gimbal over UDP or a serial line, controls its visible-light\nand thermal cameras, shows the RTSP video live, and starts AI detection and\nbox tracking. Chinese and English interface.")
+    "Steers a camera gimbal over UDP or a serial line, controls its visible-light\nand thermal cameras, shows the RTSP video live, and starts AI detection and\nbox tracking. Chinese and English interface.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)

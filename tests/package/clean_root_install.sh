@@ -91,6 +91,12 @@ unshare -m -- bash -euo pipefail -c '
     fi
     grep -h "Data folders:\|Configuration file:\|Logs and protocol statistics:" "$logs"/skyvane_*.log |
         sed "s/^/package-test: log: /"
+    # Status 0 means the interface loaded: a main QML file that fails to load ends the program with 255.
     [ "$status" -eq 0 ] || { echo "package-test: the program ended with status $status" >&2; exit 1; }
+    if grep -q "qrc:/qml/" "$run/program.out"; then
+        echo "package-test: QML errors or warnings (a QML module missing from the dependencies?):" >&2
+        grep "qrc:/qml/" "$run/program.out" | head -n 20 >&2
+        exit 1
+    fi
 ' bash "$base" "$run" "$cache/apt-archives" "$version"
 say "passed"
