@@ -8,7 +8,8 @@
 # throw-away overlay of that root: apt must find every dependency by itself. Then, as an unprivileged
 # user, `skyvane --version` must print the version and an offscreen start must write its session log
 # under the XDG state folder. apt talks to the Debian mirror; the program itself runs in a network
-# namespace that has only loopback. Needs root, debootstrap and overlayfs.
+# namespace that has only loopback. Needs root, debootstrap and overlayfs. SKYVANE_DEBIAN_MIRROR
+# names another mirror for debootstrap.
 set -euo pipefail
 build=$(cd "$1" && pwd)
 cache=$build/package-test
