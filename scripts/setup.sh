@@ -18,6 +18,7 @@ packages=(
     clang libclang-rt-14-dev
     fonts-noto-cjk
     iproute2 util-linux
+    desktop-file-utils appstream dpkg-dev file debootstrap
     xvfb xauth libgl1-mesa-dri imagemagick xdotool libx11-dev libxext-dev bc
 )
 

@@ -1,7 +1,10 @@
 #include "AppConfig.h"
 
-#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QSettings>
+
+#include "DataLocations.h"
 
 namespace AppConfig {
 namespace {
@@ -31,7 +34,7 @@ QStringList matchingKeys(const QSettings& settings, const QString& key) {
 }  // namespace
 
 QString filePath() {
-    return QCoreApplication::applicationDirPath() + QStringLiteral("/skyvane.cfg");
+    return DataLocations::current().configFile;
 }
 
 QVariant value(const QString& key, const QVariant& defaultValue) {
@@ -68,6 +71,8 @@ void setValue(const QString& key, const QVariant& value) {
 }
 
 bool setValueIn(const QString& path, const QString& key, const QVariant& value) {
+    // The user's config folder may not exist yet on the first change of an installed copy.
+    QDir().mkpath(QFileInfo(path).absolutePath());
     QSettings settings(path, QSettings::IniFormat);
     const QString stored = storedKey(key);
     for (const QString& other : matchingKeys(settings, key)) {

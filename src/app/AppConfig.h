@@ -3,7 +3,8 @@
 #include <QString>
 #include <QVariant>
 
-// The program's one INI file, skyvane.cfg beside the executable. Every reader opens it afresh,
+// The program's one INI file, skyvane.cfg: beside the executable, or in the user's config folder
+// for an installed copy (DataLocations). Every reader opens it afresh,
 // reads a key with its default and closes it again; nothing is cached here.
 namespace AppConfig {
 

@@ -9,6 +9,7 @@
 
 #include "AppConfig.h"
 #include "AppConsole.h"
+#include "DataLocations.h"
 #include "elog.h"
 
 namespace AppLog {
@@ -38,25 +39,40 @@ void writeBanner(const QByteArray& path) {
     elog_i("app", "Build time: %s %s", __DATE__, __TIME__);
 }
 
+// Which layout was chosen and why, so that a user who looks for the files finds them.
+void writeDataFolders(const DataLocations::Layout& layout) {
+    const QByteArray appDir = QCoreApplication::applicationDirPath().toUtf8();
+    if (layout.portable) {
+        elog_i("app", "Data folders: portable, application directory %s is writable", appDir.constData());
+    } else {
+        elog_i("app", "Data folders: user folders, application directory %s is read-only", appDir.constData());
+    }
+    elog_i("app", "Configuration file: %s", layout.configFile.toUtf8().constData());
+    elog_i("app", "Logs and protocol statistics: %s", layout.stateDir.toUtf8().constData());
+    const QString recordings = DataLocations::recordingsFolder(
+        layout, AppConfig::stringValue(QStringLiteral("Video/RecordingDir"), QString()));
+    elog_i("app", "Recordings: %s", recordings.toUtf8().constData());
+}
+
 }  // namespace
 
-QString logFilePathFor(const QString& appDir, const QDateTime& startTime) {
+QString logFilePathFor(const QString& stateDir, const QDateTime& startTime) {
     const QString name =
         QStringLiteral("skyvane_") + startTime.toString(QStringLiteral("yyyyMMdd_HHmmss")) + QStringLiteral(".log");
-    return QDir::toNativeSeparators(appDir + QStringLiteral("/logs/") + name);
+    return QDir::toNativeSeparators(stateDir + QStringLiteral("/logs/") + name);
 }
 
 bool start() {
     if (g_path[0] != '\0')
         return true;
 
-    const QString appDir = QCoreApplication::applicationDirPath();
-    const QString logDir = appDir + QStringLiteral("/logs");
+    const DataLocations::Layout& layout = DataLocations::current();
+    const QString logDir = layout.logDir();
     if (!QDir().mkpath(logDir)) {
         qWarning() << "[AppLog] Failed to create log directory:" << logDir;
         return false;
     }
-    const QByteArray path = logFilePathFor(appDir, QDateTime::currentDateTime()).toUtf8();
+    const QByteArray path = logFilePathFor(layout.stateDir, QDateTime::currentDateTime()).toUtf8();
     if (path.size() + 1 >= kPathBufferSize) {
         qWarning() << "[AppLog] Log path too long:" << QString::fromUtf8(path);
         return false;
@@ -72,6 +88,7 @@ bool start() {
     }
     elog_start();
     writeBanner(path);
+    writeDataFolders(layout);
 
     readProtocolSwitches();
     elog_i("app", "Debug console: %s (see [Console] Enabled in cfg)", AppConsole::isAttached() ? "attached" : "off");

@@ -3,7 +3,8 @@
 #include <QDateTime>
 #include <QString>
 
-// The per-run session log under <application directory>/logs, written through elog,
+// The per-run session log under logs/ of the data folders (DataLocations: the application directory
+// or the user's XDG state folder), written through elog,
 // and the protocol-trace switches read from skyvane.cfg when it starts.
 namespace AppLog {
 
@@ -25,7 +26,7 @@ const ProtocolSwitches& protocolSwitches();
 // Tests set the switches directly instead of restarting the process.
 void setProtocolSwitches(const ProtocolSwitches& switches);
 
-// Builds the log file path for a start at the given application directory; exposed for tests.
-QString logFilePathFor(const QString& appDir, const QDateTime& startTime);
+// Builds the log file path for a start with the given state folder; exposed for tests.
+QString logFilePathFor(const QString& stateDir, const QDateTime& startTime);
 
 }  // namespace AppLog

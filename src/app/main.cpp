@@ -12,6 +12,7 @@
 
 #include "app/AppConsole.h"
 #include "app/AppLog.h"
+#include "app/CommandLine.h"
 #include "app/FontLoader.h"
 #include "app/QuitOnSignal.h"
 #include "app/RendererChoice.h"
@@ -54,7 +55,17 @@ void logEnvironment() {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    QCoreApplication::setApplicationName(QStringLiteral("skyvane"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(SKYVANE_VERSION));
+    if (CommandLine::asksForInformation(argc, argv)) {
+        // Answered without a window, so it works on a text console or over ssh too.
+        QCoreApplication information(argc, argv);
+        CommandLine::process(information);
+        return 0;
+    }
     QApplication app(argc, argv);
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.skyvane.Skyvane"));
+    CommandLine::process(app);
     quitApplicationOnTerminationSignals();
 
     if (AppConsole::start())

@@ -218,9 +218,10 @@ public:
     void announceLinkStatus();
     // The member of a bilingual pair that matches the current language.
     QString tr2(const QString& cn, const QString& en) const;
+    QString serialPermissionHint(const QString& ports) const;
 
     const ProtocolCounters& protocolCounters() const { return m_counters; }
-    // Appends a snapshot of the frame counters to protocol_stats.log beside the executable.
+    // Appends a snapshot of the frame counters to protocol_stats.log in the state folder (DataLocations).
     void writeProtocolStats();
 
     // Invokables, in the order QML knows them.

@@ -80,8 +80,18 @@ void AppBridge::disconnectUdp() {
         m_statsTimer.stop();
 }
 
+// A user outside the dialout group sees no port at all; tell why and what to do.
+QString AppBridge::serialPermissionHint(const QString& ports) const {
+    return tr2(QStringLiteral("无权限打开串口 %1：请将当前用户加入 dialout 组（sudo usermod -aG dialout $USER），"
+                              "然后注销并重新登录"),
+               QStringLiteral("No permission to open serial port %1: add your user to the dialout group "
+                              "(sudo usermod -aG dialout $USER), then log out and in again"))
+        .arg(ports);
+}
+
 void AppBridge::refreshSerialPorts() {
-    const QStringList names = m_uart.availablePortNames();
+    QStringList deniedPorts;
+    const QStringList names = m_uart.availablePortNames(&deniedPorts);
     if (names != m_serialPorts) {
         m_serialPorts = names;
         emit serialPortsChanged();
@@ -92,6 +102,8 @@ void AppBridge::refreshSerialPorts() {
         appendMessage(tr2(QStringLiteral("串口已刷新: "), QStringLiteral("Serial ports refreshed: ")) +
                       m_serialPorts.join(QStringLiteral(", ")));
     }
+    if (!deniedPorts.isEmpty())
+        appendMessage(serialPermissionHint(deniedPorts.join(QStringLiteral(", "))));
 }
 
 bool AppBridge::openSerial(const QString& portName, int baudRate) {
@@ -114,6 +126,8 @@ bool AppBridge::openSerial(const QString& portName, int baudRate) {
 
     if (!m_uart.open(portName, baudRate, m_uart.dataBits(), m_uart.parity(), m_uart.stopBits(), m_uart.flowControl())) {
         appendMessage(tr2(QStringLiteral("串口打开失败: "), QStringLiteral("Failed to open serial port: ")) + portName);
+        if (m_uart.lastOpenDeniedPermission())
+            appendMessage(serialPermissionHint(portName));
         emit linkStatusChanged();
         announceLinkStatus();
         stopLinkTimers();

@@ -4,8 +4,25 @@
 #include <QTimer>
 
 #include <poll.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 #include <algorithm>
+
+namespace {
+
+// Qt reports a port locked by another program as a permission error too; only a device node this
+// user may not open is a matter of permission (membership of the dialout group).
+bool deniedByDeviceMode(const QSerialPort& port) {
+    if (port.error() != QSerialPort::PermissionError)
+        return false;
+    const QString name = port.portName();
+    const QString path = name.startsWith(QLatin1Char('/')) ? name : QStringLiteral("/dev/") + name;
+    return ::access(path.toLocal8Bit().constData(), R_OK | W_OK) != 0 && errno == EACCES;
+}
+
+}  // namespace
 
 Uartcore::Uartcore(QObject* parent) : QObject(parent), m_port(std::make_unique<QSerialPort>()) {}
 
@@ -37,8 +54,11 @@ uint16_t Uartcore::channelId() {
 
 bool Uartcore::open(const QString& portName, int baudRate, int dataBits, int parity, int stopBits, int flowControl) {
     m_port->setPortName(portName);
-    if (!m_port->open(QIODevice::ReadWrite))
+    m_openDeniedPermission = false;
+    if (!m_port->open(QIODevice::ReadWrite)) {
+        m_openDeniedPermission = deniedByDeviceMode(*m_port);
         return false;
+    }
     // The port accepts line settings only once it is open; a pty or a simple adapter may refuse
     // some of them, which is harmless for the frames we exchange.
     m_port->setBaudRate(baudRate, QSerialPort::AllDirections);
@@ -73,15 +93,17 @@ QString Uartcore::openPortName() const {
     return m_port->isOpen() ? m_port->portName() : QString();
 }
 
-bool Uartcore::probePort(QSerialPort& port, const QString& portName) {
+bool Uartcore::probePort(QSerialPort& port, const QString& portName, bool* deniedPermission) {
     port.setPortName(portName);
-    if (!port.open(QIODevice::ReadWrite))
+    if (!port.open(QIODevice::ReadWrite)) {
+        *deniedPermission = deniedByDeviceMode(port);
         return false;
+    }
     port.close();
     return true;
 }
 
-QStringList Uartcore::availablePortNames() {
+QStringList Uartcore::availablePortNames(QStringList* deniedPorts) {
     // While the link is open its port object must not be re-pointed; other ports are probed with
     // a scratch port object and the open one is listed as it is (it is usable: we hold it).
     QSerialPort scratch;
@@ -91,8 +113,11 @@ QStringList Uartcore::availablePortNames() {
     const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
     for (const QSerialPortInfo& info : ports) {
         const bool isOurs = !openLocation.isEmpty() && info.systemLocation() == openLocation;
-        if (isOurs || probePort(probe, info.portName()))
+        bool denied = false;
+        if (isOurs || probePort(probe, info.portName(), &denied))
             names << info.portName();
+        else if (denied && deniedPorts)
+            deniedPorts->append(info.portName());
     }
     return names;
 }

@@ -30,11 +30,14 @@ public:
     uint16_t channelId() override;
 
     bool open(const QString& portName, int baudRate, int dataBits, int parity, int stopBits, int flowControl);
+    // Whether the last failed open was refused by the system for lack of permission.
+    bool lastOpenDeniedPermission() const { return m_openDeniedPermission; }
     void close();
     bool isOpen() const;
     QString openPortName() const;
     // Names of the ports that can be opened right now. An open link stays open and is listed.
-    QStringList availablePortNames();
+    // Ports that exist but may not be opened by this user are added to deniedPorts when given.
+    QStringList availablePortNames(QStringList* deniedPorts = nullptr);
     bool write(const QByteArray& data);
 
     // Line settings used by the link manager for every open: 8N1, no flow control.
@@ -52,7 +55,7 @@ public slots:
     void readData();
 
 private:
-    static bool probePort(QSerialPort& port, const QString& portName);
+    static bool probePort(QSerialPort& port, const QString& portName, bool* deniedPermission);
     void onPortError(QSerialPort::SerialPortError error);
     bool isLineHungUp() const;
     void reportLossOnce();
@@ -70,4 +73,5 @@ private:
     QMetaObject::Connection m_errorConnection;
     // Set when the loss of the open port has been announced; a dead port keeps reporting errors.
     bool m_lossReported = false;
+    bool m_openDeniedPermission = false;
 };

@@ -8,6 +8,7 @@
 
 #include "StreamRecorder.h"
 #include "app/AppConfig.h"
+#include "app/DataLocations.h"
 #include "app/elog.h"
 
 namespace {
@@ -31,9 +32,8 @@ LocalCapture::~LocalCapture() {
 }
 
 QString LocalCapture::folder() {
-    const QString configured =
-        AppConfig::stringValue(QStringLiteral("Video/RecordingDir"), QStringLiteral("recordings"));
-    return QDir::cleanPath(QDir(QCoreApplication::applicationDirPath()).absoluteFilePath(configured));
+    return DataLocations::recordingsFolder(DataLocations::current(),
+                                           AppConfig::stringValue(QStringLiteral("Video/RecordingDir"), QString()));
 }
 
 int LocalCapture::recordingSeconds() const {

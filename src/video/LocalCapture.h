@@ -9,8 +9,8 @@
 class StreamRecorder;
 
 // The operator's own copy of the stream on this computer: a recording of the received packets and
-// snapshots of the decoded picture, both into the folder Video/RecordingDir (default "recordings"
-// beside the executable). What the operator should be told goes out as captureEvent; the session
+// snapshots of the decoded picture, both into the folder Video/RecordingDir (default: the
+// recordings folder of DataLocations). What the operator should be told goes out as captureEvent; the session
 // log gets its lines here and in StreamRecorder.
 class LocalCapture : public QObject {
     Q_OBJECT
@@ -27,7 +27,7 @@ public:
 
     // The decode thread feeds it.
     StreamRecorder* recorder() const { return m_recorder; }
-    // Video/RecordingDir as an absolute path.
+    // Video/RecordingDir as an absolute path, or the layout's recordings folder when it is not set.
     static QString folder();
 
     bool recording() const { return m_recording; }

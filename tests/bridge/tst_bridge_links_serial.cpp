@@ -1,6 +1,9 @@
 // The serial link manager and serial inbound framing against a pseudo-terminal.
+#include <QSerialPortInfo>
 #include <QSignalSpy>
 #include <QtTest>
+
+#include <sys/stat.h>
 
 #include "BridgeLinksSupport.h"
 
@@ -202,6 +205,72 @@ private slots:
             QVERIFY2(uint8_t(wire.frame.sequence - firstAfterClose) >= 128, qPrintable(idList(device.collector)));
         QCOMPARE(bridge.nextSequenceNumber(), firstAfterClose);
         QCOMPARE(messagesSince(bridge, mark).size(), 3);  // no periodic request failures
+    }
+
+    // A user outside the dialout group may not open the port: the log says so and how to fix it.
+    // Root opens any device, so the controller runs in a child of this test as the user nobody.
+    void openRefusedForPermissionNamesDialout() {
+        if (::geteuid() != 0 || QStandardPaths::findExecutable("setpriv").isEmpty())
+            QSKIP("starting an unprivileged child needs root and setpriv(1)");
+        PtyDevice pty;
+        QVERIFY(pty.isValid());
+        QVERIFY(::chmod(QFile::encodeName(pty.slavePath()).constData(), 0600) == 0);
+        QTemporaryDir home;  // the child's settings go there: it cannot write this test's directory
+        QVERIFY(QFile::setPermissions(home.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                       QFileDevice::ExeOwner | QFileDevice::ReadOther |
+                                                       QFileDevice::WriteOther | QFileDevice::ExeOther));
+        QProcess child;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("SKYVANE_TEST_DENIED_PORT", pty.slavePath());
+        env.insert("HOME", home.path());
+        env.remove("XDG_CONFIG_HOME");
+        env.remove("XDG_STATE_HOME");
+        env.remove("XDG_RUNTIME_DIR");
+        child.setProcessEnvironment(env);
+        child.setProcessChannelMode(QProcess::MergedChannels);
+        child.start("setpriv", {"--reuid=nobody", "--regid=nogroup", "--clear-groups",
+                                QCoreApplication::applicationFilePath(), "deniedPortInUnprivilegedChild"});
+        QVERIFY(child.waitForFinished(60000));
+        const QString output = QString::fromUtf8(child.readAll());
+        QVERIFY2(child.exitCode() == 0, qPrintable(output));
+        QVERIFY2(output.contains("PASS   : TestBridgeLinksSerial::deniedPortInUnprivilegedChild()"),
+                 qPrintable(output));
+    }
+    void deniedPortInUnprivilegedChild() {
+        const QString port = qEnvironmentVariable("SKYVANE_TEST_DENIED_PORT");
+        if (port.isEmpty())
+            QSKIP("runs as the unprivileged child of openRefusedForPermissionNamesDialout");
+        const QMap<QString, QString> hint{
+            {"en",
+             "No permission to open serial port %1: add your user to the dialout group (sudo usermod -aG "
+             "dialout $USER), then log out and in again"},
+            {"zh",
+             "无权限打开串口 %1：请将当前用户加入 dialout 组（sudo usermod -aG dialout $USER），然后注销并重新登录"}};
+        const QMap<QString, QStringList> expected{
+            {"en", {"Failed to open serial port: " + port, hint["en"].arg(port), "Link status: Connected: None"}},
+            {"zh", {"串口打开失败: " + port, hint["zh"].arg(port), "连接状态: 当前连接: 未连接"}}};
+        // Real serial ports this user may not open (a machine's ttyS0, say) are named by a refresh too.
+        QStringList deniedSystemPorts;
+        for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
+            if (::access(QFile::encodeName(info.systemLocation()).constData(), R_OK | W_OK) != 0)
+                deniedSystemPorts << info.portName();
+        }
+        for (const QString& language : expected.keys()) {
+            AppBridge bridge;
+            bridge.setLanguage(language);
+            int mark = messages(bridge).size();
+            QVERIFY(!bridge.openSerial(port, 115200));
+            QCOMPARE(messagesSince(bridge, mark), expected.value(language));
+            mark = messages(bridge).size();
+            bridge.refreshSerialPorts();
+            const QStringList refreshed = messagesSince(bridge, mark);
+            if (!deniedSystemPorts.isEmpty())
+                QCOMPARE(refreshed.last(), hint.value(language).arg(deniedSystemPorts.join(", ")));
+            else
+                QVERIFY2(!refreshed.join('\n').contains("dialout"), qPrintable(refreshed.join('\n')));
+        }
+        if (deniedSystemPorts.isEmpty())
+            qInfo("no serial port of this machine is closed to the user: the refresh hint was not seen");
     }
 
     void linksExcludeEachOther() {

@@ -4,6 +4,8 @@
 #include <QTcpServer>
 #include <QTemporaryDir>
 
+#include <unistd.h>
+
 #include <csignal>
 
 #include "TestSupport.h"
@@ -42,11 +44,12 @@ struct Run {
 
 // Starts the program, waits until its start-up has reached the event loop, then asks it to quit
 // with SIGTERM the way a service manager or a terminal would.
-Run runUntilStarted(const QString& program, const QProcessEnvironment& env = headlessEnvironment()) {
+Run runUntilStarted(const QString& program, const QProcessEnvironment& env = headlessEnvironment(),
+                    const QStringList& args = {}) {
     QProcess process;
     process.setProcessEnvironment(env);
     process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(program, QStringList());
+    process.start(program, args);
     Run run;
     if (!process.waitForStarted(10000))
         return run;
@@ -125,6 +128,84 @@ private slots:
         QVERIFY2(text.contains("Backend from skyvane.cfg: ffmpeg (ffmpeg compiled: yes)"), text.constData());
         QVERIFY2(text.contains("raw= FFmpeg ") || text.contains("raw=FFmpeg"), text.constData());
         QVERIFY2(text.contains("Protocol log: enabled=yes tx=yes rx=yes status_frames=no hex=yes"), text.constData());
+    }
+
+    // Help and version are answered without a display (no platform plugin is asked for); an unknown
+    // option ends the program before any window opens.
+    void informationOptions_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QStringList>("output");
+        QTest::newRow("version") << QStringList{"--version"} << 0 << QStringList{"skyvane " SKYVANE_VERSION "\n"};
+        QTest::newRow("version-short") << QStringList{"-v"} << 0 << QStringList{"skyvane " SKYVANE_VERSION "\n"};
+        QTest::newRow("help") << QStringList{"--help"} << 0
+                              << QStringList{"Usage: ", "-h, --help", "-v, --version",
+                                             "Ground station for camera gimbals"};
+        QTest::newRow("unknown-option") << QStringList{"--no-such-option"} << 1
+                                        << QStringList{"Unknown option 'no-such-option'."};
+    }
+    void informationOptions() {
+        QFETCH(QStringList, args);
+        QFETCH(int, exitCode);
+        QFETCH(QStringList, output);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove("DISPLAY");
+        env.remove("WAYLAND_DISPLAY");
+        if (exitCode == 0)
+            env.remove("QT_QPA_PLATFORM");
+        else
+            env.insert("QT_QPA_PLATFORM", "offscreen");
+        QTemporaryDir dir;
+        const QString program = installInto(dir.path(), SKYVANE_EXE);
+        QProcess process;
+        process.setProcessEnvironment(env);
+        process.setProcessChannelMode(QProcess::MergedChannels);
+        process.start(program, args);
+        QVERIFY2(process.waitForFinished(30000), "the program must end by itself");
+        const QString text = QString::fromUtf8(process.readAll());
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QVERIFY2(process.exitCode() == exitCode, qPrintable(text));
+        for (const QString& piece : output)
+            QVERIFY2(text.contains(piece), qPrintable("lacks " + piece + ":\n" + text));
+        QVERIFY2(!QDir(dir.path() + "/logs").exists(), "no session is started");
+    }
+
+    // Installed system-wide the application directory is read-only: the program still starts,
+    // takes its settings from the user's config folder and writes its log into the state folder.
+    void readOnlyApplicationDirectoryUsesUserFolders() {
+        if (QStandardPaths::findExecutable("unshare").isEmpty() || ::geteuid() != 0)
+            QSKIP("a read-only mount needs unshare(1) and root");
+        QTemporaryDir dir;
+        QTemporaryDir home;
+        const QString program = installInto(dir.path(), SKYVANE_EXE);
+        QVERIFY(!program.isEmpty());
+        QVERIFY(QDir().mkpath(home.path() + "/config/skyvane"));
+        QFile config(home.path() + "/config/skyvane/skyvane.cfg");
+        QVERIFY(config.open(QIODevice::WriteOnly) && config.write("[general]\nlanguage=en\n") > 0);
+        config.close();
+        QProcessEnvironment env = headlessEnvironment();
+        env.insert("HOME", home.path());
+        env.insert("XDG_CONFIG_HOME", home.path() + "/config");
+        env.insert("XDG_STATE_HOME", home.path() + "/state");
+        const Run run = runUntilStarted(
+            "unshare", env,
+            {"-m", "sh", "-c", R"(mount --bind "$0" "$0" && mount -o remount,bind,ro "$0" "$0" && exec "$1")",
+             dir.path(), program});
+        QVERIFY2(run.exitStatus == QProcess::NormalExit && run.exitCode == 0, qPrintable(run.output));
+        QVERIFY2(run.output.contains("] Application started"),
+                 qPrintable("English from the user's config:\n" + run.output));
+
+        QVERIFY2(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot) == QStringList{"skyvane"},
+                 "nothing written beside the executable");
+        const QString log = logFileIn(home.path() + "/state/skyvane");
+        QVERIFY2(!log.isEmpty(), qPrintable("no log under the state folder:\n" + run.output));
+        const QByteArray text = TestSupport::readFile(log);
+        for (const QString& line : {"Data folders: user folders, application directory " + dir.path() + " is read-only",
+                                    "Configuration file: " + home.path() + "/config/skyvane/skyvane.cfg",
+                                    "Logs and protocol statistics: " + home.path() + "/state/skyvane",
+                                    "Config file: " + home.path() + "/config/skyvane/skyvane.cfg"}) {
+            QVERIFY2(text.contains(line.toUtf8()), qPrintable("log lacks: " + line + "\n" + text));
+        }
     }
 
     void mainQmlThatDoesNotLoadEndsWithMinusOne() {

@@ -279,4 +279,28 @@ QImage defaultPicture() {
     return image;
 }
 
+// A camera hanging from its gimbal mount on a dark tile: mount bar and stem, body, lens.
+QImage applicationIcon(int size) {
+    QImage image = blank(size, size);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.scale(size / 256.0, size / 256.0);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(0x1f, 0x3b, 0x57));
+    p.drawRoundedRect(QRectF(8, 8, 240, 240), 44, 44);
+    p.setBrush(QColor(0xe8, 0xee, 0xf4));
+    p.drawRect(QRectF(60, 52, 136, 20));
+    p.drawRect(QRectF(117, 72, 22, 30));
+    p.setBrush(QColor(0x3a, 0x6d, 0x99));
+    p.drawRoundedRect(QRectF(56, 100, 144, 100), 18, 18);
+    const QPointF lensCentre(128, 150);
+    p.setBrush(QColor(0x0d, 0x1b, 0x28));
+    p.drawEllipse(lensCentre, 38, 38);
+    p.setBrush(QColor(0x5f, 0xb3, 0xff));
+    p.drawEllipse(lensCentre, 27, 27);
+    p.setBrush(kWhite);
+    p.drawEllipse(QPointF(119, 141), 7, 7);
+    return image;
+}
+
 }  // namespace IconPainter

@@ -18,4 +18,8 @@ QStringList productNames();
 QImage productPicture(const QString& product);
 QImage defaultPicture();
 
+// The application's icon (window, menu entry, package) at size x size pixels, drawn on a 256-unit
+// grid so that every size comes from the same drawing.
+QImage applicationIcon(int size);
+
 }  // namespace IconPainter
