@@ -25,6 +25,7 @@ Item {
     // The row's width, known before the row lays itself out (the page less the row's margins), so
     // that the left pane's width never changes in the middle of the row's own layout pass.
     readonly property real rowWidth: width - 2 * runtimeRow.Layout.margins
+    property alias helpOverlayRef: helpOverlay
 
     function dp(v) {
         return v * uiScale
@@ -91,6 +92,20 @@ Item {
         var upper = 0.6
         var ratio = startRatio + (x - startX) / rowWidth
         return Math.max(lower, Math.min(upper, ratio))
+    }
+
+    // Keys reach the page unless a control on it keeps them (see InputRouter).
+    focus: true
+    Keys.onPressed: inputRouter.keyPressed(event)
+    Keys.onReleased: inputRouter.keyReleased(event)
+
+    InputRouter {
+        id: inputRouter
+
+        win: runtimePage.win
+        gimbalPanel: gimbalPanel
+        helpOverlay: helpOverlay
+        page: runtimePage
     }
 
     ColumnLayout {
@@ -369,5 +384,17 @@ Item {
                 }
             }
         }
+    }
+
+    HelpOverlay {
+        id: helpOverlay
+
+        anchors.fill: parent
+        visible: false
+        uiScale: runtimePage.uiScale
+        language: runtimePage.language
+        buttonNames: inputRouter.pad ? inputRouter.pad.buttonNames : ({})
+        deadZonePercent: inputRouter.pad ? inputRouter.pad.deadZonePercent : 25
+        padName: inputRouter.pad ? inputRouter.pad.padName : ""
     }
 }

@@ -66,6 +66,7 @@ QtObject {
     readonly property color videoBackground: "#101418"
     readonly property color trackingBox: "#00E676"
     readonly property color videoReadoutBackground: "#66000000"
+    readonly property color overlayShade: "#99101418"
     readonly property color recordRed: "#F56C6C"
     readonly property color thermometryBox: "#FFEB3B"
     readonly property color thermometryHot: "#ff4444"
