@@ -208,6 +208,18 @@ private slots:
         verifyNothingSent("release while tracking");
     }
 
+    // Sliders and lists do not keep the arrows once clicked: they still steer the gimbal.
+    void arrowsSteerAfterAClickOnASlider() {
+        QVERIFY(startLinked());
+        QVERIFY(ui.click("visibleZoomSlider"));
+        Ui::Fixture::settle(500);
+        collector().clear();
+        QTest::keyPress(ui.window, Qt::Key_Right);
+        QTRY_VERIFY_WITH_TIMEOUT(countControl("00 01 02 00") >= 1, 10000);
+        QTest::keyRelease(ui.window, Qt::Key_Right);
+        verifyOneStop();
+    }
+
     // The window losing the focus ends a held arrow with one stop; the late release adds nothing.
     void focusLossStopsOnce() {
         QVERIFY(startLinked());
