@@ -43,7 +43,7 @@ Rectangle {
                 [button("down", "X"), "一键朝下", "One-key down"],
                 [button("photo", "A"), "拍照", "Take a photo"],
                 [button("record", "B"), "开始/停止录像", "Start/stop recording"],
-                [button("trackingOff", "BACK"), "关闭跟踪", "Tracking off"]]
+                [button("trackingOff", "Back"), "关闭跟踪", "Tracking off"]]
     }
 
     objectName: "helpOverlay"
@@ -63,20 +63,35 @@ Rectangle {
         border.color: Theme.panelBorder
         clip: true
 
-        ColumnLayout {
+        // One grid for both tables, so that their columns line up.
+        GridLayout {
             id: content
 
             anchors.centerIn: parent
-            spacing: 8 * overlay.uiScale
+            columns: 2
+            columnSpacing: 18 * overlay.uiScale
+            rowSpacing: 5 * overlay.uiScale
 
-            HelpTitle { text: overlay.zhText("键盘快捷键（运行页面，输入框外）", "Keyboard shortcuts (runtime page, outside text fields)") }
-            HelpTable { entries: overlay.keyRows() }
+            HelpTitle {
+                text: overlay.zhText("键盘快捷键（运行页面，输入框外）",
+                                     "Keyboard shortcuts (runtime page, outside text fields)")
+            }
+            Repeater {
+                model: overlay.keyRows().length * 2
+
+                HelpCell { entries: overlay.keyRows() }
+            }
             HelpTitle {
                 text: overlay.zhText("手柄", "Gamepad") + " — "
                       + (overlay.padName.length > 0 ? overlay.padName : overlay.zhText("未连接", "none connected"))
             }
-            HelpTable { entries: overlay.padRows() }
+            Repeater {
+                model: overlay.padRows().length * 2
+
+                HelpCell { entries: overlay.padRows() }
+            }
             Text {
+                Layout.columnSpan: 2
                 Layout.topMargin: 6 * overlay.uiScale
                 text: overlay.zhText("跟踪开启时方向、回中与朝下不起作用。按 F1 或 Esc 关闭。",
                                      "Directions, centre and down do nothing while tracking. F1 or Esc closes.")
@@ -87,30 +102,21 @@ Rectangle {
     }
 
     component HelpTitle: Text {
+        Layout.columnSpan: 2
         Layout.topMargin: 4 * overlay.uiScale
         font.pixelSize: Theme.fontLarge * overlay.uiScale
         font.bold: true
         color: Theme.textPrimary
     }
 
-    component HelpTable: GridLayout {
+    // One cell of a two-column table: even indexes show the key, odd ones what it does.
+    component HelpCell: Text {
         property var entries: []
+        readonly property var row: entries[Math.floor(index / 2)]
 
-        columns: 2
-        columnSpacing: 18 * overlay.uiScale
-        rowSpacing: 5 * overlay.uiScale
-
-        Repeater {
-            model: parent.entries.length * 2
-
-            Text {
-                readonly property var row: parent.entries[Math.floor(index / 2)]
-
-                text: index % 2 === 0 ? row[0] : overlay.zhText(row[1], row[2])
-                font.pixelSize: Theme.fontNormal * overlay.uiScale
-                font.bold: index % 2 === 0
-                color: index % 2 === 0 ? Theme.accentPressed : Theme.textSecondary
-            }
-        }
+        text: index % 2 === 0 ? row[0] : overlay.zhText(row[1], row[2])
+        font.pixelSize: Theme.fontNormal * overlay.uiScale
+        font.bold: index % 2 === 0
+        color: index % 2 === 0 ? Theme.accentPressed : Theme.textSecondary
     }
 }

@@ -97,7 +97,10 @@ QVariantMap GamepadInput::buttonNames() const {
         const char* name =
             m_sdlStarted ? SDL_GameControllerGetStringForButton(static_cast<SDL_GameControllerButton>(m_buttons[i]))
                          : kActionSettings[i].defaultButton;
-        names.insert(QString::fromLatin1(kActionSettings[i].action), QString::fromLatin1(name).toUpper());
+        QString shown = QString::fromLatin1(name);
+        if (!shown.isEmpty())
+            shown[0] = shown[0].toUpper();  // "Y", "Back", "Leftshoulder"
+        names.insert(QString::fromLatin1(kActionSettings[i].action), shown);
     }
     return names;
 }
