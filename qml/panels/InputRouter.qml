@@ -111,6 +111,9 @@ Item {
                 steerByKeys()
             return
         }
+        // Shortcuts are plain keys (Shift only for "+"): Ctrl+R and the like stay the system's.
+        if (event.modifiers & (Qt.ControlModifier | Qt.AltModifier | Qt.MetaModifier))
+            return
         // A held zoom key keeps stepping; any other shortcut acts once per press.
         var repeatable = [Qt.Key_Plus, Qt.Key_Equal, Qt.Key_Minus, Qt.Key_Underscore].indexOf(event.key) >= 0
         if (event.isAutoRepeat && !repeatable)

@@ -2,8 +2,9 @@
 // the GUI thread. Pads come and go through SDL's device events; the first one present is used.
 #include "GamepadInput.h"
 
+#include <QCoreApplication>
 #include <QDebug>
-#include <QFileInfo>
+#include <QDir>
 
 #include <SDL.h>
 
@@ -66,12 +67,7 @@ GamepadInput::GamepadInput(AppBridge* bridge, QObject* parent) : QObject(parent)
     m_sdlStarted = true;
     for (const ActionSetting& setting : kActionSettings)
         m_buttons[static_cast<size_t>(&setting - kActionSettings.data())] = buttonFromSetting(setting);
-    const QString mappingFile = AppConfig::stringValue(QStringLiteral("Input/MappingFile")).trimmed();
-    if (!mappingFile.isEmpty()) {
-        const int added =
-            SDL_GameControllerAddMappingsFromFile(QFileInfo(mappingFile).absoluteFilePath().toLocal8Bit());
-        qInfo() << "[gamepad] mappings from" << mappingFile << ":" << added;
-    }
+    loadMappingFile();
     openFirstPad();
     m_pollTimer.setInterval(kPollIntervalMs);
     connect(&m_pollTimer, &QTimer::timeout, this, &GamepadInput::poll);
@@ -89,6 +85,20 @@ GamepadInput::~GamepadInput() {
 void GamepadInput::readSettings() {
     m_deadZonePercent = qBound(5, AppConfig::intValue(QStringLiteral("Input/DeadZone"), 25), 95);
     m_threshold = kAxisFullScale * m_deadZonePercent / 100;
+}
+
+// Pads SDL does not know, from a file in SDL's mapping database format.
+void GamepadInput::loadMappingFile() {
+    const QString mappingFile = AppConfig::stringValue(QStringLiteral("Input/MappingFile")).trimmed();
+    if (mappingFile.isEmpty())
+        return;
+    // A relative path is taken beside the executable, like the configuration file itself.
+    const QString path = QDir(QCoreApplication::applicationDirPath()).absoluteFilePath(mappingFile);
+    const int added = SDL_GameControllerAddMappingsFromFile(path.toLocal8Bit().constData());
+    if (added < 0)
+        qWarning() << "[gamepad] cannot read mapping file" << path << ":" << SDL_GetError();
+    else
+        qInfo() << "[gamepad]" << added << "mappings from" << path;
 }
 
 QVariantMap GamepadInput::buttonNames() const {

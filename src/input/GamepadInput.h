@@ -61,6 +61,7 @@ signals:
 
 private:
     void readSettings();
+    void loadMappingFile();
     void handleEvents();
     void openFirstPad();
     void openPad(int deviceIndex);

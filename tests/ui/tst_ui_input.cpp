@@ -72,12 +72,13 @@ class TestUiInput : public QObject {
     std::unique_ptr<GamepadInput> gamepad;
 
     // The runtime page of a Wren-R2 on a loopback UDP device, active, with the gamepad published.
-    bool startLinked(const QString& language = QStringLiteral("en")) {
+    bool startLinked(const QString& language = QStringLiteral("en"), const QByteArray& extraIni = {}) {
         ui.beforeLoad = [this](AppBridge* bridge, QQmlContext* context) {
             gamepad = std::make_unique<GamepadInput>(bridge);
             context->setContextProperty("gamepad", gamepad.get());
         };
-        if (!ui.start(Ui::config(language, "Wren-R2", {"rtsp://127.0.0.1:9/a"})) || !device.attach(ui, Link::Udp))
+        if (!ui.start(Ui::config(language, "Wren-R2", {"rtsp://127.0.0.1:9/a"}, extraIni)) ||
+            !device.attach(ui, Link::Udp))
             return false;
         ui.window->requestActivate();
         return QTest::qWaitForWindowActive(ui.window) && gamepad->available();
@@ -264,6 +265,9 @@ private slots:
         QVERIFY(help && !help->isVisible());
         QTest::keyClick(ui.window, Qt::Key_F1);
         QTRY_VERIFY(help->isVisible());
+        QTest::keyClick(ui.window, Qt::Key_F, Qt::ControlModifier);  // not a shortcut of ours
+        Ui::Fixture::settle(200);
+        QVERIFY(!ui.windowProperty("videoFullscreen").toBool());
         QTest::keyClick(ui.window, Qt::Key_F);
         QTRY_VERIFY(ui.windowProperty("videoFullscreen").toBool());
         QTest::keyClick(ui.window, Qt::Key_Escape);
@@ -331,6 +335,20 @@ private slots:
         pad.setButton(SDL_CONTROLLER_BUTTON_BACK, true);
         QTRY_VERIFY(!ui.windowProperty("trackingEnabled").toBool());
         QTRY_VERIFY_WITH_TIMEOUT(!payloads(MessageId::BoxTracking).isEmpty(), 10000);
+    }
+
+    // The dead zone and the buttons come from the configuration file.
+    void configuredDeadZoneAndButtons() {
+        QVERIFY(startLinked("en", "[Input]\nDeadZone=50\nHomeButton=start\n"));
+        VirtualPad pad;
+        QVERIFY2(pad.attached(), SDL_GetError());
+        waitForPad(true);
+        pad.setAxis(SDL_CONTROLLER_AXIS_LEFTY, 32767 * 2 / 5);  // 40 %: inside a 50 % dead zone
+        pad.setButton(SDL_CONTROLLER_BUTTON_Y, true);           // no longer mapped
+        verifyNothingSent("inside the configured dead zone, unmapped button");
+        pad.setButton(SDL_CONTROLLER_BUTTON_START, true);
+        QTRY_VERIFY_WITH_TIMEOUT(payloads(MessageId::GimbalControl).contains("10 02 02 00"), 10000);
+        QCOMPARE(payloads(MessageId::GimbalControl).first(), QString("10 02 02 00"));
     }
 
     // A pad pulled out while its stick is held stops the gimbal once and says so.
