@@ -25,7 +25,6 @@ Item {
     // The row's width, known before the row lays itself out (the page less the row's margins), so
     // that the left pane's width never changes in the middle of the row's own layout pass.
     readonly property real rowWidth: width - 2 * runtimeRow.Layout.margins
-    property alias helpOverlayRef: helpOverlay
 
     function dp(v) {
         return v * uiScale
