@@ -2,8 +2,8 @@
 # Takes the interface's screenshots into docs/screenshots/<W>x<H>/ for windows of 1280 x 800 and
 # 1920 x 1080: the product page, the gimbal and camera tabs of every product (connected over UDP to the
 # simulator, video playing) and every tab of Tern with a tracking box and the thermometry overlay on
-# its picture, the header of a device gone quiet and the stream health overlay during a local
-# recording, in Chinese and in English. Everything runs inside
+# its picture, the header of a device gone quiet, the stream health overlay during a local recording
+# and the F1 help overlay, in Chinese and in English. Everything runs inside
 # one loopback-only network namespace with its own virtual X server; the program runs from a scratch
 # application directory, so build/bin is untouched.
 #
@@ -156,6 +156,15 @@ video_overlays() {
     shot "$lang-$p-thermometry"
 }
 
+# The F1 help overlay over the runtime page (keyboard shortcuts and gamepad controls).
+help_overlay() {
+    xdotool key F1
+    sleep 1
+    shot "$lang-$p-help"
+    xdotool key F1
+    sleep 0.5
+}
+
 # The header's pill while the device has gone quiet: the simulator is frozen past the silence time-out.
 device_silent() {
     kill -STOP "$sim"
@@ -187,6 +196,7 @@ for lang in zh en; do
         click "${udp_switch[@]}" 2
         case $p in Tern | Tern-LITE-B | Dove) tabs=("${tabs5[@]}") ;; *) tabs=("${tabs4[@]}") ;; esac
         shot "$lang-$p-gimbal"
+        [ "$p" = Tern ] && help_overlay
         if [ "$all" = 0 ] && [ "$p" != Tern ]; then
             click "${tabs[1]}" 255
             shot "$lang-$p-camera"

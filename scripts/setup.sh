@@ -11,6 +11,7 @@ packages=(
     qml-module-qtquick-templates2 qml-module-qttest qml-module-qtqml-models2
     libqt5svg5-dev
     libavformat-dev libavcodec-dev libavutil-dev libswscale-dev ffmpeg
+    libsdl2-dev
     libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev libgstrtspserver-1.0-dev
     gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad
     gstreamer1.0-plugins-ugly gstreamer1.0-libav gstreamer1.0-tools

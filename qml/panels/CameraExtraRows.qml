@@ -82,6 +82,8 @@ ColumnLayout {
         }
         ComboBox {
             objectName: "photoResolutionCombo"
+            // A click leaves the keyboard focus where it was: arrow keys steer the gimbal, not this control.
+            focusPolicy: Qt.NoFocus
             Layout.fillWidth: true
             font.pixelSize: Theme.fontNormal * rows.uiScale
             model: rows.photoSizes
@@ -99,6 +101,8 @@ ColumnLayout {
         }
         ComboBox {
             objectName: "recordResolutionCombo"
+            // A click leaves the keyboard focus where it was: arrow keys steer the gimbal, not this control.
+            focusPolicy: Qt.NoFocus
             Layout.fillWidth: true
             font.pixelSize: Theme.fontNormal * rows.uiScale
             model: rows.recordSizes

@@ -68,6 +68,8 @@ ColumnLayout {
             id: irColorSchemeCombo
 
             objectName: "irColorSchemeCombo"
+            // A click leaves the keyboard focus where it was: arrow keys steer the gimbal, not this control.
+            focusPolicy: Qt.NoFocus
             Layout.fillWidth: true
             font.pixelSize: Theme.fontNormal * group.uiScale
             model: group.paletteNames()

@@ -261,6 +261,8 @@ Item {
                     id: videoBitrateCombo
 
                     objectName: "videoBitrateCombo"
+                    // A click leaves the keyboard focus where it was: arrow keys steer the gimbal, not this control.
+                    focusPolicy: Qt.NoFocus
                     Layout.fillWidth: true
                     font.pixelSize: Theme.fontNormal * cameraPanel.uiScale
                     model: ["1M", "1.5M", "2M", "4M", "8M", "12M"]

@@ -11,6 +11,8 @@ ComboBox {
     property real itemHeight: 34
     property int maxVisibleItems: 6
 
+    // A click leaves the keyboard focus where it was: arrow keys steer the gimbal, not this control.
+    focusPolicy: Qt.NoFocus
     implicitHeight: Theme.controlHeight * uiScale
     font.pixelSize: Theme.fontNormal * uiScale
 

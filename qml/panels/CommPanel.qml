@@ -103,6 +103,8 @@ PanelBox {
                     id: serialPortCombo
 
                     objectName: "serialPortCombo"
+                    // A click leaves the keyboard focus where it was: arrow keys steer the gimbal, not this control.
+                    focusPolicy: Qt.NoFocus
                     Layout.fillWidth: true
                     Layout.minimumWidth: 120 * commPanel.uiScale
                     Layout.columnSpan: 2
@@ -130,6 +132,8 @@ PanelBox {
                     id: serialBaudCombo
 
                     objectName: "serialBaudCombo"
+                    // A click leaves the keyboard focus where it was: arrow keys steer the gimbal, not this control.
+                    focusPolicy: Qt.NoFocus
                     Layout.fillWidth: true
                     Layout.minimumWidth: 120 * commPanel.uiScale
                     Layout.columnSpan: 2

@@ -19,6 +19,7 @@ Item {
     property int gimbalMovePitch: 0
     // True from an arrow's press to its release, so that a release (or a lost press) stops once.
     property bool holdingDirection: false
+    property string holdSource: ""
     property alias pitchInputRef: pitchInput
     property alias yawInputRef: yawInput
     property alias zoomSliderRef: zoomRow.slider
@@ -62,21 +63,36 @@ Item {
         zoomRow.applyZoomFromText()
     }
 
-    function startMove(yaw, pitch) {
+    // The one hold of the gimbal, whoever asks for it: the arrows below, the keyboard ("keys") or
+    // a gamepad ("pad"). A move at once, then the 33 ms repeat; nothing while tracking.
+    function startMove(yaw, pitch, source) {
+        if (trackingEnabled)
+            return
         clearAngleFocus()
         gimbalMoveYaw = yaw
         gimbalMovePitch = pitch
         holdingDirection = true
+        holdSource = source || "panel"
         appBridge.gimbalMove(yaw, pitch)
         gimbalRepeatTimer.start()
     }
 
-    function endMove() {
+    // Ends the hold with its one stop. A source ends only its own hold (an empty one ends any).
+    // A safety release (focus, pad or link lost) sends its stop only while a link can take it.
+    function endMove(source, safety) {
+        if (source && source !== holdSource)
+            return
         gimbalRepeatTimer.stop()
         if (!holdingDirection)
             return
         holdingDirection = false
-        appBridge.gimbalStop()
+        holdSource = ""
+        if (!safety || appBridge.udpConnected || appBridge.serialOpened)
+            appBridge.gimbalStop()
+    }
+
+    function stepZoom(dir) {
+        zoomRow.applyStep(dir)
     }
 
     // Tracking takes the gimbal over: a hold under way ends here, with its one stop.
@@ -289,9 +305,9 @@ Item {
 
         Layout.preferredWidth: gimbalPanel.dp(72)
         uiScale: gimbalPanel.uiScale
-        onPressed: gimbalPanel.startMove(yawDir, pitchDir)
-        onReleased: gimbalPanel.endMove()
-        onCanceled: gimbalPanel.endMove()
+        onPressed: gimbalPanel.startMove(yawDir, pitchDir, "panel")
+        onReleased: gimbalPanel.endMove("panel")
+        onCanceled: gimbalPanel.endMove("panel")
     }
 
     component AngleField: TextField {

@@ -191,6 +191,8 @@ ColumnLayout {
             property bool movedWhilePressed: false
 
             objectName: "visibleZoomSlider"
+            // A click leaves the keyboard focus where it was: arrow keys steer the gimbal, not this control.
+            focusPolicy: Qt.NoFocus
             Layout.fillWidth: true
             Layout.minimumWidth: 80 * zoomRow.uiScale
             from: 1

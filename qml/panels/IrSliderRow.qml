@@ -77,6 +77,8 @@ RowLayout {
         id: slider
 
         objectName: row.objectName + "Slider"
+        // A click leaves the keyboard focus where it was: arrow keys steer the gimbal, not this control.
+        focusPolicy: Qt.NoFocus
         Layout.fillWidth: true
         Layout.minimumWidth: 60 * row.uiScale
         from: row.from

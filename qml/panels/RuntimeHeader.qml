@@ -14,6 +14,7 @@ Rectangle {
                                                                             : (appBridge.udpConnected ? "udp" : "none"))
     property alias homeButtonRef: homeButton
     property alias linkPillRef: linkPill
+    readonly property var pad: typeof gamepad !== "undefined" ? gamepad : null
 
     function zhText(cn, en) {
         return language === "zh" ? cn : en
@@ -89,5 +90,17 @@ Rectangle {
         font.pixelSize: Theme.fontProductName * header.uiScale
         font.bold: true
         color: Theme.textPrimary
+    }
+
+    // The gamepad in use, if any, and where its controls are explained.
+    Text {
+        objectName: "padStatus"
+        anchors.right: parent.right
+        anchors.rightMargin: 12 * header.uiScale
+        anchors.verticalCenter: parent.verticalCenter
+        text: (header.pad && header.pad.connected ? header.zhText("手柄：", "Gamepad: ") + header.pad.padName
+                                                  : header.zhText("无手柄", "No gamepad")) + "  ·  F1 " + header.zhText("帮助", "Help")
+        font.pixelSize: Theme.fontSmall * header.uiScale
+        color: header.pad && header.pad.connected ? Theme.pillUdpText : Theme.textMuted
     }
 }

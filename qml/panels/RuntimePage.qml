@@ -93,6 +93,20 @@ Item {
         return Math.max(lower, Math.min(upper, ratio))
     }
 
+    // Keys reach the page unless a control on it keeps them (see InputRouter).
+    focus: true
+    Keys.onPressed: inputRouter.keyPressed(event)
+    Keys.onReleased: inputRouter.keyReleased(event)
+
+    InputRouter {
+        id: inputRouter
+
+        win: runtimePage.win
+        gimbalPanel: gimbalPanel
+        helpOverlay: helpOverlay
+        page: runtimePage
+    }
+
     ColumnLayout {
         anchors.fill: parent
         spacing: 0
@@ -369,5 +383,17 @@ Item {
                 }
             }
         }
+    }
+
+    HelpOverlay {
+        id: helpOverlay
+
+        anchors.fill: parent
+        visible: false
+        uiScale: runtimePage.uiScale
+        language: runtimePage.language
+        buttonNames: inputRouter.pad ? inputRouter.pad.buttonNames : ({})
+        deadZonePercent: inputRouter.pad ? inputRouter.pad.deadZonePercent : 25
+        padName: inputRouter.pad ? inputRouter.pad.padName : ""
     }
 }

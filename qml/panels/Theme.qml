@@ -68,6 +68,7 @@ QtObject {
     readonly property color videoReadoutBackground: "#66000000"
     // Text over a moving picture with text of its own: darker than the readout.
     readonly property color videoInfoBackground: "#b3000000"
+    readonly property color overlayShade: "#99101418"
     readonly property color recordRed: "#F56C6C"
     readonly property color thermometryBox: "#FFEB3B"
     readonly property color thermometryHot: "#ff4444"

@@ -18,6 +18,7 @@
 #include "app/RendererChoice.h"
 #include "app/elog.h"
 #include "bridge/AppBridge.h"
+#include "input/GamepadInput.h"
 #include "video/VideoBackend.h"
 #include "video/VideoPlayerItem.h"
 
@@ -84,9 +85,12 @@ int main(int argc, char* argv[]) {
     RendererChoice::apply();
 
     AppBridge bridge;
+    // Between the controller (whose message log it writes) and the engine (destroyed before both).
+    GamepadInput gamepad(&bridge);
     QQmlApplicationEngine engine;
     engine.rootContext()->setContextProperty(QStringLiteral("appBridge"), &bridge);
     engine.rootContext()->setContextProperty(QStringLiteral("appFontFamily"), fontFamily);
+    engine.rootContext()->setContextProperty(QStringLiteral("gamepad"), &gamepad);
 
     elog_i("video", "Config file: %s", videoConfigFilePath().toUtf8().constData());
     elog_i("video", "Backend from skyvane.cfg: %s (ffmpeg compiled: %s)", videoBackendName().toUtf8().constData(),

@@ -14,6 +14,7 @@
 #include <QtQml>
 #include <QtTest>
 
+#include <functional>
 #include <memory>
 
 #include "TestSupport.h"
@@ -61,6 +62,8 @@ public:
     std::unique_ptr<AppBridge> bridge;
     std::unique_ptr<QQmlApplicationEngine> engine;
     QQuickWindow* window = nullptr;
+    // Runs before Main.qml is loaded, for tests that publish more context properties.
+    std::function<void(AppBridge*, QQmlContext*)> beforeLoad;
 
     ~Fixture() { stop(); }
 
@@ -81,6 +84,8 @@ public:
         engine = std::make_unique<QQmlApplicationEngine>();
         engine->rootContext()->setContextProperty("appBridge", bridge.get());
         engine->rootContext()->setContextProperty("appFontFamily", QString());
+        if (beforeLoad)
+            beforeLoad(bridge.get(), engine->rootContext());
         engine->load(QUrl("qrc:/qml/Main.qml"));
         if (engine->rootObjects().isEmpty())
             return false;

@@ -1,0 +1,370 @@
+// Steering with the keyboard and a gamepad: key events on the real window and SDL's virtual
+// joystick, with every check on the frames a loopback device receives.
+
+#include <QElapsedTimer>
+#include <QtTest>
+
+#include <SDL.h>
+
+#include <memory>
+
+#include "UiLinkedDevice.h"
+#include "input/GamepadInput.h"
+#include "protocol/MessageCatalogue.h"
+
+namespace {
+
+using Ui::Link;
+
+const QString kStopPayload = QStringLiteral("00 02 02 00");
+const QString kPadName = QStringLiteral("Skyvane test pad");
+
+// A game controller held by SDL's virtual joystick driver: axes and buttons in SDL's
+// game-controller order, triggers released (the virtual axis runs from -32768).
+class VirtualPad {
+public:
+    VirtualPad() {
+        SDL_VirtualJoystickDesc desc;
+        SDL_zero(desc);
+        desc.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
+        desc.type = SDL_JOYSTICK_TYPE_GAMECONTROLLER;
+        desc.naxes = SDL_CONTROLLER_AXIS_MAX;
+        desc.nbuttons = SDL_CONTROLLER_BUTTON_MAX;
+        desc.name = "Skyvane test pad";
+        m_index = SDL_JoystickAttachVirtualEx(&desc);
+        m_joystick = m_index >= 0 ? SDL_JoystickOpen(m_index) : nullptr;
+        setAxis(SDL_CONTROLLER_AXIS_TRIGGERLEFT, -32768);
+        setAxis(SDL_CONTROLLER_AXIS_TRIGGERRIGHT, -32768);
+    }
+    ~VirtualPad() { detach(); }
+
+    bool attached() const { return m_joystick != nullptr; }
+    void setAxis(int axis, int value) {
+        if (m_joystick)
+            SDL_JoystickSetVirtualAxis(m_joystick, axis, static_cast<Sint16>(value));
+    }
+    void setButton(int button, bool down) {
+        if (m_joystick)
+            SDL_JoystickSetVirtualButton(m_joystick, button, down ? 1 : 0);
+    }
+    void detach() {
+        if (!m_joystick)
+            return;
+        SDL_JoystickClose(m_joystick);
+        m_joystick = nullptr;
+        for (int i = 0; i < SDL_NumJoysticks(); ++i)
+            if (SDL_JoystickIsVirtual(i))
+                SDL_JoystickDetachVirtual(i);
+    }
+
+private:
+    int m_index = -1;
+    SDL_Joystick* m_joystick = nullptr;
+};
+
+}  // namespace
+
+class TestUiInput : public QObject {
+    Q_OBJECT
+
+    Ui::Fixture ui;
+    Ui::LinkedDevice device;
+    std::unique_ptr<GamepadInput> gamepad;
+
+    // The runtime page of a Wren-R2 on a loopback UDP device, active, with the gamepad published.
+    bool startLinked(const QString& language = QStringLiteral("en"), const QByteArray& extraIni = {}) {
+        ui.beforeLoad = [this](AppBridge* bridge, QQmlContext* context) {
+            gamepad = std::make_unique<GamepadInput>(bridge);
+            context->setContextProperty("gamepad", gamepad.get());
+        };
+        if (!ui.start(Ui::config(language, "Wren-R2", {"rtsp://127.0.0.1:9/a"}, extraIni)) ||
+            !device.attach(ui, Link::Udp))
+            return false;
+        ui.window->requestActivate();
+        return QTest::qWaitForWindowActive(ui.window) && gamepad->available();
+    }
+
+    LinkTest::FrameCollector& collector() { return device.collector(); }
+    QStringList payloads(uint32_t id) { return device.payloads(id); }
+    int countControl(const QString& payload) { return payloads(MessageId::GimbalControl).count(payload); }
+    int moves() { return payloads(MessageId::GimbalControl).size() - countControl(kStopPayload); }
+
+    // Stops sent by the interface: an unconfirmed stop goes out once more 400 ms later from the
+    // controller itself, which is not a second stop.
+    int stops() {
+        qint64 first = -1;
+        int count = 0;
+        for (const auto& wire : collector().frames) {
+            if (wire.frame.messageId != MessageId::GimbalControl || LinkTest::hex(wire.payload()) != kStopPayload)
+                continue;
+            if (first < 0)
+                first = wire.atMs;
+            count += wire.atMs - first < 350 ? 1 : 0;
+        }
+        return count;
+    }
+
+    // A held direction repeats about every 33 ms: a slow machine sends fewer, never one per 20 ms.
+    void verifyRepeat(const QString& payload, const QElapsedTimer& held) {
+        QTRY_VERIFY_WITH_TIMEOUT(countControl(payload) >= 5, 15000);
+        const qint64 ms = held.elapsed();
+        const int sent = moves();
+        QVERIFY2(sent <= ms / 20 + 2, qPrintable(QString("%1 moves in %2 ms").arg(sent).arg(ms)));
+        QCOMPARE(payloads(MessageId::GimbalControl).first(), payload);
+    }
+
+    // After a release: exactly one stop, after the last move, and the moves have ended.
+    void verifyOneStop() {
+        QTRY_VERIFY_WITH_TIMEOUT(stops() >= 1, 10000);
+        const int sent = moves();
+        Ui::Fixture::settle(600);
+        QCOMPARE(moves(), sent);
+        QCOMPARE(stops(), 1);
+        QCOMPARE(payloads(MessageId::GimbalControl).indexOf(kStopPayload), sent);
+    }
+
+    void verifyNothingSent(const char* what) {
+        Ui::Fixture::settle(500);
+        QStringList sent;
+        for (const auto& wire : collector().frames)
+            if (wire.frame.messageId != MessageId::InfraredReadSettings)
+                sent << QString::number(wire.frame.messageId, 16);
+        QVERIFY2(sent.isEmpty(), qPrintable(QString("%1: %2").arg(what, sent.join(' '))));
+    }
+
+    void waitForPad(bool connected) {
+        QTRY_COMPARE_WITH_TIMEOUT(gamepad->connected(), connected, 10000);
+        Ui::Fixture::settle(100);
+        collector().clear();
+    }
+
+private slots:
+    void initTestCase() {
+        // The test's own handle on SDL: the virtual joystick lives as long as the joystick subsystem.
+        SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+        SDL_SetHint(SDL_HINT_JOYSTICK_HIDAPI, "0");
+        QVERIFY2(SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER) == 0, SDL_GetError());
+    }
+    void cleanupTestCase() { SDL_QuitSubSystem(SDL_INIT_GAMECONTROLLER); }
+    void init() { Ui::installPictures(); }
+    void cleanup() {
+        ui.engine.reset();
+        gamepad.reset();
+        ui.stop();
+        device.reset();
+    }
+
+    void arrowKeysMoveWhileHeldAndStopOnce_data() {
+        QTest::addColumn<QList<int>>("keys");
+        QTest::addColumn<QString>("payload");
+        QTest::newRow("up") << QList<int>{Qt::Key_Up} << "00 02 00 00";
+        QTest::newRow("left") << QList<int>{Qt::Key_Left} << "00 00 02 00";
+        QTest::newRow("down and right together") << QList<int>{Qt::Key_Down, Qt::Key_Right} << "00 01 01 00";
+    }
+
+    void arrowKeysMoveWhileHeldAndStopOnce() {
+        QFETCH(QList<int>, keys);
+        QFETCH(QString, payload);
+        QVERIFY(startLinked());
+        QElapsedTimer held;
+        held.start();
+        for (int key : keys)
+            QTest::keyPress(ui.window, Qt::Key(key));
+        if (keys.size() == 1)
+            verifyRepeat(payload, held);
+        else
+            QTRY_VERIFY_WITH_TIMEOUT(countControl(payload) >= 5, 15000);
+        for (int key : keys)
+            QTest::keyRelease(ui.window, Qt::Key(key));
+        verifyOneStop();
+    }
+
+    // A text field keeps its keys; Esc leaves it and the keys steer again. Tracking blocks the
+    // directions, centre and down.
+    void noSteeringFromATextFieldOrWhileTracking() {
+        QVERIFY(startLinked());
+        QVERIFY(ui.click("pitchInput"));
+        QTRY_VERIFY(ui.item("pitchInput")->hasActiveFocus());
+        collector().clear();
+        for (Qt::Key key : {Qt::Key_Up, Qt::Key_Down, Qt::Key_Home, Qt::Key_End})
+            QTest::keyPress(ui.window, key);
+        QTest::keyClick(ui.window, Qt::Key_P);
+        verifyNothingSent("keys in a text field");
+        for (Qt::Key key : {Qt::Key_Up, Qt::Key_Down, Qt::Key_Home, Qt::Key_End})
+            QTest::keyRelease(ui.window, key);
+
+        QTest::keyClick(ui.window, Qt::Key_Escape);
+        QTRY_VERIFY(!ui.item("pitchInput")->hasActiveFocus());
+        QTest::keyClick(ui.window, Qt::Key_End);
+        QTRY_VERIFY_WITH_TIMEOUT(payloads(MessageId::GimbalControl).contains("20 02 02 00"), 10000);
+
+        Ui::Fixture::settle(1000);  // past the look-down's own resend
+        ui.window->setProperty("trackingEnabled", true);
+        collector().clear();
+        QTest::keyPress(ui.window, Qt::Key_Left);
+        QTest::keyClick(ui.window, Qt::Key_Home);
+        QTest::keyClick(ui.window, Qt::Key_End);
+        verifyNothingSent("keys while tracking");
+        QTest::keyRelease(ui.window, Qt::Key_Left);
+        verifyNothingSent("release while tracking");
+    }
+
+    // Sliders and lists do not keep the arrows once clicked: they still steer the gimbal.
+    void arrowsSteerAfterAClickOnASlider() {
+        QVERIFY(startLinked());
+        QVERIFY(ui.click("visibleZoomSlider"));
+        Ui::Fixture::settle(500);
+        collector().clear();
+        QTest::keyPress(ui.window, Qt::Key_Right);
+        QTRY_VERIFY_WITH_TIMEOUT(countControl("00 01 02 00") >= 1, 10000);
+        QTest::keyRelease(ui.window, Qt::Key_Right);
+        verifyOneStop();
+    }
+
+    // The window losing the focus ends a held arrow with one stop; the late release adds nothing.
+    void focusLossStopsOnce() {
+        QVERIFY(startLinked());
+        QTest::keyPress(ui.window, Qt::Key_Right);
+        QTRY_VERIFY_WITH_TIMEOUT(countControl("00 01 02 00") >= 3, 15000);
+        QWindow other;
+        other.resize(200, 200);
+        other.show();
+        other.requestActivate();
+        QVERIFY(QTest::qWaitForWindowActive(&other));
+        verifyOneStop();
+        QTest::keyRelease(ui.window, Qt::Key_Right);
+        Ui::Fixture::settle(500);
+        QCOMPARE(stops(), 1);
+    }
+
+    void shortcutsSendTheirCommands_data() {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<uint>("messageId");
+        QTest::addColumn<QString>("payload");
+        QTest::newRow("Home centres") << int(Qt::Key_Home) << uint(MessageId::GimbalControl) << "10 02 02 00";
+        QTest::newRow("End looks down") << int(Qt::Key_End) << uint(MessageId::GimbalControl) << "20 02 02 00";
+        QTest::newRow("+ zooms one step") << int(Qt::Key_Plus) << uint(MessageId::ZoomToRatio) << "00 0b 00";
+        QTest::newRow("P takes a photo") << int(Qt::Key_P) << uint(MessageId::TakePhoto) << QString();
+        QTest::newRow("R starts recording") << int(Qt::Key_R) << uint(MessageId::Record) << QString();
+    }
+
+    void shortcutsSendTheirCommands() {
+        QFETCH(int, key);
+        QFETCH(uint, messageId);
+        QFETCH(QString, payload);
+        QVERIFY(startLinked());
+        QTest::keyClick(ui.window, Qt::Key(key));
+        QTRY_VERIFY_WITH_TIMEOUT(!payloads(messageId).isEmpty(), 10000);
+        if (!payload.isEmpty())
+            QCOMPARE(payloads(messageId).first(), payload);
+    }
+
+    void fullscreenAndHelpKeys() {
+        QVERIFY(startLinked("zh"));
+        QQuickItem* help = ui.item("helpOverlay");
+        QVERIFY(help && !help->isVisible());
+        QTest::keyClick(ui.window, Qt::Key_F1);
+        QTRY_VERIFY(help->isVisible());
+        QTest::keyClick(ui.window, Qt::Key_F, Qt::ControlModifier);  // not a shortcut of ours
+        Ui::Fixture::settle(200);
+        QVERIFY(!ui.windowProperty("videoFullscreen").toBool());
+        QTest::keyClick(ui.window, Qt::Key_F);
+        QTRY_VERIFY(ui.windowProperty("videoFullscreen").toBool());
+        QTest::keyClick(ui.window, Qt::Key_Escape);
+        QTRY_VERIFY(!ui.windowProperty("videoFullscreen").toBool());
+        QVERIFY(!help->isVisible());
+    }
+
+    // Stick, triggers and buttons through SDL, hot-plugged after the start, reach the device as
+    // the gimbal tab's commands do.
+    void gamepadSteersZoomsAndPressesButtons() {
+        QVERIFY(startLinked());
+        QVERIFY(!gamepad->connected());
+        VirtualPad pad;
+        QVERIFY2(pad.attached(), SDL_GetError());
+        waitForPad(true);
+        QVERIFY(ui.bridge->messageLog().contains("Gamepad connected: " + kPadName));
+        QTRY_VERIFY(ui.read("padStatus", "text").toString().contains(kPadName));
+
+        QElapsedTimer held;
+        held.start();
+        pad.setAxis(SDL_CONTROLLER_AXIS_LEFTY, -32767);
+        verifyRepeat("00 02 00 00", held);
+        pad.setAxis(SDL_CONTROLLER_AXIS_LEFTY, -4000);  // back inside the dead zone
+        verifyOneStop();
+
+        collector().clear();
+        pad.setAxis(SDL_CONTROLLER_AXIS_LEFTX, 32767 / 5);  // 20 %, under the 25 % dead zone
+        verifyNothingSent("deflection inside the dead zone");
+        pad.setAxis(SDL_CONTROLLER_AXIS_LEFTX, 0);
+
+        // Continuous zoom codes: 0 in, 1 out, 2 stop.
+        pad.setAxis(SDL_CONTROLLER_AXIS_TRIGGERRIGHT, 32767);
+        QTRY_COMPARE_WITH_TIMEOUT(payloads(MessageId::ContinuousZoom), QStringList{"00 00"}, 10000);
+        pad.setAxis(SDL_CONTROLLER_AXIS_TRIGGERRIGHT, -32768);
+        QTRY_COMPARE_WITH_TIMEOUT(payloads(MessageId::ContinuousZoom), (QStringList{"00 00", "02 00"}), 10000);
+        pad.setAxis(SDL_CONTROLLER_AXIS_TRIGGERLEFT, 32767);
+        QTRY_COMPARE_WITH_TIMEOUT(payloads(MessageId::ContinuousZoom).value(2), QString("01 00"), 10000);
+        pad.setAxis(SDL_CONTROLLER_AXIS_TRIGGERLEFT, -32768);
+        QTRY_COMPARE_WITH_TIMEOUT(payloads(MessageId::ContinuousZoom).value(3), QString("02 00"), 10000);
+
+        const struct {
+            SDL_GameControllerButton button;
+            uint32_t id;
+            const char* payload;
+        } buttons[] = {{SDL_CONTROLLER_BUTTON_Y, MessageId::GimbalControl, "10 02 02 00"},
+                       {SDL_CONTROLLER_BUTTON_X, MessageId::GimbalControl, "20 02 02 00"},
+                       {SDL_CONTROLLER_BUTTON_A, MessageId::TakePhoto, nullptr},
+                       {SDL_CONTROLLER_BUTTON_B, MessageId::Record, nullptr}};
+        for (const auto& b : buttons) {
+            collector().clear();
+            pad.setButton(b.button, true);
+            QTRY_VERIFY2_WITH_TIMEOUT(!payloads(b.id).isEmpty(), qPrintable(QString::number(b.button)), 10000);
+            if (b.payload)
+                QCOMPARE(payloads(b.id).first(), QString(b.payload));
+            pad.setButton(b.button, false);
+            Ui::Fixture::settle(1000);  // past a preset's own resend
+        }
+
+        // Tracking: the stick is dead, and Back switches tracking off.
+        ui.window->setProperty("trackingEnabled", true);
+        collector().clear();
+        pad.setAxis(SDL_CONTROLLER_AXIS_LEFTX, 32767);
+        verifyNothingSent("stick while tracking");
+        pad.setAxis(SDL_CONTROLLER_AXIS_LEFTX, 0);
+        pad.setButton(SDL_CONTROLLER_BUTTON_BACK, true);
+        QTRY_VERIFY(!ui.windowProperty("trackingEnabled").toBool());
+        QTRY_VERIFY_WITH_TIMEOUT(!payloads(MessageId::BoxTracking).isEmpty(), 10000);
+    }
+
+    // The dead zone and the buttons come from the configuration file.
+    void configuredDeadZoneAndButtons() {
+        QVERIFY(startLinked("en", "[Input]\nDeadZone=50\nHomeButton=start\n"));
+        VirtualPad pad;
+        QVERIFY2(pad.attached(), SDL_GetError());
+        waitForPad(true);
+        pad.setAxis(SDL_CONTROLLER_AXIS_LEFTY, 32767 * 2 / 5);  // 40 %: inside a 50 % dead zone
+        pad.setButton(SDL_CONTROLLER_BUTTON_Y, true);           // no longer mapped
+        verifyNothingSent("inside the configured dead zone, unmapped button");
+        pad.setButton(SDL_CONTROLLER_BUTTON_START, true);
+        QTRY_VERIFY_WITH_TIMEOUT(payloads(MessageId::GimbalControl).contains("10 02 02 00"), 10000);
+        QCOMPARE(payloads(MessageId::GimbalControl).first(), QString("10 02 02 00"));
+    }
+
+    // A pad pulled out while its stick is held stops the gimbal once and says so.
+    void pulledPadStopsOnce() {
+        QVERIFY(startLinked());
+        auto pad = std::make_unique<VirtualPad>();
+        QVERIFY2(pad->attached(), SDL_GetError());
+        waitForPad(true);
+        pad->setAxis(SDL_CONTROLLER_AXIS_LEFTX, 32767);
+        QTRY_VERIFY_WITH_TIMEOUT(countControl("00 01 02 00") >= 3, 15000);
+        pad.reset();
+        QTRY_VERIFY_WITH_TIMEOUT(!gamepad->connected(), 10000);
+        verifyOneStop();
+        QVERIFY(ui.bridge->messageLog().contains("Gamepad disconnected: " + kPadName));
+    }
+};
+
+QTEST_MAIN(TestUiInput)
+#include "tst_ui_input.moc"
