@@ -5,7 +5,9 @@ import "."
 
 // Shows the controller's message log. The view lists the log line by line and draws only the lines
 // on screen, so a long session costs no more per new line than a short one; it follows the end.
-// Lines are selected with the mouse across lines and copied with Ctrl+C.
+// Lines are selected with the mouse across lines and copied with Ctrl+C. Each new line costs a
+// frame in which every line on screen moves, so lines are plain text items, the cheapest to lay out
+// and draw; only a line that holds part of the selection is drawn by a text field, which can show it.
 PanelBox {
     id: logPanel
 
@@ -60,7 +62,7 @@ PanelBox {
         if (!line)
             return { row: row, column: 0 }
         var local = line.mapFromItem(messageLogArea, x, y)
-        return { row: row, column: line.positionAt(local.x, local.y) }
+        return { row: row, column: lineMeasure.columnAt(line, local.x, local.y) }
     }
 
     function clearSelection() {
@@ -103,6 +105,23 @@ PanelBox {
         id: clipboardHelper
 
         visible: false
+    }
+
+    // Finds the column under a point of a line: a text item cannot tell, a text field laid out
+    // like the line can.
+    TextEdit {
+        id: lineMeasure
+
+        function columnAt(line, x, y) {
+            font = line.font
+            width = line.width
+            text = line.text
+            return positionAt(x, y)
+        }
+
+        visible: false
+        textFormat: TextEdit.PlainText
+        wrapMode: TextEdit.Wrap
     }
 
     ColumnLayout {
@@ -164,35 +183,65 @@ PanelBox {
                 currentIndex: -1
                 keyNavigationEnabled: false
                 reuseItems: true
+                // Lines above the screen are made when scrolled to, not kept ready for every new line.
+                cacheBuffer: 0
                 boundsBehavior: Flickable.StopAtBounds
                 model: appBridge.messageLines
                 ScrollBar.vertical: ScrollBar {}
 
-                delegate: TextEdit {
+                delegate: Text {
+                    id: logLine
+
                     readonly property int row: index
                     readonly property int selectFrom: logPanel.selectionFrom(index)
                     readonly property int selectTo: logPanel.selectionTo(index)
-
-                    function showSelection() {
-                        select(Math.min(selectFrom, length), Math.min(selectTo, length))
-                    }
+                    readonly property string selectedText: selectedLine.item ? selectedLine.item.selectedText : ""
 
                     width: ListView.view ? ListView.view.width - 10 * logPanel.uiScale : 0
                     text: display
-                    textFormat: TextEdit.PlainText
-                    readOnly: true
-                    selectByMouse: false
-                    activeFocusOnPress: false
-                    wrapMode: TextEdit.Wrap
+                    textFormat: Text.PlainText
+                    wrapMode: Text.Wrap
                     font.pixelSize: 16 * logPanel.uiScale
                     font.family: logPanel.fontFamily
-                    color: Theme.textPrimary
-                    selectionColor: Theme.accent
-                    selectedTextColor: Theme.textOnAccent
-                    persistentSelection: true
-                    onSelectFromChanged: showSelection()
-                    onSelectToChanged: showSelection()
-                    Component.onCompleted: showSelection()
+                    color: selectedLine.active ? "transparent" : Theme.textPrimary
+
+                    Loader {
+                        id: selectedLine
+
+                        anchors.fill: parent
+                        active: logLine.selectTo > logLine.selectFrom
+                        sourceComponent: TextEdit {
+                            id: selectionText
+
+                            function showSelection() {
+                                select(Math.min(logLine.selectFrom, length), Math.min(logLine.selectTo, length))
+                            }
+
+                            text: logLine.text
+                            textFormat: TextEdit.PlainText
+                            readOnly: true
+                            selectByMouse: false
+                            activeFocusOnPress: false
+                            wrapMode: TextEdit.Wrap
+                            font: logLine.font
+                            color: Theme.textPrimary
+                            selectionColor: Theme.accent
+                            selectedTextColor: Theme.textOnAccent
+                            persistentSelection: true
+                            onTextChanged: showSelection()
+                            Component.onCompleted: showSelection()
+
+                            Connections {
+                                target: logLine
+                                function onSelectFromChanged() {
+                                    selectionText.showSelection()
+                                }
+                                function onSelectToChanged() {
+                                    selectionText.showSelection()
+                                }
+                            }
+                        }
+                    }
                 }
             }
 

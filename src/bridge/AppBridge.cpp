@@ -101,9 +101,19 @@ QString AppBridge::linkStatus() const {
     return tr2(QStringLiteral("当前连接: 未连接"), QStringLiteral("Connected: None"));
 }
 
+// Local time goes through the C library's time-zone lookup, which looks at the zone file on every
+// call; lines come in bursts, so the stamp is made once per second.
+QString AppBridge::messageStamp() {
+    const qint64 second = QDateTime::currentSecsSinceEpoch();
+    if (second != m_stampSecond) {
+        m_stampSecond = second;
+        m_stamp = QDateTime::fromSecsSinceEpoch(second).toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+    }
+    return m_stamp;
+}
+
 void AppBridge::appendMessage(const QString& text) {
-    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
-    const QString line = QStringLiteral("[%1] %2").arg(stamp, text);
+    const QString line = QStringLiteral("[%1] %2").arg(messageStamp(), text);
     if (AppConsole::isAttached()) {
         AppConsole::writeLine(line);
     } else {

@@ -354,6 +354,8 @@ signals:
 private:
     using Notifier = void (AppBridge::*)();
 
+    QString messageStamp();
+
     // Emits the given change signals, in order, on the next turn of the event loop.
     void emitLater(std::initializer_list<Notifier> notifiers);
     // Assigns and emits the change signal at once when the value really changed.
@@ -500,6 +502,9 @@ private:
     bool m_runtimePage = false;
     QString m_messageLog;
     MessageLogModel m_messageLines;
+    // The message log's time stamp and the second it was made for.
+    qint64 m_stampSecond = -1;
+    QString m_stamp;
 
     QString m_deviceAddress;
     int m_devicePort = 0;

@@ -300,6 +300,23 @@ private slots:
         QVERIFY2(!bridge.messageLog().startsWith('\n'), "the first line has no leading line break");
     }
 
+    // The stamp is the local time the line came, to the second, also for a line a second after the
+    // previous one.
+    void messagesCarryTheLocalTimeTheyCame() {
+        AppBridge bridge;
+        for (int i = 0; i < 2; ++i) {
+            if (i > 0)
+                QTest::qWait(1100);
+            QDateTime before = QDateTime::currentDateTime();
+            before = before.addMSecs(-before.time().msec());
+            bridge.appendMessage("stamped");
+            const QDateTime after = QDateTime::currentDateTime();
+            const QString line = logLines(bridge).last();
+            const QDateTime stamp = QDateTime::fromString(line.mid(1, 19), "yyyy-MM-dd hh:mm:ss");
+            QVERIFY2(stamp.isValid() && stamp >= before && stamp <= after, qPrintable(line));
+        }
+    }
+
     void linkStatusAnnouncement() {
         AppBridge bridge;
         bridge.setLanguage("en");
