@@ -1,8 +1,7 @@
-// skyvane-bench-message-log [--lines 1000,10000,50000] [--design all|incremental|copy|floor|none]
-//                            [--appended N] [--rounds R]
+// skyvane-bench-message-log [--lines 1000,10000,50000] [--design all|D,D...] [--appended A] [--rounds R]
 //
 // Measures the GUI thread's CPU time per appended message-log line, with the log already holding
-// N lines, for views of the log, each in a window rendered by the software backend:
+// N lines, for views of the log, each in a window rendered by the software backend; D is one of:
 //   incremental  the interface's MessageLogPanel (appends only what is new)
 //   copy         a view that copies the whole log into its text area on every change and compares
 //                the whole log every 300 ms
@@ -11,8 +10,8 @@
 //   none         no view: the controller's own share (time stamp, log line, change signal)
 // The cost covers the controller's append, the view's update and the frame drawn for it. The windows
 // have the log panel's size in the program's default window (660 x 190).
-// A view first takes one round of N appended lines that is not counted (glyph caches, allocator,
-// compiled bindings), then R rounds of N lines; floor and incremental take their rounds in turns in
+// A view first takes one round of A appended lines that is not counted (glyph caches, allocator,
+// compiled bindings), then R rounds of A lines (default 8 of 200); floor and incremental take their rounds in turns in
 // the same process. The median round is printed, with the best one: on a shared or virtual machine
 // rounds can differ by half, and the best is the least disturbed.
 #include <QApplication>
@@ -21,7 +20,6 @@
 #include <QQmlContext>
 #include <QQmlEngine>
 #include <QQuickWindow>
-#include <QTemporaryDir>
 #include <QTimer>
 
 #include <algorithm>
@@ -254,8 +252,9 @@ int main(int argc, char* argv[]) {
         }
     }
 
-    const auto wanted = [&design](const char* name) {
-        return design == QLatin1String("all") || design == QLatin1String(name);
+    const QStringList designs = design.split(QLatin1Char(','));
+    const auto wanted = [&designs](const char* name) {
+        return designs.contains(QLatin1String("all")) || designs.contains(QLatin1String(name));
     };
     std::printf("%-12s %8s %8s %10s %10s %12s\n", "design", "lines", "appended", "ms/line", "best", "frames/line");
     for (const int size : sizes) {
