@@ -62,7 +62,7 @@ PanelBox {
         if (!line)
             return { row: row, column: 0 }
         var local = line.mapFromItem(messageLogArea, x, y)
-        return { row: row, column: lineMeasure.columnAt(line, local.x, local.y) }
+        return { row: row, column: textTool.columnAt(line, local.x, local.y) }
     }
 
     function clearSelection() {
@@ -73,9 +73,7 @@ PanelBox {
     function copySelection() {
         if (!hasSelection)
             return
-        clipboardHelper.text = appBridge.messageLines.textBetween(anchorRow, anchorColumn, cursorRow, cursorColumn)
-        clipboardHelper.selectAll()
-        clipboardHelper.copy()
+        textTool.copyText(appBridge.messageLines.textBetween(anchorRow, anchorColumn, cursorRow, cursorColumn))
     }
 
     function selectAll() {
@@ -100,23 +98,22 @@ PanelBox {
         }
     }
 
-    // Only a hidden text field can reach the clipboard from here.
+    // A hidden text field does what a text item cannot: reach the clipboard, and find the column
+    // under a point of a line when laid out like that line.
     TextEdit {
-        id: clipboardHelper
-
-        visible: false
-    }
-
-    // Finds the column under a point of a line: a text item cannot tell, a text field laid out
-    // like the line can.
-    TextEdit {
-        id: lineMeasure
+        id: textTool
 
         function columnAt(line, x, y) {
             font = line.font
             width = line.width
             text = line.text
             return positionAt(x, y)
+        }
+
+        function copyText(value) {
+            text = value
+            selectAll()
+            copy()
         }
 
         visible: false
