@@ -26,6 +26,10 @@ QtObject {
     readonly property color controlOff: "#C0C4CC"
     readonly property color knob: "white"
 
+    // Scroll bar handle
+    readonly property color scrollHandle: "#b4bcc7"
+    readonly property color scrollHandlePressed: "#8a94a3"
+
     // Home button
     readonly property color homePressed: "#D9E4F5"
     readonly property color homeHovered: "#E1ECFA"

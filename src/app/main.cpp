@@ -14,13 +14,13 @@
 #include "app/AppLog.h"
 #include "app/CommandLine.h"
 #include "app/FontLoader.h"
+#include "app/QmlTypes.h"
 #include "app/QuitOnSignal.h"
 #include "app/RendererChoice.h"
 #include "app/elog.h"
 #include "bridge/AppBridge.h"
 #include "input/GamepadInput.h"
 #include "video/VideoBackend.h"
-#include "video/VideoPlayerItem.h"
 
 // Lets a QML debugger attach when Qt's -qmljsdebugger switch is given.
 static QQmlDebuggingEnabler qmlDebuggingEnabler;
@@ -95,7 +95,7 @@ int main(int argc, char* argv[]) {
     elog_i("video", "Config file: %s", videoConfigFilePath().toUtf8().constData());
     elog_i("video", "Backend from skyvane.cfg: %s (ffmpeg compiled: %s)", videoBackendName().toUtf8().constData(),
            ffmpegBackendBuilt() ? "yes" : "no");
-    qmlRegisterType<VideoPlayerItem>("Skyvane", 1, 0, "FFmpegItem");
+    registerQmlTypes();
 
     engine.load(QUrl(QStringLiteral("qrc:/qml/Main.qml")));
     if (engine.rootObjects().isEmpty())

@@ -18,16 +18,14 @@
 #include <memory>
 
 #include "TestSupport.h"
+#include "app/QmlTypes.h"
 #include "bridge/AppBridge.h"
 #include "video/VideoPlayerItem.h"
 
 namespace Ui {
 
 inline void registerTypesOnce() {
-    static bool done = false;
-    if (!done)
-        qmlRegisterType<VideoPlayerItem>("Skyvane", 1, 0, "FFmpegItem");
-    done = true;
+    registerQmlTypes();
 }
 
 // The product pictures where the program finds them (icon/images beside the executable), as the

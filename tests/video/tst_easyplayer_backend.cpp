@@ -16,6 +16,7 @@
 #include "FrameStamp.h"
 #include "TestSupport.h"
 #include "VideoTestSupport.h"
+#include "app/QmlTypes.h"
 #include "video/EasyPlayerAbi.h"
 #include "video/EasyPlayerItem.h"
 #include "video/PlatformLibrary.h"
@@ -260,7 +261,7 @@ private slots:
         // No configuration file: the QML video item uses the player library found beside the executable.
         TestSupport::removeConfig();
         QVERIFY(placeBesideExecutable());
-        qmlRegisterType<VideoPlayerItem>("Skyvane", 1, 0, "FFmpegItem");
+        registerQmlTypes();
         QQmlEngine engine;
         QQmlComponent component(&engine);
         component.setData(QStringLiteral("import QtQuick 2.15\nimport Skyvane 1.0\n"

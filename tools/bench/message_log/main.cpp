@@ -2,7 +2,7 @@
 //
 // Measures the GUI thread's CPU time per appended message-log line, with the log already holding
 // N lines, for views of the log, each in a window rendered by the software backend; D is one of:
-//   incremental  the interface's MessageLogPanel (appends only what is new)
+//   incremental  the interface's MessageLogPanel (draws only what is new)
 //   copy         a view that copies the whole log into its text area on every change and compares
 //                the whole log every 300 ms
 //   floor        no log at all: a window that fills one rectangle per line, i.e. what any frame
@@ -27,6 +27,7 @@
 #include <ctime>
 #include <memory>
 
+#include "app/QmlTypes.h"
 #include "bridge/AppBridge.h"
 
 namespace {
@@ -232,6 +233,7 @@ int main(int argc, char* argv[]) {
     qputenv("QT_QUICK_BACKEND", "software");
     QApplication app(argc, argv);
     qInstallMessageHandler(quietHandler);
+    registerQmlTypes();
 
     QList<int> sizes{1000, 10000, 50000};
     QString design = QStringLiteral("all");
