@@ -124,25 +124,21 @@ void MessageLogView::setFont(const QFont& font) {
 }
 
 void MessageLogView::setColor(const QColor& color) {
-    if (m_color == color)
-        return;
-    m_color = color;
-    repaintAll();
-    emit colorsChanged();
+    changeColor(m_color, color);
 }
 
 void MessageLogView::setSelectionColor(const QColor& color) {
-    if (m_selectionColor == color)
-        return;
-    m_selectionColor = color;
-    repaintAll();
-    emit colorsChanged();
+    changeColor(m_selectionColor, color);
 }
 
 void MessageLogView::setSelectedTextColor(const QColor& color) {
-    if (m_selectedTextColor == color)
+    changeColor(m_selectedTextColor, color);
+}
+
+void MessageLogView::changeColor(QColor& member, const QColor& color) {
+    if (member == color)
         return;
-    m_selectedTextColor = color;
+    member = color;
     repaintAll();
     emit colorsChanged();
 }
@@ -338,20 +334,12 @@ void MessageLogView::wheelEvent(QWheelEvent* event) {
     event->accept();
 }
 
+// Other keys go on to the page, whose arrows and Home/End steer the gimbal.
 void MessageLogView::keyPressEvent(QKeyEvent* event) {
-    const int page = qMax(lineHeight(), int(height()) - lineHeight());
     if (event->matches(QKeySequence::Copy))
         copy();
     else if (event->matches(QKeySequence::SelectAll))
         selectAll();
-    else if (event->key() == Qt::Key_PageUp)
-        scrollBy(-page);
-    else if (event->key() == Qt::Key_PageDown)
-        scrollBy(page);
-    else if (event->key() == Qt::Key_Home)
-        setPosition(0);
-    else if (event->key() == Qt::Key_End)
-        scrollToEnd();
     else
         return event->ignore();
     event->accept();

@@ -20,8 +20,8 @@
 // many lines are on screen. Only the lines on screen are laid out.
 //
 // Lines are selected with the mouse across lines (dragging past an edge scrolls), Ctrl+A selects
-// all, Ctrl+C copies; the wheel and Page Up/Down, Home and End scroll. A scroll bar beside it binds
-// to position and visibleFraction, both in rows of the log, and writes position when moved.
+// all, Ctrl+C copies; the wheel scrolls. A scroll bar beside it binds to position and
+// visibleFraction, both in rows of the log, and writes position when moved.
 class MessageLogView : public QQuickPaintedItem {
     Q_OBJECT
     Q_PROPERTY(MessageLogModel* model READ model WRITE setModel NOTIFY modelChanged)
@@ -94,6 +94,7 @@ private:
 
     struct Row;
 
+    void changeColor(QColor& member, const QColor& color);
     void rowsAppended(int first, int last);
     void logReset();
     const Row& row(int index) const;

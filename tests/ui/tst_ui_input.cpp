@@ -241,18 +241,29 @@ private slots:
         QTest::addColumn<int>("key");
         QTest::addColumn<uint>("messageId");
         QTest::addColumn<QString>("payload");
-        QTest::newRow("Home centres") << int(Qt::Key_Home) << uint(MessageId::GimbalControl) << "10 02 02 00";
-        QTest::newRow("End looks down") << int(Qt::Key_End) << uint(MessageId::GimbalControl) << "20 02 02 00";
-        QTest::newRow("+ zooms one step") << int(Qt::Key_Plus) << uint(MessageId::ZoomToRatio) << "00 0b 00";
-        QTest::newRow("P takes a photo") << int(Qt::Key_P) << uint(MessageId::TakePhoto) << QString();
-        QTest::newRow("R starts recording") << int(Qt::Key_R) << uint(MessageId::Record) << QString();
+        // A control clicked before the key; the message log keeps only its own Ctrl+C and Ctrl+A.
+        QTest::addColumn<QString>("clickedFirst");
+        QTest::newRow("Home centres") << int(Qt::Key_Home) << uint(MessageId::GimbalControl) << "10 02 02 00"
+                                      << QString();
+        QTest::newRow("End looks down") << int(Qt::Key_End) << uint(MessageId::GimbalControl) << "20 02 02 00"
+                                        << QString();
+        QTest::newRow("End looks down after a click in the log")
+            << int(Qt::Key_End) << uint(MessageId::GimbalControl) << "20 02 02 00"
+            << "messageLogArea";
+        QTest::newRow("+ zooms one step")
+            << int(Qt::Key_Plus) << uint(MessageId::ZoomToRatio) << "00 0b 00" << QString();
+        QTest::newRow("P takes a photo") << int(Qt::Key_P) << uint(MessageId::TakePhoto) << QString() << QString();
+        QTest::newRow("R starts recording") << int(Qt::Key_R) << uint(MessageId::Record) << QString() << QString();
     }
 
     void shortcutsSendTheirCommands() {
         QFETCH(int, key);
         QFETCH(uint, messageId);
         QFETCH(QString, payload);
+        QFETCH(QString, clickedFirst);
         QVERIFY(startLinked());
+        if (!clickedFirst.isEmpty())
+            QVERIFY(ui.click(clickedFirst));
         QTest::keyClick(ui.window, Qt::Key(key));
         QTRY_VERIFY_WITH_TIMEOUT(!payloads(messageId).isEmpty(), 10000);
         if (!payload.isEmpty())

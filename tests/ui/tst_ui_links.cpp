@@ -199,8 +199,7 @@ private slots:
         QTRY_COMPARE(log->property("count").toInt(), 121);
         Ui::Fixture::settle();
         QCOMPARE(rowOnScreen(log, 110), row110);
-        QTest::mouseClick(ui.window, Qt::LeftButton, Qt::NoModifier, screen.center().toPoint());
-        QTest::keyClick(ui.window, Qt::Key_End);
+        wheel(log, -100);
         QTRY_VERIFY(log->property("atEnd").toBool());
         ui.bridge->appendMessage("back at the end");
         QTRY_COMPARE(rowOnScreen(log, 121).bottom(), screen.bottom());
