@@ -88,6 +88,7 @@ PanelBox {
             Item {
                 id: logScrollBar
 
+                objectName: "messageLogScrollBar"
                 readonly property real travel: Math.max(0, 1 - messageLogArea.visibleFraction)
 
                 anchors.top: parent.top

@@ -199,6 +199,16 @@ private slots:
         QTRY_COMPARE(log->property("count").toInt(), 121);
         Ui::Fixture::settle();
         QCOMPARE(rowOnScreen(log, 110), row110);
+        // A press at the top of the scroll bar's track shows the start, one at the bottom the end.
+        QQuickItem* bar = ui.item("messageLogScrollBar");
+        QTest::mouseClick(ui.window, Qt::LeftButton, Qt::NoModifier,
+                          bar->mapToScene(QPointF(bar->width() / 2, 1)).toPoint());
+        QTRY_COMPARE(rowOnScreen(log, 0).top(), screen.top());
+        QTest::mouseClick(ui.window, Qt::LeftButton, Qt::NoModifier,
+                          bar->mapToScene(QPointF(bar->width() / 2, bar->height() - 1)).toPoint());
+        QTRY_VERIFY(log->property("atEnd").toBool());
+        wheel(log, 2);
+        QTRY_VERIFY(!log->property("atEnd").toBool());
         wheel(log, -100);
         QTRY_VERIFY(log->property("atEnd").toBool());
         ui.bridge->appendMessage("back at the end");
