@@ -88,9 +88,9 @@ PanelBox {
             Item {
                 id: logScrollBar
 
-                objectName: "messageLogScrollBar"
                 readonly property real travel: Math.max(0, 1 - messageLogArea.visibleFraction)
 
+                objectName: "messageLogScrollBar"
                 anchors.top: parent.top
                 anchors.bottom: parent.bottom
                 anchors.right: parent.right

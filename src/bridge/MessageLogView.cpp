@@ -205,14 +205,6 @@ void MessageLogView::selectAll() {
     repaintAll();
 }
 
-void MessageLogView::clearSelection() {
-    if (m_anchor.row < 0)
-        return;
-    m_anchor = m_cursor = TextPosition();
-    emit selectionChanged();
-    repaintAll();
-}
-
 void MessageLogView::scrollToEnd() {
     placeAtEnd();
     repaintAll();

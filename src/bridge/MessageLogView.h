@@ -60,7 +60,6 @@ public:
 
     Q_INVOKABLE void copy();
     Q_INVOKABLE void selectAll();
-    Q_INVOKABLE void clearSelection();
     Q_INVOKABLE void scrollToEnd();
     // A row's rectangle in the item while any of it is on screen, else an empty rectangle.
     Q_INVOKABLE QRectF rowRect(int row) const;

@@ -1,7 +1,7 @@
 #pragma once
 
 // The operator interface as the program builds it: a controller, a QML engine with the program's
-// context properties and video item type, and qrc:/qml/Main.qml from the compiled resources.
+// context properties and item types, and qrc:/qml/Main.qml from the compiled resources.
 // Tests find items by objectName and drive them with real mouse and key events.
 
 #include <QDir>
@@ -23,10 +23,6 @@
 #include "video/VideoPlayerItem.h"
 
 namespace Ui {
-
-inline void registerTypesOnce() {
-    registerQmlTypes();
-}
 
 // The product pictures where the program finds them (icon/images beside the executable), as the
 // build draws them; `without` is left out.
@@ -75,7 +71,7 @@ public:
     // the window is shown and the controller's start-up signals have been handled.
     bool start(const QByteArray& iniText, QSize size = QSize(1600, 960)) {
         stop();
-        registerTypesOnce();
+        registerQmlTypes();
         if (!TestSupport::writeConfig(iniText))
             return false;
         bridge = std::make_unique<AppBridge>();
