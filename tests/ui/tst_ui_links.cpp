@@ -169,9 +169,12 @@ private slots:
         QVERIFY(startRuntime());
         ui.bridge->clearMessages();
         QQuickItem* log = ui.item("messageLogArea");
-        // The last lines one per frame, as they come from a device.
+        // The last lines one per frame, as they come from a device; every tenth line wraps.
         for (int i = 0; i < 120; ++i) {
-            ui.bridge->appendMessage(QStringLiteral("line %1").arg(i, 3, 10, QChar('0')));
+            QString text = QStringLiteral("line %1").arg(i, 3, 10, QChar('0'));
+            if (i % 10 == 3)
+                text += " saved: /tmp/skyvane/recordings/skyvane_" + QString(120, 'x') + ".mkv";
+            ui.bridge->appendMessage(text);
             if (i >= 100)
                 QVERIFY(QSignalSpy(ui.window, &QQuickWindow::frameSwapped).wait(5000));
         }
@@ -251,6 +254,10 @@ private slots:
                  qPrintable(selected));
         QTest::keyClick(ui.window, Qt::Key_C, Qt::ControlModifier);
         QCOMPARE(QGuiApplication::clipboard()->text(), selected);
+        // A line coming in keeps the selection on its lines.
+        ui.bridge->appendMessage("entry number 3");
+        QTRY_COMPARE(log->property("count").toInt(), 4);
+        QCOMPARE(log->property("selectedText").toString(), selected);
         // The selection is shown.
         QTRY_VERIFY(logPicture(log) != unselected);
 
