@@ -15,10 +15,6 @@ QVariant MessageLogModel::data(const QModelIndex& index, int role) const {
     return m_lines.at(index.row());
 }
 
-QHash<int, QByteArray> MessageLogModel::roleNames() const {
-    return {{Qt::DisplayRole, QByteArrayLiteral("display")}};
-}
-
 void MessageLogModel::append(const QString& line) {
     beginInsertRows(QModelIndex(), m_lines.size(), m_lines.size());
     m_lines.append(line);

@@ -14,15 +14,14 @@ public:
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
-    QHash<int, QByteArray> roleNames() const override;
 
     void append(const QString& line);
     void clear();
 
-    Q_INVOKABLE QString line(int row) const;
+    QString line(int row) const;
     // The text from (fromRow, fromColumn) up to (toRow, toColumn), lines joined by "\n"; the two
     // ends may come in either order and are clamped into the log.
-    Q_INVOKABLE QString textBetween(int fromRow, int fromColumn, int toRow, int toColumn) const;
+    QString textBetween(int fromRow, int fromColumn, int toRow, int toColumn) const;
 
 signals:
     void countChanged();
