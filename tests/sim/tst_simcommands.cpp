@@ -132,10 +132,17 @@ private slots:
 
     // The palette the device reports back on its settings poll is the one chosen: position 4 of
     // the nine-palette table is code 5; a device that had not taken it would switch the combo back.
+    // A poll answered just before the choice may still switch it back once; every later answer
+    // must leave it on the choice.
     void paletteChoiceSurvivesTheSettingsPoll() {
+        QVector<int> indexAfterAnswer;
+        QObject recording;
+        connect(m_bridge, &AppBridge::irZoomFeedbackReceived, &recording,
+                [&] { indexAfterAnswer << m_bridge->currentIrColorSchemeComboIndex(); });
         m_bridge->setIrColorScheme(4);
-        QTest::qWait(1300);
-        QCOMPARE(m_bridge->currentIrColorSchemeComboIndex(), 4);
+        QTRY_VERIFY_WITH_TIMEOUT(indexAfterAnswer.size() >= 3 && indexAfterAnswer.endsWith(4) &&
+                                     indexAfterAnswer.at(indexAfterAnswer.size() - 2) == 4,
+                                 kLongWaitMs);
     }
 
     void thermometryPointAndRegion() {
@@ -210,10 +217,13 @@ private slots:
         m_bridge->setVideoOutputMode("IR");
         QVERIFY2(waitForMessage("Video output switch confirmed by device"), qPrintable(recentLog()));
         QTRY_COMPARE_WITH_TIMEOUT(m_bridge->cameraStreamModeIndex(), 0, kLongWaitMs);
-        m_bridge->setVisibleZoom(5.6);  // on the infrared picture: integer zoom 6
-        QTRY_COMPARE_WITH_TIMEOUT(m_bridge->currentIrZoom(), 6.0, kLongWaitMs);
-        QTest::qWait(700);
-        QCOMPARE(m_bridge->currentIrZoom(), 6.0);  // and the device confirms it on the next poll
+        // On the infrared picture: integer zoom 6, which the device then reports on its settings poll.
+        // Answers that left the device before the command still carry the old zoom.
+        QSignalSpy reported(m_bridge, &AppBridge::irZoomFeedbackReceived);
+        m_bridge->setVisibleZoom(5.6);
+        QCOMPARE(m_bridge->currentIrZoom(), 6.0);
+        QTRY_VERIFY_WITH_TIMEOUT(!reported.isEmpty() && reported.last().at(0).toDouble() == 6.0, kLongWaitMs);
+        QCOMPARE(m_bridge->currentIrZoom(), 6.0);
         m_bridge->setVideoOutputMode("Visible");
         QTRY_COMPARE_WITH_TIMEOUT(m_bridge->cameraStreamModeIndex(), 1, kLongWaitMs);
     }
