@@ -13,8 +13,11 @@
 
 namespace {
 
-// Often enough that a released stick stops the gimbal well within one 33 ms repeat.
-constexpr int kPollIntervalMs = 10;
+// With a pad: often enough that a released stick stops the gimbal well within one 33 ms repeat.
+// Without one only SDL's device events are looked at, and a pad plugged in is taken up within
+// a quarter of a second; the program then does not wake a hundred times a second for nothing.
+constexpr int kPadPollIntervalMs = 10;
+constexpr int kHotplugPollIntervalMs = 250;
 constexpr int kAxisFullScale = 32767;
 
 struct ActionSetting {
@@ -68,8 +71,8 @@ GamepadInput::GamepadInput(AppBridge* bridge, QObject* parent) : QObject(parent)
     for (const ActionSetting& setting : kActionSettings)
         m_buttons[static_cast<size_t>(&setting - kActionSettings.data())] = buttonFromSetting(setting);
     loadMappingFile();
+    m_pollTimer.setInterval(kHotplugPollIntervalMs);
     openFirstPad();
-    m_pollTimer.setInterval(kPollIntervalMs);
     connect(&m_pollTimer, &QTimer::timeout, this, &GamepadInput::poll);
     m_pollTimer.start();
 }
@@ -157,6 +160,7 @@ void GamepadInput::openPad(int deviceIndex) {
     m_padInstance = SDL_JoystickInstanceID(SDL_GameControllerGetJoystick(pad));
     const char* name = SDL_GameControllerName(pad);
     m_padName = name ? QString::fromUtf8(name) : QStringLiteral("Gamepad");
+    m_pollTimer.setInterval(kPadPollIntervalMs);
     // Buttons already down when the pad arrives are not presses.
     for (size_t i = 0; i < m_buttons.size(); ++i)
         m_buttonDown[i] = SDL_GameControllerGetButton(pad, static_cast<SDL_GameControllerButton>(m_buttons[i])) != 0;
@@ -172,6 +176,7 @@ void GamepadInput::closePad() {
     SDL_GameControllerClose(m_pad);
     m_pad = nullptr;
     m_padInstance = -1;
+    m_pollTimer.setInterval(kHotplugPollIntervalMs);
     const QString name = m_padName;
     m_padName.clear();
     if (m_bridge)
