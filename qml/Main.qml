@@ -168,10 +168,6 @@ ApplicationWindow {
             setChildrenFont(children[i])
     }
 
-    function linkIsOpen() {
-        return appBridge.udpConnected || appBridge.serialOpened
-    }
-
     function hideTrackingRect() {
         var rect = videoPanel.trackingRectRef
         if (rect)

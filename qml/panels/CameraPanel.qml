@@ -32,7 +32,7 @@ Item {
     // Set while this panel copies the controller's state into its controls.
     property bool copyingFromBridge: false
     readonly property bool syncing: cameraSyncingFromDevice || copyingFromBridge
-    readonly property bool linked: appBridge.udpConnected || appBridge.serialOpened
+    readonly property bool linked: appBridge.linkOpen
     readonly property bool keepRowInSplit: ["Tern-LITE-A", "WrenT-R2", "Wren-R2"].indexOf(currentProduct) >= 0
     property alias videoOutputIrChecked: videoOutputIr.checked
     property alias videoOutputVisibleChecked: videoOutputVisible.checked

@@ -87,7 +87,7 @@ Item {
             return
         holdingDirection = false
         holdSource = ""
-        if (!safety || appBridge.udpConnected || appBridge.serialOpened)
+        if (!safety || appBridge.linkOpen)
             appBridge.gimbalStop()
     }
 

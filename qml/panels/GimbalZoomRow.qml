@@ -14,7 +14,7 @@ ColumnLayout {
     property bool irMode: false
     property bool splitMode: false
     property real maxVisibleZoom: 1
-    readonly property bool linked: appBridge.udpConnected || appBridge.serialOpened
+    readonly property bool linked: appBridge.linkOpen
     readonly property real zoomMax: irMode ? 8 : Math.max(1, maxVisibleZoom)
     readonly property bool manualInputActive: visibleZoomSlider.pressed || visibleZoomInput.activeFocus
                                               || zoomDebounceTimer.running || zoomManualInputCooldownTimer.running

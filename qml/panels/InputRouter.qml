@@ -18,7 +18,7 @@ Item {
     property bool rightHeld: false
     property bool padZooming: false
     readonly property var pad: typeof gamepad !== "undefined" ? gamepad : null
-    readonly property bool linked: appBridge.udpConnected || appBridge.serialOpened
+    readonly property bool linked: appBridge.linkOpen
     // Input counts only on the runtime page of the window the operator is working in.
     readonly property bool live: appBridge.runtimePage && win && win.active
 

@@ -37,7 +37,7 @@ Item {
     }
 
     function clearWhenUnlinked() {
-        if (appBridge.udpConnected || appBridge.serialOpened)
+        if (appBridge.linkOpen)
             return
         addrRow.clear()
         maskRow.clear()

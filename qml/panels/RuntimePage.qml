@@ -42,7 +42,7 @@ Item {
 
     // Asks the device for what the newly selected tab shows, when there is a device to ask.
     function requestTabState(index) {
-        if (!appBridge.udpConnected && !appBridge.serialOpened)
+        if (!appBridge.linkOpen)
             return
         if (index === 1)
             appBridge.requestCameraSettingsState()

@@ -385,7 +385,7 @@ PanelBox {
                 anchors.right: parent.right
                 anchors.rightMargin: 12 * videoPanel.uiScale
                 anchors.verticalCenter: parent.verticalCenter
-                visible: appBridge.udpConnected || appBridge.serialOpened
+                visible: appBridge.linkOpen
                 uiScale: videoPanel.uiScale
                 captureMode: videoPanel.captureMode
                 isRecording: videoPanel.isRecording

@@ -57,6 +57,8 @@ AppBridge::AppBridge(QObject* parent)
     connect(&m_udpSocket, &QUdpSocket::readyRead, this, &AppBridge::udpReceiveHandler);
     connect(&m_uart, &Uartcore::rawBytesReceived, this, &AppBridge::serialReceiveHandler);
     connect(&m_uart, &Uartcore::portLost, this, &AppBridge::onSerialPortLost);
+    connect(this, &AppBridge::serialOpenedChanged, this, &AppBridge::linkOpenChanged);
+    connect(this, &AppBridge::udpConnectedChanged, this, &AppBridge::linkOpenChanged);
     m_irSettingsPollTimer.setInterval(500);
     // A coarse timer may fire 25 ms early, ahead of the link-up requests that are due at 500 ms.
     m_irSettingsPollTimer.setTimerType(Qt::PreciseTimer);

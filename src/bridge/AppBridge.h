@@ -38,6 +38,8 @@ class AppBridge : public QObject {
     Q_PROPERTY(QStringList serialPorts READ serialPorts NOTIFY serialPortsChanged)
     Q_PROPERTY(bool serialOpened READ serialOpened NOTIFY serialOpenedChanged)
     Q_PROPERTY(bool udpConnected READ udpConnected NOTIFY udpConnectedChanged)
+    // Either link is open: what the controls that send to the device depend on.
+    Q_PROPERTY(bool linkOpen READ linkOpen NOTIFY linkOpenChanged)
     Q_PROPERTY(QString linkStatus READ linkStatus NOTIFY linkStatusChanged)
     // The open link has carried frames but none for Link/SilenceTimeoutSec seconds.
     Q_PROPERTY(bool deviceSilent READ deviceSilent NOTIFY deviceSilentChanged)
@@ -138,6 +140,7 @@ public:
     QStringList serialPorts() const { return m_serialPorts; }
     bool serialOpened() const { return m_serialOpened; }
     bool udpConnected() const { return m_udpConnected; }
+    bool linkOpen() const { return m_udpConnected || m_serialOpened; }
     QString linkStatus() const;
     bool deviceSilent() const { return m_deviceSilent; }
 
@@ -321,6 +324,7 @@ signals:
     void serialPortsChanged();
     void serialOpenedChanged();
     void udpConnectedChanged();
+    void linkOpenChanged();
     void linkStatusChanged();
     void trackingResetRequested();
     void trackingStateFromDevice(bool isOn);
@@ -462,7 +466,6 @@ private:
     bool requireLink(const QString& cn, const QString& en);
     void sendOrComplain(uint32_t messageId, const uint8_t* payload, uint8_t length, const QString& cn,
                         const QString& en);
-    bool hasOpenLink() const { return m_udpConnected || m_serialOpened; }
     void logImageDirectory() const;
     void writeStreamHistory() const;
 

@@ -9,7 +9,7 @@ void AppBridge::setAiDetect(bool enable) {
 
 // Switching on changes nothing here: `aiDetecting` follows the device's detection reports.
 void AppBridge::setAiDetectWithCategories(bool enable, const QVariantList& categoryIds) {
-    if (!hasOpenLink()) {
+    if (!linkOpen()) {
         appendMessage(
             tr2(QStringLiteral("智能识别：请先连接UDP或UART"), QStringLiteral("AI detect: connect UDP or UART first")));
         return;

@@ -180,7 +180,7 @@ void AppBridge::setVideoOutputMode(const QString& mode) {
 }
 
 void AppBridge::requestCameraSettingsState() {
-    if (!hasOpenLink())
+    if (!linkOpen())
         return;
     requestVisibleSettings();
     QTimer::singleShot(80, this, &AppBridge::requestIrSettings);

@@ -15,7 +15,7 @@ const uint8_t kSwitchOff[2] = {0x00, 0x00};
 }  // namespace
 
 bool AppBridge::requireLink(const QString& cn, const QString& en) {
-    if (hasOpenLink())
+    if (linkOpen())
         return true;
     appendMessage(tr2(cn, en));
     return false;

@@ -15,7 +15,7 @@ constexpr int kStopRepeatDelayMs = 150;
 }  // namespace
 
 void AppBridge::getAiDetectCategories() {
-    if (!hasOpenLink()) {
+    if (!linkOpen()) {
         appendMessage(tr2(QStringLiteral("获取识别类别：请先连接UDP或UART"),
                           QStringLiteral("Get AI categories: connect UDP or UART first")));
         return;
@@ -29,7 +29,7 @@ void AppBridge::getAiDetectCategories() {
 }
 
 void AppBridge::setTracking(bool enable, int x, int y, int w, int h, bool silentRetry, bool silentMessage) {
-    if (!hasOpenLink()) {
+    if (!linkOpen()) {
         if (!silentRetry && !silentMessage) {
             appendMessage(tr2(QStringLiteral("框选跟踪：请先连接UDP或UART"),
                               QStringLiteral("Box tracking: please connect UDP or UART first")));

@@ -75,7 +75,7 @@ void AppBridge::resendMotionOnce() {
 }
 
 void AppBridge::gimbalSetAngle(double pitchDeg, double yawDeg) {
-    if (!hasOpenLink()) {
+    if (!linkOpen()) {
         appendMessage(
             tr2(QStringLiteral("角度设置：请先连接UDP或UART"), QStringLiteral("Set angle: connect UDP or UART first")));
         return;

@@ -37,7 +37,7 @@ void AppBridge::noteDeviceFrame() {
 // The timer was armed at some frame; later frames only moved the clock, so it is re-armed for
 // what is left of the gap until the gap is whole.
 void AppBridge::checkDeviceSilence() {
-    if (!hasOpenLink() || !m_lastDeviceFrame.isValid() || m_deviceSilent)
+    if (!linkOpen() || !m_lastDeviceFrame.isValid() || m_deviceSilent)
         return;
     const qint64 timeoutMs = qint64(m_silenceTimeoutSec) * 1000;
     const qint64 quietMs = m_lastDeviceFrame.elapsed();
