@@ -175,7 +175,8 @@ private slots:
                  qPrintable(outage.errorOutput()));
         QVERIFY(startPlaying(config(QStringLiteral("en"), folder.path(), "ffmpeg", outage.url())));
         QQuickItem* notice = ui.item(QStringLiteral("streamNotice"));
-        QVERIFY(!notice->isVisible());
+        // No notice while the stream plays; a slow start may already have run into the first outage.
+        QVERIFY(!notice->isVisible() || outage.errorOutput().contains(QStringLiteral("RTSP outage")));
         QTRY_VERIFY_WITH_TIMEOUT(
             notice->isVisible() && textOf(QStringLiteral("streamStatusText"))
                                        .contains(QRegularExpression(QStringLiteral("reconnecting in [1-5] s"))),
