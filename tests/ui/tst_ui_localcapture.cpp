@@ -170,9 +170,7 @@ private slots:
 
     void noticeOverTheLastPictureWhileTheStreamIsAway() {
         VideoTestSupport::Simulator outage;
-        QVERIFY2(outage.start({QStringLiteral("--rtsp-outage"), QStringLiteral("8:3"),
-                               QStringLiteral("--rtsp-outage-period"), QStringLiteral("20")}),
-                 qPrintable(outage.errorOutput()));
+        QVERIFY2(outage.start(VideoTestSupport::repeatingOutage(8, 3, 20)), qPrintable(outage.errorOutput()));
         QVERIFY(startPlaying(config(QStringLiteral("en"), folder.path(), "ffmpeg", outage.url())));
         QQuickItem* notice = ui.item(QStringLiteral("streamNotice"));
         // No notice while the stream plays; a slow start may already have run into the first outage.

@@ -22,6 +22,14 @@ inline quint16 freeLoopbackPort() {
     return probe.serverPort();
 }
 
+// Simulator arguments: the stream stops for durationS seconds startS seconds after launch and
+// again every periodS seconds, so that a machine too slow for a first picture before the first
+// outage still meets the next one.
+inline QStringList repeatingOutage(double startS, double durationS, int periodS) {
+    return {QStringLiteral("--rtsp-outage"), QStringLiteral("%1:%2").arg(startS).arg(durationS),
+            QStringLiteral("--rtsp-outage-period"), QString::number(periodS)};
+}
+
 // skyvane-sim serving RTSP on a free loopback port, without a UDP side unless extraArgs give one.
 class Simulator {
 public:

@@ -311,10 +311,7 @@ private slots:
     void picturesComeBackAfterServerOutage() {
         QVERIFY(placeBesideExecutable());
         VideoTestSupport::Simulator sim;
-        // The outage comes back every 10 s, so a machine too slow for a first picture before the first
-        // outage still sees one.
-        QVERIFY(sim.start({QStringLiteral("--rtsp-outage"), QStringLiteral("5:1.5"),
-                           QStringLiteral("--rtsp-outage-period"), QStringLiteral("10")}));
+        QVERIFY(sim.start(VideoTestSupport::repeatingOutage(5, 1.5, 10)));
         EasyPlayerItem item;
         item.setUrl(sim.url(QStringLiteral("/videoh264_chn0")));
         QSignalSpy reconnect(item.puller(), &QtEasyPlayerStreamPuller::reconnectRequested);

@@ -164,11 +164,7 @@ private slots:
 
     void recordingGoesOnAcrossStreamOutage() {
         VideoTestSupport::Simulator sim;
-        // Again every 12 s: a recording that starts after the first outage on a slow machine still
-        // goes through one.
-        QVERIFY2(sim.start({QStringLiteral("--rtsp-outage"), QStringLiteral("6:2"),
-                            QStringLiteral("--rtsp-outage-period"), QStringLiteral("12")}),
-                 qPrintable(sim.errorOutput()));
+        QVERIFY2(sim.start(VideoTestSupport::repeatingOutage(6, 2, 12)), qPrintable(sim.errorOutput()));
         Recording recording;
         QVERIFY(recording.play(sim.url()));
         QVERIFY(recording.capture()->startRecording());
