@@ -65,7 +65,11 @@ AppBridge::AppBridge(QObject* parent)
     m_statsTimer.setInterval(30000);
     connect(&m_irSettingsPollTimer, &QTimer::timeout, this, &AppBridge::requestIrSettings);
     connect(&m_statsTimer, &QTimer::timeout, this, &AppBridge::writeProtocolStats);
+    m_inboundContinuation.setSingleShot(true);
+    m_inboundContinuation.setInterval(0);
+    connect(&m_inboundContinuation, &QTimer::timeout, this, &AppBridge::continueInbound);
     setUpSilenceWatch();
+    wordMessageLogNotices();
 
     appendMessage(tr2(QStringLiteral("应用已启动"), QStringLiteral("Application started")));
     logImageDirectory();
@@ -114,20 +118,39 @@ QString AppBridge::messageStamp() {
     return m_stamp;
 }
 
+// Every line goes to the session log; the on-screen log merges repeats and floods (MessageLogModel),
+// and only the lines it shows as lines of their own are echoed to the console.
 void AppBridge::appendMessage(const QString& text) {
-    const QString line = QStringLiteral("[%1] %2").arg(messageStamp(), text);
-    if (AppConsole::isAttached()) {
-        AppConsole::writeLine(line);
-    } else {
-        qDebug().noquote() << line;
+    const QString stamp = messageStamp();
+    elog_i("app", "Message: %s", text.toUtf8().constData());
+    if (m_messageLines.append(stamp, text, m_stampSecond)) {
+        const QString line = QStringLiteral("[%1] %2").arg(stamp, text);
+        if (AppConsole::isAttached()) {
+            AppConsole::writeLine(line);
+        } else {
+            qDebug().noquote() << line;
+        }
     }
-    if (m_messageLog.isEmpty()) {
-        m_messageLog = line;
-    } else {
-        m_messageLog += QLatin1Char('\n') + line;
-    }
-    m_messageLines.append(line);
-    emitLater({&AppBridge::messageLogChanged});
+    announceMessageLogChange();
+}
+
+// Floods append thousands of lines a second; one change signal per turn of the event loop is enough.
+void AppBridge::announceMessageLogChange() {
+    if (m_messageLogChangePending)
+        return;
+    m_messageLogChangePending = true;
+    QTimer::singleShot(0, this, [this] {
+        m_messageLogChangePending = false;
+        emit messageLogChanged();
+    });
+}
+
+void AppBridge::wordMessageLogNotices() {
+    m_messageLines.setSummaryFormat(tr2(QStringLiteral("… 本秒另有 %1 条同类消息，最后一条: %2"),
+                                        QStringLiteral("… %1 more lines like this in this second, the last: %2")));
+    m_messageLines.setEarlierLinesFormat(tr2(QStringLiteral("… 更早的 %1 条消息只在会话日志中: %2"),
+                                             QStringLiteral("… %1 earlier lines are only in the session log: %2"))
+                                             .arg(QStringLiteral("%1"), AppLog::logFilePath()));
 }
 
 void AppBridge::announceLinkStatus() {
@@ -141,9 +164,8 @@ bool AppBridge::pictureExists(const QString& fileName) const {
 }
 
 void AppBridge::clearMessages() {
-    m_messageLog.clear();
     m_messageLines.clear();
-    emitLater({&AppBridge::messageLogChanged});
+    announceMessageLogChange();
 }
 
 void AppBridge::setLanguage(const QString& lang) {
@@ -152,6 +174,7 @@ void AppBridge::setLanguage(const QString& lang) {
         return;
     m_language = language;
     AppConfig::setValue(QStringLiteral("general/language"), m_language);
+    wordMessageLogNotices();
     clearMessages();
     emit languageChanged();
     emit irColorSchemeModelChanged();

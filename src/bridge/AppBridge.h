@@ -4,6 +4,7 @@
 #include <QElapsedTimer>
 #include <QHostAddress>
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QTimer>
@@ -128,7 +129,8 @@ public:
     QString language() const { return m_language; }
     QString currentProduct() const { return m_currentProduct; }
     bool runtimePage() const { return m_runtimePage; }
-    QString messageLog() const { return m_messageLog; }
+    // The lines the on-screen log keeps (the session log has every line).
+    QString messageLog() const { return m_messageLines.text(); }
     QString deviceAddress() const { return m_deviceAddress; }
     int devicePort() const { return m_devicePort; }
     MessageLogModel* messageLines() { return &m_messageLines; }
@@ -226,6 +228,9 @@ public:
     const ProtocolCounters& protocolCounters() const { return m_counters; }
     // Appends a snapshot of the frame counters to protocol_stats.log in the state folder (DataLocations).
     void writeProtocolStats();
+    // The same, unless a snapshot was written less than one statistics period ago: however many
+    // bad frames arrive, the file grows at most at the timer's pace.
+    void writeProtocolStatsIfDue();
 
     // Invokables, in the order QML knows them.
     Q_INVOKABLE void setLanguage(const QString& lang);
@@ -359,6 +364,8 @@ private:
     using Notifier = void (AppBridge::*)();
 
     QString messageStamp();
+    void announceMessageLogChange();
+    void wordMessageLogNotices();
 
     // Emits the given change signals, in order, on the next turn of the event loop.
     void emitLater(std::initializer_list<Notifier> notifiers);
@@ -394,6 +401,7 @@ private:
     void stopLinkTimers();
     void startStatsAfterLinkUp();
     bool bindUdpSocket();
+    static bool readAcceptOnlyDevice();
     // Closes the socket or port and forgets what belonged to it (target, unread bytes).
     void releaseUdpSocket();
     void releaseSerialPort();
@@ -412,8 +420,11 @@ private:
     void resetSilenceWatch();
 
     // Inbound helpers
-    void handleUdpDatagram(const QByteArray& datagram);
-    void handleUdpParseFailure(const QByteArray& datagram);
+    void cutSerialFrames();
+    void continueInbound();
+    void dropForeignDatagram(const QHostAddress& sender);
+    void handleUdpDatagram(const QByteArray& datagram, bool fromDevice);
+    void handleUdpParseFailure(const QByteArray& datagram, bool fromDevice);
     void applyVisibleSettingsCompatibility(const QByteArray& datagram);
     bool setCameraResolutionIndexes(int photoIndex, int recordIndex);
     void dispatchFrame(const ParsedFrame& frame, FrameLink link);
@@ -503,8 +514,8 @@ private:
     QString m_language = QStringLiteral("zh");
     QString m_currentProduct;
     bool m_runtimePage = false;
-    QString m_messageLog;
     MessageLogModel m_messageLines;
+    bool m_messageLogChangePending = false;
     // The message log's time stamp and the second it was made for.
     qint64 m_stampSecond = -1;
     QString m_stamp;
@@ -599,6 +610,9 @@ private:
 
     QTimer m_irSettingsPollTimer;
     QTimer m_statsTimer;
+    QElapsedTimer m_lastStatsWrite;
+    // Takes up inbound work that did not fit into one turn of the event loop.
+    QTimer m_inboundContinuation;
 
     // Silence watch: 0 s turns it off. The clock runs from the last valid frame and is invalid
     // until the open link has carried one.
@@ -612,6 +626,11 @@ private:
     QUdpSocket m_udpSocket;
     QHostAddress m_udpTargetAddress{QHostAddress::AnyIPv4};
     quint16 m_udpTargetPort = 0;
+    // Link/AcceptFrom = device: datagrams from other hosts than the target are dropped. The
+    // dropping senders already named in the log on this link (a few, then only counted).
+    bool m_acceptOnlyDevice = false;
+    static constexpr int kForeignSendersNamed = 8;
+    QSet<QString> m_foreignSenders;
     // One sequence counter for every frame we build, on either link; never reset.
     uint8_t m_txSequence = 0;
     // Serial bytes not yet cut into frames.

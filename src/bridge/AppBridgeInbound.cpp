@@ -1,5 +1,6 @@
 // Inbound handling: serial bytes and UDP datagrams become validated, counted frames.
 #include <QDebug>
+#include <QElapsedTimer>
 #include <QHostAddress>
 
 #include <algorithm>
@@ -13,6 +14,15 @@ namespace {
 
 constexpr uint32_t kVisibleSettingsReplyId = 0x010200;
 constexpr int kStatsWriteEvery = 100;
+// Inbound work done in one turn of the event loop before the window gets its turn: a flood of
+// valid frames must not freeze the interface. What the socket or port holds meanwhile waits
+// there; what does not fit is dropped by the socket (counted) or by the serial backlog below.
+constexpr qint64 kInboundSliceNs = 4'000'000;
+// Serial bytes waiting to be cut into frames; beyond this the oldest are dropped (a pseudo-terminal
+// or a fast adapter can deliver far more than the controller handles).
+constexpr int kMaxSerialBacklog = 1 << 20;
+// Bytes skipped between two looks at the clock while resynchronising on garbage.
+constexpr int kResyncBytesPerClockCheck = 4096;
 
 }  // namespace
 
@@ -20,17 +30,33 @@ void AppBridge::serialReceiveHandler(const QByteArray& data) {
     if (data.isEmpty() || !m_serialOpened)
         return;
     m_serialRxBuffer.append(data);
+    const int excess = m_serialRxBuffer.size() - kMaxSerialBacklog;
+    if (excess > 0) {
+        m_serialRxBuffer.remove(0, excess);
+        m_counters.uartOverflowDroppedBytes += excess;
+    }
+    cutSerialFrames();
+}
 
+void AppBridge::cutSerialFrames() {
+    QElapsedTimer slice;
+    slice.start();
     // Consume from a read position and compact once at the end: no memmove per frame.
     const QByteArray buffer = m_serialRxBuffer;  // shallow copy keeps the bytes valid during dispatch
     const auto* bytes = reinterpret_cast<const uint8_t*>(buffer.constData());
     const int size = buffer.size();
     int pos = 0;
+    int skipped = 0;
+    bool sliceUsed = false;
     while (size - pos >= kFrameOverhead) {
         const uint8_t* candidate = bytes + pos;
         if (candidate[0] != kFrameStartByte) {
             ++m_counters.uartResyncDiscardedBytes;
             ++pos;
+            if (++skipped % kResyncBytesPerClockCheck == 0 && slice.nsecsElapsed() > kInboundSliceNs) {
+                sliceUsed = true;
+                break;
+            }
             continue;
         }
         if (candidate[1] > kMaxPayloadLength) {
@@ -49,7 +75,7 @@ void AppBridge::serialReceiveHandler(const QByteArray& data) {
             ++m_counters.uartResyncDiscardedBytes;
             traceBadFrame("UART", candidate, static_cast<uint16_t>(need));
             if (m_counters.uartParseFails % kStatsWriteEvery == 0)
-                writeProtocolStats();
+                writeProtocolStatsIfDue();
             ++pos;
             continue;
         }
@@ -60,33 +86,70 @@ void AppBridge::serialReceiveHandler(const QByteArray& data) {
         dispatchFrame(frame, FrameLink::Serial);
         if (!m_serialOpened)
             return;  // the link went down while handling; its buffer is gone
+        if (slice.nsecsElapsed() > kInboundSliceNs) {
+            sliceUsed = true;
+            break;
+        }
     }
     m_serialRxBuffer.remove(0, pos);
+    if (sliceUsed)
+        m_inboundContinuation.start();
+}
+
+// Where a slice ran out, the rest is taken up on the next turn of the event loop.
+void AppBridge::continueInbound() {
+    if (m_serialOpened && m_serialRxBuffer.size() >= kFrameOverhead)
+        cutSerialFrames();
+    if (m_udpConnected)
+        udpReceiveHandler();
 }
 
 void AppBridge::udpReceiveHandler() {
     if (!m_udpConnected || m_udpSocket.state() == QAbstractSocket::UnconnectedState)
         return;
+    QElapsedTimer slice;
+    slice.start();
     QByteArray datagram;
     QHostAddress sender;
     quint16 senderPort = 0;
-    // Every pending datagram is handled in this pass: the socket does not announce them again.
     while (m_udpConnected && m_udpSocket.hasPendingDatagrams()) {
+        if (slice.nsecsElapsed() > kInboundSliceNs) {
+            m_inboundContinuation.start();
+            return;
+        }
         datagram.resize(static_cast<int>(std::max<qint64>(m_udpSocket.pendingDatagramSize(), 0)));
         const qint64 size = m_udpSocket.readDatagram(datagram.data(), datagram.size(), &sender, &senderPort);
         if (size < 0)
             break;
         datagram.resize(static_cast<int>(size));
-        handleUdpDatagram(datagram);
+        const bool fromDevice = sender.isEqual(m_udpTargetAddress, QHostAddress::ConvertV4MappedToIPv4);
+        if (!fromDevice && m_acceptOnlyDevice) {
+            dropForeignDatagram(sender);
+            continue;
+        }
+        handleUdpDatagram(datagram, fromDevice);
     }
 }
 
-void AppBridge::handleUdpDatagram(const QByteArray& datagram) {
+// With Link/AcceptFrom = device, another host cannot speak for the device: its datagrams are
+// counted and dropped, and each new such sender is named once per link.
+void AppBridge::dropForeignDatagram(const QHostAddress& sender) {
+    ++m_counters.udpForeignDropped;
+    const QString address = sender.toString();
+    if (m_foreignSenders.contains(address) || m_foreignSenders.size() >= kForeignSendersNamed)
+        return;
+    m_foreignSenders.insert(address);
+    appendMessage(tr2(QStringLiteral("已忽略来自 %1 的数据（Link/AcceptFrom = device）"),
+                      QStringLiteral("Ignored data from %1 (Link/AcceptFrom = device)"))
+                      .arg(address));
+}
+
+void AppBridge::handleUdpDatagram(const QByteArray& datagram, bool fromDevice) {
     const auto* bytes = reinterpret_cast<const uint8_t*>(datagram.constData());
     const auto size = static_cast<uint16_t>(std::min(datagram.size(), 0xFFFF));
     ParsedFrame frame;
     if (!parseFrame(bytes, size, &frame)) {
-        handleUdpParseFailure(datagram);
+        handleUdpParseFailure(datagram, fromDevice);
         return;
     }
     ++m_counters.udpFrames;
@@ -98,7 +161,7 @@ void AppBridge::handleUdpDatagram(const QByteArray& datagram) {
     dispatchFrame(frame, FrameLink::Udp);
 }
 
-void AppBridge::handleUdpParseFailure(const QByteArray& datagram) {
+void AppBridge::handleUdpParseFailure(const QByteArray& datagram, bool fromDevice) {
     const auto* bytes = reinterpret_cast<const uint8_t*>(datagram.constData());
     const int size = datagram.size();
     ++m_counters.udpParseFails;
@@ -109,10 +172,12 @@ void AppBridge::handleUdpParseFailure(const QByteArray& datagram) {
                                   .arg(size)
                                   .arg(LinkPayloads::readU24(bytes + 7), 0, 16)
                                   .arg(LinkPayloads::hexBytes(bytes, std::min(size, 12)));
-        applyVisibleSettingsCompatibility(datagram);
+        // Only the device's own firmware gets the benefit of the doubt over its checksum.
+        if (fromDevice)
+            applyVisibleSettingsCompatibility(datagram);
     }
     if (m_counters.udpParseFails % kStatsWriteEvery == 0)
-        writeProtocolStats();
+        writeProtocolStatsIfDue();
 }
 
 // Some camera firmware sends its settings reply with a wrong checksum; the two resolution codes

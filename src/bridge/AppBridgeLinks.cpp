@@ -5,6 +5,9 @@
 #include <QHostAddress>
 #include <QTimer>
 
+#include "app/AppConfig.h"
+#include "app/elog.h"
+
 namespace {
 
 // Enough for a few hundred status frames, so that a busy GUI thread does not lose telemetry.
@@ -42,6 +45,8 @@ void AppBridge::connectUdp(const QString& ip, int port) {
     }
     m_udpTargetAddress = address;
     m_udpTargetPort = static_cast<quint16>(port);
+    m_acceptOnlyDevice = readAcceptOnlyDevice();
+    m_foreignSenders.clear();
 
     emit linkStatusChanged();
     if (!wasUp)
@@ -52,6 +57,18 @@ void AppBridge::connectUdp(const QString& ip, int port) {
     resetTrackingAndRecording();
     scheduleUdpLinkUpRequests();
     m_irSettingsPollTimer.start();
+}
+
+// Link/AcceptFrom: "any" (frames from any sender, the default) or "device" (only from the address
+// the link was opened to; the setting to use on a shared network).
+bool AppBridge::readAcceptOnlyDevice() {
+    const QString value = AppConfig::stringValue(QStringLiteral("Link/AcceptFrom"), QStringLiteral("any")).trimmed();
+    if (value.compare(QLatin1String("device"), Qt::CaseInsensitive) == 0)
+        return true;
+    if (value.compare(QLatin1String("any"), Qt::CaseInsensitive) != 0)
+        elog_w("app", "Link/AcceptFrom=%s is neither any nor device: frames are accepted from any sender",
+               value.toUtf8().constData());
+    return false;
 }
 
 bool AppBridge::bindUdpSocket() {

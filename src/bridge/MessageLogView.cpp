@@ -105,7 +105,11 @@ void MessageLogView::setModel(MessageLogModel* model) {
     m_model = model;
     if (m_model) {
         connect(m_model, &QAbstractItemModel::rowsInserted, this,
-                [this](const QModelIndex&, int first, int last) { rowsAppended(first, last); });
+                [this](const QModelIndex&, int first, int last) { rowsInserted(first, last); });
+        connect(m_model, &QAbstractItemModel::rowsRemoved, this,
+                [this](const QModelIndex&, int first, int last) { rowsMoved(first, -(last - first + 1)); });
+        connect(m_model, &QAbstractItemModel::dataChanged, this,
+                [this](const QModelIndex& from, const QModelIndex& to) { rowsChanged(from.row(), to.row()); });
         connect(m_model, &QAbstractItemModel::modelReset, this, &MessageLogView::logReset);
         connect(m_model, &MessageLogModel::countChanged, this, &MessageLogView::countChanged);
     }
@@ -337,7 +341,48 @@ void MessageLogView::keyPressEvent(QKeyEvent* event) {
     event->accept();
 }
 
-// The log only grows at its end. While the screen shows the end, the rows on it stay as they are
+void MessageLogView::rowsInserted(int first, int last) {
+    if (last == count() - 1)
+        rowsAppended(first, last);
+    else
+        rowsMoved(first, last - first + 1);
+}
+
+// The log drops its oldest lines in steps (and puts a notice of them first): every row from
+// `first` on moved by `delta`, and the screen and the selection keep to the rows they were on.
+void MessageLogView::rowsMoved(int first, int delta) {
+    auto move = [first, delta](TextPosition& at) {
+        if (at.row < first)
+            return;
+        at.row += delta;
+        if (at.row < first)
+            at = {first, 0};
+    };
+    if (m_topRow >= first) {
+        const int moved = m_topRow + delta;
+        m_topOffset = moved < first ? 0 : m_topOffset;
+        m_topRow = qMax(first, moved);
+    }
+    const bool hadSelection = hasSelection();
+    move(m_anchor);
+    move(m_cursor);
+    m_rows.clear();
+    relayout();
+    if (hadSelection)
+        emit selectionChanged();
+}
+
+// A line that counts its repeats changes in place; its height may change with it.
+void MessageLogView::rowsChanged(int first, int last) {
+    for (int index = first; index <= last; ++index)
+        m_rows.remove(index);
+    if (last >= m_topRow)
+        relayout();
+    if (hasSelection() && first <= qMax(m_anchor.row, m_cursor.row))
+        emit selectionChanged();
+}
+
+// The log grows at its end. While the screen shows the end, the rows on it stay as they are
 // and move up by as much as the new rows need.
 void MessageLogView::rowsAppended(int first, int last) {
     const int viewHeight = int(height());

@@ -94,7 +94,10 @@ private:
     struct Row;
 
     void changeColor(QColor& member, const QColor& color);
+    void rowsInserted(int first, int last);
     void rowsAppended(int first, int last);
+    void rowsMoved(int first, int delta);
+    void rowsChanged(int first, int last);
     void logReset();
     const Row& row(int index) const;
     int rowHeight(int index) const;

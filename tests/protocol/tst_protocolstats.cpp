@@ -69,6 +69,9 @@ void TestProtocolStats::blockFormatLineByLine() {
         QStringLiteral("UART frames: 2147483647"),
         QStringLiteral("UART parse fails: 0"),
         QStringLiteral("UART resync discarded bytes: 489"),
+        QStringLiteral("UDP datagrams from other hosts dropped: 0"),
+        QStringLiteral("UDP datagrams dropped by a full receive queue: 0"),
+        QStringLiteral("UART bytes dropped by a full receive backlog: 0"),
         QString(),  // the block ends with a line break
     };
     QCOMPARE(lines, expected);
@@ -89,6 +92,23 @@ void TestProtocolStats::blocksAreAppended() {
     QCOMPARE(text, expected);
     QCOMPARE(text.count("==== Protocol Stats ===="), 2);
     QVERIFY2(!text.contains("\n\n"), "blocks follow each other without a blank line");
+    const QFileDevice::Permissions othersMay =
+        QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ReadOther | QFileDevice::WriteOther;
+    QCOMPARE(QFile(path).permissions() & othersMay, QFileDevice::Permissions());
+
+    // A full file moves aside as .0, older ones one number up, the oldest of five is dropped.
+    for (int round = 0; round < kProtocolStatsKeptFiles + 1; ++round) {
+        QFile full(path);
+        QVERIFY(full.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        full.write(QByteArray(int(kProtocolStatsMaxBytes), 'x').replace(0, 1, QByteArray::number(round)));
+        full.close();
+        QVERIFY(appendProtocolStatsBlock(path, sampleCounters(), QStringLiteral("Dove"), kSampleTime));
+    }
+    QCOMPARE(TestSupport::readFile(path), formatProtocolStatsBlock(sampleCounters(), "Dove", kSampleTime).toUtf8());
+    for (int n = 0; n < kProtocolStatsKeptFiles; ++n)
+        QVERIFY2(TestSupport::readFile(path + "." + QString::number(n)).startsWith(QByteArray::number(5 - n)),
+                 qPrintable(path + "." + QString::number(n)));
+    QVERIFY(!QFile::exists(path + "." + QString::number(kProtocolStatsKeptFiles)));
 }
 
 void TestProtocolStats::unopenableFileIsReported() {
@@ -111,9 +131,9 @@ void TestProtocolStats::bridgeWritesBesideExecutable() {
     const QDateTime after = QDateTime::currentDateTime().addSecs(1);
 
     const QStringList lines = linesOf(TestSupport::readFile(statsPath()));
-    QCOMPARE(lines.size(), 2 * 9 + 1);
+    QCOMPARE(lines.size(), 2 * 12 + 1);
     for (int block = 0; block < 2; ++block) {
-        const int at = block * 9;
+        const int at = block * 12;
         QCOMPARE(lines[at], QStringLiteral("==== Protocol Stats ===="));
         QVERIFY(lines[at + 1].startsWith(QStringLiteral("Time: ")));
         const QDateTime stamped = QDateTime::fromString(lines[at + 1].mid(6), QStringLiteral("yyyy-MM-dd hh:mm:ss"));

@@ -3,6 +3,14 @@
 // 100 ms stall of the GUI thread costs. Loopback only; run inside scripts/netns.sh.
 //
 //   skyvane-bench-inbound [seconds-per-step]
+//
+// Flood mode: another process sends as fast as it can for SECONDS (default 10), on each link in
+// turn, while the controller handles what it can; prints the rate the sender reached, frames
+// handled, the worst gap of the controller's event loop (a 1 ms timer's longest wait) and resident
+// memory at the start, the end and its peak. KIND: status (valid status frames, the default),
+// replies (unsolicited range replies, each with another distance: one log line each) or garbage.
+//
+//   skyvane-bench-inbound --flood [SECONDS] [status|replies|garbage]
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -17,13 +25,16 @@
 #include <netinet/in.h>
 #include <stdlib.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <functional>
+#include <random>
 #include <thread>
 #include <vector>
 
@@ -145,7 +156,9 @@ void silenceDebug(QtMsgType type, const QMessageLogContext&, const QString& text
         std::fprintf(stderr, "%s\n", qPrintable(text));
 }
 
-void benchUdp(AppBridge& bridge, double seconds) {
+// Opens the controller's UDP link to a stand-in device and returns a socket and address that reach
+// the controller's port, or -1.
+int openUdpLink(AppBridge& bridge, sockaddr_in* to) {
     QUdpSocket device;
     device.bind(QHostAddress(QHostAddress::LocalHost), 0);
     bridge.connectUdp(QStringLiteral("127.0.0.1"), device.localPort());
@@ -158,13 +171,20 @@ void benchUdp(AppBridge& bridge, double seconds) {
     }
     if (appPort == 0) {
         std::fprintf(stderr, "no link-up frame from the controller\n");
-        return;
+        return -1;
     }
-    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+    *to = sockaddr_in{};
+    to->sin_family = AF_INET;
+    to->sin_port = htons(appPort);
+    to->sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    return ::socket(AF_INET, SOCK_DGRAM, 0);
+}
+
+void benchUdp(AppBridge& bridge, double seconds) {
     sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_port = htons(appPort);
-    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const int fd = openUdpLink(bridge, &to);
+    if (fd < 0)
+        return;
     auto write = [fd, &to](const QByteArray& frame) {
         ::sendto(fd, frame.constData(), size_t(frame.size()), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
         return true;
@@ -179,28 +199,55 @@ void benchUdp(AppBridge& bridge, double seconds) {
     bridge.disconnectUdp();
 }
 
-void benchSerial(AppBridge& bridge, double seconds) {
-    const int master = posix_openpt(O_RDWR | O_NOCTTY);
-    if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) {
-        std::fprintf(stderr, "no pseudo-terminal\n");
-        return;
-    }
-    const QString slave = QString::fromLocal8Bit(ptsname(master));
-    if (!bridge.openSerial(slave, 921600))
-        return;
-    runEventsFor(1100);  // link-up requests
-    std::atomic<bool> draining{true};
-    std::thread drain([master, &draining] {  // the application's own frames go nowhere
-        char buffer[4096];
-        while (draining) {
-            fd_set set;
-            FD_ZERO(&set);
-            FD_SET(master, &set);
-            timeval tv{0, 20000};
-            if (select(master + 1, &set, nullptr, nullptr, &tv) > 0 && ::read(master, buffer, sizeof buffer) <= 0)
-                break;
+// A pseudo-terminal opened as the controller's serial link, with a thread that reads away the
+// controller's own frames.
+class PtyLink {
+public:
+    explicit PtyLink(AppBridge& bridge) : m_bridge(bridge) {
+        m_master = posix_openpt(O_RDWR | O_NOCTTY);
+        if (m_master < 0 || grantpt(m_master) != 0 || unlockpt(m_master) != 0) {
+            std::fprintf(stderr, "no pseudo-terminal\n");
+            return;
         }
-    });
+        if (!bridge.openSerial(QString::fromLocal8Bit(ptsname(m_master)), 921600))
+            return;
+        runEventsFor(1100);  // link-up requests
+        m_drain = std::thread([this] {
+            char buffer[4096];
+            while (m_draining) {
+                fd_set set;
+                FD_ZERO(&set);
+                FD_SET(m_master, &set);
+                timeval tv{0, 20000};
+                if (select(m_master + 1, &set, nullptr, nullptr, &tv) > 0 &&
+                    ::read(m_master, buffer, sizeof buffer) <= 0)
+                    break;
+            }
+        });
+    }
+    ~PtyLink() {
+        m_bridge.closeSerial();
+        m_draining = false;
+        if (m_drain.joinable())
+            m_drain.join();
+        if (m_master >= 0)
+            ::close(m_master);
+    }
+    bool isOpen() const { return m_drain.joinable(); }
+    int master() const { return m_master; }
+
+private:
+    AppBridge& m_bridge;
+    int m_master = -1;
+    std::atomic<bool> m_draining{true};
+    std::thread m_drain;
+};
+
+void benchSerial(AppBridge& bridge, double seconds) {
+    PtyLink pty(bridge);
+    if (!pty.isOpen())
+        return;
+    const int master = pty.master();
     auto write = [master](const QByteArray& frame) {
         return ::write(master, frame.constData(), size_t(frame.size())) == frame.size();
     };
@@ -209,10 +256,137 @@ void benchSerial(AppBridge& bridge, double seconds) {
         printStep("UART", rate, runStep(rate, seconds, false, handled, write), false);
     }
     printStep("UART", 2000.0, runStep(2000.0, seconds, true, handled, write), true);
-    bridge.closeSerial();
-    draining = false;
-    drain.join();
-    ::close(master);
+}
+
+// What a flood sends: the device's status frames, unsolicited range replies that each carry
+// another distance, or bytes that only look like frames.
+std::vector<QByteArray> floodFrames(const QString& kind) {
+    if (kind == QLatin1String("status"))
+        return statusFrames();
+    std::vector<QByteArray> frames;
+    std::mt19937 random(7);
+    for (int i = 0; i < 1000; ++i) {
+        uint8_t frame[kMaxFrameLength];
+        if (kind == QLatin1String("replies")) {
+            const int decimetres = 100 + i;
+            const uint8_t payload[4] = {0, 0, uint8_t(decimetres), uint8_t(decimetres >> 8)};
+            const uint16_t n = buildFrame(frame, 1, 1, 0, 3, 1, 0x010400, payload, sizeof payload);
+            frames.emplace_back(reinterpret_cast<const char*>(frame), n);
+        } else {
+            const int n = 14 + int(random() % 40);
+            for (int b = 0; b < n; ++b)
+                frame[b] = uint8_t(random());
+            frame[0] = kFrameStartByte;
+            frames.emplace_back(reinterpret_cast<const char*>(frame), n);
+        }
+    }
+    return frames;
+}
+
+long residentKb() {
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    return fields.size() > 1 ? fields.at(1).toLong() * (sysconf(_SC_PAGESIZE) / 1024) : 0;
+}
+
+// The child process sends as fast as `write` lets it until the time is up, then reports its count
+// through the pipe. It only makes system calls: nothing of Qt runs after the fork.
+[[noreturn]] void floodFromChild(int reportFd, double seconds, const std::vector<QByteArray>& frames,
+                                 const std::function<bool(const QByteArray&)>& write) {
+    const double end = nowSeconds() + seconds;
+    long sent = 0;
+    while (nowSeconds() < end) {
+        for (int burst = 0; burst < 64; ++burst) {
+            if (write(frames[size_t(sent) % frames.size()]))
+                ++sent;
+        }
+    }
+    (void)!::write(reportFd, &sent, sizeof sent);
+    _exit(0);
+}
+
+void floodLink(const char* link, double seconds, const QString& kind, const std::function<long()>& handledCount,
+               const std::function<bool(const QByteArray&)>& write) {
+    const std::vector<QByteArray> frames = floodFrames(kind);
+    int report[2];
+    if (::pipe(report) != 0)
+        return;
+    const long handledBefore = handledCount();
+    const long residentBefore = residentKb();
+    long residentPeak = residentBefore;
+    const pid_t child = fork();
+    if (child == 0) {
+        ::close(report[0]);
+        floodFromChild(report[1], seconds, frames, write);
+    }
+    ::close(report[1]);
+
+    QElapsedTimer clock;
+    clock.start();
+    qint64 lastTickNs = 0;
+    qint64 worstGapNs = 0;
+    int ticks = 0;
+    QEventLoop loop;
+    QTimer tick;
+    tick.setTimerType(Qt::PreciseTimer);
+    tick.setInterval(1);
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        const qint64 now = clock.nsecsElapsed();
+        worstGapNs = std::max(worstGapNs, now - lastTickNs);
+        lastTickNs = now;
+        if (++ticks % 100 == 0)
+            residentPeak = std::max(residentPeak, residentKb());
+        if (waitpid(child, nullptr, WNOHANG) == child)
+            loop.quit();
+    });
+    tick.start();
+    loop.exec();
+    tick.stop();
+    long sent = 0;
+    (void)!::read(report[0], &sent, sizeof sent);
+    ::close(report[0]);
+    runEventsFor(500);  // what is still queued
+    const long handled = handledCount() - handledBefore;
+    std::printf(
+        "%-4s flood %-7s sent %9ld (%8.0f/s)  handled %9ld (%8.0f/s)  worst loop gap %6.1f ms  "
+        "RSS %ld -> %ld kB, peak %ld kB\n",
+        link, qPrintable(kind), sent, double(sent) / seconds, handled, double(handled) / seconds,
+        double(worstGapNs) / 1e6, residentBefore, residentKb(), residentPeak);
+    std::fflush(stdout);
+}
+
+void floodBoth(AppBridge& bridge, double seconds, const QString& kind) {
+    // Valid frames of any kind are counted as frames; garbage as parse failures.
+    const bool garbage = kind == QLatin1String("garbage");
+    sockaddr_in to{};
+    const int fd = openUdpLink(bridge, &to);
+    if (fd >= 0) {
+        auto write = [fd, &to](const QByteArray& frame) {
+            return ::sendto(fd, frame.constData(), size_t(frame.size()), 0, reinterpret_cast<const sockaddr*>(&to),
+                            sizeof to) == frame.size();
+        };
+        auto handled = [&bridge, garbage] {
+            const ProtocolCounters& c = bridge.protocolCounters();
+            return long(garbage ? c.udpParseFails : c.udpFrames);
+        };
+        floodLink("UDP", seconds, kind, handled, write);
+        ::close(fd);
+        bridge.disconnectUdp();
+    }
+    PtyLink pty(bridge);
+    if (!pty.isOpen())
+        return;
+    const int master = pty.master();
+    auto write = [master](const QByteArray& frame) {
+        return ::write(master, frame.constData(), size_t(frame.size())) == frame.size();
+    };
+    auto handled = [&bridge, garbage] {
+        const ProtocolCounters& c = bridge.protocolCounters();
+        return long(garbage ? c.uartResyncDiscardedBytes : c.uartFrames);
+    };
+    floodLink("UART", seconds, kind, handled, write);
 }
 
 }  // namespace
@@ -220,6 +394,15 @@ void benchSerial(AppBridge& bridge, double seconds) {
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     qInstallMessageHandler(silenceDebug);
+    if (argc > 1 && std::strcmp(argv[1], "--flood") == 0) {
+        const double seconds = argc > 2 ? std::atof(argv[2]) : 10.0;
+        const QString kind = argc > 3 ? QString::fromLatin1(argv[3]) : QStringLiteral("status");
+        std::printf("inbound flood: %.0f s per link, %s\n", seconds, qPrintable(kind));
+        AppBridge bridge;
+        floodBoth(bridge, seconds, kind);
+        std::printf("message log: %d lines kept\n", bridge.messageLines()->rowCount());
+        return 0;
+    }
     const double seconds = argc > 1 ? std::atof(argv[1]) : 1.0;
     QFile rmem(QStringLiteral("/proc/sys/net/core/rmem_max"));
     const QByteArray rmemMax = rmem.open(QIODevice::ReadOnly) ? rmem.readAll().trimmed() : QByteArray("?");
