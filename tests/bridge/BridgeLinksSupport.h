@@ -6,7 +6,6 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QMap>
-#include <QRegularExpression>
 #include <QStringList>
 
 #include "../link/LinkTestDevices.h"
@@ -17,13 +16,9 @@ namespace BridgeLinks {
 
 using LinkTest::kLongWaitMs;
 
-// Message log lines without their "[yyyy-MM-dd hh:mm:ss] " stamps.
+// Message log lines without their stamps, repeats spelled out.
 inline QStringList messages(const AppBridge& bridge) {
-    QStringList texts;
-    const QStringList lines = bridge.messageLog().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    for (const QString& line : lines)
-        texts << line.mid(line.indexOf(QStringLiteral("] ")) + 2);
-    return texts;
+    return TestSupport::logMessages(bridge.messageLog());
 }
 
 // The messages appended since `from` lines were in the log.

@@ -4,7 +4,9 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QString>
+#include <QStringList>
 
 // Every test executable has an application directory of its own (see cmake/SkyvaneTesting.cmake);
 // these helpers prepare what the program would find there.
@@ -36,6 +38,21 @@ inline bool writeConfig(const QByteArray& iniText) {
 inline QByteArray readFile(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The messages of a message log in the order they came, without their "[…] " stamps; a line that
+// counts its repeats ("… ×3") stands for that many messages.
+inline QStringList logMessages(const QString& log) {
+    static const QRegularExpression repeats(QStringLiteral("^(.*) ×(\\d+)$"));
+    QStringList texts;
+    const QStringList lines = log.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    for (const QString& line : lines) {
+        const QString text = line.mid(line.indexOf(QStringLiteral("] ")) + 2);
+        const QRegularExpressionMatch repeated = repeats.match(text);
+        for (int n = repeated.hasMatch() ? repeated.captured(2).toInt() : 1; n > 0; --n)
+            texts << (repeated.hasMatch() ? repeated.captured(1) : text);
+    }
+    return texts;
 }
 
 }  // namespace TestSupport

@@ -23,7 +23,7 @@ private:
         QElapsedTimer timer;
         timer.start();
         while (timer.elapsed() < timeoutMs) {
-            if (m_bridge->messageLog().mid(m_logMark).contains(text))
+            if (recentLog().contains(text))
                 return true;
             QTest::qWait(20);
         }
@@ -39,15 +39,17 @@ private:
             m_bridge->laserRangeSingle();
             if (!waitForMessage(QStringLiteral("Single range result: ")))
                 return false;
-            if (m_bridge->messageLog().mid(m_logMark).contains(result))
+            if (recentLog().contains(result))
                 return true;
             QTest::qWait(200);
         }
         return false;
     }
     // Only messages appended after this call count for waitForMessage.
-    void markLog() { m_logMark = m_bridge->messageLog().size(); }
-    QString recentLog() const { return m_bridge->messageLog().mid(m_logMark).right(1200); }
+    void markLog() { m_logMark = TestSupport::logMessages(m_bridge->messageLog()).size(); }
+    QString recentLog() const {
+        return TestSupport::logMessages(m_bridge->messageLog()).mid(m_logMark).join(QLatin1Char('\n'));
+    }
 
     bool m_serial;
     SimProcess m_sim;

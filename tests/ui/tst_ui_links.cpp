@@ -174,7 +174,7 @@ private slots:
             QString text = QStringLiteral("line %1").arg(i, 3, 10, QChar('0'));
             if (i % 10 == 3)
                 text += " saved: /tmp/skyvane/recordings/skyvane_" + QString(120, 'x') + ".mkv";
-            ui.bridge->appendMessage(text);
+            ui.bridge->messageLines()->append("[12:00:00] " + text);  // as they are, not summed up
             if (i >= 100)
                 QVERIFY(QSignalSpy(ui.window, &QQuickWindow::frameSwapped).wait(5000));
         }
@@ -192,6 +192,28 @@ private slots:
         QMetaObject::invokeMethod(log, "scrollToEnd");
         Ui::Fixture::settle();
         QCOMPARE(logPicture(log), builtUp);
+        // A repeated line counts up in place, and a long log drops its oldest lines under a notice:
+        // the screen still shows the end exactly as a full redraw does.
+        for (int i = 0; i < 3; ++i) {
+            ui.bridge->appendMessage("repeated");
+            QVERIFY(QSignalSpy(ui.window, &QQuickWindow::frameSwapped).wait(5000));
+        }
+        QVERIFY(ui.bridge->messageLog().endsWith("] repeated ×3"));
+        const int total = MessageLogModel::kKeptLines + MessageLogModel::kTrimStep;
+        for (int i = 121; i <= total; ++i)
+            ui.bridge->messageLines()->append(QStringLiteral("[12:00:00] line %1").arg(i));
+        QTRY_COMPARE(log->property("count").toInt(), MessageLogModel::kKeptLines + 1);
+        QVERIFY(ui.bridge->messageLog().startsWith("… "));
+        Ui::Fixture::settle();
+        QCOMPARE(rowOnScreen(log, MessageLogModel::kKeptLines).bottom(), screen.bottom());
+        const QImage trimmed = logPicture(log);
+        QMetaObject::invokeMethod(log, "scrollToEnd");
+        Ui::Fixture::settle();
+        QCOMPARE(logPicture(log), trimmed);
+        ui.bridge->clearMessages();
+        for (int i = 0; i < 120; ++i)
+            ui.bridge->messageLines()->append(QStringLiteral("[12:00:00] line %1").arg(i, 3, 10, QChar('0')));
+        QTRY_COMPARE(log->property("count").toInt(), 120);
 
         // Scrolled up, the view stays put while lines come in; back at the end, it follows again.
         wheel(log, 2);
