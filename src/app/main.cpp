@@ -6,7 +6,6 @@
 #include <QLibraryInfo>
 #include <QQmlApplicationEngine>
 #include <QQmlContext>
-#include <QQmlDebuggingEnabler>
 #include <QQuickWindow>
 #include <QtQml>
 
@@ -22,8 +21,12 @@
 #include "input/GamepadInput.h"
 #include "video/VideoBackend.h"
 
-// Lets a QML debugger attach when Qt's -qmljsdebugger switch is given.
+#ifdef SKYVANE_QML_DEBUGGER
+#include <QQmlDebuggingEnabler>
+// Debug builds only: lets a QML debugger attach when Qt's -qmljsdebugger switch is given. Its port
+// takes any connection without authentication, which a program in the field must not offer.
 static QQmlDebuggingEnabler qmlDebuggingEnabler;
+#endif
 
 namespace {
 

@@ -2,11 +2,13 @@
 
 #include <QProcess>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 
 #include <unistd.h>
 
 #include <csignal>
+#include <functional>
 
 #include "TestSupport.h"
 
@@ -45,7 +47,7 @@ struct Run {
 // Starts the program, waits until its start-up has reached the event loop, then asks it to quit
 // with SIGTERM the way a service manager or a terminal would.
 Run runUntilStarted(const QString& program, const QProcessEnvironment& env = headlessEnvironment(),
-                    const QStringList& args = {}) {
+                    const QStringList& args = {}, const std::function<void()>& whileRunning = {}) {
     QProcess process;
     process.setProcessEnvironment(env);
     process.setProcessChannelMode(QProcess::MergedChannels);
@@ -65,6 +67,8 @@ Run runUntilStarted(const QString& program, const QProcessEnvironment& env = hea
             break;
         }
     }
+    if (whileRunning && process.state() == QProcess::Running)
+        whileRunning();
     if (process.state() == QProcess::Running)
         ::kill(static_cast<pid_t>(process.processId()), SIGTERM);
     process.waitForFinished(10000);
@@ -235,6 +239,27 @@ private slots:
         QVERIFY2(run.output.contains("[AppLog] Log path too long:"), qPrintable(run.output));
         QVERIFY2(run.output.contains("AppLog init failed, file logging disabled."), qPrintable(run.output));
         QVERIFY(logFileIn(deep).isEmpty());
+    }
+
+    // The debugger's port would take anyone: only a Debug build opens it.
+    void qmlDebuggerOnlyInDebugBuilds() {
+        QTemporaryDir dir;
+        const QString program = installInto(dir.path(), SKYVANE_EXE);
+        const quint16 port = freeTcpPort();
+        bool listening = false;
+        const Run run = runUntilStarted(program, headlessEnvironment(),
+                                        {QStringLiteral("-qmljsdebugger=port:%1,host:127.0.0.1").arg(port)}, [&] {
+                                            QTcpSocket probe;
+                                            probe.connectToHost(QHostAddress::LocalHost, port);
+                                            listening = probe.waitForConnected(5000);
+                                        });
+        QCOMPARE(run.exitCode, 0);
+#ifdef SKYVANE_QML_DEBUGGER
+        QVERIFY2(listening, qPrintable(run.output));
+#else
+        QVERIFY2(!listening, "a release build listens for a QML debugger");
+        QVERIFY2(run.output.contains("Debugging has not been enabled"), qPrintable(run.output));
+#endif
     }
 
     // With Console/Enabled the terminal the program runs in becomes the debug console.
