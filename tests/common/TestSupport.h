@@ -6,6 +6,8 @@
 #include <QFile>
 #include <QString>
 
+#include <sys/stat.h>
+
 // Every test executable has an application directory of its own (see cmake/SkyvaneTesting.cmake);
 // these helpers prepare what the program would find there.
 namespace TestSupport {
@@ -36,6 +38,14 @@ inline bool writeConfig(const QByteArray& iniText) {
 inline QByteArray readFile(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// A file's permission bits in octal as ls shows them ("600", "700"), or "missing".
+inline QString modeOf(const QString& path) {
+    struct stat status {};
+    if (::stat(QFile::encodeName(path).constData(), &status) != 0)
+        return QStringLiteral("missing");
+    return QString::number(status.st_mode & 07777, 8);
 }
 
 }  // namespace TestSupport
