@@ -1,10 +1,15 @@
 #include "AppConfig.h"
 
+#include <QDebug>
 #include <QDir>
 #include <QFileInfo>
+#include <QMutex>
+#include <QSet>
 #include <QSettings>
 
 #include "DataLocations.h"
+#include "SafeFiles.h"
+#include "elog.h"
 
 namespace AppConfig {
 namespace {
@@ -31,7 +36,36 @@ QStringList matchingKeys(const QSettings& settings, const QString& key) {
     return matches;
 }
 
+// Every read checks the file again, but a path is reported once per run: a FIFO would otherwise
+// fill the log with one line per key. Readers run on the decode threads too.
+void reportSkippedOnce(const QString& path) {
+    static QMutex lock;
+    static QSet<QString> reported;
+    QMutexLocker guard(&lock);
+    if (reported.contains(path))
+        return;
+    reported.insert(path);
+    const QByteArray text =
+        QStringLiteral("Configuration file %1 is %2, not a regular file: not opened, defaults apply")
+            .arg(path, SafeFiles::describe(path))
+            .toUtf8();
+    qWarning("[AppConfig] %s", text.constData());
+    elog_w("app", "%s", text.constData());
+}
+
+// Before any QSettings touches the path: constructing one opens and reads the file.
+bool isUsable(const QString& path) {
+    if (SafeFiles::kindOf(path) != SafeFiles::Kind::Other)
+        return true;
+    reportSkippedOnce(path);
+    return false;
+}
+
 }  // namespace
+
+QString unusableReason(const QString& path) {
+    return SafeFiles::kindOf(path) == SafeFiles::Kind::Other ? SafeFiles::describe(path) : QString();
+}
 
 QString filePath() {
     return DataLocations::current().configFile;
@@ -42,6 +76,8 @@ QVariant value(const QString& key, const QVariant& defaultValue) {
 }
 
 QVariant valueIn(const QString& path, const QString& key, const QVariant& defaultValue) {
+    if (!isUsable(path))
+        return defaultValue;
     QSettings settings(path, QSettings::IniFormat);
     const QString stored = storedKey(key);
     if (settings.contains(stored))
@@ -66,13 +102,18 @@ QStringList stringListValue(const QString& key) {
     return value(key, QStringList()).toStringList();
 }
 
-void setValue(const QString& key, const QVariant& value) {
-    setValueIn(filePath(), key, value);
+bool setValue(const QString& key, const QVariant& value) {
+    return setValueIn(filePath(), key, value);
 }
 
 bool setValueIn(const QString& path, const QString& key, const QVariant& value) {
-    // The user's config folder may not exist yet on the first change of an installed copy.
-    QDir().mkpath(QFileInfo(path).absolutePath());
+    if (!isUsable(path))
+        return false;
+    // The user's config folder may not exist yet on the first change of an installed copy. The
+    // file is made owner-only before QSettings writes it: QSettings writes a temporary file that
+    // takes the permissions of the existing one and renames it over it.
+    if (!SafeFiles::makePrivateFolder(QFileInfo(path).absolutePath()) || !SafeFiles::preparePrivateFile(path))
+        return false;
     QSettings settings(path, QSettings::IniFormat);
     const QString stored = storedKey(key);
     for (const QString& other : matchingKeys(settings, key)) {

@@ -10,6 +10,7 @@
 #include "AppConfig.h"
 #include "AppConsole.h"
 #include "DataLocations.h"
+#include "SafeFiles.h"
 #include "elog.h"
 
 namespace AppLog {
@@ -48,6 +49,12 @@ void writeDataFolders(const DataLocations::Layout& layout) {
         elog_i("app", "Data folders: user folders, application directory %s is read-only", appDir.constData());
     }
     elog_i("app", "Configuration file: %s", layout.configFile.toUtf8().constData());
+    // Its readers said so on standard error before this log existed.
+    const QString unusable = AppConfig::unusableReason(layout.configFile);
+    if (!unusable.isEmpty()) {
+        elog_w("app", "Configuration file %s is %s, not a regular file: not opened, defaults apply",
+               layout.configFile.toUtf8().constData(), unusable.toUtf8().constData());
+    }
     elog_i("app", "Logs and protocol statistics: %s", layout.stateDir.toUtf8().constData());
     const QString recordings = DataLocations::recordingsFolder(
         layout, AppConfig::stringValue(QStringLiteral("Video/RecordingDir"), QString()));
@@ -68,13 +75,19 @@ bool start() {
 
     const DataLocations::Layout& layout = DataLocations::current();
     const QString logDir = layout.logDir();
-    if (!QDir().mkpath(logDir)) {
+    if (!SafeFiles::makePrivateFolder(logDir)) {
         qWarning() << "[AppLog] Failed to create log directory:" << logDir;
         return false;
     }
     const QByteArray path = logFilePathFor(layout.stateDir, QDateTime::currentDateTime()).toUtf8();
     if (path.size() + 1 >= kPathBufferSize) {
         qWarning() << "[AppLog] Log path too long:" << QString::fromUtf8(path);
+        return false;
+    }
+    // A folder that exists but may not be written (or a read-only mount) ends here, not in a
+    // session that claims a log file it cannot write.
+    if (!SafeFiles::preparePrivateFile(QString::fromUtf8(path))) {
+        qWarning() << "[AppLog] Cannot create log file:" << QString::fromUtf8(path);
         return false;
     }
     std::memcpy(g_path, path.constData(), static_cast<std::size_t>(path.size()) + 1);
@@ -96,6 +109,10 @@ bool start() {
            yesNo(g_switches.enabled), yesNo(g_switches.tx), yesNo(g_switches.rx), yesNo(g_switches.statusFrames),
            yesNo(g_switches.hex));
     return true;
+}
+
+QString logFolder() {
+    return DataLocations::current().logDir();
 }
 
 QString logFilePath() {

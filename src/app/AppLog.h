@@ -9,8 +9,12 @@
 namespace AppLog {
 
 // Creates logs/skyvane_<yyyyMMdd_HHmmss>.log, starts elog on it and writes the session banner.
-// True when the log file is in use; calling it again after a success changes nothing.
+// True when the log file is in use; calling it again after a success changes nothing. The folders
+// it creates are owner-only (0700), as is the log file (0600).
 bool start();
+
+// The folder the session logs go to (logs/ of the state folder), also when start() failed.
+QString logFolder();
 
 QString logFilePath();
 const char* logFilePathUtf8();

@@ -3,10 +3,11 @@
 #include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
-#include <QFile>
 #include <QFont>
 #include <QFontDatabase>
 #include <QFontInfo>
+
+#include "SafeFiles.h"
 
 namespace {
 
@@ -37,9 +38,13 @@ QString trySystemFonts() {
 QString findFontFile(const QString& appDir) {
     qDebug() << "=== Searching for font file ===";
     for (const QString& candidate : fontFileCandidates(appDir)) {
-        const bool exists = QFile::exists(candidate);
-        qDebug() << "Checking:" << candidate << "exists:" << exists;
-        if (exists) {
+        const SafeFiles::Kind kind = SafeFiles::kindOf(candidate);
+        qDebug() << "Checking:" << candidate << "exists:" << (kind != SafeFiles::Kind::Missing);
+        if (kind == SafeFiles::Kind::Other) {
+            qDebug() << "Skipped, not a regular file:" << candidate << "is" << SafeFiles::describe(candidate);
+            continue;
+        }
+        if (kind == SafeFiles::Kind::Regular) {
             qDebug() << "Found font at:" << candidate;
             return candidate;
         }

@@ -1,5 +1,7 @@
 #include "elog.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/time.h>
 #include <sys/types.h>
@@ -99,10 +101,18 @@ void writeBom(std::FILE* fp) {
     }
 }
 
+// The log tells what the operator did and where: its user's alone (0600), for a new file and for
+// the fresh file after a rotation alike (fopen would leave the mode to the umask).
 std::FILE* openLogFile(const char* path) {
-    std::FILE* fp = std::fopen(path, "a+");
-    if (fp)
-        writeBom(fp);
+    const int fd = ::open(path, O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, S_IRUSR | S_IWUSR);
+    if (fd < 0)
+        return nullptr;
+    std::FILE* fp = ::fdopen(fd, "a+");
+    if (!fp) {
+        ::close(fd);
+        return nullptr;
+    }
+    writeBom(fp);
     return fp;
 }
 

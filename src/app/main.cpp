@@ -6,9 +6,10 @@
 #include <QLibraryInfo>
 #include <QQmlApplicationEngine>
 #include <QQmlContext>
-#include <QQmlDebuggingEnabler>
 #include <QQuickWindow>
 #include <QtQml>
+
+#include <sys/stat.h>
 
 #include "app/AppConsole.h"
 #include "app/AppLog.h"
@@ -22,8 +23,12 @@
 #include "input/GamepadInput.h"
 #include "video/VideoBackend.h"
 
-// Lets a QML debugger attach when Qt's -qmljsdebugger switch is given.
+#ifdef SKYVANE_QML_DEBUGGER
+#include <QQmlDebuggingEnabler>
+// Debug builds only: lets a QML debugger attach when Qt's -qmljsdebugger switch is given. Its port
+// takes any connection without authentication, which a program in the field must not offer.
 static QQmlDebuggingEnabler qmlDebuggingEnabler;
+#endif
 
 namespace {
 
@@ -53,9 +58,20 @@ void logEnvironment() {
     qDebug() << "PATH contains anaconda:" << qEnvironmentVariable("PATH").toLower().contains(QLatin1String("anaconda"));
 }
 
+// The operator's side of a session without a log file; standard error had it when the log failed.
+void tellLogFolderUnwritable(AppBridge& bridge) {
+    bridge.appendMessage(bridge
+                             .tr2(QStringLiteral("日志文件夹 %1 无法写入：本次运行不记录日志文件"),
+                                  QStringLiteral("Log folder %1 cannot be written: this run keeps no log file"))
+                             .arg(AppLog::logFolder()));
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    // Whatever the program writes (configuration with the camera's password, logs, statistics,
+    // recordings) is its user's alone, including files written by parts that do not set a mode.
+    ::umask(S_IRWXG | S_IRWXO);
     QCoreApplication::setApplicationName(QStringLiteral("skyvane"));
     QCoreApplication::setApplicationVersion(QStringLiteral(SKYVANE_VERSION));
     if (CommandLine::asksForInformation(argc, argv)) {
@@ -71,8 +87,10 @@ int main(int argc, char* argv[]) {
 
     if (AppConsole::start())
         qDebug() << "Debug console enabled (Console/Enabled in skyvane.cfg)";
-    if (!AppLog::start()) {
+    const bool fileLogging = AppLog::start();
+    if (!fileLogging) {
         qWarning() << "AppLog init failed, file logging disabled.";
+        qWarning() << "Log folder cannot be written:" << AppLog::logFolder();
     } else {
         qDebug() << "App log file:" << AppLog::logFilePath();
     }
@@ -85,6 +103,8 @@ int main(int argc, char* argv[]) {
     RendererChoice::apply();
 
     AppBridge bridge;
+    if (!fileLogging)
+        tellLogFolderUnwritable(bridge);
     // Between the controller (whose message log it writes) and the engine (destroyed before both).
     GamepadInput gamepad(&bridge);
     QQmlApplicationEngine engine;

@@ -12,6 +12,7 @@
 #include "app/AppConfig.h"
 #include "app/AppConsole.h"
 #include "app/AppLog.h"
+#include "app/AppUrls.h"
 #include "app/elog.h"
 #include "video/VideoBackend.h"
 
@@ -258,7 +259,12 @@ void AppBridge::rememberStreamUrl(const QString& url) {
         list.removeLast();
     m_streamHistory = list;
     emit streamHistoryChanged();
-    writeStreamHistory();
+    if (!writeStreamHistory()) {
+        // The list still holds it for this run; the operator learns that the next start will not.
+        appendMessage(tr2(QStringLiteral("视频流地址 %1 未能保存：无法写入配置文件 %2"),
+                          QStringLiteral("Stream address %1 could not be saved: cannot write %2"))
+                          .arg(AppUrls::withoutPassword(u), AppConfig::filePath()));
+    }
 }
 
 void AppBridge::removeStreamUrl(const QString& url) {
@@ -270,8 +276,8 @@ void AppBridge::removeStreamUrl(const QString& url) {
     writeStreamHistory();
 }
 
-void AppBridge::writeStreamHistory() const {
-    AppConfig::setValue(streamHistoryKey(m_currentProduct), m_streamHistory);
+bool AppBridge::writeStreamHistory() const {
+    return AppConfig::setValue(streamHistoryKey(m_currentProduct), m_streamHistory);
 }
 
 double AppBridge::maxVisibleZoom() const {

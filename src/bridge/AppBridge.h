@@ -478,7 +478,7 @@ private:
     void sendOrComplain(uint32_t messageId, const uint8_t* payload, uint8_t length, const QString& cn,
                         const QString& en);
     void logImageDirectory() const;
-    void writeStreamHistory() const;
+    bool writeStreamHistory() const;
 
     struct ChannelConfig {
         int streamCh = 16;

@@ -9,6 +9,8 @@
 #include <SDL.h>
 
 #include "app/AppConfig.h"
+#include "app/SafeFiles.h"
+#include "app/elog.h"
 #include "bridge/AppBridge.h"
 
 namespace {
@@ -97,6 +99,15 @@ void GamepadInput::loadMappingFile() {
         return;
     // A relative path is taken beside the executable, like the configuration file itself.
     const QString path = QDir(QCoreApplication::applicationDirPath()).absoluteFilePath(mappingFile);
+    // SDL would wait forever in the open of a FIFO, before the window ever shows.
+    if (SafeFiles::kindOf(path) == SafeFiles::Kind::Other) {
+        const QByteArray text = QStringLiteral("mapping file %1 is %2, not a regular file: not read")
+                                    .arg(path, SafeFiles::describe(path))
+                                    .toUtf8();
+        qWarning("[gamepad] %s", text.constData());
+        elog_w("app", "Gamepad %s", text.constData());
+        return;
+    }
     const int added = SDL_GameControllerAddMappingsFromFile(path.toLocal8Bit().constData());
     if (added < 0)
         qWarning() << "[gamepad] cannot read mapping file" << path << ":" << SDL_GetError();

@@ -1,5 +1,6 @@
 #include "Uartcore.h"
 
+#include <QFile>
 #include <QSerialPortInfo>
 #include <QTimer>
 
@@ -93,31 +94,27 @@ QString Uartcore::openPortName() const {
     return m_port->isOpen() ? m_port->portName() : QString();
 }
 
-bool Uartcore::probePort(QSerialPort& port, const QString& portName, bool* deniedPermission) {
-    port.setPortName(portName);
-    if (!port.open(QIODevice::ReadWrite)) {
-        *deniedPermission = deniedByDeviceMode(port);
-        return false;
-    }
-    port.close();
-    return true;
+QStringList Uartcore::availablePortNames(QStringList* deniedPorts) {
+    QVector<PortEntry> ports;
+    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts())
+        ports.append({info.portName(), info.systemLocation()});
+    const QString openLocation = m_port->isOpen() ? QSerialPortInfo(*m_port).systemLocation() : QString();
+    return usablePortNames(ports, openLocation, deniedPorts);
 }
 
-QStringList Uartcore::availablePortNames(QStringList* deniedPorts) {
-    // While the link is open its port object must not be re-pointed; other ports are probed with
-    // a scratch port object and the open one is listed as it is (it is usable: we hold it).
-    QSerialPort scratch;
-    QSerialPort& probe = m_port->isOpen() ? scratch : *m_port;
-    const QString openLocation = m_port->isOpen() ? QSerialPortInfo(*m_port).systemLocation() : QString();
+QStringList Uartcore::usablePortNames(const QVector<PortEntry>& ports, const QString& openLocation,
+                                      QStringList* deniedPorts) {
     QStringList names;
-    const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
-    for (const QSerialPortInfo& info : ports) {
-        const bool isOurs = !openLocation.isEmpty() && info.systemLocation() == openLocation;
-        bool denied = false;
-        if (isOurs || probePort(probe, info.portName(), &denied))
-            names << info.portName();
-        else if (denied && deniedPorts)
-            deniedPorts->append(info.portName());
+    for (const PortEntry& port : ports) {
+        // The port we hold is usable whatever its mode says now.
+        if (!openLocation.isEmpty() && port.location == openLocation) {
+            names << port.name;
+            continue;
+        }
+        if (::access(QFile::encodeName(port.location).constData(), R_OK | W_OK) == 0)
+            names << port.name;
+        else if (errno == EACCES && deniedPorts)
+            deniedPorts->append(port.name);
     }
     return names;
 }

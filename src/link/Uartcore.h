@@ -6,13 +6,14 @@
 #include <QSerialPort>
 #include <QString>
 #include <QStringList>
+#include <QVector>
 
 #include <memory>
 
 #include "GIMBAL_ComObj.h"
 #include "SerialCommand.h"
 
-// The serial link to the gimbal: opens and closes one port, lists the ports that can be opened,
+// The serial link to the gimbal: opens and closes one port, lists the ports this user may open,
 // writes whole frames and hands every received byte on, unparsed, through rawBytesReceived.
 // Frame splitting is done by the controller. A port that disappears while open (adapter pulled
 // out, the other end of a pseudo-terminal closed) is announced once through portLost; the link
@@ -35,9 +36,20 @@ public:
     void close();
     bool isOpen() const;
     QString openPortName() const;
-    // Names of the ports that can be opened right now. An open link stays open and is listed.
-    // Ports that exist but may not be opened by this user are added to deniedPorts when given.
+    // Names of the system's serial ports this user may open. No port is opened to find out: an
+    // open toggles DTR, which resets many boards (Arduino-style adapters) on the other end. A port
+    // busy in another program is listed too; opening it then fails with its own message. An open
+    // link stays open and is listed. Ports this user may not open are added to deniedPorts.
     QStringList availablePortNames(QStringList* deniedPorts = nullptr);
+
+    struct PortEntry {
+        QString name;      // as the operator sees it: ttyUSB0
+        QString location;  // the device node: /dev/ttyUSB0
+    };
+    // The decision of availablePortNames for a given list, by the device nodes' permissions only;
+    // exposed for tests (the system's list never holds a pseudo-terminal).
+    static QStringList usablePortNames(const QVector<PortEntry>& ports, const QString& openLocation,
+                                       QStringList* deniedPorts);
     bool write(const QByteArray& data);
 
     // Line settings used by the link manager for every open: 8N1, no flow control.
@@ -55,7 +67,6 @@ public slots:
     void readData();
 
 private:
-    static bool probePort(QSerialPort& port, const QString& portName, bool* deniedPermission);
     void onPortError(QSerialPort::SerialPortError error);
     bool isLineHungUp() const;
     void reportLossOnce();

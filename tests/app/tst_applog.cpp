@@ -34,6 +34,10 @@ private slots:
         const QDateTime named = QDateTime::fromString(path.right(19).left(15), "yyyyMMdd_HHmmss");
         QVERIFY(qAbs(named.secsTo(before)) <= 2);
 
+        // What the operator did is the user's alone: the file and the folder made for it.
+        QCOMPARE(TestSupport::modeOf(path), QString("600"));
+        QCOMPARE(TestSupport::modeOf(TestSupport::appDir() + "/logs"), QString("700"));
+
         const QByteArray bytes = TestSupport::readFile(path);
         QVERIFY(bytes.startsWith("\xEF\xBB\xBF"));
         const QString text = QString::fromUtf8(bytes);

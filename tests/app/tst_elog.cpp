@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "TestSupport.h"
 #include "app/AppLog.h"
 #include "app/elog.h"
 
@@ -151,11 +152,13 @@ private slots:
         QVERIFY(!QFile::exists(m_path + ".5"));
         int previousFirst = lineCount;
         // Newest first: the live file, then .0 (newest copy) to .4 (oldest); numbers run on without gaps.
+        // Every file made along the way is owner-only, as the first one.
         for (const QString& suffix :
              {QString(), QString(".0"), QString(".1"), QString(".2"), QString(".3"), QString(".4")}) {
             const QString path = m_path + suffix;
             QVERIFY2(QFile::exists(path), qPrintable(path));
             QVERIFY2(readAll(path).startsWith(kBom), qPrintable(path + " lacks the byte-order mark"));
+            QVERIFY2(TestSupport::modeOf(path) == "600", qPrintable(path + " is not owner-only"));
             QVERIFY2(QFileInfo(path).size() <= ELOG_FILE_MAX_SIZE + 1024, qPrintable(path));
             const QList<QByteArray> lines = linesOf(path);
             QVERIFY(!lines.isEmpty());

@@ -8,6 +8,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <sys/stat.h>
+
 // Every test executable has an application directory of its own (see cmake/SkyvaneTesting.cmake);
 // these helpers prepare what the program would find there.
 namespace TestSupport {
@@ -53,6 +55,14 @@ inline QStringList logMessages(const QString& log) {
             texts << (repeated.hasMatch() ? repeated.captured(1) : text);
     }
     return texts;
+}
+
+// A file's permission bits in octal as ls shows them ("600", "700"), or "missing".
+inline QString modeOf(const QString& path) {
+    struct stat status {};
+    if (::stat(QFile::encodeName(path).constData(), &status) != 0)
+        return QStringLiteral("missing");
+    return QString::number(status.st_mode & 07777, 8);
 }
 
 }  // namespace TestSupport

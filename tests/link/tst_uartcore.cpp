@@ -2,6 +2,12 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+#include <fcntl.h>
+#include <sys/inotify.h>
+#include <unistd.h>
+
+#include <cerrno>
+
 #include "LinkTestDevices.h"
 #include "link/SerialCommand.h"
 #include "link/Uartcore.h"
@@ -76,13 +82,31 @@ private slots:
         QCOMPARE(raw.count(), 0);
     }
 
-    // Listing ports while the link is open must neither close nor re-point the open port.
-    void probingWhileOpenLeavesThePortWorking() {
+    // Listing ports opens none of them (an open toggles DTR and resets many boards), and neither
+    // closes nor re-points the open one. inotify sees every open of the other terminal's device node.
+    void listingOpensNoPortAndLeavesTheOpenOneWorking() {
         PtyDevice pty;
+        PtyDevice other;
         Uartcore link;
         QVERIFY(openPty(link, pty));
         QSignalSpy raw(&link, &Uartcore::rawBytesReceived);
+        const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        QVERIFY(watch >= 0);
+        QVERIFY(inotify_add_watch(watch, QFile::encodeName(other.slavePath()).constData(), IN_OPEN | IN_ATTRIB) >= 0);
+
         link.availablePortNames();
+        const QVector<Uartcore::PortEntry> ports{
+            {"open", pty.slavePath()}, {"other", other.slavePath()}, {"gone", "/dev/skyvane-no-such-tty"}};
+        QStringList denied;
+        QCOMPARE(Uartcore::usablePortNames(ports, pty.slavePath(), &denied), QStringList({"open", "other"}));
+        QVERIFY(denied.isEmpty());
+        inotify_event event{};
+        QVERIFY2(::read(watch, &event, sizeof event) < 0 && errno == EAGAIN, "the listing opened a port");
+        // The watch itself works: an open of the node is seen.
+        ::close(::open(QFile::encodeName(other.slavePath()).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK));
+        QVERIFY(::read(watch, &event, sizeof event) > 0 && (event.mask & IN_OPEN));
+        ::close(watch);
+
         QVERIFY(link.isOpen());
         QVERIFY2(pty.slavePath().endsWith(link.openPortName()), qPrintable(link.openPortName()));
         QVERIFY(pty.write(QByteArray("\x11\x22", 2)));

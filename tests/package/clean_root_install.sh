@@ -2,7 +2,8 @@
 # Installs the Debian package with apt into a clean Debian 12 root and starts the program there.
 #
 #   clean_root_install.sh BUILD_DIR --fetch    prepare: needs the Debian mirror
-#   clean_root_install.sh BUILD_DIR            the test: offline, inside a loopback-only namespace
+#   clean_root_install.sh BUILD_DIR            the test: offline, inside a loopback-only namespace;
+#                                              skipped (77) until --fetch has made the root
 #
 # Builds the package (cpack) in BUILD_DIR. --fetch makes a minimal Debian 12 root with debootstrap
 # once (kept in BUILD_DIR/package-test/debian12-minbase) and downloads into the cache beside it the
@@ -23,8 +24,19 @@ started=$(date +%s)
 
 say() { echo "package-test: $* ($(($(date +%s) - started)) s)"; }
 
-[ "$(id -u)" -eq 0 ] || { echo "package-test: needs root" >&2; exit 1; }
-command -v debootstrap >/dev/null || { echo "package-test: debootstrap is not installed" >&2; exit 1; }
+# The test without what it needs is skipped (exit 77, ctest's SKIP_RETURN_CODE) with the way to
+# get it; the fetch itself fails.
+missing() {
+    echo "package-test: $1" >&2
+    [ $fetch -eq 1 ] && exit 1
+    echo "package-test: skipped; to run it, as root in the source folder (needs debootstrap and the" \
+        "Debian mirror): bash tests/package/clean_root_install.sh $build --fetch; then" \
+        "bash scripts/netns.sh ctest --test-dir $build -L package" >&2
+    exit 77
+}
+[ "$(id -u)" -eq 0 ] || missing "needs root"
+command -v debootstrap >/dev/null || missing "debootstrap is not installed"
+[ $fetch -eq 1 ] || [ -f "$base/.complete" ] || missing "no Debian 12 root in $base yet"
 
 (cd "$build" && cpack -G DEB >/dev/null)
 version=$(sed -n 's/^set(CPACK_PACKAGE_VERSION "\(.*\)")$/\1/p' "$build/CPackConfig.cmake")

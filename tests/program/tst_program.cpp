@@ -2,11 +2,14 @@
 
 #include <QProcess>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <csignal>
+#include <functional>
 
 #include "TestSupport.h"
 
@@ -45,7 +48,7 @@ struct Run {
 // Starts the program, waits until its start-up has reached the event loop, then asks it to quit
 // with SIGTERM the way a service manager or a terminal would.
 Run runUntilStarted(const QString& program, const QProcessEnvironment& env = headlessEnvironment(),
-                    const QStringList& args = {}) {
+                    const QStringList& args = {}, const std::function<void()>& whileRunning = {}) {
     QProcess process;
     process.setProcessEnvironment(env);
     process.setProcessChannelMode(QProcess::MergedChannels);
@@ -65,6 +68,8 @@ Run runUntilStarted(const QString& program, const QProcessEnvironment& env = hea
             break;
         }
     }
+    if (whileRunning && process.state() == QProcess::Running)
+        whileRunning();
     if (process.state() == QProcess::Running)
         ::kill(static_cast<pid_t>(process.processId()), SIGTERM);
     process.waitForFinished(10000);
@@ -101,6 +106,8 @@ private slots:
 
         const QString log = logFileIn(dir.path());
         QVERIFY2(!log.isEmpty(), "one log file under logs/");
+        QCOMPARE(TestSupport::modeOf(log), QString("600"));
+        QCOMPARE(TestSupport::modeOf(dir.path() + "/logs"), QString("700"));
         const QByteArray text = TestSupport::readFile(log);
         QVERIFY(text.startsWith("\xEF\xBB\xBF"));
         const QString configPath = dir.path() + "/skyvane.cfg";
@@ -180,6 +187,7 @@ private slots:
         const QString program = installInto(dir.path(), SKYVANE_EXE);
         QVERIFY(!program.isEmpty());
         QVERIFY(QDir().mkpath(home.path() + "/config/skyvane"));
+        QVERIFY(::chmod(QFile::encodeName(home.path() + "/config/skyvane").constData(), 0755) == 0);
         QFile config(home.path() + "/config/skyvane/skyvane.cfg");
         QVERIFY(config.open(QIODevice::WriteOnly) && config.write("[general]\nlanguage=en\n") > 0);
         config.close();
@@ -199,6 +207,10 @@ private slots:
                  "nothing written beside the executable");
         const QString log = logFileIn(home.path() + "/state/skyvane");
         QVERIFY2(!log.isEmpty(), qPrintable("no log under the state folder:\n" + run.output));
+        // Folders the program made are the user's alone; the one it found keeps its mode.
+        for (const char* made : {"/state", "/state/skyvane", "/state/skyvane/logs"})
+            QCOMPARE(TestSupport::modeOf(home.path() + made), QString("700"));
+        QCOMPARE(TestSupport::modeOf(home.path() + "/config/skyvane"), QString("755"));
         const QByteArray text = TestSupport::readFile(log);
         for (const QString& line : {"Data folders: user folders, application directory " + dir.path() + " is read-only",
                                     "Configuration file: " + home.path() + "/config/skyvane/skyvane.cfg",
@@ -222,19 +234,98 @@ private slots:
         QVERIFY2(output.contains("qrc:/qml/Main.qml"), qPrintable(output));
     }
 
-    void tooLongApplicationDirectoryRunsWithoutLogFile() {
+    // Without a log file the program still runs, and says so on standard error and, in the
+    // operator's language, in the message log.
+    void unwritableLogFolderRunsWithoutLogFile_data() {
+        QTest::addColumn<QString>("cause");
+        QTest::addColumn<QString>("warning");
+        QTest::newRow("path-too-long") << "deep"
+                                       << "[AppLog] Log path too long:";
+        QTest::newRow("logs-is-a-file") << "file"
+                                        << "[AppLog] Failed to create log directory:";
+    }
+    void unwritableLogFolderRunsWithoutLogFile() {
+        QFETCH(QString, cause);
+        QFETCH(QString, warning);
         QTemporaryDir dir;
-        QString deep = dir.path();
-        while (deep.toUtf8().size() < 520)
-            deep += QStringLiteral("/目录_directory_level");
-        QVERIFY(QDir().mkpath(deep));
-        const QString program = installInto(deep, SKYVANE_EXE);
+        QString appDir = dir.path();
+        while (cause == "deep" && appDir.toUtf8().size() < 520)
+            appDir += QStringLiteral("/目录_directory_level");
+        QVERIFY(QDir().mkpath(appDir));
+        QFile logsFile(appDir + "/logs");
+        if (cause == "file")
+            QVERIFY(logsFile.open(QIODevice::WriteOnly));
+        QVERIFY(writeConfigIn(appDir, "[general]\nlanguage=en\n"));
+        const QString program = installInto(appDir, SKYVANE_EXE);
         QVERIFY(!program.isEmpty());
         const Run run = runUntilStarted(program);
         QCOMPARE(run.exitCode, 0);
-        QVERIFY2(run.output.contains("[AppLog] Log path too long:"), qPrintable(run.output));
-        QVERIFY2(run.output.contains("AppLog init failed, file logging disabled."), qPrintable(run.output));
-        QVERIFY(logFileIn(deep).isEmpty());
+        for (const QString& line :
+             {warning, QString("AppLog init failed, file logging disabled."),
+              QString("] Log folder %1/logs cannot be written: this run keeps no log file").arg(appDir)})
+            QVERIFY2(run.output.contains(line), qPrintable("lacks " + line + ":\n" + run.output));
+        QVERIFY(logFileIn(appDir).isEmpty());
+    }
+
+    // A FIFO where a file read at start belongs blocked that read for good (SIGTERM waited behind
+    // it); it is skipped with a line in the log, and so is a directory or a device.
+    void unusableFilesAtStartAreSkipped_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("config-fifo")
+            << "skyvane.cfg"
+            << "FIFO"
+            << "Configuration file %1 is a FIFO, not a regular file: not opened, defaults apply";
+        QTest::newRow("config-directory")
+            << "skyvane.cfg"
+            << "directory"
+            << "Configuration file %1 is a directory, not a regular file: not opened, defaults apply";
+        QTest::newRow("gamepad-mapping-fifo") << "pads.txt"
+                                              << "FIFO"
+                                              << "Gamepad mapping file %1 is a FIFO, not a regular file: not read";
+    }
+    void unusableFilesAtStartAreSkipped() {
+        QFETCH(QString, name);
+        QFETCH(QString, kind);
+        QFETCH(QString, line);
+        QTemporaryDir dir;
+        const QString program = installInto(dir.path(), SKYVANE_EXE);
+        const QString path = dir.path() + "/" + name;
+        if (name != "skyvane.cfg")
+            QVERIFY(writeConfigIn(dir.path(), "[Input]\nMappingFile=" + name.toUtf8() + "\n"));
+        if (kind == "FIFO")
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        else
+            QVERIFY(QDir().mkdir(path));
+        const Run run = runUntilStarted(program);
+        QVERIFY2(run.exitStatus == QProcess::NormalExit && run.exitCode == 0, qPrintable(run.output));
+        QVERIFY2(run.output.contains("] Application started") || run.output.contains("] 应用已启动"),
+                 qPrintable(run.output));
+        const QByteArray log = TestSupport::readFile(logFileIn(dir.path()));
+        QVERIFY2(log.contains(line.arg(path).toUtf8()), qPrintable("log lacks " + line.arg(path) + ":\n" + log));
+        QCOMPARE(QFileInfo(path).isFile(), false);  // left as it was
+    }
+
+    // The debugger's port would take anyone: only a Debug build opens it.
+    void qmlDebuggerOnlyInDebugBuilds() {
+        QTemporaryDir dir;
+        const QString program = installInto(dir.path(), SKYVANE_EXE);
+        const quint16 port = freeTcpPort();
+        bool listening = false;
+        const Run run = runUntilStarted(program, headlessEnvironment(),
+                                        {QStringLiteral("-qmljsdebugger=port:%1,host:127.0.0.1").arg(port)}, [&] {
+                                            QTcpSocket probe;
+                                            probe.connectToHost(QHostAddress::LocalHost, port);
+                                            listening = probe.waitForConnected(5000);
+                                        });
+        QCOMPARE(run.exitCode, 0);
+#ifdef SKYVANE_QML_DEBUGGER
+        QVERIFY2(listening, qPrintable(run.output));
+#else
+        QVERIFY2(!listening, "a release build listens for a QML debugger");
+        QVERIFY2(run.output.contains("Debugging has not been enabled"), qPrintable(run.output));
+#endif
     }
 
     // With Console/Enabled the terminal the program runs in becomes the debug console.

@@ -1,6 +1,7 @@
 #include <QtTest>
 
 #include "DeviceModel.h"
+#include "bridge/CommandPayloads.h"
 #include "protocol/FrameCodec.h"
 #include "protocol/MessageCatalogue.h"
 
@@ -145,17 +146,40 @@ private slots:
         QCOMPARE(model.gimbal().yaw, 0.0);
     }
 
-    // A held direction moves while its repeats keep coming and stops when they stop.
-    void heldDirectionStopsWithoutRepeats() {
+    // A held direction moves while its repeats keep coming and stops when they stop. The bytes are
+    // the interface's own for its arrows (↑ is pitch direction -1): up must look up (pitch rises,
+    // as a positive set-angle pitch does), down look down, right turn right.
+    void heldDirectionMovesThatWayAndStopsWithoutRepeats_data() {
+        QTest::addColumn<int>("yawDir");
+        QTest::addColumn<int>("pitchDir");
+        QTest::addColumn<bool>("turns");  // yaw moves (else pitch)
+        QTest::addColumn<double>("sign");
+        QTest::newRow("up-raises-pitch") << 0 << -1 << false << 1.0;
+        QTest::newRow("down-lowers-pitch") << 0 << 1 << false << -1.0;
+        QTest::newRow("right-turns-right") << 1 << 0 << true << 1.0;
+        QTest::newRow("left-turns-left") << -1 << 0 << true << -1.0;
+    }
+    void heldDirectionMovesThatWayAndStopsWithoutRepeats() {
+        QFETCH(int, yawDir);
+        QFETCH(int, pitchDir);
+        QFETCH(bool, turns);
+        QFETCH(double, sign);
+        const auto bytes = CommandPayloads::encodeGimbalMove(yawDir, pitchDir);
+        const QByteArray payload(reinterpret_cast<const char*>(bytes.data()), int(bytes.size()));
         DeviceModel model("Wren-R2");
+        const auto along = [&] { return sign * (turns ? model.gimbal().yaw : model.gimbal().pitch); };
+        const auto across = [&] { return turns ? model.gimbal().pitch : model.gimbal().yaw; };
         model.tick(kStart);
-        model.handleFrame(command(3, MessageId::GimbalControl, hex("00010200")), kStart);
+        model.handleFrame(command(3, MessageId::GimbalControl, payload), kStart);
         runFor(model, kStart, kStart + 400);
-        const double moved = model.gimbal().yaw;
-        QVERIFY2(moved > 6 && moved < 10, qPrintable(QString::number(moved)));
+        const double moved = along();
+        QVERIFY2(
+            moved > 6 && moved < 10,
+            qPrintable(
+                QStringLiteral("%1 degrees that way for %2").arg(moved).arg(QString::fromLatin1(payload.toHex(' ')))));
+        QCOMPARE(across(), 0.0);
         runFor(model, kStart + 400, kStart + 3000);
-        QVERIFY2(model.gimbal().yaw < moved + 2.5, qPrintable(QString::number(model.gimbal().yaw)));
-        QCOMPARE(model.gimbal().pitch, 0.0);
+        QVERIFY2(along() < moved + 2.5, qPrintable(QString::number(along())));
     }
 
     void zoomMovesGraduallyAndReportsZooming() {

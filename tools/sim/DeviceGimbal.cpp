@@ -13,9 +13,15 @@ constexpr qint64 kManualHoldTimeoutMs = 500;  // the operator's interface repeat
 constexpr double kPitchMin = -90.0;
 constexpr double kPitchMax = 90.0;
 
-// Control-message direction bytes: 1 positive, 0 negative, 2 hold.
-double directionSign(quint8 code) {
+// Control-message direction bytes, 2 = hold on both axes. Yaw: 1 positive (right), 0 negative.
+// Pitch: 0 is the same physical direction as the set-angle message's pitch code 0, a positive
+// angle (up), and 1 down; the operator's up arrow, key and stick send 0.
+double yawSign(quint8 code) {
     return code == 1 ? 1.0 : code == 0 ? -1.0 : 0.0;
+}
+
+double pitchSign(quint8 code) {
+    return code == 0 ? 1.0 : code == 1 ? -1.0 : 0.0;
 }
 
 double wrapYaw(double yaw) {
@@ -38,8 +44,8 @@ DeviceFrames DeviceModel::onGimbalControl(const Request& r) {
     switch (mode) {
         case 0x00:
             m_gimbal.hasTarget = false;
-            m_gimbal.yawSpeed = directionSign(r.p[1]) * kManualSpeedDegPerS;
-            m_gimbal.pitchSpeed = directionSign(r.p[2]) * kManualSpeedDegPerS;
+            m_gimbal.yawSpeed = yawSign(r.p[1]) * kManualSpeedDegPerS;
+            m_gimbal.pitchSpeed = pitchSign(r.p[2]) * kManualSpeedDegPerS;
             m_gimbal.lastMoveMs = r.nowMs;
             break;
         case 0x10:  // centre
