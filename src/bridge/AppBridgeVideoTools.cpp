@@ -1,5 +1,6 @@
 // The video panel's own tools: messages about the recordings and snapshots made on this computer
-// (the video item makes them) and the stream health overlay's switch.
+// (the video item makes them), about a stream the video item refuses, and the stream health
+// overlay's switch.
 #include <QDir>
 #include <QHash>
 
@@ -25,6 +26,10 @@ const QHash<QString, CaptureText>& captureTexts() {
         {QStringLiteral("snapshotSaved"), {"截图已保存: %1", "Snapshot saved: %1"}},
         {QStringLiteral("snapshotNoPicture"), {"截图失败: 还没有画面", "Snapshot failed: no picture yet"}},
         {QStringLiteral("snapshotFailed"), {"截图失败, 无法保存到 %1 %2", "Snapshot failed: cannot save to %1 %2"}},
+        // The video item's streamProblem kinds (detail: its "detail").
+        {QStringLiteral("pictureTooLarge"),
+         {"视频流画面过大, 已拒绝播放 %2 (设置: Video/MaxPictureSize)",
+          "Video stream refused: picture too large %2 (setting: Video/MaxPictureSize)"}},
     };
     return texts;
 }

@@ -12,6 +12,10 @@ namespace easyplayer {
 // Frame types the program tells apart.
 constexpr int kFrameTypeRgbPicture = 0x40;  // decoded picture, 24-bit RGB, rows of width * 3 bytes
 constexpr int kFrameTypeReconnect = 0x100;  // the stream was lost; buffer = the stream URL (UTF-8)
+// The stream was refused: its picture (the record's width and height) is larger than the limit given
+// with EasyPlayer_SetMaxPictureSize. A reconnect notice follows as for a lost stream. Not sent by the
+// vendor's library, which knows no such limit.
+constexpr int kFrameTypePictureTooLarge = 0x200;
 
 // The render format the program asks for (24-bit RGB pictures through the callback).
 constexpr int kRenderFormatRgb24 = 26;
@@ -53,5 +57,8 @@ using OpenStreamFn = int (*)(const char* url, void* window, int renderFormat, in
                              char* startTime, char* endTime, float scale);
 using CloseStreamFn = void (*)(int channelId);
 using SetFrameCacheFn = int (*)(int channelId, int frames);
+// Optional: the largest picture the library may decode, for the streams opened from then on. A stream
+// with a larger picture is refused before its pictures are allocated.
+using SetMaxPictureSizeFn = int (*)(int width, int height);
 
 }  // namespace easyplayer

@@ -5,6 +5,7 @@
 
 #include "EasyPlayerAbi.h"
 #include "QtEasyPlayerStreamPuller.h"
+#include "StreamSafety.h"
 #include "app/elog.h"
 
 void copyPackedRgb24(const char* pixels, int width, int height, QImage* image) {
@@ -24,6 +25,7 @@ EasyPlayerItem::EasyPlayerItem(QQuickItem* parent)
     connect(m_puller, &QtEasyPlayerStreamPuller::streamStarted, this, &EasyPlayerItem::onStreamStarted);
     connect(m_puller, &QtEasyPlayerStreamPuller::streamStopped, this, &EasyPlayerItem::onStreamStopped);
     connect(m_puller, &QtEasyPlayerStreamPuller::streamStartFailed, this, &EasyPlayerItem::onStreamStartFailed);
+    connect(m_puller, &QtEasyPlayerStreamPuller::pictureTooLarge, this, &EasyPlayerItem::refusePictureSize);
 }
 
 EasyPlayerItem::~EasyPlayerItem() {
@@ -32,7 +34,7 @@ EasyPlayerItem::~EasyPlayerItem() {
 }
 
 void EasyPlayerItem::open() {
-    elog_i("video", "EasyPlayer open url=%s", url().toUtf8().constData());
+    elog_i("video", "EasyPlayer open url=%s", redactedUrl(url()).toUtf8().constData());
     if (m_puller->isPulling())
         m_puller->stopPull();
     clear();
@@ -69,7 +71,7 @@ void EasyPlayerItem::onFrameBufferReady(int bufferIndex, int width, int height) 
 }
 
 void EasyPlayerItem::onStreamStarted(int channelId) {
-    elog_i("video", "EasyPlayer stream started channel=%d url=%s", channelId, url().toUtf8().constData());
+    elog_i("video", "EasyPlayer stream started channel=%d url=%s", channelId, redactedUrl(url()).toUtf8().constData());
 }
 
 void EasyPlayerItem::onStreamStopped() {}
@@ -78,5 +80,5 @@ void EasyPlayerItem::onStreamStartFailed(int errorCode, const QString& reason) {
     // Without a channel the library sends no reconnect notice: nothing is being opened any more.
     setConnecting(false);
     elog_e("video", "EasyPlayer stream failed code=%d reason=%s url=%s", errorCode, reason.toUtf8().constData(),
-           url().toUtf8().constData());
+           redactedUrl(url()).toUtf8().constData());
 }

@@ -6,6 +6,7 @@
 
 #include "FFmpegThread.h"
 #include "LocalCapture.h"
+#include "StreamSafety.h"
 #include "VideoBackend.h"
 #include "app/elog.h"
 
@@ -39,6 +40,7 @@ FFmpegItem::FFmpegItem(QQuickItem* parent)
     connect(m_thread, &FFmpegThread::receiveImage, this, &FFmpegItem::updateImage);
     connect(m_thread, &FFmpegThread::receiveImageSize, this, qOverload<int, int>(&FFmpegItem::setSize));
     connect(m_thread, &QThread::finished, this, &FFmpegItem::onThreadFinished);
+    connect(m_thread, &FFmpegThread::pictureTooLarge, this, &FFmpegItem::refusePictureSize);
     // The thread keeps the URL for its next open; setting it never reopens.
     connect(this, &VideoFrameItem::urlChanged, this, [this] { m_thread->setUrl(url()); });
     m_thread->setUrl(url());
@@ -65,7 +67,7 @@ bool FFmpegItem::isPlaying() const {
 }
 
 void FFmpegItem::open() {
-    elog_i("video", "FFmpegItem open url=%s", url().toUtf8().constData());
+    elog_i("video", "FFmpegItem open url=%s", redactedUrl(url()).toUtf8().constData());
     if (!m_thread->isRunning()) {
         startThread();
         return;
@@ -73,7 +75,7 @@ void FFmpegItem::open() {
     // Asked again for the stream it is still connecting to (the interface may ask twice while it comes
     // up): starting over would only throw the connection away and delay the first picture.
     if (!m_reopenPending && isConnecting() && m_connectingUrl == url()) {
-        elog_i("video", "FFmpegItem already opening url=%s", url().toUtf8().constData());
+        elog_i("video", "FFmpegItem already opening url=%s", redactedUrl(url()).toUtf8().constData());
         return;
     }
     m_reopenPending = true;

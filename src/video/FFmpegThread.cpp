@@ -7,6 +7,7 @@
 
 #include "FFmpegError.h"
 #include "StreamRecorder.h"
+#include "StreamSafety.h"
 #include "app/elog.h"
 
 extern "C" {
@@ -66,6 +67,7 @@ void FFmpegThread::initLibraryOnce() {
     if (g_libraryInitDone)
         return;
     avformat_network_init();
+    capVideoAllocations();
     g_libraryInitDone = true;
     const QByteArray version = libraryVersion().toUtf8();
     elog_i("video", "FFmpeg lib init ok version=%s decode_api=%s", version.constData(),
@@ -115,8 +117,13 @@ qint64 FFmpegThread::reconnectInMs() const {
     return std::max<qint64>(0, (m_reconnectAtUs.load() - av_gettime_relative()) / 1000);
 }
 
+// Ends any blocking FFmpeg call when the thread is asked to stop, and an open that outlasts its deadline.
 int FFmpegThread::interruptCallback(void* opaque) {
-    return static_cast<FFmpegThread*>(opaque)->m_stopRequested.load() ? 1 : 0;
+    const auto* thread = static_cast<FFmpegThread*>(opaque);
+    if (thread->m_stopRequested.load())
+        return 1;
+    const qint64 deadline = thread->m_openDeadlineUs.load();
+    return deadline != 0 && av_gettime_relative() > deadline ? 1 : 0;
 }
 
 bool FFmpegThread::init() {
@@ -133,17 +140,22 @@ bool FFmpegThread::init() {
     av_dict_set(&m_openOptions, "probesize", kProbeSize, 0);
     av_dict_set(&m_openOptions, "analyzeduration", kAnalyzeDurationUs, 0);
 
+    m_maxPicture = maxPictureSize();
     m_input = avformat_alloc_context();
     m_input->interrupt_callback.callback = &FFmpegThread::interruptCallback;
     m_input->interrupt_callback.opaque = this;
     const QByteArray urlUtf8 = url.toUtf8();
+    const QByteArray shownUrl = redactedUrl(url).toUtf8();
     QElapsedTimer openClock;
     openClock.start();
+    m_openDeadlineUs = av_gettime_relative() + qint64(kStreamOpenDeadlineMs) * 1000;
     int result = avformat_open_input(&m_input, urlUtf8.constData(), nullptr, &m_openOptions);
     if (result < 0) {
-        debugLine(QStringLiteral("open input error ") + url);
-        elog_w("video", "FFmpeg open input error url=%s (%s)", urlUtf8.constData(),
-               ffmpegErrorText(result).toUtf8().constData());
+        const QString reason = openDeadlinePassed()
+                                   ? QStringLiteral("no stream within %1 ms").arg(kStreamOpenDeadlineMs)
+                                   : ffmpegErrorText(result);
+        debugLine(QStringLiteral("open input error ") + redactedUrl(url));
+        elog_w("video", "FFmpeg open input error url=%s (%s)", shownUrl.constData(), reason.toUtf8().constData());
         return false;
     }
     if (m_openOptions)
@@ -154,10 +166,15 @@ bool FFmpegThread::init() {
     // and the first picture would wait for the next one (a whole GOP later).
     const int inputFlags = m_input->flags;
     m_input->flags &= ~AVFMT_FLAG_NOBUFFER;
-    result = avformat_find_stream_info(m_input, nullptr);
+    result = findStreamInfo();
     m_input->flags = inputFlags;
     if (result < 0) {
         debugLine(QStringLiteral("find stream info error"));
+        elog_w("video", "FFmpeg stream info error url=%s (%s)", shownUrl.constData(),
+               (openDeadlinePassed() ? QStringLiteral("no stream within %1 ms").arg(kStreamOpenDeadlineMs)
+                                     : ffmpegErrorText(result))
+                   .toUtf8()
+                   .constData());
         return false;
     }
     m_videoStreamIndex = av_find_best_stream(m_input, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
@@ -165,6 +182,9 @@ bool FFmpegThread::init() {
         debugLine(QStringLiteral("find video stream index error"));
         return false;
     }
+    if (!acceptPictureSize(m_input->streams[m_videoStreamIndex]->codecpar->width,
+                           m_input->streams[m_videoStreamIndex]->codecpar->height, shownUrl))
+        return false;
     if (!openVideoDecoder())
         return false;
     debugLine(QStringLiteral("open input %1 ms, stream info %2 ms").arg(openMs).arg(openClock.elapsed() - openMs));
@@ -178,7 +198,7 @@ bool FFmpegThread::init() {
                   .arg(m_input->duration / 1000000)
                   .arg(m_videoWidth)
                   .arg(m_videoHeight));
-    elog_i("video", "FFmpeg open url=%s decoder=%s %dx%d format=%s", urlUtf8.constData(), decoderName, m_videoWidth,
+    elog_i("video", "FFmpeg open url=%s decoder=%s %dx%d format=%s", shownUrl.constData(), decoderName, m_videoWidth,
            m_videoHeight, formatName);
 
     if (!openAudioDecoder())
@@ -187,11 +207,55 @@ bool FFmpegThread::init() {
     m_packet = av_packet_alloc();
     m_decodedFrame = av_frame_alloc();
     m_backlog.reset();
-    if (m_recorder) {
-        const AVStream* stream = m_input->streams[m_videoStreamIndex];
-        m_recorder->setStream(stream->codecpar, stream->time_base.num, stream->time_base.den);
-    }
+    m_recordedSize = QSize();
+    if (m_recorder)
+        announceStreamToRecorder(m_input->streams[m_videoStreamIndex]->codecpar);
     return true;
+}
+
+// Probing decodes a picture or two: its decoders get the same picture limit as ours.
+int FFmpegThread::findStreamInfo() {
+    const QByteArray maxPixels = QByteArray::number(qint64(m_maxPicture.width()) * m_maxPicture.height());
+    QVector<AVDictionary*> options(int(m_input->nb_streams), nullptr);
+    for (AVDictionary*& streamOptions : options)
+        av_dict_set(&streamOptions, "max_pixels", maxPixels.constData(), 0);
+    const int result = avformat_find_stream_info(m_input, options.data());
+    for (AVDictionary*& streamOptions : options)
+        av_dict_free(&streamOptions);
+    return result;
+}
+
+bool FFmpegThread::openDeadlinePassed() const {
+    const qint64 deadline = m_openDeadlineUs.load();
+    return deadline != 0 && av_gettime_relative() > deadline;
+}
+
+// A picture beyond Video/MaxPictureSize is refused before anything of its size is allocated; the
+// stream is tried again with the usual back-off (the camera may be set to a smaller size meanwhile).
+bool FFmpegThread::acceptPictureSize(int width, int height, const QByteArray& shownUrl) {
+    if (pictureSizeAllowed(QSize(width, height), m_maxPicture))
+        return true;
+    debugLine(QStringLiteral("picture too large %1x%2").arg(width).arg(height));
+    elog_w("video", "FFmpeg stream refused, picture %dx%d larger than %dx%d (Video/MaxPictureSize) url=%s", width,
+           height, m_maxPicture.width(), m_maxPicture.height(), shownUrl.constData());
+    emit pictureTooLarge(width, height, m_maxPicture.width(), m_maxPicture.height());
+    return false;
+}
+
+// The recorder keeps one picture size per file: it hears of the stream on every open and of every size
+// change within the stream, before the packet that brought the change.
+void FFmpegThread::announceStreamToRecorder(const AVCodecParameters* parameters) {
+    const AVStream* stream = m_input->streams[m_videoStreamIndex];
+    AVCodecParameters* announced = avcodec_parameters_alloc();
+    if (!announced || avcodec_parameters_copy(announced, parameters) < 0) {
+        avcodec_parameters_free(&announced);
+        return;
+    }
+    announced->width = m_videoWidth;
+    announced->height = m_videoHeight;
+    m_recorder->setStream(announced, stream->time_base.num, stream->time_base.den);
+    avcodec_parameters_free(&announced);
+    m_recordedSize = QSize(m_videoWidth, m_videoHeight);
 }
 
 bool FFmpegThread::openVideoDecoder() {
@@ -213,6 +277,7 @@ bool FFmpegThread::openVideoDecoder() {
     m_videoDecoder->flags |= AV_CODEC_FLAG_LOW_DELAY;
     m_videoDecoder->thread_count = 0;
     m_videoDecoder->thread_type = FF_THREAD_SLICE;
+    m_videoDecoder->max_pixels = qint64(m_maxPicture.width()) * m_maxPicture.height();
     if (avcodec_open2(m_videoDecoder, m_videoCodec, nullptr) < 0) {
         debugLine(QStringLiteral("open video codec error"));
         return false;
@@ -320,11 +385,15 @@ bool FFmpegThread::deliverPicture(qint64* convertUs) {
     const AVFrame* frame = m_decodedFrame;
     if (frame->width <= 0 || frame->height <= 0)
         return false;
+    if (!pictureSizeAllowed(QSize(frame->width, frame->height), m_maxPicture))
+        return false;
     if (frame->width != m_videoWidth || frame->height != m_videoHeight) {
         m_videoWidth = frame->width;
         m_videoHeight = frame->height;
         emit receiveImageSize(m_videoWidth, m_videoHeight);
     }
+    if (m_recorder && m_recordedSize != QSize(m_videoWidth, m_videoHeight))
+        announceStreamToRecorder(m_input->streams[m_videoStreamIndex]->codecpar);
     const qint64 start = m_latencyLogEnabled ? av_gettime_relative() : 0;
     m_scaler = sws_getCachedContext(m_scaler, frame->width, frame->height, AVPixelFormat(frame->format), frame->width,
                                     frame->height, AV_PIX_FMT_RGB32, SWS_FAST_BILINEAR, nullptr, nullptr, nullptr);
@@ -368,7 +437,7 @@ bool FFmpegThread::decodePacket(qint64 readUs, qint64 backlogUs, FFmpegStatsWind
 
 bool FFmpegThread::waitBeforeReopen(int attempt, const QString& openedUrl, bool played, const char* reason) {
     const int delayMs = reopenDelayMs(attempt);
-    const QByteArray url = openedUrl.toUtf8();
+    const QByteArray url = redactedUrl(openedUrl).toUtf8();
     if (played) {
         elog_w("video", "FFmpeg stream lost (%s), reopen attempt %d in %d ms url=%s", reason, attempt + 1, delayMs,
                url.constData());
@@ -412,11 +481,12 @@ void FFmpegThread::run() {
     while (!m_stopRequested) {
         if (m_openRequested) {
             const bool opened = init();
+            m_openDeadlineUs = 0;
             m_openRequested = false;
             if (opened) {
                 if (played) {
                     ++m_reopenCount;
-                    elog_i("video", "FFmpeg stream reopened url=%s", openedUrl.toUtf8().constData());
+                    elog_i("video", "FFmpeg stream reopened url=%s", redactedUrl(openedUrl).toUtf8().constData());
                 }
                 played = true;
                 readErrors = 0;
@@ -452,10 +522,13 @@ void FFmpegThread::run() {
             if (m_packet->stream_index == m_videoStreamIndex) {
                 ++m_receivedPackets;
                 m_receivedBytes += m_packet->size;
+                const qint64 backlogUs = packetBacklogUs();
+                // Decoded first: a packet that changes the picture size tells the recorder so before
+                // it is recorded, and goes into the new size's file.
+                const bool delivered = decodePacket(readUs, backlogUs, &window);
                 if (m_recorder)
                     m_recorder->pushPacket(m_packet);
-                const qint64 backlogUs = packetBacklogUs();
-                if (!decodePacket(readUs, backlogUs, &window)) {
+                if (!delivered) {
                     av_packet_unref(m_packet);
                     continue;
                 }
@@ -464,7 +537,7 @@ void FFmpegThread::run() {
                 if (firstPicture) {
                     firstPicture = false;
                     elog_i("video", "FFmpeg first picture %dx%d after %lld ms url=%s", m_videoWidth, m_videoHeight,
-                           static_cast<long long>(sinceStart.elapsed()), openedUrl.toUtf8().constData());
+                           static_cast<long long>(sinceStart.elapsed()), redactedUrl(openedUrl).toUtf8().constData());
                 }
             }
         }

@@ -2,6 +2,7 @@
 
 #include <QImage>
 #include <QMutex>
+#include <QSize>
 #include <QString>
 #include <QThread>
 #include <QVector>
@@ -12,6 +13,7 @@
 extern "C" {
 struct AVCodec;
 struct AVCodecContext;
+struct AVCodecParameters;
 struct AVDictionary;
 struct AVFormatContext;
 struct AVFrame;
@@ -62,6 +64,9 @@ signals:
     void receiveImage(QImage image);
     void receiveImageSize(int width, int height);
     void decodeStatsReady(FFmpegDecodeStats stats);
+    // The stream was refused: its picture is larger than Video/MaxPictureSize allows. Emitted on
+    // every attempt to open it.
+    void pictureTooLarge(int width, int height, int maxWidth, int maxHeight);
 
 public slots:
     void setUrl(const QString& url);
@@ -80,6 +85,10 @@ private:
     static void initLibraryOnce();
 
     QString currentUrl() const;
+    int findStreamInfo();
+    bool openDeadlinePassed() const;
+    bool acceptPictureSize(int width, int height, const QByteArray& shownUrl);
+    void announceStreamToRecorder(const AVCodecParameters* parameters);
     bool openVideoDecoder();
     bool openAudioDecoder();
     bool decodePacket(qint64 readUs, qint64 backlogUs, FFmpegStatsWindow* window);
@@ -97,10 +106,13 @@ private:
     std::atomic<qint64> m_receivedBytes{0};
     std::atomic<const char*> m_codecName{""};
     std::atomic<bool> m_streamDown{false};
-    std::atomic<qint64> m_reconnectAtUs{0};  // monotonic clock (av_gettime_relative)
+    std::atomic<qint64> m_reconnectAtUs{0};   // monotonic clock (av_gettime_relative)
+    std::atomic<qint64> m_openDeadlineUs{0};  // while opening: when the attempt is given up (same clock); else 0
     int m_lastReadResult = 0;
     int m_videoWidth = 0;
     int m_videoHeight = 0;
+    QSize m_maxPicture;    // Video/MaxPictureSize, read at every open
+    QSize m_recordedSize;  // the picture size last announced to the recorder
     int m_videoStreamIndex = -1;
     int m_audioStreamIndex = -1;
     bool m_latencyLogEnabled = false;

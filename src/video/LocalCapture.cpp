@@ -2,10 +2,14 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QPointer>
 #include <QThreadPool>
 
+#include <unistd.h>
+
+#include "CaptureFile.h"
 #include "StreamRecorder.h"
 #include "app/AppConfig.h"
 #include "app/DataLocations.h"
@@ -105,15 +109,26 @@ QString LocalCapture::saveSnapshot() {
         emit captureEvent(QStringLiteral("snapshotFailed"), dir, QString());
         return QString();
     }
-    const QString path = StreamRecorder::fileNameFor(dir, QStringLiteral("skyvane_"), QStringLiteral(".png"));
-    // The empty file holds the name, so that a second snapshot in the same second gets another.
-    if (!QFile(path).open(QIODevice::WriteOnly)) {
-        onSnapshotWritten(path, picture.size(), false);
+    // The file is created here (the name is taken at once, so a second snapshot in the same second
+    // gets another) and written through its descriptor, never opened by name again.
+    const CaptureFile::Created created = CaptureFile::create(dir, QStringLiteral("skyvane_"), QStringLiteral(".png"));
+    if (created.fd < 0) {
+        elog_e("video", "Snapshot not possible in %s: %s", created.path.toUtf8().constData(),
+               created.error.toUtf8().constData());
+        emit captureEvent(QStringLiteral("snapshotFailed"), created.path, created.error);
         return QString();
     }
     QPointer<LocalCapture> self(this);
-    QThreadPool::globalInstance()->start([self, picture, path] {
-        const bool written = picture.save(path, "PNG");
+    const QString path = created.path;
+    const int fd = created.fd;
+    QThreadPool::globalInstance()->start([self, picture, path, fd] {
+        QFile file;
+        bool written = file.open(fd, QIODevice::WriteOnly, QFileDevice::DontCloseHandle) && picture.save(&file, "PNG");
+        written = file.flush() && written;
+        file.close();
+        if (!written)
+            CaptureFile::removeIfSame(fd, path);
+        ::close(fd);
         QMetaObject::invokeMethod(
             QCoreApplication::instance(),
             [self, path, size = picture.size(), written] {
@@ -127,7 +142,6 @@ QString LocalCapture::saveSnapshot() {
 
 void LocalCapture::onSnapshotWritten(const QString& path, const QSize& size, bool written) {
     if (!written) {
-        QFile::remove(path);
         elog_e("video", "Snapshot could not be written to %s", path.toUtf8().constData());
         emit captureEvent(QStringLiteral("snapshotFailed"), path, QString());
         return;

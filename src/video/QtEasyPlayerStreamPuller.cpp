@@ -7,6 +7,7 @@
 #include <QSet>
 #include <cstring>
 
+#include "StreamSafety.h"
 #include "app/elog.h"
 
 namespace {
@@ -80,6 +81,7 @@ quint32 QtRtspFrameInfo::length() const {
 
 QtEasyPlayerStreamPuller::QtEasyPlayerStreamPuller(QObject* parent) : QObject(parent) {
     qRegisterMetaType<QtRtspFrameInfo>("QtRtspFrameInfo");
+    capVideoAllocations();
     QMutexLocker locker(&g_livePullersLock);
     g_livePullers.insert(this);
 }
@@ -115,6 +117,7 @@ void QtEasyPlayerStreamPuller::clearEntryPoints() {
     m_openStream = nullptr;
     m_closeStream = nullptr;
     m_setFrameCache = nullptr;
+    m_setMaxPictureSize = nullptr;
 }
 
 bool QtEasyPlayerStreamPuller::resolveEntryPoints(PlatformLibrary::Handle module) {
@@ -135,6 +138,8 @@ bool QtEasyPlayerStreamPuller::resolveEntryPoints(PlatformLibrary::Handle module
         resolve("EasyPlayer_CloseStream", "?EasyPlayer_CloseStream@@YAXH@Z"));
     m_setFrameCache = reinterpret_cast<easyplayer::SetFrameCacheFn>(
         resolve("EasyPlayer_SetFrameCache", "?EasyPlayer_SetFrameCache@@YAHHH@Z"));
+    m_setMaxPictureSize = reinterpret_cast<easyplayer::SetMaxPictureSizeFn>(
+        PlatformLibrary::resolve(module, "EasyPlayer_SetMaxPictureSize"));
     if (entryPointsResolved())
         return true;
     clearEntryPoints();
@@ -272,7 +277,7 @@ bool QtEasyPlayerStreamPuller::loadLibrary(const QString& preferredPath) {
 
 bool QtEasyPlayerStreamPuller::startPull(const QString& url, QWidget* renderWidget, bool overTcp, const QString& user,
                                          const QString& password, bool hardwareDecode, int renderFormat) {
-    qDebug() << "[EasyPlayer] startPull called, hardDecode =" << hardwareDecode << ", url =" << url;
+    qDebug() << "[EasyPlayer] startPull called, hardDecode =" << hardwareDecode << ", url =" << redactedUrl(url);
     if (!loadLibrary()) {
         emit streamStartFailed(-100,
                                m_lastError.isEmpty() ? QStringLiteral("Load libEasyPlayer.dll failed") : m_lastError);
@@ -311,6 +316,11 @@ bool QtEasyPlayerStreamPuller::startPull(const QString& url, QWidget* renderWidg
     m_password = password;
     m_hardwareDecode = hardwareDecode;
     m_renderFormat = renderFormat;
+    const QSize maxPicture = maxPictureSize();
+    m_maxPictureWidth = maxPicture.width();
+    m_maxPictureHeight = maxPicture.height();
+    if (m_setMaxPictureSize)
+        m_setMaxPictureSize(maxPicture.width(), maxPicture.height());
     renderWidget->setAttribute(Qt::WA_NativeWindow);
     void* window = reinterpret_cast<void*>(renderWidget->winId());
 
@@ -379,6 +389,10 @@ int QtEasyPlayerStreamPuller::frameCallback(int channelId, void* userPointer, in
             Qt::QueuedConnection);
         return 0;
     }
+    if (frameType == easyplayer::kFrameTypePictureTooLarge && info) {
+        puller->reportPictureTooLarge(channelId, info->width, info->height);
+        return 0;
+    }
     if (buffer && info && info->length != 0)
         puller->handleFrame(channelId, frameType, buffer, *info);
     return 0;
@@ -394,6 +408,10 @@ bool QtEasyPlayerStreamPuller::isCurrentChannel(int channelId) const {
 void QtEasyPlayerStreamPuller::handleFrame(int channelId, int frameType, const char* buffer,
                                            const easyplayer::FrameInfo& info) {
     if (frameType == easyplayer::kFrameTypeRgbPicture && info.width != 0 && info.height != 0) {
+        if (info.width > m_maxPictureWidth || info.height > m_maxPictureHeight) {
+            reportPictureTooLarge(channelId, info.width, info.height);
+            return;
+        }
         const int length = int(info.length);
         int index = 0;
         {
@@ -422,11 +440,29 @@ void QtEasyPlayerStreamPuller::handleFrame(int channelId, int frameType, const c
                               Q_ARG(QtRtspFrameInfo, QtRtspFrameInfo::fromLibraryRecord(info)));
 }
 
+// Library thread: the refusal reaches the GUI thread like every other notice.
+void QtEasyPlayerStreamPuller::reportPictureTooLarge(int channelId, int width, int height) {
+    if (m_refusedChannel.exchange(channelId) == channelId)
+        return;
+    const int maxWidth = m_maxPictureWidth;
+    const int maxHeight = m_maxPictureHeight;
+    QMetaObject::invokeMethod(
+        this,
+        [this, channelId, width, height, maxWidth, maxHeight] {
+            if (!isCurrentChannel(channelId))
+                return;
+            elog_w("video", "EasyPlayer stream refused, picture %dx%d larger than %dx%d (Video/MaxPictureSize) url=%s",
+                   width, height, maxWidth, maxHeight, redactedUrl(m_url).toUtf8().constData());
+            emit pictureTooLarge(width, height, maxWidth, maxHeight);
+        },
+        Qt::QueuedConnection);
+}
+
 void QtEasyPlayerStreamPuller::onFrameBufferReady(int bufferIndex, int width, int height) {
     if (m_awaitingFirstPicture) {
         m_awaitingFirstPicture = false;
         elog_i("video", "EasyPlayer first picture %dx%d after %lld ms url=%s", width, height,
-               static_cast<long long>(m_sinceStart.elapsed()), m_url.toUtf8().constData());
+               static_cast<long long>(m_sinceStart.elapsed()), redactedUrl(m_url).toUtf8().constData());
     }
     emit frameBufferReady(bufferIndex, width, height);
 }
@@ -436,7 +472,8 @@ void QtEasyPlayerStreamPuller::doReconnectRequested(const QString& url) {
     if (target.isEmpty() || !m_renderWidget)
         return;
     // The library asks again after a growing pause, until the stream plays or the channel is closed.
-    elog_w("video", "EasyPlayer stream lost or not available yet, reconnecting url=%s", target.toUtf8().constData());
+    elog_w("video", "EasyPlayer stream lost or not available yet, reconnecting url=%s",
+           redactedUrl(target).toUtf8().constData());
     emit reconnectRequested(target);
     if (m_channelId >= 1) {
         closeChannel();

@@ -9,9 +9,11 @@
 #include <QString>
 #include <QVector>
 #include <QWidget>
+#include <atomic>
 
 #include "EasyPlayerAbi.h"
 #include "PlatformLibrary.h"
+#include "StreamSafety.h"
 
 // The player library's frame-information record as the program passes it on (48 bytes): bytes 0..15
 // are the library's bytes 0..15 (codec, type, fps, width, height), bytes 16..47 its eight 32-bit values
@@ -65,6 +67,9 @@ signals:
     void frameArrived(int frameType, const QByteArray& payload, const QtRtspFrameInfo& info);
     void frameBufferReady(int bufferIndex, int width, int height);
     void reconnectRequested(const QString& url);
+    // The stream's picture is larger than Video/MaxPictureSize: refused (the library's notice, or a
+    // picture of a library that knows no limit, which is then not shown).
+    void pictureTooLarge(int width, int height, int maxWidth, int maxHeight);
 
 private slots:
     void onFrameBufferReady(int bufferIndex, int width, int height);
@@ -78,6 +83,7 @@ private:
     void preloadCompanions(const QStringList& directories);
     bool tryCandidate(const QString& path);
     void handleFrame(int channelId, int frameType, const char* buffer, const easyplayer::FrameInfo& info);
+    void reportPictureTooLarge(int channelId, int width, int height);
     bool isCurrentChannel(int channelId) const;
     void closeChannel();
 
@@ -92,6 +98,7 @@ private:
     easyplayer::OpenStreamFn m_openStream = nullptr;
     easyplayer::CloseStreamFn m_closeStream = nullptr;
     easyplayer::SetFrameCacheFn m_setFrameCache = nullptr;
+    easyplayer::SetMaxPictureSizeFn m_setMaxPictureSize = nullptr;
 
     int m_channelId = -1;
     bool m_libraryInitialised = false;
@@ -104,6 +111,11 @@ private:
     int m_renderFormat = easyplayer::kRenderFormatRgb24;
     // Time to the first picture of a stream, across the reconnects until it plays.
     QElapsedTimer m_sinceStart;
+    // Video/MaxPictureSize as read at the last start (the default before); the library's threads read it.
+    std::atomic<int> m_maxPictureWidth{kDefaultMaxPictureSide};
+    std::atomic<int> m_maxPictureHeight{kDefaultMaxPictureSide};
+    // The channel whose refusal was reported last: once per channel, not once per picture.
+    std::atomic<int> m_refusedChannel{-1};
     bool m_awaitingFirstPicture = false;
 
     // Written by the library's threads, read by the GUI: guarded by m_bufferLock.

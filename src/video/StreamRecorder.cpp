@@ -1,14 +1,18 @@
 #include "StreamRecorder.h"
 
-#include <QDateTime>
-#include <QDir>
-#include <QFileInfo>
 #include <algorithm>
+
+#include <cerrno>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #ifdef __linux__
 #include <pthread.h>
 #endif
 
+#include "CaptureFile.h"
 #include "FFmpegError.h"
 #include "app/elog.h"
 
@@ -24,10 +28,39 @@ namespace {
 // rather than at the next key frame; a stream with longer groups gets no such lead-in.
 constexpr size_t kMaxLeadInPackets = 300;
 
+// The muxer's write buffer.
+constexpr int kOutputBufferBytes = 64 * 1024;
+
 void freePackets(std::deque<AVPacket*>* packets) {
     for (AVPacket* packet : *packets)
         av_packet_free(&packet);
     packets->clear();
+}
+
+// The muxer writes through the descriptor of the file we created ourselves, so that nothing opens the
+// name a second time (someone could have put a link there in between).
+int writeToFile(void* opaque, uint8_t* buffer, int size) {
+    const int fd = *static_cast<const int*>(opaque);
+    int written = 0;
+    while (written < size) {
+        const ssize_t result = ::write(fd, buffer + written, size_t(size - written));
+        if (result < 0 && errno == EINTR)
+            continue;
+        if (result <= 0)
+            return AVERROR(result < 0 ? errno : ENOSPC);
+        written += int(result);
+    }
+    return written;
+}
+
+int64_t seekInFile(void* opaque, int64_t offset, int whence) {
+    const int fd = *static_cast<const int*>(opaque);
+    if (whence == AVSEEK_SIZE) {
+        struct stat info {};
+        return ::fstat(fd, &info) == 0 ? int64_t(info.st_size) : AVERROR(errno);
+    }
+    const off_t position = ::lseek(fd, off_t(offset), whence & ~AVSEEK_FORCE);
+    return position < 0 ? AVERROR(errno) : int64_t(position);
 }
 
 }  // namespace
@@ -103,6 +136,7 @@ public:
             fail(ffmpegErrorText(result < 0 ? result : ioError));
             return;
         }
+        ++m_packetsInFile;
         m_owner->m_bytesWritten = avio_tell(m_output->pb);
     }
 
@@ -115,18 +149,29 @@ public:
 
 private:
     bool openFile() {
-        const QString path = StreamRecorder::fileNameFor(m_folder, QStringLiteral("skyvane_"), QStringLiteral(".mkv"));
-        const QByteArray pathUtf8 = path.toUtf8();
-        int result = avformat_alloc_output_context2(&m_output, nullptr, "matroska", pathUtf8.constData());
+        const CaptureFile::Created created =
+            CaptureFile::create(m_folder, QStringLiteral("skyvane_"), QStringLiteral(".mkv"));
+        if (created.fd < 0)
+            return fail(created.error, created.path);
+        m_fd = created.fd;
+        m_path = created.path;
+        m_packetsInFile = 0;
+        int result = avformat_alloc_output_context2(&m_output, nullptr, "matroska", nullptr);
         AVStream* stream = result >= 0 ? avformat_new_stream(m_output, nullptr) : nullptr;
         if (!stream)
-            return fail(ffmpegErrorText(result < 0 ? result : AVERROR(ENOMEM)), path);
+            return fail(ffmpegErrorText(result < 0 ? result : AVERROR(ENOMEM)));
         avcodec_parameters_copy(stream->codecpar, m_stream->parameters);
         stream->codecpar->codec_tag = 0;
         stream->time_base = m_stream->timeBase;
-        result = avio_open(&m_output->pb, pathUtf8.constData(), AVIO_FLAG_WRITE);
-        if (result < 0)
-            return fail(ffmpegErrorText(result), path);
+        auto* buffer = static_cast<unsigned char*>(av_malloc(kOutputBufferBytes));
+        m_output->pb =
+            buffer ? avio_alloc_context(buffer, kOutputBufferBytes, 1, &m_fd, nullptr, &writeToFile, &seekInFile)
+                   : nullptr;
+        if (!m_output->pb) {
+            av_free(buffer);
+            return fail(ffmpegErrorText(AVERROR(ENOMEM)));
+        }
+        m_output->flags |= AVFMT_FLAG_CUSTOM_IO;
         // Short clusters written out at once: a file cut off loses at most its last second.
         AVDictionary* options = nullptr;
         av_dict_set_int(&options, "cluster_time_limit", kClusterMs, 0);
@@ -134,15 +179,15 @@ private:
         result = avformat_write_header(m_output, &options);
         av_dict_free(&options);
         if (result < 0)
-            return fail(ffmpegErrorText(result), path);
+            return fail(ffmpegErrorText(result));
         m_headerWritten = true;
-        m_path = path;
         m_lastOutDts = AV_NOPTS_VALUE;
         m_lastInDts = AV_NOPTS_VALUE;
         m_owner->m_bytesWritten = avio_tell(m_output->pb);
+        const QByteArray pathUtf8 = m_path.toUtf8();
         elog_i("video", "Recording file opened %s (%dx%d %s)", pathUtf8.constData(), m_stream->parameters->width,
                m_stream->parameters->height, avcodec_get_name(m_stream->parameters->codec_id));
-        emit m_owner->fileStarted(path, m_nextFileIsNewStream);
+        emit m_owner->fileStarted(m_path, m_nextFileIsNewStream);
         m_nextFileIsNewStream = false;
         return true;
     }
@@ -181,25 +226,46 @@ private:
     }
 
     void finishFile() {
-        if (!m_output)
+        if (m_output) {
+            if (m_headerWritten && m_output->pb->error >= 0)
+                av_write_trailer(m_output);
+            m_headerWritten = false;
+            if (m_output->pb) {
+                avio_flush(m_output->pb);
+                m_bytes = avio_tell(m_output->pb);
+                av_freep(&m_output->pb->buffer);
+                avio_context_free(&m_output->pb);
+            }
+            avformat_free_context(m_output);
+            m_output = nullptr;
+        }
+        closeFile();
+    }
+
+    // A file that got no picture is of no use to anyone: it goes (a full disk leaves no empty files).
+    void closeFile() {
+        if (m_fd < 0)
             return;
-        if (m_headerWritten && m_output->pb->error >= 0)
-            av_write_trailer(m_output);
-        m_headerWritten = false;
-        const qint64 bytes = m_output->pb ? avio_tell(m_output->pb) : 0;
-        avio_closep(&m_output->pb);
-        avformat_free_context(m_output);
-        m_output = nullptr;
-        if (m_path.isEmpty())
-            return;
-        elog_i("video", "Recording file closed %s (%lld bytes)", m_path.toUtf8().constData(),
-               static_cast<long long>(bytes));
-        emit m_owner->fileFinished(m_path, bytes);
+        const bool empty = m_packetsInFile == 0;
+        if (empty)
+            CaptureFile::removeIfSame(m_fd, m_path);
+        ::close(m_fd);
+        m_fd = -1;
+        const QString path = m_path;
+        const qint64 bytes = m_bytes;
         m_path.clear();
+        m_bytes = 0;
+        if (empty) {
+            elog_i("video", "Recording file removed, it got no picture: %s", path.toUtf8().constData());
+            return;
+        }
+        elog_i("video", "Recording file closed %s (%lld bytes)", path.toUtf8().constData(),
+               static_cast<long long>(bytes));
+        emit m_owner->fileFinished(path, bytes);
     }
 
     bool fail(const QString& reason, const QString& path = QString()) {
-        const QString file = path.isEmpty() ? m_path : path;
+        const QString file = m_path.isEmpty() ? path : m_path;
         elog_e("video", "Recording stopped: %s (%s)", reason.toUtf8().constData(), file.toUtf8().constData());
         // What was written stays readable; a file the disk refused gets no trailer.
         finishFile();
@@ -214,6 +280,9 @@ private:
     QString m_path;
     std::shared_ptr<const StreamInfo> m_stream;
     AVFormatContext* m_output = nullptr;
+    int m_fd = -1;            // the file being written, created by us
+    int m_packetsInFile = 0;  // pictures written into it
+    qint64 m_bytes = 0;       // its size when it was closed
     bool m_headerWritten = false;
     bool m_active = false;
     bool m_nextFileIsNewStream = false;
@@ -237,15 +306,6 @@ StreamRecorder::~StreamRecorder() {
     m_wake.notify_one();
     m_thread.join();
     freePackets(&m_leadIn);
-}
-
-QString StreamRecorder::fileNameFor(const QString& folder, const QString& prefix, const QString& suffix) {
-    const QString stem =
-        folder + QLatin1Char('/') + prefix + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd_HHmmss"));
-    QString path = stem + suffix;
-    for (int n = 2; QFileInfo::exists(path); ++n)
-        path = stem + QStringLiteral("_%1").arg(n) + suffix;
-    return path;
 }
 
 void StreamRecorder::start(const QString& folder) {

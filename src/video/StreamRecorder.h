@@ -52,9 +52,6 @@ public:
     // Decode thread: one packet of the video stream; returns at once.
     void pushPacket(const AVPacket* packet);
 
-    // A file name for a recording begun at the given local time, made unique within folder.
-    static QString fileNameFor(const QString& folder, const QString& prefix, const QString& suffix);
-
 signals:
     // Emitted from the writer thread: a file was begun (newStream: because the stream's parameters
     // changed), finished, or recording stopped because the disk refused.

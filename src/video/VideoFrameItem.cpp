@@ -142,8 +142,10 @@ void VideoFrameItem::writePicture(const std::function<bool(QImage& picture)>& wr
         }
         m_hasPicture = !m_image.isNull();
     }
-    if (m_hasPicture)
+    if (m_hasPicture) {
         m_connecting = false;
+        setStreamProblem({});
+    }
     updateStreamStatus();
     update();
 }
@@ -154,7 +156,26 @@ QString VideoFrameItem::streamStatus() const {
 
 void VideoFrameItem::setConnecting(bool connecting) {
     m_connecting = connecting;
+    setStreamProblem({});
     updateStreamStatus();
+}
+
+void VideoFrameItem::refusePictureSize(int width, int height, int maxWidth, int maxHeight) {
+    setStreamProblem({
+        {QStringLiteral("kind"), QStringLiteral("pictureTooLarge")},
+        {QStringLiteral("width"), width},
+        {QStringLiteral("height"), height},
+        {QStringLiteral("maxWidth"), maxWidth},
+        {QStringLiteral("maxHeight"), maxHeight},
+        {QStringLiteral("detail"), QStringLiteral("%1x%2 > %3x%4").arg(width).arg(height).arg(maxWidth).arg(maxHeight)},
+    });
+}
+
+void VideoFrameItem::setStreamProblem(const QVariantMap& problem) {
+    if (problem == m_streamProblem)
+        return;
+    m_streamProblem = problem;
+    emit streamProblemChanged();
 }
 
 void VideoFrameItem::updateStreamStatus() {

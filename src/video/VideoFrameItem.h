@@ -29,6 +29,11 @@ class VideoFrameItem : public QQuickItem {
     // While a stream that played is away: seconds until it is tried again, 0 while it is being tried;
     // -1 otherwise.
     Q_PROPERTY(int reconnectInSeconds READ reconnectInSeconds NOTIFY streamStatsChanged)
+    // Why the stream being opened is refused, for the operator; empty while there is no such reason.
+    // kind "pictureTooLarge": width, height (the stream's picture), maxWidth, maxHeight
+    // (Video/MaxPictureSize) and detail ("9000x9000 > 8192x8192"). It goes when a picture is shown or
+    // the stream is opened anew or closed.
+    Q_PROPERTY(QVariantMap streamProblem READ streamProblem NOTIFY streamProblemChanged)
 
 public:
     // Pictures since the item was created: handed over by the decoder, given to the scene graph,
@@ -46,6 +51,7 @@ public:
     void setUrl(const QString& url);
     QRectF contentRect() const { return m_contentRect; }
     QString streamStatus() const;
+    QVariantMap streamProblem() const { return m_streamProblem; }
 
     Q_INVOKABLE virtual void open() = 0;
     Q_INVOKABLE virtual void close() = 0;
@@ -72,6 +78,7 @@ signals:
     void contentRectChanged();
     void streamStatusChanged();
     void streamStatsChanged();
+    void streamProblemChanged();
 
 protected:
     explicit VideoFrameItem(QQuickItem* parent);
@@ -82,6 +89,9 @@ protected:
     // A stream was opened (true) or closed (false); its first picture ends the connecting state.
     void setConnecting(bool connecting);
     bool isConnecting() const { return m_connecting; }
+
+    // The stream was refused because its picture is larger than the configured limit.
+    void refusePictureSize(int width, int height, int maxWidth, int maxHeight);
 
     // The stream's picture size; the picture rectangle and contentRect follow.
     void setVideoSize(int width, int height);
@@ -101,12 +111,14 @@ protected:
 private:
     void updatePictureRect();
     void updateStreamStatus();
+    void setStreamProblem(const QVariantMap& problem);
 
     QString m_url;
     QRectF m_contentRect;
     bool m_connecting = false;
     bool m_hasPicture = false;
     QString m_streamStatus = QStringLiteral("idle");
+    QVariantMap m_streamProblem;
     int m_videoWidth = 0;
     int m_videoHeight = 0;
 

@@ -38,6 +38,7 @@ void VideoPlayerItem::createBackend() {
     connect(m_implementation, SIGNAL(contentRectChanged()), this, SIGNAL(contentRectChanged()));
     connect(m_implementation, SIGNAL(streamStatusChanged()), this, SIGNAL(streamStatusChanged()));
     connect(m_implementation, SIGNAL(streamStatsChanged()), this, SIGNAL(streamStatsChanged()));
+    connect(m_implementation, SIGNAL(streamProblemChanged()), this, SIGNAL(streamProblemChanged()));
 }
 
 QString VideoPlayerItem::url() const {
@@ -77,6 +78,10 @@ QVariantMap VideoPlayerItem::streamStats() const {
 
 int VideoPlayerItem::reconnectInSeconds() const {
     return backend() ? backend()->reconnectInSeconds() : -1;
+}
+
+QVariantMap VideoPlayerItem::streamProblem() const {
+    return backend() ? backend()->streamProblem() : QVariantMap();
 }
 
 QRectF VideoPlayerItem::contentRect() const {

@@ -20,6 +20,8 @@ class VideoPlayerItem : public QQuickItem {
     Q_PROPERTY(bool streamStatsAvailable READ streamStatsAvailable CONSTANT)
     Q_PROPERTY(QVariantMap streamStats READ streamStats NOTIFY streamStatsChanged)
     Q_PROPERTY(int reconnectInSeconds READ reconnectInSeconds NOTIFY streamStatsChanged)
+    // Why the stream is refused (see VideoFrameItem).
+    Q_PROPERTY(QVariantMap streamProblem READ streamProblem NOTIFY streamProblemChanged)
 
 public:
     explicit VideoPlayerItem(QQuickItem* parent = nullptr);
@@ -34,6 +36,7 @@ public:
     bool streamStatsAvailable() const;
     QVariantMap streamStats() const;
     int reconnectInSeconds() const;
+    QVariantMap streamProblem() const;
 
     Q_INVOKABLE void open();
     Q_INVOKABLE void close();
@@ -47,6 +50,7 @@ signals:
     void contentRectChanged();
     void streamStatusChanged();
     void streamStatsChanged();
+    void streamProblemChanged();
 
 protected:
     void geometryChanged(const QRectF& newGeometry, const QRectF& oldGeometry) override;

@@ -148,7 +148,7 @@ private:
 
 // The simulator's video as a client sees it: every path opens over RTSP/TCP, every picture carries
 // a stamp with the current time and a counter that grows by one per frame, and an outage closes
-// the stream and is followed by a stream that opens again.
+// the stream and is followed by a stream that opens again (at another size when asked to).
 class TestSimRtsp : public QObject {
     Q_OBJECT
 
@@ -328,9 +328,11 @@ private slots:
         }
     }
 
+    // With --rtsp-outage-size the stream comes back at that size, as from a camera set to another
+    // resolution while its stream was away.
     void outageStopsAndRestartsTheStream() {
         SimProcess sim;
-        const QString url = startSmallStream(&sim, {"--rtsp-outage", "4:1.5"});
+        const QString url = startSmallStream(&sim, {"--rtsp-outage", "4:1.5", "--rtsp-outage-size", "320x240"});
         QVERIFY2(!url.isEmpty(), qPrintable(sim.errorOutput()));
         StreamReader reader;
         QString error;
@@ -340,9 +342,13 @@ private slots:
         FrameStamp::Decoded stamp;
         QSize pictureSize;
         bool ended = false;
-        while (!ended && clock.elapsed() < 30000)
+        QSize sizeBefore;
+        while (!ended && clock.elapsed() < 30000) {
             ended = !reader.nextStamp(&stamp, &pictureSize);
+            sizeBefore = ended ? sizeBefore : pictureSize;
+        }
         QVERIFY2(ended, "the stream did not stop for the outage");
+        QCOMPARE(sizeBefore, QSize(640, 360));
         reader.close();
 
         // While the outage lasts the server refuses the stream; afterwards it serves it again.
@@ -361,6 +367,7 @@ private slots:
             }
         }
         QVERIFY2(reopened, qPrintable(QStringLiteral("no stamped picture after the outage: %1").arg(error)));
+        QCOMPARE(pictureSize, QSize(320, 240));
     }
 };
 

@@ -21,6 +21,7 @@ struct RecordingContents {
     double durationS = 0;                 // from the last picture's time stamp; a file cut off has no duration field
     int packets = 0;                      // compressed pictures in the container
     int pictures = 0;                     // pictures that decoded
+    int picturesOfOtherSize = 0;          // pictures that decoded at another size than the header's
     QVector<FrameStamp::Decoded> stamps;  // the stamps that decoded, in file order
 };
 
@@ -49,6 +50,8 @@ inline RecordingContents readRecording(const QString& path) {
     auto drain = [&] {
         while (avcodec_receive_frame(decoder, frame) == 0) {
             ++contents.pictures;
+            if (frame->width != contents.width || frame->height != contents.height)
+                ++contents.picturesOfOtherSize;
             const int64_t pts = frame->best_effort_timestamp;
             if (pts != AV_NOPTS_VALUE) {
                 if (firstPts == AV_NOPTS_VALUE)

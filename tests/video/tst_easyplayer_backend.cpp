@@ -1,6 +1,7 @@
 // The player-library backend: the candidate search and its precedence, a broken candidate, start
 // failures with their codes, pictures through the project's stand-in libEasyPlayer.so from the
-// simulator's RTSP stream, and reconnect notices.
+// simulator's RTSP stream, reconnect notices, hostile servers, pictures beyond the size limit and
+// passwords kept out of the logs.
 #include <QDir>
 #include <QFile>
 #include <QQmlComponent>
@@ -24,6 +25,7 @@
 #include "video/VideoPlayerItem.h"
 
 using VideoTestSupport::DebugCapture;
+using VideoTestSupport::HostileServer;
 using VideoTestSupport::sessionLog;
 using VideoTestSupport::sessionLogLines;
 
@@ -213,6 +215,62 @@ private slots:
         QCOMPARE(puller.channelId(), -1);
     }
 
+    // A server that announces a 2 GB answer and streams it, or one that trickles its answer for ever:
+    // the stand-in library gives the open up, memory stays far below what the server announced and the
+    // library asks for the stream again. First among the streaming tests, so that the process's peak
+    // memory is still that of a small program.
+    void hostileServerIsLeftAndTriedAgain_data() {
+        QTest::addColumn<qint64>("announced");
+        QTest::addColumn<qint64>("burst");
+        QTest::newRow("2-GB-answer") << qint64(2000000000) << qint64(384) * 1024 * 1024;
+        QTest::newRow("endless-trickle") << qint64(100000) << qint64(0);
+    }
+
+    void hostileServerIsLeftAndTriedAgain() {
+        QFETCH(qint64, announced);
+        QFETCH(qint64, burst);
+        QVERIFY(placeBesideExecutable());
+        HostileServer hostile(announced, burst);
+        const qint64 peakBeforeMb = VideoTestSupport::peakResidentMb();
+        EasyPlayerItem item;
+        QSignalSpy reconnect(item.puller(), &QtEasyPlayerStreamPuller::reconnectRequested);
+        item.setUrl(hostile.url());
+        item.open();
+        QTRY_VERIFY_WITH_TIMEOUT(hostile.closedByClient() >= 1, 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(reconnect.count() >= 1 && hostile.connections() >= 2, 30000);
+        QVERIFY(item.puller()->isPulling());
+        const qint64 grownMb = VideoTestSupport::peakResidentMb() - peakBeforeMb;
+        QVERIFY2(grownMb < 192, qPrintable(QStringLiteral("peak memory grew by %1 MB").arg(grownMb)));
+        item.close();
+    }
+
+    // A picture larger than Video/MaxPictureSize is refused by the library before it is decoded: the
+    // operator is told why, nothing is shown and the library asks for the stream again.
+    void pictureBeyondSizeLimitIsRefused() {
+        QVERIFY(placeBesideExecutable());
+        QVERIFY(TestSupport::writeConfig("[Video]\nMaxPictureSize=640x480\n"));
+        const int logStart = sessionLog().size();
+        EasyPlayerItem item;
+        QSignalSpy problems(&item, &VideoFrameItem::streamProblemChanged);
+        QSignalSpy reconnect(item.puller(), &QtEasyPlayerStreamPuller::reconnectRequested);
+        FrameCounter frames(item.puller());
+        item.setUrl(m_sim.url());
+        item.open();
+        QTRY_COMPARE_WITH_TIMEOUT(item.streamProblem().value(QStringLiteral("kind")).toString(),
+                                  QStringLiteral("pictureTooLarge"), kStreamTimeoutMs);
+        QCOMPARE(item.streamProblem().value(QStringLiteral("detail")).toString(), QStringLiteral("1280x720 > 640x480"));
+        QTRY_VERIFY_WITH_TIMEOUT(reconnect.count() >= 2, kStreamTimeoutMs);
+        QVERIFY(!sessionLogLines(QStringLiteral("EasyPlayer stream refused, picture 1280x720 larger than 640x480"),
+                                 logStart)
+                     .isEmpty());
+        QCOMPARE(problems.count(), 1);  // told once, not at every attempt
+        QCOMPARE(frames.count, 0);
+        QVERIFY(item.image().isNull());
+        item.close();
+        QVERIFY(item.streamProblem().isEmpty());
+        TestSupport::removeConfig();
+    }
+
     void picturesArriveThroughStandInLibrary() {
         QVERIFY(placeBesideExecutable());
         const int logStart = sessionLog().size();
@@ -308,23 +366,37 @@ private slots:
         item.close();
     }
 
+    // With the camera's password in its URL, no line about the stream gives the password away.
     void picturesComeBackAfterServerOutage() {
         QVERIFY(placeBesideExecutable());
         VideoTestSupport::Simulator sim;
         QVERIFY(sim.start(VideoTestSupport::repeatingOutage(5, 1.5, 10)));
+        const int logStart = sessionLog().size();
+        const QString secret = QStringLiteral("Pa55-w0rd");
+        const QString url = VideoTestSupport::withCredentials(sim.url(QStringLiteral("/videoh264_chn0")),
+                                                              QStringLiteral("admin"), secret);
         EasyPlayerItem item;
-        item.setUrl(sim.url(QStringLiteral("/videoh264_chn0")));
+        item.setUrl(url);
         QSignalSpy reconnect(item.puller(), &QtEasyPlayerStreamPuller::reconnectRequested);
         FrameCounter frames(item.puller());
         item.open();
         QTRY_VERIFY_WITH_TIMEOUT(frames.count >= 1, kStreamTimeoutMs);
         QTRY_VERIFY_WITH_TIMEOUT(reconnect.count() >= 1, 20000);
-        QCOMPARE(reconnect.first().first().toString(), sim.url(QStringLiteral("/videoh264_chn0")));
+        QCOMPARE(reconnect.first().first().toString(), url);
         QVERIFY2(!item.image().isNull(), "the last picture stays while the stream is away");
         const int before = frames.count;
         QTRY_VERIFY_WITH_TIMEOUT(frames.count >= before + 5, 30000);
         QVERIFY(item.puller()->isPulling());
         item.close();
+        const QString shown = VideoTestSupport::withCredentials(sim.url(QStringLiteral("/videoh264_chn0")),
+                                                                QStringLiteral("admin"), QStringLiteral("***"));
+        for (const QString& line : {QStringLiteral("EasyPlayer open url="), QStringLiteral("EasyPlayer first picture"),
+                                    QStringLiteral("EasyPlayer stream lost or not available yet, reconnecting url=")}) {
+            const QStringList found = sessionLogLines(line, logStart);
+            QVERIFY2(!found.isEmpty() && found.first().contains(shown), qPrintable(line));
+        }
+        QVERIFY2(!sessionLog().mid(logStart).contains(secret), "the password went into the session log");
+        QVERIFY2(!DebugCapture::contains(secret), "the password went into the debug output");
     }
 
     // Started before the camera has booted: the library's reconnect notices, sent after a growing

@@ -1,6 +1,7 @@
 // The FFmpeg backend against the simulator's RTSP stream on loopback: opening, picture size and
 // geometry, painting, latency log lines, reopening, prompt close on a silent server, unreachable
-// URLs and recovery after the server stopped and restarted the stream.
+// URLs, recovery after the server stopped and restarted the stream, hostile servers, pictures beyond
+// the size limit and passwords kept out of the logs.
 #include <QPainter>
 #include <QProcess>
 #include <QQuickWindow>
@@ -20,9 +21,11 @@
 
 extern "C" {
 #include <libavutil/avutil.h>
+#include <libavutil/mem.h>
 }
 
 using VideoTestSupport::DebugCapture;
+using VideoTestSupport::HostileServer;
 using VideoTestSupport::sessionLog;
 using VideoTestSupport::sessionLogLines;
 using VideoTestSupport::SilentServer;
@@ -147,6 +150,73 @@ private slots:
         QVERIFY2(FFmpegThread::decodeApiName().contains(QStringLiteral("send_packet/receive_frame (libavcodec 59.")),
                  qPrintable(FFmpegThread::decodeApiName()));
         QVERIFY(DebugCapture::contains(QStringLiteral("init ffmpeg lib ok")));
+        QCOMPARE(
+            sessionLogLines(QStringLiteral("FFmpeg allocations capped at 144 MB, pictures up to 8192x8192")).size(), 1);
+        void* hostileBlock = av_malloc(2000000001);
+        QVERIFY2(!hostileBlock, "no FFmpeg allocation may take what a server announces");
+        av_free(hostileBlock);
+    }
+
+    // A server that announces a 2 GB answer and streams it, or one that trickles its answer for ever:
+    // the 2 GB are never allocated (FFmpeg then reads the rest of the answer as the next one, which never
+    // ends), the open ends at its deadline, memory stays far below what the server announced and the
+    // stream is tried again. First among the streaming tests, so that the process's peak memory is
+    // still that of a small program.
+    void hostileServerIsLeftAndTriedAgain_data() {
+        QTest::addColumn<qint64>("announced");
+        QTest::addColumn<qint64>("burst");
+        QTest::newRow("2-GB-answer") << qint64(2000000000) << qint64(384) * 1024 * 1024;
+        QTest::newRow("endless-trickle") << qint64(100000) << qint64(0);
+    }
+
+    void hostileServerIsLeftAndTriedAgain() {
+        QFETCH(qint64, announced);
+        QFETCH(qint64, burst);
+        HostileServer hostile(announced, burst);
+        const int logStart = sessionLog().size();
+        const qint64 peakBeforeMb = VideoTestSupport::peakResidentMb();
+        FFmpegItem item;
+        item.setUrl(hostile.url());
+        item.open();
+        QTRY_VERIFY_WITH_TIMEOUT(hostile.closedByClient() >= 1, 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(hostile.connections() >= 2, 30000);
+        QVERIFY(item.isPlaying());
+        const QStringList failures =
+            sessionLogLines(QStringLiteral("FFmpeg open input error url=") + hostile.url(), logStart);
+        QVERIFY(!failures.isEmpty());
+        QVERIFY2(failures.first().endsWith(QStringLiteral("(no stream within 8000 ms)")), qPrintable(failures.first()));
+        QVERIFY(!sessionLogLines(QStringLiteral("open attempt 2 in 500 ms url=") + hostile.url(), logStart).isEmpty());
+        const qint64 grownMb = VideoTestSupport::peakResidentMb() - peakBeforeMb;
+        QVERIFY2(grownMb < 192, qPrintable(QStringLiteral("peak memory grew by %1 MB").arg(grownMb)));
+        item.close();
+        QTRY_VERIFY_WITH_TIMEOUT(!item.isPlaying(), 10000);
+    }
+
+    // A picture larger than Video/MaxPictureSize is refused before it is decoded: the operator is told
+    // why, nothing is shown and the stream is tried again (the camera may be set smaller meanwhile).
+    void pictureBeyondSizeLimitIsRefused() {
+        QVERIFY(TestSupport::writeConfig("[Video]\nBackend=ffmpeg\nMaxPictureSize=640x480\n"));
+        const int logStart = sessionLog().size();
+        FFmpegItem item;
+        QSignalSpy problems(&item, &VideoFrameItem::streamProblemChanged);
+        item.setUrl(m_sim.url());
+        PictureCounter pictures(item.thread());
+        item.open();
+        QTRY_COMPARE_WITH_TIMEOUT(item.streamProblem().value(QStringLiteral("kind")).toString(),
+                                  QStringLiteral("pictureTooLarge"), kStreamTimeoutMs);
+        QCOMPARE(item.streamProblem().value(QStringLiteral("detail")).toString(), QStringLiteral("1280x720 > 640x480"));
+        QTRY_VERIFY_WITH_TIMEOUT(
+            !sessionLogLines(QStringLiteral("open attempt 3 in 1000 ms url=") + m_sim.url(), logStart).isEmpty(),
+            kStreamTimeoutMs);
+        QVERIFY(
+            !sessionLogLines(QStringLiteral("FFmpeg stream refused, picture 1280x720 larger than 640x480"), logStart)
+                 .isEmpty());
+        QCOMPARE(problems.count(), 1);  // told once, not at every attempt
+        QCOMPARE(pictures.count, 0);
+        QCOMPARE(item.streamStatus(), QStringLiteral("connecting"));
+        item.close();
+        QVERIFY(item.streamProblem().isEmpty());
+        QVERIFY(TestSupport::writeConfig("[Video]\nBackend=ffmpeg\nLatencyLogIntervalSec=1\n"));
     }
 
     void opensStreamPaintsAndLogsLatency() {
@@ -486,12 +556,19 @@ private slots:
         item.close();
     }
 
+    // The camera's password is part of its URL here: every line about the stream names it as
+    // "admin:***@", and the password is nowhere in the session log (which holds what went to standard
+    // output) nor in the debug output.
     void pictureComesBackAfterServerOutage() {
         VideoTestSupport::Simulator sim;
         QVERIFY(sim.start(VideoTestSupport::repeatingOutage(5, 1.5, 10)));
         const int logStart = sessionLog().size();
+        DebugCapture::clear();
+        const QString secret = QStringLiteral("Pa55-w0rd");
+        const QString url = VideoTestSupport::withCredentials(sim.url(QStringLiteral("/videoh264_chn0")),
+                                                              QStringLiteral("admin"), secret);
         FFmpegItem item;
-        item.setUrl(sim.url(QStringLiteral("/videoh264_chn0")));
+        item.setUrl(url);
         PictureCounter pictures(item.thread());
         item.open();
         QTRY_VERIFY_WITH_TIMEOUT(pictures.count >= 1, kStreamTimeoutMs);
@@ -503,8 +580,14 @@ private slots:
         const QStringList lost = sessionLogLines(QStringLiteral("FFmpeg stream lost ("), logStart);
         QVERIFY2(!lost.isEmpty(), "every reopen attempt is logged");
         QVERIFY2(lost.first().contains(QStringLiteral("reopen attempt 1 in 500 ms")), qPrintable(lost.first()));
-        QVERIFY(!sessionLogLines(QStringLiteral("FFmpeg stream reopened url="), logStart).isEmpty());
+        const QString shown = VideoTestSupport::withCredentials(sim.url(QStringLiteral("/videoh264_chn0")),
+                                                                QStringLiteral("admin"), QStringLiteral("***"));
+        QVERIFY(!sessionLogLines(QStringLiteral("FFmpeg stream reopened url=") + shown, logStart).isEmpty());
+        QVERIFY(!sessionLogLines(QStringLiteral("FFmpeg open url=") + shown, logStart).isEmpty());
+        QVERIFY(!sessionLogLines(QStringLiteral("FFmpegItem open url=") + shown, logStart).isEmpty());
         item.close();
+        QVERIFY2(!sessionLog().mid(logStart).contains(secret), "the password went into the session log");
+        QVERIFY2(!DebugCapture::contains(secret), "the password went into the debug output");
     }
 
 private:

@@ -31,12 +31,18 @@ struct RtspServer::Impl {
     std::thread pacer;
     std::atomic<bool> running{false};
 
-    std::mutex mutex;                  // guards what follows
-    std::vector<GstElement*> sources;  // one referenced appsrc per prepared stream
+    struct Source {
+        GstElement* element = nullptr;  // referenced appsrc of one prepared stream
+        QSize size;                     // the picture size its pipeline was made for
+    };
+
+    std::mutex mutex;             // guards what follows
+    std::vector<Source> sources;  // one per prepared stream
+    QSize size;                   // the size of streams prepared from now on
     VideoState state;
     quint32 frameCounter = 0;
 
-    QString launch() const;
+    QString launch(const QSize& pictureSize) const;
     void addFactories();
     void removeFactoriesAndClients();
     void pace();
@@ -49,17 +55,17 @@ struct RtspServer::Impl {
 // Parameter sets go in-band before every key frame (the parser inserts them), so a client joining
 // mid-stream decodes from the next key frame, at most half a second away. The payloader must not
 // insert them a second time: FFmpeg then splits the multi-slice key frame into two pictures.
-QString RtspServer::Impl::launch() const {
+QString RtspServer::Impl::launch(const QSize& pictureSize) const {
     const int keyInterval = qBound(10, config.fps / 2, 15);
-    const int pixels = config.size.width() * config.size.height();
+    const int pixels = pictureSize.width() * pictureSize.height();
     const int bitrateKbps = pixels >= 1920 * 1080 ? 8000 : 4000;
     const QString source =
         QStringLiteral(
             "appsrc name=%1 is-live=true format=time do-timestamp=true max-buffers=2 leaky-type=downstream "
             "caps=video/x-raw,format=BGRx,width=%2,height=%3,framerate=%4/1 ! videoconvert ! video/x-raw,format=I420")
             .arg(QLatin1String(kSourceName))
-            .arg(config.size.width())
-            .arg(config.size.height())
+            .arg(pictureSize.width())
+            .arg(pictureSize.height())
             .arg(config.fps);
     const QString encoder = config.codec == Codec::H265
                                 ? QStringLiteral(
@@ -72,7 +78,12 @@ QString RtspServer::Impl::launch() const {
 }
 
 void RtspServer::Impl::addFactories() {
-    const QByteArray description = launch().toUtf8();
+    QSize pictureSize;
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        pictureSize = size;
+    }
+    const QByteArray description = launch(pictureSize).toUtf8();
     for (const QString& path : mountPaths()) {
         GstRTSPMediaFactory* factory = gst_rtsp_media_factory_new();
         gst_rtsp_media_factory_set_launch(factory, description.constData());
@@ -106,7 +117,7 @@ void RtspServer::Impl::onMediaConfigure(GstRTSPMediaFactory*, GstRTSPMedia* medi
     g_object_set_data(G_OBJECT(media), kSourceKey, source);
     g_signal_connect(media, "unprepared", G_CALLBACK(onMediaUnprepared), impl);
     std::lock_guard<std::mutex> lock(impl->mutex);
-    impl->sources.push_back(source);  // keeps the reference taken by get_by_name
+    impl->sources.push_back({source, impl->size});  // keeps the reference taken by get_by_name
 }
 
 void RtspServer::Impl::onMediaUnprepared(GstRTSPMedia* media, gpointer self) {
@@ -116,7 +127,9 @@ void RtspServer::Impl::onMediaUnprepared(GstRTSPMedia* media, gpointer self) {
         return;
     {
         std::lock_guard<std::mutex> lock(impl->mutex);
-        impl->sources.erase(std::remove(impl->sources.begin(), impl->sources.end(), source), impl->sources.end());
+        impl->sources.erase(std::remove_if(impl->sources.begin(), impl->sources.end(),
+                                           [source](const Source& known) { return known.element == source; }),
+                            impl->sources.end());
     }
     gst_object_unref(source);
 }
@@ -134,19 +147,22 @@ static bool isPlaying(GstElement* source) {
 void RtspServer::Impl::pushFrame() {
     std::vector<GstElement*> targets;
     VideoState snapshot;
+    QSize pictureSize;
     quint32 counter = 0;
     {
         std::lock_guard<std::mutex> lock(mutex);
-        for (GstElement* source : sources) {
-            if (isPlaying(source))
-                targets.push_back(GST_ELEMENT(gst_object_ref(source)));
+        // A stream of the size before a change (its client not yet gone) gets no more frames.
+        for (const Source& source : sources) {
+            if (source.size == size && isPlaying(source.element))
+                targets.push_back(GST_ELEMENT(gst_object_ref(source.element)));
         }
         if (targets.empty())
             return;
         snapshot = state;
+        pictureSize = size;
         counter = frameCounter++;
     }
-    auto* image = new QImage(VideoScene::render(snapshot, config.size, QDateTime::currentMSecsSinceEpoch(), counter));
+    auto* image = new QImage(VideoScene::render(snapshot, pictureSize, QDateTime::currentMSecsSinceEpoch(), counter));
     GstBuffer* buffer = gst_buffer_new_wrapped_full(GST_MEMORY_FLAG_READONLY, const_cast<uchar*>(image->constBits()),
                                                     size_t(image->sizeInBytes()), 0, size_t(image->sizeInBytes()),
                                                     image, [](gpointer data) { delete static_cast<QImage*>(data); });
@@ -175,6 +191,7 @@ void RtspServer::Impl::pace() {
 
 RtspServer::RtspServer(const Config& config) : d(std::make_unique<Impl>()) {
     d->config = config;
+    d->size = config.size;
 }
 
 RtspServer::~RtspServer() {
@@ -196,8 +213,8 @@ RtspServer::~RtspServer() {
         if (GSource* source = g_main_context_find_source_by_id(d->context, d->sourceId))
             g_source_destroy(source);
     }
-    for (GstElement* source : d->sources)
-        gst_object_unref(source);
+    for (const Impl::Source& source : d->sources)
+        gst_object_unref(source.element);
     if (d->mounts)
         g_object_unref(d->mounts);
     if (d->server)
@@ -263,6 +280,11 @@ void RtspServer::setServing(bool serving) {
                           d.get());
 }
 
+void RtspServer::setVideoSize(const QSize& size) {
+    std::lock_guard<std::mutex> lock(d->mutex);
+    d->size = size;
+}
+
 QString RtspServer::url(const QString& path) const {
     return QStringLiteral("rtsp://127.0.0.1:%1%2").arg(d->config.port).arg(path);
 }
@@ -272,5 +294,10 @@ QStringList RtspServer::mountPaths() {
 }
 
 QString RtspServer::launchDescription() const {
-    return d->launch();
+    QSize pictureSize;
+    {
+        std::lock_guard<std::mutex> lock(d->mutex);
+        pictureSize = d->size;
+    }
+    return d->launch(pictureSize);
 }

@@ -32,6 +32,9 @@ public:
     void setState(const VideoState& state);
     // false: drop every client and refuse new ones (an outage); true: serve again.
     void setServing(bool serving);
+    // The picture size of the streams prepared from now on (give it during an outage: a client already
+    // watching keeps the size it was served with).
+    void setVideoSize(const QSize& size);
 
     QString url(const QString& path = QStringLiteral("/live0")) const;
     static QStringList mountPaths();

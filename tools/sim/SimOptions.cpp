@@ -97,6 +97,8 @@ SimOptionsParse parseSimOptions(const QStringList& arguments, SimOptions* option
     const QCommandLineOption codec("codec", "h264 or h265.", "codec");
     const QCommandLineOption outage("rtsp-outage", "Stop the stream at START for DURATION seconds.", "start:duration");
     const QCommandLineOption outagePeriod("rtsp-outage-period", "Repeat the outages every S seconds.", "s");
+    const QCommandLineOption outageSize(
+        "rtsp-outage-size", "Picture size after the first outage, --video-size after the second, and so on.", "WxH");
     const QCommandLineOption stillThermal("still-thermal",
                                           "Hot and cold spots stay in place (to compare picture and reports).");
     const QCommandLineOption seed("seed", "Random seed for faults (default 1).", "n");
@@ -113,10 +115,10 @@ SimOptionsParse parseSimOptions(const QStringList& arguments, SimOptions* option
     const QCommandLineOption prepare("prepare-app-config", "Seed the application's skyvane.cfg and exit.", "file");
     const QCommandLineOption verbose({QStringLiteral("v"), QStringLiteral("verbose")}, "Frame lines on stderr.");
     const QCommandLineOption quiet({QStringLiteral("q"), QStringLiteral("quiet")}, "Only the ready lines.");
-    parser.addOptions({help,      product,   udp,   noUdp,     serial,       serialLink,   rtspPort,
-                       videoSize, fps,       codec, outage,    outagePeriod, stillThermal, seed,
-                       refuse,    silent,    drop,  duplicate, corrupt,      garbage,      split,
-                       delay,     noReports, log,   prepare,   verbose,      quiet});
+    parser.addOptions({help,      product, udp,       noUdp,  serial,       serialLink, rtspPort,
+                       videoSize, fps,     codec,     outage, outagePeriod, outageSize, stillThermal,
+                       seed,      refuse,  silent,    drop,   duplicate,    corrupt,    garbage,
+                       split,     delay,   noReports, log,    prepare,      verbose,    quiet});
     result.helpText = parser.helpText();
     if (!parser.parse(QStringList{QStringLiteral("skyvane-sim")} + arguments)) {
         result.error = parser.errorText();
@@ -167,6 +169,8 @@ SimOptionsParse parseSimOptions(const QStringList& arguments, SimOptions* option
             return fail(QStringLiteral("--rtsp-outage wants START_S:DURATION_S"));
         options->outages.append(one);
     }
+    if (parser.isSet(outageSize) && !parseSize(parser.value(outageSize), &options->outageVideoSize))
+        return fail(QStringLiteral("--rtsp-outage-size wants WxH with even sizes, e.g. 640x360"));
     if (parser.isSet(outagePeriod)) {
         bool ok = false;
         options->outagePeriodS = parser.value(outagePeriod).toDouble(&ok);

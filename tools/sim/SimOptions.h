@@ -42,6 +42,7 @@ struct SimOptions {
     bool h265 = false;
     QVector<RtspOutage> outages;
     double outagePeriodS = 0;
+    QSize outageVideoSize;  // valid: the picture size served after every odd outage (videoSize after every even one)
 
     bool stillThermal = false;  // the hot and cold spots stay in place
 

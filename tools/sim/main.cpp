@@ -21,15 +21,22 @@ void printReady(const QString& line) {
 
 // Outages: each starts at its time and, with a period, again every period after that.
 void scheduleOutages(const SimOptions& options, RtspServer* server, QObject* owner) {
+    // Whether the stream is now at the outage size; shared by every outage.
+    auto resized = std::make_shared<bool>(false);
     for (const RtspOutage& outage : options.outages) {
         const bool quiet = options.quiet;
-        auto begin = [server, outage, quiet] {
+        auto begin = [server, outage, quiet, options, resized] {
             if (!quiet)
                 std::fprintf(stderr, "skyvane-sim: RTSP outage for %.1f s\n", outage.durationS);
             server->setServing(false);
-            QTimer::singleShot(int(outage.durationS * 1000), [server, quiet] {
+            QTimer::singleShot(int(outage.durationS * 1000), [server, quiet, options, resized] {
                 if (!quiet)
                     std::fprintf(stderr, "skyvane-sim: RTSP serving again\n");
+                // The camera was set to another size while the stream was away (and back at the next).
+                if (options.outageVideoSize.isValid()) {
+                    *resized = !*resized;
+                    server->setVideoSize(*resized ? options.outageVideoSize : options.videoSize);
+                }
                 server->setServing(true);
             });
         };

@@ -4,6 +4,10 @@
 // is lost, after a growing pause, a reconnect notice (0x100) carrying the URL is sent and the channel
 // goes quiet until the caller closes it. EasyPlayer_SetFrameCache bounds the pictures waiting for
 // delivery (the oldest is dropped when the caller is slower than the stream).
+//
+// A hostile server is kept at bay: opening a stream ends after a deadline however slowly the server
+// trickles, and a picture larger than EasyPlayer_SetMaxPictureSize allows (8192 x 8192 unless told
+// otherwise) is refused with a notice (0x200) before it is decoded, followed by the usual reconnect.
 
 #include <algorithm>
 #include <atomic>
@@ -41,6 +45,11 @@ constexpr int kReconnectMinDelayMs = 500;
 constexpr int kReconnectMaxDelayMs = 5000;
 constexpr uint32_t kCodecH264 = 0x1C;
 constexpr uint32_t kCodecH265 = 0xAE;
+constexpr int kOpenDeadlineMs = 8000;
+constexpr int kDefaultMaxPictureSide = 8192;
+
+std::atomic<int> g_maxPictureWidth{kDefaultMaxPictureSide};
+std::atomic<int> g_maxPictureHeight{kDefaultMaxPictureSide};
 
 struct Picture {
     std::vector<uint8_t> rgb;
@@ -57,6 +66,7 @@ struct Channel {
     void* userPointer = nullptr;
 
     std::atomic<bool> stopRequested{false};
+    std::atomic<int64_t> openDeadlineUs{0};  // while opening: when to give up (av_gettime_relative); else 0
     std::thread decodeThread;
     std::thread deliveryThread;
 
@@ -76,7 +86,15 @@ int g_nextChannelId = 1;
 int g_initCount = 0;
 
 int interruptCallback(void* opaque) {
-    return static_cast<Channel*>(opaque)->stopRequested.load() ? 1 : 0;
+    const auto* channel = static_cast<Channel*>(opaque);
+    if (channel->stopRequested.load())
+        return 1;
+    const int64_t deadline = channel->openDeadlineUs.load();
+    return deadline != 0 && av_gettime_relative() > deadline ? 1 : 0;
+}
+
+void sendNotice(Channel& channel, int frameType, char* buffer, FrameInfo* info) {
+    channel.callback(channel.id, channel.userPointer, frameType, buffer, info);
 }
 
 // Sleeps up to ms, returning early (false) when the channel is being closed.
@@ -99,7 +117,19 @@ public:
         avformat_close_input(&m_input);
     }
 
+    // The stream's picture when open() refused it for its size; 0 x 0 otherwise.
+    int refusedWidth = 0;
+    int refusedHeight = 0;
+
     bool open() {
+        m_channel.openDeadlineUs = av_gettime_relative() + int64_t(kOpenDeadlineMs) * 1000;
+        const bool opened = openInput();
+        m_channel.openDeadlineUs = 0;
+        return opened;
+    }
+
+private:
+    bool openInput() {
         AVDictionary* options = nullptr;
         av_dict_set(&options, "buffer_size", "1024000", 0);
         av_dict_set(&options, "rtsp_transport", m_channel.overTcp ? "tcp" : "udp", 0);
@@ -116,12 +146,24 @@ public:
         av_dict_free(&options);
         if (result < 0)
             return false;
-        if (avformat_find_stream_info(m_input, nullptr) < 0)
+        const int64_t maxPixels = int64_t(g_maxPictureWidth) * g_maxPictureHeight;
+        std::vector<AVDictionary*> probeOptions(m_input->nb_streams, nullptr);
+        for (AVDictionary*& streamOptions : probeOptions)
+            av_dict_set_int(&streamOptions, "max_pixels", maxPixels, 0);
+        const int probed = avformat_find_stream_info(m_input, probeOptions.data());
+        for (AVDictionary*& streamOptions : probeOptions)
+            av_dict_free(&streamOptions);
+        if (probed < 0)
             return false;
         m_streamIndex = av_find_best_stream(m_input, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
         if (m_streamIndex < 0)
             return false;
         const AVStream* stream = m_input->streams[m_streamIndex];
+        if (stream->codecpar->width > g_maxPictureWidth || stream->codecpar->height > g_maxPictureHeight) {
+            refusedWidth = stream->codecpar->width;
+            refusedHeight = stream->codecpar->height;
+            return false;
+        }
         const AVCodec* codec = avcodec_find_decoder(stream->codecpar->codec_id);
         if (!codec)
             return false;
@@ -133,6 +175,7 @@ public:
         m_decoder->flags2 |= AV_CODEC_FLAG2_FAST;
         m_decoder->thread_count = 0;
         m_decoder->thread_type = FF_THREAD_SLICE;
+        m_decoder->max_pixels = maxPixels;
         if (avcodec_open2(m_decoder, codec, nullptr) < 0)
             return false;
         m_channel.codec = stream->codecpar->codec_id == AV_CODEC_ID_HEVC ? kCodecH265 : kCodecH264;
@@ -143,6 +186,7 @@ public:
         return m_packet && m_frame;
     }
 
+public:
     // Reads and decodes until the stream ends, fails or the channel closes; true when any picture came.
     bool play(const std::function<void(Picture&&)>& deliver) {
         bool anyPicture = false;
@@ -178,7 +222,7 @@ private:
     bool convert(Picture* picture) {
         const int w = m_frame->width;
         const int h = m_frame->height;
-        if (w <= 0 || h <= 0 || w > 0xFFFF || h > 0xFFFF)
+        if (w <= 0 || h <= 0 || w > g_maxPictureWidth || h > g_maxPictureHeight || w > 0xFFFF || h > 0xFFFF)
             return false;
         m_scaler = sws_getCachedContext(m_scaler, w, h, AVPixelFormat(m_frame->format), w, h, AV_PIX_FMT_RGB24,
                                         SWS_FAST_BILINEAR, nullptr, nullptr, nullptr);
@@ -227,10 +271,23 @@ int reconnectDelayMs(const std::string& url) {
     return std::min(delay, kReconnectMaxDelayMs);
 }
 
+// Tells the caller that the stream's picture is larger than it allows.
+void refuse(Channel& channel, int width, int height) {
+    FrameInfo info = {};
+    info.width = uint16_t(std::min(width, 0xFFFF));
+    info.height = uint16_t(std::min(height, 0xFFFF));
+    info.length = 1;
+    char none[1] = {0};
+    sendNotice(channel, easyplayer::kFrameTypePictureTooLarge, none, &info);
+}
+
 void decodeLoop(std::shared_ptr<Channel> channel) {
     {
         Decoder decoder(*channel);
-        if (decoder.open()) {
+        const bool opened = decoder.open();
+        if (!opened && decoder.refusedWidth > 0 && !channel->stopRequested)
+            refuse(*channel, decoder.refusedWidth, decoder.refusedHeight);
+        if (opened) {
             const bool played = decoder.play([&channel](Picture&& picture) { enqueue(*channel, std::move(picture)); });
             if (played) {
                 std::lock_guard<std::mutex> locker(g_lock);
@@ -248,7 +305,7 @@ void decodeLoop(std::shared_ptr<Channel> channel) {
     url.push_back('\0');
     FrameInfo info = {};
     info.length = uint32_t(channel->url.size());
-    channel->callback(channel->id, channel->userPointer, easyplayer::kFrameTypeReconnect, url.data(), &info);
+    sendNotice(*channel, easyplayer::kFrameTypeReconnect, url.data(), &info);
 }
 
 void deliveryLoop(std::shared_ptr<Channel> channel) {
@@ -356,6 +413,14 @@ EASYPLAYER_EXPORT void EasyPlayer_CloseStream(int channelId) {
         g_channels.erase(it);
     }
     shutDown(channel);
+}
+
+EASYPLAYER_EXPORT int EasyPlayer_SetMaxPictureSize(int width, int height) {
+    if (width <= 0 || height <= 0)
+        return -1;
+    g_maxPictureWidth = width;
+    g_maxPictureHeight = height;
+    return 0;
 }
 
 EASYPLAYER_EXPORT int EasyPlayer_SetFrameCache(int channelId, int frames) {
