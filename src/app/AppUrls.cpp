@@ -27,10 +27,9 @@ bool isPort(const QStringRef& text) {
 }  // namespace
 
 QString withoutPassword(const QString& url) {
+    // Without "://" (a mistyped address) the user info can only start at the beginning.
     const int schemeEnd = url.indexOf(QLatin1String("://"));
-    if (schemeEnd < 0)
-        return url;
-    const int start = schemeEnd + 3;
+    const int start = schemeEnd < 0 ? 0 : schemeEnd + 3;
     const int end = authorityEnd(url, start);
     // The last '@' of the authority ends the user info: a password typed unencoded may hold '@'.
     int at = url.lastIndexOf(QLatin1Char('@'), end - 1);

@@ -6,6 +6,7 @@
 #include "EasyPlayerAbi.h"
 #include "QtEasyPlayerStreamPuller.h"
 #include "StreamSafety.h"
+#include "app/AppUrls.h"
 #include "app/elog.h"
 
 void copyPackedRgb24(const char* pixels, int width, int height, QImage* image) {
@@ -34,7 +35,7 @@ EasyPlayerItem::~EasyPlayerItem() {
 }
 
 void EasyPlayerItem::open() {
-    elog_i("video", "EasyPlayer open url=%s", redactedUrl(url()).toUtf8().constData());
+    elog_i("video", "EasyPlayer open url=%s", AppUrls::withoutPassword(url()).toUtf8().constData());
     if (m_puller->isPulling())
         m_puller->stopPull();
     clear();
@@ -71,7 +72,8 @@ void EasyPlayerItem::onFrameBufferReady(int bufferIndex, int width, int height) 
 }
 
 void EasyPlayerItem::onStreamStarted(int channelId) {
-    elog_i("video", "EasyPlayer stream started channel=%d url=%s", channelId, redactedUrl(url()).toUtf8().constData());
+    elog_i("video", "EasyPlayer stream started channel=%d url=%s", channelId,
+           AppUrls::withoutPassword(url()).toUtf8().constData());
 }
 
 void EasyPlayerItem::onStreamStopped() {}
@@ -80,5 +82,5 @@ void EasyPlayerItem::onStreamStartFailed(int errorCode, const QString& reason) {
     // Without a channel the library sends no reconnect notice: nothing is being opened any more.
     setConnecting(false);
     elog_e("video", "EasyPlayer stream failed code=%d reason=%s url=%s", errorCode, reason.toUtf8().constData(),
-           redactedUrl(url()).toUtf8().constData());
+           AppUrls::withoutPassword(url()).toUtf8().constData());
 }

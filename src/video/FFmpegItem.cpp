@@ -8,6 +8,7 @@
 #include "LocalCapture.h"
 #include "StreamSafety.h"
 #include "VideoBackend.h"
+#include "app/AppUrls.h"
 #include "app/elog.h"
 
 namespace {
@@ -67,7 +68,7 @@ bool FFmpegItem::isPlaying() const {
 }
 
 void FFmpegItem::open() {
-    elog_i("video", "FFmpegItem open url=%s", redactedUrl(url()).toUtf8().constData());
+    elog_i("video", "FFmpegItem open url=%s", AppUrls::withoutPassword(url()).toUtf8().constData());
     if (!m_thread->isRunning()) {
         startThread();
         return;
@@ -75,7 +76,7 @@ void FFmpegItem::open() {
     // Asked again for the stream it is still connecting to (the interface may ask twice while it comes
     // up): starting over would only throw the connection away and delay the first picture.
     if (!m_reopenPending && isConnecting() && m_connectingUrl == url()) {
-        elog_i("video", "FFmpegItem already opening url=%s", redactedUrl(url()).toUtf8().constData());
+        elog_i("video", "FFmpegItem already opening url=%s", AppUrls::withoutPassword(url()).toUtf8().constData());
         return;
     }
     m_reopenPending = true;

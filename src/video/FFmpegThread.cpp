@@ -8,6 +8,7 @@
 #include "FFmpegError.h"
 #include "StreamRecorder.h"
 #include "StreamSafety.h"
+#include "app/AppUrls.h"
 #include "app/elog.h"
 
 extern "C" {
@@ -145,7 +146,7 @@ bool FFmpegThread::init() {
     m_input->interrupt_callback.callback = &FFmpegThread::interruptCallback;
     m_input->interrupt_callback.opaque = this;
     const QByteArray urlUtf8 = url.toUtf8();
-    const QByteArray shownUrl = redactedUrl(url).toUtf8();
+    const QByteArray shownUrl = AppUrls::withoutPassword(url).toUtf8();
     QElapsedTimer openClock;
     openClock.start();
     m_openDeadlineUs = av_gettime_relative() + qint64(kStreamOpenDeadlineMs) * 1000;
@@ -154,7 +155,7 @@ bool FFmpegThread::init() {
         const QString reason = openDeadlinePassed()
                                    ? QStringLiteral("no stream within %1 ms").arg(kStreamOpenDeadlineMs)
                                    : ffmpegErrorText(result);
-        debugLine(QStringLiteral("open input error ") + redactedUrl(url));
+        debugLine(QStringLiteral("open input error ") + AppUrls::withoutPassword(url));
         elog_w("video", "FFmpeg open input error url=%s (%s)", shownUrl.constData(), reason.toUtf8().constData());
         return false;
     }
@@ -437,7 +438,7 @@ bool FFmpegThread::decodePacket(qint64 readUs, qint64 backlogUs, FFmpegStatsWind
 
 bool FFmpegThread::waitBeforeReopen(int attempt, const QString& openedUrl, bool played, const char* reason) {
     const int delayMs = reopenDelayMs(attempt);
-    const QByteArray url = redactedUrl(openedUrl).toUtf8();
+    const QByteArray url = AppUrls::withoutPassword(openedUrl).toUtf8();
     if (played) {
         elog_w("video", "FFmpeg stream lost (%s), reopen attempt %d in %d ms url=%s", reason, attempt + 1, delayMs,
                url.constData());
@@ -486,7 +487,8 @@ void FFmpegThread::run() {
             if (opened) {
                 if (played) {
                     ++m_reopenCount;
-                    elog_i("video", "FFmpeg stream reopened url=%s", redactedUrl(openedUrl).toUtf8().constData());
+                    elog_i("video", "FFmpeg stream reopened url=%s",
+                           AppUrls::withoutPassword(openedUrl).toUtf8().constData());
                 }
                 played = true;
                 readErrors = 0;
@@ -537,7 +539,8 @@ void FFmpegThread::run() {
                 if (firstPicture) {
                     firstPicture = false;
                     elog_i("video", "FFmpeg first picture %dx%d after %lld ms url=%s", m_videoWidth, m_videoHeight,
-                           static_cast<long long>(sinceStart.elapsed()), redactedUrl(openedUrl).toUtf8().constData());
+                           static_cast<long long>(sinceStart.elapsed()),
+                           AppUrls::withoutPassword(openedUrl).toUtf8().constData());
                 }
             }
         }

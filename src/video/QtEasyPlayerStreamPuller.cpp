@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "StreamSafety.h"
+#include "app/AppUrls.h"
 #include "app/elog.h"
 
 namespace {
@@ -277,7 +278,8 @@ bool QtEasyPlayerStreamPuller::loadLibrary(const QString& preferredPath) {
 
 bool QtEasyPlayerStreamPuller::startPull(const QString& url, QWidget* renderWidget, bool overTcp, const QString& user,
                                          const QString& password, bool hardwareDecode, int renderFormat) {
-    qDebug() << "[EasyPlayer] startPull called, hardDecode =" << hardwareDecode << ", url =" << redactedUrl(url);
+    qDebug() << "[EasyPlayer] startPull called, hardDecode =" << hardwareDecode
+             << ", url =" << AppUrls::withoutPassword(url);
     if (!loadLibrary()) {
         emit streamStartFailed(-100,
                                m_lastError.isEmpty() ? QStringLiteral("Load libEasyPlayer.dll failed") : m_lastError);
@@ -452,7 +454,7 @@ void QtEasyPlayerStreamPuller::reportPictureTooLarge(int channelId, int width, i
             if (!isCurrentChannel(channelId))
                 return;
             elog_w("video", "EasyPlayer stream refused, picture %dx%d larger than %dx%d (Video/MaxPictureSize) url=%s",
-                   width, height, maxWidth, maxHeight, redactedUrl(m_url).toUtf8().constData());
+                   width, height, maxWidth, maxHeight, AppUrls::withoutPassword(m_url).toUtf8().constData());
             emit pictureTooLarge(width, height, maxWidth, maxHeight);
         },
         Qt::QueuedConnection);
@@ -462,7 +464,7 @@ void QtEasyPlayerStreamPuller::onFrameBufferReady(int bufferIndex, int width, in
     if (m_awaitingFirstPicture) {
         m_awaitingFirstPicture = false;
         elog_i("video", "EasyPlayer first picture %dx%d after %lld ms url=%s", width, height,
-               static_cast<long long>(m_sinceStart.elapsed()), redactedUrl(m_url).toUtf8().constData());
+               static_cast<long long>(m_sinceStart.elapsed()), AppUrls::withoutPassword(m_url).toUtf8().constData());
     }
     emit frameBufferReady(bufferIndex, width, height);
 }
@@ -473,7 +475,7 @@ void QtEasyPlayerStreamPuller::doReconnectRequested(const QString& url) {
         return;
     // The library asks again after a growing pause, until the stream plays or the channel is closed.
     elog_w("video", "EasyPlayer stream lost or not available yet, reconnecting url=%s",
-           redactedUrl(target).toUtf8().constData());
+           AppUrls::withoutPassword(target).toUtf8().constData());
     emit reconnectRequested(target);
     if (m_channelId >= 1) {
         closeChannel();

@@ -65,15 +65,3 @@ void capVideoAllocations() {
                static_cast<long long>(cap / (1024 * 1024)), limit.width(), limit.height());
     });
 }
-
-QString redactedUrl(const QString& url) {
-    const int schemeEnd = url.indexOf(QLatin1String("://"));
-    const int authorityStart = schemeEnd < 0 ? 0 : schemeEnd + 3;
-    const int at = url.lastIndexOf(QLatin1Char('@'));
-    if (at < authorityStart)
-        return url;
-    const int colon = url.indexOf(QLatin1Char(':'), authorityStart);
-    if (colon < 0 || colon > at)
-        return url;
-    return url.left(colon + 1) + QLatin1String("***") + url.mid(at);
-}

@@ -30,8 +30,3 @@ qint64 allocationCapFor(const QSize& limit);
 // Caps every FFmpeg allocation in the process (both backends share the libraries). The first call
 // sets the cap from Video/MaxPictureSize; later calls do nothing.
 void capVideoAllocations();
-
-// The URL with its password replaced by "***" (the user name stays). Built without a URL parser,
-// so that a malformed URL gives away nothing either: everything between "://" and the last '@'
-// that follows a ':' counts as the password.
-QString redactedUrl(const QString& url);

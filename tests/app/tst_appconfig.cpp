@@ -153,6 +153,10 @@ private slots:
                                               << "rtsp://u@127.0.0.1?x=1";
         QTest::newRow("no-scheme") << "admin:s3cret"
                                    << "admin:s3cret";
+        QTest::newRow("no-scheme-with-user-info") << "admin:s3cret@127.0.0.1"
+                                                  << "admin@127.0.0.1";
+        QTest::newRow("broken-scheme") << "rtsp:/admin:s3cret@127.0.0.1"
+                                       << "rtsp@127.0.0.1";
         QTest::newRow("empty") << ""
                                << "";
     }

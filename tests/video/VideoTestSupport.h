@@ -184,10 +184,11 @@ inline qint64 peakResidentMb() {
     return usage.ru_maxrss / 1024;
 }
 
-// The URL with a user name and a password put in front of its host.
+// The URL with a user name and a password (none when null) put in front of its host.
 inline QString withCredentials(const QString& url, const QString& user, const QString& password) {
+    const QString userInfo = password.isNull() ? user : user + QLatin1Char(':') + password;
     QString result = url;
-    return result.insert(url.indexOf(QLatin1String("://")) + 3, user + QLatin1Char(':') + password + QLatin1Char('@'));
+    return result.insert(url.indexOf(QLatin1String("://")) + 3, userInfo + QLatin1Char('@'));
 }
 
 // Debug output (qDebug from any thread), collected while installed.

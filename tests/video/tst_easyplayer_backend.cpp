@@ -389,7 +389,7 @@ private slots:
         QVERIFY(item.puller()->isPulling());
         item.close();
         const QString shown = VideoTestSupport::withCredentials(sim.url(QStringLiteral("/videoh264_chn0")),
-                                                                QStringLiteral("admin"), QStringLiteral("***"));
+                                                                QStringLiteral("admin"), QString());
         for (const QString& line : {QStringLiteral("EasyPlayer open url="), QStringLiteral("EasyPlayer first picture"),
                                     QStringLiteral("EasyPlayer stream lost or not available yet, reconnecting url=")}) {
             const QStringList found = sessionLogLines(line, logStart);
