@@ -162,12 +162,7 @@ private slots:
     // ends), the open ends at its deadline, memory stays far below what the server announced and the
     // stream is tried again. First among the streaming tests, so that the process's peak memory is
     // still that of a small program.
-    void hostileServerIsLeftAndTriedAgain_data() {
-        QTest::addColumn<qint64>("announced");
-        QTest::addColumn<qint64>("burst");
-        QTest::newRow("2-GB-answer") << qint64(2000000000) << qint64(384) * 1024 * 1024;
-        QTest::newRow("endless-trickle") << qint64(100000) << qint64(0);
-    }
+    void hostileServerIsLeftAndTriedAgain_data() { VideoTestSupport::hostileServerRows(); }
 
     void hostileServerIsLeftAndTriedAgain() {
         QFETCH(qint64, announced);

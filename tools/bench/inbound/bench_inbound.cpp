@@ -234,7 +234,12 @@ public:
             ::close(m_master);
     }
     bool isOpen() const { return m_drain.joinable(); }
-    int master() const { return m_master; }
+    // Writes as the device would, from the terminal's other end.
+    std::function<bool(const QByteArray&)> writer() const {
+        return [master = m_master](const QByteArray& frame) {
+            return ::write(master, frame.constData(), size_t(frame.size())) == frame.size();
+        };
+    }
 
 private:
     AppBridge& m_bridge;
@@ -247,15 +252,11 @@ void benchSerial(AppBridge& bridge, double seconds) {
     PtyLink pty(bridge);
     if (!pty.isOpen())
         return;
-    const int master = pty.master();
-    auto write = [master](const QByteArray& frame) {
-        return ::write(master, frame.constData(), size_t(frame.size())) == frame.size();
-    };
     auto handled = [&bridge] { return long(bridge.protocolCounters().uartFrames); };
     for (double rate : {1000.0, 10000.0, 50000.0, 100000.0, 200000.0}) {
-        printStep("UART", rate, runStep(rate, seconds, false, handled, write), false);
+        printStep("UART", rate, runStep(rate, seconds, false, handled, pty.writer()), false);
     }
-    printStep("UART", 2000.0, runStep(2000.0, seconds, true, handled, write), true);
+    printStep("UART", 2000.0, runStep(2000.0, seconds, true, handled, pty.writer()), true);
 }
 
 // What a flood sends: the device's status frames, unsolicited range replies that each carry
@@ -378,15 +379,11 @@ void floodBoth(AppBridge& bridge, double seconds, const QString& kind) {
     PtyLink pty(bridge);
     if (!pty.isOpen())
         return;
-    const int master = pty.master();
-    auto write = [master](const QByteArray& frame) {
-        return ::write(master, frame.constData(), size_t(frame.size())) == frame.size();
-    };
     auto handled = [&bridge, garbage] {
         const ProtocolCounters& c = bridge.protocolCounters();
         return long(garbage ? c.uartResyncDiscardedBytes : c.uartFrames);
     };
-    floodLink("UART", seconds, kind, handled, write);
+    floodLink("UART", seconds, kind, handled, pty.writer());
 }
 
 }  // namespace
