@@ -249,6 +249,32 @@ private slots:
         QCOMPARE(versions.count(), 1);
     }
 
+    // A flood of unsolicited range replies, each with another distance, and of junk: every datagram
+    // is counted, and the message log stays a few lines long (the kind summed up per second).
+    void floodLeavesTheLogShort() {
+        AppBridge& bridge = connectBridge();
+        QElapsedTimer flood;
+        flood.start();
+        const int batches = 40;
+        const int perBatch = 500;
+        for (int batch = 0; batch < batches; ++batch) {
+            for (int i = 0; i < perBatch; ++i) {
+                const int decimetres = 1 + batch * perBatch + i;
+                send(frameBytes(3, 1, 0x010400,
+                                replyPayload(0, bytes({uint8_t(decimetres), uint8_t(decimetres >> 8)}))));
+                send(QByteArray("junk"));
+            }
+            QTRY_COMPARE_WITH_TIMEOUT(bridge.protocolCounters().udpFrames, (batch + 1) * perBatch, kLongWaitMs);
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(bridge.protocolCounters().udpParseFails, batches * perBatch, kLongWaitMs);
+        // At most five lines and one summary a second (and the link-up lines).
+        const QStringList lines = bridge.messageLog().split('\n');
+        const qint64 seconds = flood.elapsed() / 1000 + 2;
+        QVERIFY2(lines.size() <= 20 + 6 * seconds, qPrintable(QString::number(lines.size())));
+        QVERIFY(bridge.messageLog().contains(QStringLiteral("more lines like this in this second")));
+        QVERIFY2(lines.last().contains(QStringLiteral("Single range result: 2000.00 m")), qPrintable(lines.last()));
+    }
+
     // Link/AcceptFrom = device keeps other hosts from speaking for the device; the settings reply's
     // checksum is overlooked only for the device's own address, whatever the setting.
     void acceptFromDecidesWhoSpeaksForTheDevice_data() {
