@@ -233,6 +233,7 @@ void AppBridge::resetDeviceStateForProduct() {
     m_laserRangeValid = false;
     m_laserPeriodicActive = false;
     m_laserResultShown = false;
+    forgetGimbalAttitude();
 }
 
 void AppBridge::backToMain() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QHostAddress>
 #include <QObject>
@@ -82,6 +83,12 @@ class AppBridge : public QObject {
     Q_PROPERTY(QString cameraIpAddr READ cameraIpAddr NOTIFY cameraIpChanged)
     Q_PROPERTY(QString cameraSubnetMask READ cameraSubnetMask NOTIFY cameraIpChanged)
     Q_PROPERTY(QString cameraGateway READ cameraGateway NOTIFY cameraIpChanged)
+    // Gimbal attitude in degrees from the device's attitude report, and when that last came (invalid
+    // while the open link has reported none).
+    Q_PROPERTY(double gimbalYaw READ gimbalYaw NOTIFY gimbalAttitudeChanged)
+    Q_PROPERTY(double gimbalPitch READ gimbalPitch NOTIFY gimbalAttitudeChanged)
+    Q_PROPERTY(double gimbalRoll READ gimbalRoll NOTIFY gimbalAttitudeChanged)
+    Q_PROPERTY(QDateTime gimbalAttitudeTime READ gimbalAttitudeTime NOTIFY gimbalAttitudeChanged)
     // Laser ranging
     Q_PROPERTY(double laserRangeDistance READ laserRangeDistance NOTIFY laserRangeChanged)
     Q_PROPERTY(bool laserRangeValid READ laserRangeValid NOTIFY laserRangeChanged)
@@ -179,6 +186,11 @@ public:
     QString cameraIpAddr() const { return m_cameraIpAddr; }
     QString cameraSubnetMask() const { return m_cameraSubnetMask; }
     QString cameraGateway() const { return m_cameraGateway; }
+
+    double gimbalYaw() const { return m_gimbalYaw; }
+    double gimbalPitch() const { return m_gimbalPitch; }
+    double gimbalRoll() const { return m_gimbalRoll; }
+    QDateTime gimbalAttitudeTime() const { return m_gimbalAttitudeTime; }
 
     double laserRangeDistance() const { return m_laserRangeDistance; }
     bool laserRangeValid() const { return m_laserRangeValid; }
@@ -340,6 +352,7 @@ signals:
     void channelConfigChanged();
     void cameraIpChanged();
     void laserRangeChanged();
+    void gimbalAttitudeChanged();
     void resetZoomRequested();
     void currentVisibleZoomChanged();
     void visibleZoomFeedbackReceived(double reportedZoom);
@@ -450,6 +463,8 @@ private:
     void handleDetectionReport(const ParsedFrame& frame, FrameLink link);
     void handleIrSettings(const ParsedFrame& frame, FrameLink link);
     void handleLaserPeriodicReport(const ParsedFrame& frame, FrameLink link);
+    void handleAttitudeReport(const ParsedFrame& frame, FrameLink link);
+    void forgetGimbalAttitude();
     void announceSdStatus(int code);
 
     // Replies (AppBridgeReplies*.cpp)
@@ -547,6 +562,11 @@ private:
     QString m_cameraIpAddr;
     QString m_cameraSubnetMask;
     QString m_cameraGateway;
+
+    double m_gimbalYaw = 0.0;
+    double m_gimbalPitch = 0.0;
+    double m_gimbalRoll = 0.0;
+    QDateTime m_gimbalAttitudeTime;
 
     double m_laserRangeDistance = 0.0;
     bool m_laserRangeValid = false;

@@ -8,6 +8,7 @@
 
 #include "AppBridge.h"
 #include "AppBridgePayloads.h"
+#include "ReportDecoders.h"
 #include "protocol/FrameCodec.h"
 
 namespace {
@@ -15,6 +16,7 @@ namespace {
 constexpr uint8_t kGimbalSender = 3;
 constexpr uint8_t kCameraSender = 4;
 constexpr uint32_t kReplyClass = 1;
+constexpr uint32_t kAttitudeReportId = 0x020002;
 constexpr int kAckHexBytes = 22;
 
 }  // namespace
@@ -24,7 +26,6 @@ constexpr int kAckHexBytes = 22;
 // report is taken with its missing bytes read as 0.
 const std::vector<AppBridge::FrameRoute>& AppBridge::reportRoutes() {
     static const std::vector<FrameRoute> routes = {
-        {0x020002, kBothLinks, 0, nullptr},  // heartbeat: received and ignored
         {0x020003, kSerialOnly, 16, &AppBridge::handleCameraStatusReport},
         {0x020003, kUdpOnly, 0, &AppBridge::handleCameraStatusReport},
         {0x020004, kSerialOnly, 34, &AppBridge::handleThermometryReport},
@@ -109,12 +110,20 @@ void AppBridge::dispatchFrame(const ParsedFrame& frame, FrameLink link) {
 }
 
 void AppBridge::dispatchReport(const ParsedFrame& frame, FrameLink link) {
+    if (link == FrameLink::Serial && !m_serialOpened)
+        return;
+    // The attitude is the gimbal's own report on every model, sent by the gimbal or, where the
+    // gimbal sits behind the camera, passed on by the camera.
+    if (frame.messageId == kAttitudeReportId) {
+        const bool fromDevice = frame.senderId == kGimbalSender || frame.senderId == kCameraSender;
+        if (fromDevice && frame.payloadLength >= DeviceReports::kAttitudeLength)
+            handleAttitudeReport(frame, link);
+        return;
+    }
     const bool trustedSender =
         frame.senderId == kCameraSender ||
         (frame.senderId == kGimbalSender && LinkPayloads::isCameraRoutedProduct(m_currentProduct));
     if (!trustedSender)
-        return;
-    if (link == FrameLink::Serial && !m_serialOpened)
         return;
     const FrameRoute* route = findRoute(reportRoutes(), frame.messageId, link);
     if (route && route->handler && frame.payloadLength >= route->minPayload)

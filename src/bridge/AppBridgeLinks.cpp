@@ -227,6 +227,7 @@ void AppBridge::resetCameraStateForNewLink() {
     m_currentVisibleZoom = 1.0;
     m_isZooming = false;
     m_continuousZoomJustStopped = false;
+    forgetGimbalAttitude();
 }
 
 // The stream settings are read over UDP only; a serial link must not show those of the last one.
@@ -243,6 +244,7 @@ void AppBridge::clearCameraSettingsAfterUdpDrop() {
 // the old device must find nothing pending.
 void AppBridge::applyLinkLossReset() {
     resetSilenceWatch();
+    forgetGimbalAttitude();
     m_cameraStatusAvailable = false;
     m_recordingTimeSeconds = 0;
     emitLater({&AppBridge::recordingTimeSecondsChanged});

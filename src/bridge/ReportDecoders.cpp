@@ -224,4 +224,15 @@ QString ipv4Text(const uint8_t* bytes) {
     return QStringLiteral("%1.%2.%3.%4").arg(bytes[0]).arg(bytes[1]).arg(bytes[2]).arg(bytes[3]);
 }
 
+Attitude decodeAttitude(const uint8_t* p) {
+    Attitude attitude;
+    attitude.yawSpeed = s16(p) / 100.0;
+    attitude.rollSpeed = s16(p + 2) / 100.0;
+    attitude.pitchSpeed = s16(p + 4) / 100.0;
+    attitude.yaw = s16(p + 6) / 100.0;
+    attitude.roll = s16(p + 8) / 100.0;
+    attitude.pitch = s16(p + 10) / 100.0;
+    return attitude;
+}
+
 }  // namespace DeviceReports

@@ -94,4 +94,13 @@ QVariantList decodeCategoryBitmap(const uint8_t* p, int length);
 // "a.b.c.d" of four bytes in decimal.
 QString ipv4Text(const uint8_t* bytes);
 
+// ---- Gimbal attitude (0x020002): angular speeds, then angles, each of yaw, roll and pitch a signed
+// 16-bit value in hundredths of a degree (per second); the rest of the 20 bytes is reserved.
+constexpr int kAttitudeLength = 12;
+struct Attitude {
+    double yawSpeed = 0, rollSpeed = 0, pitchSpeed = 0;
+    double yaw = 0, roll = 0, pitch = 0;
+};
+Attitude decodeAttitude(const uint8_t* p);
+
 }  // namespace DeviceReports

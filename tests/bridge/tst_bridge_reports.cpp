@@ -272,24 +272,41 @@ private slots:
         QCOMPARE(feedback.count(), 2);
     }
 
-    // Reports come from the camera, or from the gimbal on the models that route it via the camera.
+    // Reports come from the camera, or from the gimbal on the models that route it via the camera;
+    // the attitude comes from the gimbal or the camera on every model, and goes with the link.
     void reportSenders_data() {
         QTest::addColumn<QString>("product");
         QTest::addColumn<int>("sender");
         QTest::addColumn<bool>("taken");
-        QTest::newRow("Wren-R2-camera") << "Wren-R2" << 4 << true;
-        QTest::newRow("Wren-R2-gimbal") << "Wren-R2" << 3 << false;
-        QTest::newRow("Tern-gimbal") << "Tern" << 3 << true;
-        QTest::newRow("Dove-flight-controller") << "Dove" << 2 << false;
+        QTest::addColumn<bool>("attitudeTaken");
+        QTest::newRow("Wren-R2-camera") << "Wren-R2" << 4 << true << true;
+        QTest::newRow("Wren-R2-gimbal") << "Wren-R2" << 3 << false << true;
+        QTest::newRow("Tern-gimbal") << "Tern" << 3 << true << true;
+        QTest::newRow("Dove-flight-controller") << "Dove" << 2 << false << false;
     }
     void reportSenders() {
         QFETCH(QString, product);
         QFETCH(int, sender);
         QFETCH(bool, taken);
+        QFETCH(bool, attitudeTaken);
         AppBridge& bridge = f.up(Link::Udp, QStringLiteral("en"), product);
+        QSignalSpy attitude(&bridge, &AppBridge::gimbalAttitudeChanged);
         QVERIFY(f.report(0x020303, bytes({0, 1}), uint8_t(sender)));
+        // Speeds 1.00, 0, -2.50 °/s; yaw 123.45°, roll -1.50°, pitch -45.67°; reserved bytes.
+        const QByteArray pose = u16(100) + u16(0) + u16(0xFF06) + u16(12345) + u16(0xFF6A) + u16(0xEE29);
+        QVERIFY(f.report(0x020002, pose + QByteArray(8, '\0'), uint8_t(sender)));
+        QVERIFY(f.report(0x020002, pose.left(11), uint8_t(sender)));  // too short: ignored
         f.settle(100);
         QCOMPARE(bridge.recording(), taken);
+        QCOMPARE(attitude.count(), attitudeTaken ? 1 : 0);
+        QCOMPARE(bridge.gimbalAttitudeTime().isValid(), attitudeTaken);
+        if (!attitudeTaken)
+            return;
+        QCOMPARE(bridge.gimbalYaw(), 123.45);
+        QCOMPARE(bridge.gimbalRoll(), -1.5);
+        QCOMPARE(bridge.gimbalPitch(), -45.67);
+        bridge.disconnectUdp();
+        QVERIFY(!bridge.gimbalAttitudeTime().isValid());
     }
 };
 

@@ -81,8 +81,8 @@ private slots:
         m_sim.stop();
     }
 
-    // The angle moves the gimbal: the laser then measures the ground 120 m below at 30 degrees
-    // down (240 m); centred it sees the hill 850 m ahead.
+    // The angle moves the gimbal: its attitude report follows, the laser then measures the ground
+    // 120 m below at 30 degrees down (240 m); centred it sees the hill 850 m ahead.
     void setAngleAndHomeMoveTheGimbal() {
         markLog();
         m_bridge->gimbalSetAngle(-30, 0);
@@ -91,12 +91,14 @@ private slots:
         QVERIFY2(rangeUntil("Single range result: 240.00 m"), qPrintable(recentLog()));
         QCOMPARE(m_bridge->laserRangeDistance(), 240.0);
         QVERIFY(m_bridge->laserRangeValid());
+        QTRY_COMPARE_WITH_TIMEOUT(m_bridge->gimbalPitch(), -30.0, kLongWaitMs);
 
         markLog();
         m_bridge->gimbalHome();
         QVERIFY2(waitForMessage("Gimbal control confirmed by device"), qPrintable(recentLog()));
         QTest::qWait(800);
         QVERIFY2(rangeUntil("Single range result: 850.00 m"), qPrintable(recentLog()));
+        QTRY_COMPARE_WITH_TIMEOUT(m_bridge->gimbalPitch(), 0.0, kLongWaitMs);
     }
 
     void zoomRatioMovesAndSettles() {
