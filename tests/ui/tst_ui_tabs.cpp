@@ -218,15 +218,54 @@ private slots:
         QVERIFY(payloadsOf(MessageId::AiDetection).isEmpty());
     }
 
-    // Box tracking on stops the gimbal; off tells the device to stop tracking.
+    // Without a link the tracking and AI switches stay off (the log says why); with one, box
+    // tracking on stops the gimbal and off tells the device to stop tracking. Both tabs that carry
+    // the switches.
+    void trackSwitchDrivesTracking_data() {
+        QTest::addColumn<QString>("product");
+        QTest::addColumn<QString>("tab");
+        QTest::addColumn<int>("index");
+        QTest::addColumn<QString>("trackSwitch");
+        QTest::addColumn<QString>("aiSwitch");
+        QTest::newRow("tracking-tab") << "Tern"
+                                      << "tabTracking" << 4 << "trackSwitch"
+                                      << "aiSwitch";
+        QTest::newRow("camera-tab") << "WrenT-R2"
+                                    << "tabCamera" << 1 << "cameraTrackSwitch"
+                                    << "cameraAiSwitch";
+    }
     void trackSwitchDrivesTracking() {
-        QVERIFY(startLinked("Tern"));
-        QVERIFY(showTab("tabTracking", 4));
-        QVERIFY(ui.click("trackSwitch"));
+        QFETCH(QString, product);
+        QFETCH(QString, tab);
+        QFETCH(int, index);
+        QFETCH(QString, trackSwitch);
+        QFETCH(QString, aiSwitch);
+        QVERIFY(ui.start(Ui::config("en", product, {"rtsp://127.0.0.1:9/a"})));
+        QVERIFY(showTab(tab, index));
+        if (aiSwitch == "aiSwitch")
+            QVERIFY(ui.click("aiCategory4"));  // the switch needs a category
+        ui.bridge->clearMessages();
+        QVERIFY(ui.click(trackSwitch));
+        QVERIFY(ui.click(aiSwitch));
+        QTRY_COMPARE_WITH_TIMEOUT(ui.bridge->messageLines()->rowCount(), 2, 10000);
+        QVERIFY2(ui.bridge->messageLog().contains("Box tracking: please connect UDP or UART first") &&
+                     ui.bridge->messageLog().contains("AI detect: connect UDP or UART first"),
+                 qPrintable(ui.bridge->messageLog()));
+        for (const QString& name : {trackSwitch, aiSwitch})
+            QVERIFY2(!ui.read(name, "checked").toBool(), qPrintable(name));
+        QVERIFY(!ui.windowProperty("trackingEnabled").toBool());
+        QVERIFY(!ui.windowProperty("aiEnabled").toBool());
+
+        QVERIFY(link());
+        QVERIFY(ui.click(aiSwitch));
+        QTRY_COMPARE_WITH_TIMEOUT(payloadsOf(MessageId::AiDetection).size(), 1, 10000);
+        QVERIFY(ui.read(aiSwitch, "checked").toBool());
+        QVERIFY(ui.windowProperty("aiEnabled").toBool());
+        QVERIFY(ui.click(trackSwitch));
         QTRY_VERIFY_WITH_TIMEOUT(ui.windowProperty("trackingEnabled").toBool(), 10000);
         QTRY_VERIFY_WITH_TIMEOUT(!payloadsOf(MessageId::GimbalControl).isEmpty(), 10000);
         QVERIFY(payloadsOf(MessageId::BoxTracking).isEmpty());
-        QVERIFY(ui.click("trackSwitch"));
+        QVERIFY(ui.click(trackSwitch));
         QTRY_VERIFY_WITH_TIMEOUT(!ui.windowProperty("trackingEnabled").toBool(), 10000);
         QTRY_VERIFY_WITH_TIMEOUT(!payloadsOf(MessageId::BoxTracking).isEmpty(), 10000);
         QCOMPARE(payloadsOf(MessageId::BoxTracking).first().at(0), char(2));  // stop
