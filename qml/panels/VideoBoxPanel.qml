@@ -186,7 +186,7 @@ PanelBox {
                     id: streamField
 
                     objectName: "streamUrlField"
-                    leftPadding: 8 * videoPanel.uiScale
+                    leftPadding: 12 * videoPanel.uiScale
                     rightPadding: 4 * videoPanel.uiScale
                     topPadding: 0
                     bottomPadding: 0
@@ -198,7 +198,7 @@ PanelBox {
                     background: Rectangle {
                         color: Theme.panelBackground
                         border.width: streamField.activeFocus ? 2 : 1
-                        border.color: streamField.activeFocus ? Theme.fieldBorderFocus : Theme.fieldBorder
+                        border.color: streamField.activeFocus ? Theme.fieldBorderFocus : Theme.panelBorder
                     }
 
                     Text {
