@@ -224,10 +224,11 @@ ApplicationWindow {
         hideTrackingRect()
     }
 
+    // The switch shows "on" only when the command went out; switching off always clears the ticks.
     function applyAiToggle(enabled, ids) {
-        aiEnabled = enabled
+        var sent = appBridge.setAiDetectWithCategories(enabled, ids)
+        aiEnabled = enabled && sent
         aiCategoryChecked = enabled ? aiCategoryChecked.slice() : noAiCategories()
-        appBridge.setAiDetectWithCategories(enabled, ids)
     }
 
     function applyRecordingState() {
@@ -264,6 +265,16 @@ ApplicationWindow {
         }
         aiCategoryChecked = checked
         aiCategorySyncingFromDevice = false
+    }
+
+    // Leaving the runtime page: the gimbal stops and tracking ends while the link can still carry
+    // it (the controller closes the link after the page change).
+    function stopDeviceActivity() {
+        if (!appBridge.linkOpen)
+            return
+        appBridge.gimbalStop()
+        if (trackingEnabled)
+            switchTrackingOff()
     }
 
     // Opens the stream of the video panel's address; called once per entry into the runtime page.
@@ -307,7 +318,7 @@ ApplicationWindow {
             } else {
                 win.videoFullscreen = false
                 videoPanel.videoItemRef.close()
-                appBridge.gimbalStop()
+                win.stopDeviceActivity()
             }
         }
         function onCameraStatusChanged() {
@@ -394,15 +405,18 @@ ApplicationWindow {
         }
     }
 
-    // Before any control reacts to a press, a zoom or angle field that is being edited commits
-    // its text, so that the value the operator typed is the one the next command uses.
+    // Before any control reacts to a press, a zoom, angle or image field that is being edited
+    // commits its text, so that the value the operator typed is the one the next command uses.
     MouseArea {
+        id: pressWatcher
+
         anchors.fill: parent
         z: 9999
         acceptedButtons: Qt.AllButtons
         hoverEnabled: false
         onPressed: {
             runtimePage.commitFocusedGimbalField()
+            runtimePage.endImageFieldEditing(pressWatcher, mouse.x, mouse.y)
             mouse.accepted = false
         }
     }

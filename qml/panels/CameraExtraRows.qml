@@ -22,11 +22,45 @@ ColumnLayout {
                                        : (twoSizeModel ? ["3840 * 2160", "1920 * 1080"]
                                                        : ["1920 * 1080", "3840 * 2160", "4000 * 3000"])
 
+    readonly property bool holdingPhoto: photoSyncCooldown.running
+    readonly property bool holdingRecord: recordSyncCooldown.running
+    // The controller's resolution indexes are positions in these lists (its photo and record tables).
+    readonly property var devicePhotoSizes: ["8000 * 6000", "4000 * 3000", "3840 * 2160", "1920 * 1080"]
+    readonly property var deviceRecordSizes: ["1920 * 1080", "3840 * 2160", "4000 * 3000"]
+
     function zhText(cn, en) {
         return panel ? panel.zhText(cn, en) : en
     }
 
+    // The device's resolution in a combo, unless the operator has just chosen one there or the
+    // combo does not offer it.
+    function showDeviceSize(combo, sizes, deviceSizes, deviceIndex, cooldown) {
+        if (cooldown.running || deviceIndex < 0 || deviceIndex >= deviceSizes.length)
+            return
+        var at = sizes.indexOf(deviceSizes[deviceIndex])
+        if (at >= 0)
+            combo.currentIndex = at
+    }
+
+    function showDeviceResolutions() {
+        showDeviceSize(photoCombo, photoSizes, devicePhotoSizes, appBridge.cameraPhotoResolutionIndex, photoSyncCooldown)
+        showDeviceSize(recordCombo, recordSizes, deviceRecordSizes, appBridge.cameraRecordResolutionIndex,
+                       recordSyncCooldown)
+    }
+
     spacing: 8 * uiScale
+
+    // The same 2 s hold-off after an operator's choice as the camera panel's other mirrored controls.
+    Timer {
+        id: photoSyncCooldown
+
+        interval: 2000
+    }
+    Timer {
+        id: recordSyncCooldown
+
+        interval: 2000
+    }
 
     Flow {
         Layout.fillWidth: true
@@ -46,7 +80,7 @@ ColumnLayout {
             checked: appBridge.irTempMeasureOn
             onToggled: {
                 var on = checked
-                checked = Qt.binding(function() { return appBridge.irTempMeasureOn })
+                irTempMeasureSwitch.checked = Qt.binding(function() { return appBridge.irTempMeasureOn })
                 if (rows.panel.syncing)
                     return
                 appBridge.setIrTempMeasure(on)
@@ -81,13 +115,18 @@ ColumnLayout {
             text: rows.zhText("拍照分辨率", "Photo Res")
         }
         ComboBox {
+            id: photoCombo
+
             objectName: "photoResolutionCombo"
             // A click leaves the keyboard focus where it was: arrow keys steer the gimbal, not this control.
             focusPolicy: Qt.NoFocus
             Layout.fillWidth: true
             font.pixelSize: Theme.fontNormal * rows.uiScale
             model: rows.photoSizes
-            onActivated: appBridge.setPhotoResolution(currentText)
+            onActivated: {
+                photoSyncCooldown.restart()
+                appBridge.setPhotoResolution(currentText)
+            }
         }
     }
     RowLayout {
@@ -100,13 +139,18 @@ ColumnLayout {
             text: rows.zhText("录像分辨率", "Record Res")
         }
         ComboBox {
+            id: recordCombo
+
             objectName: "recordResolutionCombo"
             // A click leaves the keyboard focus where it was: arrow keys steer the gimbal, not this control.
             focusPolicy: Qt.NoFocus
             Layout.fillWidth: true
             font.pixelSize: Theme.fontNormal * rows.uiScale
             model: rows.recordSizes
-            onActivated: appBridge.setRecordResolution(currentText)
+            onActivated: {
+                recordSyncCooldown.restart()
+                appBridge.setRecordResolution(currentText)
+            }
         }
     }
 
@@ -130,10 +174,13 @@ ColumnLayout {
             enabled: !rows.panel.videoOutputSplitChecked && !appBridge.irTempMeasureOn
             onToggled: {
                 var on = checked
-                checked = Qt.binding(function() { return rows.panel.trackingEnabled })
+                // The click broke the binding (the handler's `checked` is the signal's argument).
+                cameraTrackSwitch.checked = Qt.binding(function() { return rows.panel.trackingEnabled })
+                // Tracking turns on only when the gimbal's stop went out (no link: it stays off).
+                if (on && !appBridge.armBoxTracking())
+                    return
                 rows.panel.trackingToggled(on)
                 if (on) {
-                    appBridge.gimbalStop()
                     if (appBridge.irTempMeasureOn)
                         appBridge.setIrTempMeasure(false)
                 } else {
@@ -155,11 +202,12 @@ ColumnLayout {
             checked: rows.panel.aiEnabled
             onToggled: {
                 var on = checked
-                checked = Qt.binding(function() { return rows.panel.aiEnabled })
+                cameraAiSwitch.checked = Qt.binding(function() { return rows.panel.aiEnabled })
                 if (rows.panel.aiCategorySyncingFromDevice)
                     return
-                rows.panel.aiToggled(on)
-                appBridge.setAiDetectWithCategories(on, [1, 2, 3, 4, 5, 6, 7, 8, 9, 10])
+                // "On" only when the command went out.
+                var sent = appBridge.setAiDetectWithCategories(on, [1, 2, 3, 4, 5, 6, 7, 8, 9, 10])
+                rows.panel.aiToggled(on && sent)
             }
         }
     }

@@ -14,8 +14,8 @@ ColumnLayout {
     property bool syncing: false
     property alias paletteIndex: irColorSchemeCombo.currentIndex
     readonly property bool hasSuperRes: product === "WrenT-R2" || product === "Tern-LITE-A"
-    readonly property bool anyFieldFocused: brightness.fieldRef.activeFocus || contrast.fieldRef.activeFocus
-                                            || denoise.fieldRef.activeFocus || enhance.fieldRef.activeFocus
+    readonly property bool holdingPalette: paletteSyncCooldown.running
+    property bool committingAll: false
 
     function zhText(cn, en) {
         return language === "zh" ? cn : en
@@ -50,11 +50,60 @@ ColumnLayout {
     }
 
     function resetDefaults() {
+        paletteSyncCooldown.stop()
         irColorSchemeCombo.currentIndex = 0
         showDeviceDefaults()
     }
 
+    // Whether a field is being edited and the press at (x, y) of `from` lies outside it.
+    function editedFieldElsewhere(from, x, y) {
+        var rows = [brightness, contrast, denoise, enhance]
+        for (var i = 0; i < rows.length; ++i) {
+            var field = rows[i].fieldRef
+            if (field.activeFocus)
+                return !field.contains(field.mapFromItem(from, x, y))
+        }
+        return false
+    }
+
+    // A press beside the fields ends their editing: the focus goes to `focusTarget` and then every
+    // field goes to the device as it stands (an empty one as its default), not only the focused one.
+    function endEditing(focusTarget) {
+        committingAll = true
+        focusTarget.forceActiveFocus()
+        committingAll = false
+        Qt.callLater(commitAllFields)
+    }
+
+    function commitAllFields() {
+        if (syncing || !visible)
+            return
+        brightness.commitValue()
+        contrast.commitValue()
+        denoise.commitValue()
+        enhance.commitValue()
+    }
+
+    // The palette the device reports, unless the operator has just chosen one (the device may still
+    // report the old one for a moment).
+    function showDevicePalette() {
+        var index = appBridge.currentIrColorSchemeComboIndex
+        if (!paletteSyncCooldown.running && index >= 0 && index < irColorSchemeCombo.count)
+            irColorSchemeCombo.currentIndex = index
+    }
+
     spacing: 6 * uiScale
+
+    Connections {
+        target: appBridge
+        function onCurrentIrColorSchemeChanged() { group.showDevicePalette() }
+    }
+    // The same 2 s hold-off after an operator's choice as the camera panel's other mirrored controls.
+    Timer {
+        id: paletteSyncCooldown
+
+        interval: 2000
+    }
 
     RowLayout {
         Layout.fillWidth: true
@@ -73,7 +122,12 @@ ColumnLayout {
             Layout.fillWidth: true
             font.pixelSize: Theme.fontNormal * group.uiScale
             model: group.paletteNames()
-            onActivated: appBridge.setIrColorScheme(currentIndex)
+            onActivated: {
+                paletteSyncCooldown.restart()
+                appBridge.setIrColorScheme(currentIndex)
+            }
+            // A new list (product, palette set, language) starts at its first entry.
+            onModelChanged: Qt.callLater(group.showDevicePalette)
         }
     }
     IrSliderRow {
@@ -83,6 +137,7 @@ ColumnLayout {
         Layout.fillWidth: true
         uiScale: group.uiScale
         syncing: group.syncing
+        holdCommit: group.committingAll
         label: group.zhText("红外亮度", "IR Brightness")
         onChangedByOperator: appBridge.setIrBrightness(value)
     }
@@ -93,6 +148,7 @@ ColumnLayout {
         Layout.fillWidth: true
         uiScale: group.uiScale
         syncing: group.syncing
+        holdCommit: group.committingAll
         label: group.zhText("红外对比度", "IR Contrast")
         onChangedByOperator: appBridge.setIrContrast(value)
     }
@@ -103,6 +159,7 @@ ColumnLayout {
         Layout.fillWidth: true
         uiScale: group.uiScale
         syncing: group.syncing
+        holdCommit: group.committingAll
         hasSwitch: true
         label: group.zhText("红外去噪", "IR Denoise")
         onChangedByOperator: appBridge.setIrDenoise(switchOn, value)
@@ -114,6 +171,7 @@ ColumnLayout {
         Layout.fillWidth: true
         uiScale: group.uiScale
         syncing: group.syncing
+        holdCommit: group.committingAll
         hasSwitch: true
         from: 1
         to: 10

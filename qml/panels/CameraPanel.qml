@@ -96,7 +96,10 @@ Item {
         trackingRectHide()
     }
 
+    // The palette and resolutions come from their own answers and may precede the first status.
     function syncCameraStatusFromBridge() {
+        irGroup.showDevicePalette()
+        extraRows.showDeviceResolutions()
         if (!appBridge.cameraStatusAvailable)
             return
         copyingFromBridge = true
@@ -155,6 +158,15 @@ Item {
         copyingFromBridge = false
     }
 
+    // A press anywhere but in the image field being edited ends the editing of all four (the main
+    // window reports every press before any control takes it).
+    function pressedAt(from, x, y) {
+        if (!irGroup.editedFieldElsewhere(from, x, y))
+            return
+        Qt.inputMethod.hide()
+        irGroup.endEditing(ternCameraSettingsLayout)
+    }
+
     onResetDefaults: applyDefaults()
 
     Connections {
@@ -177,19 +189,6 @@ Item {
         anchors.fill: parent
         visible: cameraPanel.hasCameraSettings
         contentHeight: ternCameraSettingsLayout.implicitHeight
-
-        // A press on empty space ends the editing of an image field (its own handlers send it).
-        MouseArea {
-            width: scroller.contentWidth
-            height: Math.max(scroller.height, scroller.contentHeight)
-            onPressed: {
-                mouse.accepted = false
-                if (!irGroup.anyFieldFocused)
-                    return
-                Qt.inputMethod.hide()
-                ternCameraSettingsLayout.forceActiveFocus()
-            }
-        }
 
         ColumnLayout {
             id: ternCameraSettingsLayout
@@ -348,6 +347,7 @@ Item {
             CameraIrGroup {
                 id: irGroup
 
+                objectName: "cameraIrGroup"
                 Layout.fillWidth: true
                 visible: cameraPanel.videoOutputIrChecked
                          || (cameraPanel.videoOutputSplitChecked
@@ -359,6 +359,9 @@ Item {
                 syncing: cameraPanel.syncing
             }
             CameraExtraRows {
+                id: extraRows
+
+                objectName: "cameraExtraRows"
                 Layout.fillWidth: true
                 panel: cameraPanel
             }

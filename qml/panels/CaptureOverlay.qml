@@ -11,6 +11,7 @@ Rectangle {
     property bool isRecording: false
     property string recordingText: ""
     property int sdStatus: -1
+    property string language: "zh"
 
     signal captureModeChosen(string mode)
     signal shutterPressed()
@@ -101,13 +102,30 @@ Rectangle {
         }
     }
 
-    Image {
-        objectName: "sdPicture"
+    Column {
         anchors.centerIn: parent
-        width: parent.width - 12 * overlay.uiScale
-        height: width
-        fillMode: Image.PreserveAspectFit
+        spacing: 6 * overlay.uiScale
         visible: overlay.sdStatus > 0
-        source: overlay.sdStatus === 3 ? "qrc:/icon/png/sd_none.png" : "qrc:/icon/png/SD_EROR.png"
+
+        Image {
+            objectName: "sdPicture"
+            anchors.horizontalCenter: parent.horizontalCenter
+            width: overlay.width - 12 * overlay.uiScale
+            height: width
+            fillMode: Image.PreserveAspectFit
+            source: overlay.sdStatus === 3 ? "qrc:/icon/png/sd_none.png" : "qrc:/icon/png/SD_EROR.png"
+        }
+        Text {
+            objectName: "sdStateText"
+            width: overlay.width - 8 * overlay.uiScale
+            horizontalAlignment: Text.AlignHCenter
+            wrapMode: Text.WordWrap
+            color: Theme.textOnAccent
+            // Readable over a bright picture too.
+            style: Text.Outline
+            styleColor: Theme.videoBackground
+            font.pixelSize: Theme.fontSmall * overlay.uiScale
+            text: appBridge.sdStatusName(overlay.sdStatus, overlay.language)
+        }
     }
 }

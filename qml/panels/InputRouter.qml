@@ -59,8 +59,9 @@ Item {
         gimbalPanel.endMove("", true)
     }
 
+    // The window's recording state follows the controller, which changes it only once the command
+    // went out.
     function toggleRecording() {
-        win.isRecording = !win.isRecording
         appBridge.toggleRecord()
     }
 

@@ -17,6 +17,8 @@ RowLayout {
     property int fallback: 50
     property bool hasSwitch: false
     property bool syncing: false
+    // Set while the owner sends every field at once: this field's own commit waits for that.
+    property bool holdCommit: false
     property alias switchOn: toggle.checked
     property alias fieldRef: field
     readonly property int value: Math.round(slider.value)
@@ -48,12 +50,15 @@ RowLayout {
         changedByOperator()
     }
 
-    function commitField() {
-        if (syncing)
-            return
-        var v = parseInt(field.text, 10)
-        show(isNaN(v) ? from : v)
+    // Sends the field's number; an empty or unreadable field sends the default (fallback).
+    function commitValue() {
+        show(fieldValue())
         changedByOperator()
+    }
+
+    function commitField() {
+        if (!syncing && !holdCommit)
+            commitValue()
     }
 
     spacing: 6 * uiScale

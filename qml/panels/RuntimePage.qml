@@ -81,6 +81,11 @@ Item {
             gimbalPanel.normalizeYaw()
     }
 
+    // A press (at x, y of `from`) outside the image field being edited ends its editing.
+    function endImageFieldEditing(from, x, y) {
+        cameraPanel.pressedAt(from, x, y)
+    }
+
     // New splitter position for a drag that started at startX with startRatio; bounded so that
     // both sides stay usable.
     function splitterRatio(startRatio, startX, x) {
@@ -370,7 +375,6 @@ Item {
                 recordingText: runtimePage.win.formatRecordingDuration(runtimePage.win.recordingElapsedSeconds)
                 onFullscreenToggled: runtimePage.win.videoFullscreen = !runtimePage.win.videoFullscreen
                 onCaptureModeChosen: runtimePage.win.captureMode = mode
-                onRecordingToggled: runtimePage.win.isRecording = recording
                 onTrackingConfirmed: {
                     runtimePage.win.trackingEnabled = true
                     appBridge.setTracking(true, x, y, w, h)

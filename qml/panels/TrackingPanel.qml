@@ -46,10 +46,12 @@ Item {
         return ids
     }
 
+    // Tracking turns on only when the gimbal's stop went out (no link: it stays off).
     function applyTrackingSwitch(on) {
+        if (on && !appBridge.armBoxTracking())
+            return
         trackingToggled(on)
         if (on) {
-            appBridge.gimbalStop()
             if (irTempMeasureOn)
                 appBridge.setIrTempMeasure(false)
         } else {
@@ -75,17 +77,6 @@ Item {
         aiCategoryChecked = checked
         aiCategoriesEdited(checked)
         appBridge.setAiDetectWithCategories(aiEnabled, tickedIds(checked))
-    }
-
-    Binding {
-        target: trackSwitch
-        property: "checked"
-        value: trackingPanel.trackingEnabled
-    }
-    Binding {
-        target: aiSwitch
-        property: "checked"
-        value: trackingPanel.aiEnabled
     }
 
     TabScroller {
@@ -115,8 +106,13 @@ Item {
 
                     objectName: "trackSwitch"
                     uiScale: trackingPanel.uiScale
+                    checked: trackingPanel.trackingEnabled
                     enabled: !trackingPanel.videoOutputSplitChecked && !trackingPanel.irTempMeasureOn
-                    onToggled: trackingPanel.applyTrackingSwitch(checked)
+                    // The click broke the binding; the window's state decides what shows.
+                    onToggled: {
+                        trackingPanel.applyTrackingSwitch(checked)
+                        trackSwitch.checked = Qt.binding(function() { return trackingPanel.trackingEnabled })
+                    }
                 }
                 FieldLabel {
                     uiScale: trackingPanel.uiScale
@@ -127,9 +123,13 @@ Item {
 
                     objectName: "aiSwitch"
                     uiScale: trackingPanel.uiScale
+                    checked: trackingPanel.aiEnabled
                     enabled: trackingPanel.anyCategoryTicked || trackingPanel.aiCategorySyncingFromDevice
                              || trackingPanel.aiEnabled
-                    onToggled: trackingPanel.applyAiSwitch(checked)
+                    onToggled: {
+                        trackingPanel.applyAiSwitch(checked)
+                        aiSwitch.checked = Qt.binding(function() { return trackingPanel.aiEnabled })
+                    }
                 }
             }
 

@@ -36,7 +36,6 @@ PanelBox {
     signal thermometryRegionClicked(int cx, int cy, int cw, int ch)
     // The operator's capture choices; the main window keeps the capture state.
     signal captureModeChosen(string mode)
-    signal recordingToggled(bool recording)
 
     function zhText(cn, en) {
         return language === "zh" ? cn : en
@@ -181,11 +180,46 @@ PanelBox {
                 // A picked row goes into the edit field; Apply plays it.
                 onActivated: editText = textAt(index)
 
+                // The field holds the real address (played and stored); while the operator is not
+                // editing it, what shows is the address with its password as dots.
+                contentItem: TextField {
+                    id: streamField
+
+                    objectName: "streamUrlField"
+                    leftPadding: 12 * videoPanel.uiScale
+                    rightPadding: 4 * videoPanel.uiScale
+                    topPadding: 0
+                    bottomPadding: 0
+                    font: streamCombo.font
+                    text: streamCombo.editText
+                    selectByMouse: true
+                    verticalAlignment: Text.AlignVCenter
+                    color: activeFocus ? Theme.textPrimary : "transparent"
+                    background: Rectangle {
+                        color: Theme.panelBackground
+                        border.width: streamField.activeFocus ? 2 : 1
+                        border.color: streamField.activeFocus ? Theme.fieldBorderFocus : Theme.panelBorder
+                    }
+
+                    Text {
+                        objectName: "streamUrlShown"
+                        anchors.fill: parent
+                        leftPadding: streamField.leftPadding
+                        rightPadding: streamField.rightPadding
+                        verticalAlignment: Text.AlignVCenter
+                        visible: !streamField.activeFocus
+                        elide: Text.ElideRight
+                        font: streamField.font
+                        color: Theme.textPrimary
+                        text: appBridge.maskedUrl(streamField.text)
+                    }
+                }
+
                 delegate: ItemDelegate {
                     objectName: "streamHistoryRow" + index
                     width: streamCombo.width
                     font: streamCombo.font
-                    text: modelData
+                    text: appBridge.maskedUrl(modelData)
                     rightPadding: removeRow.width + 8 * videoPanel.uiScale
                     highlighted: streamCombo.highlightedIndex === index
 
@@ -390,15 +424,15 @@ PanelBox {
                 captureMode: videoPanel.captureMode
                 isRecording: videoPanel.isRecording
                 recordingText: videoPanel.recordingText
+                language: videoPanel.language
                 sdStatus: appBridge.sdStatus
                 onCaptureModeChosen: videoPanel.captureModeChosen(mode)
+                // Recording shows once the controller has sent the command (isRecording follows it).
                 onShutterPressed: {
-                    if (videoPanel.captureMode === "video") {
-                        videoPanel.recordingToggled(!videoPanel.isRecording)
+                    if (videoPanel.captureMode === "video")
                         appBridge.toggleRecord()
-                    } else {
+                    else
                         appBridge.takePhoto()
-                    }
                 }
             }
 

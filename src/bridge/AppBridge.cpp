@@ -236,16 +236,23 @@ void AppBridge::resetDeviceStateForProduct() {
     forgetGimbalAttitude();
 }
 
+// The page change comes first, while the link is still up: what it stops on the device (gimbal,
+// tracking, continuous ranging) must reach the device before the link closes.
 void AppBridge::backToMain() {
     if (!m_runtimePage)
         return;
     clearMessages();
+    m_runtimePage = false;
+    emit runtimePageChanged();
+    if (m_laserPeriodicActive && linkOpen())
+        laserPeriodicOff();
     if (m_serialOpened)
         closeSerial();
     if (m_udpConnected || m_udpSocket.state() != QAbstractSocket::UnconnectedState)
         disconnectUdp();
-    m_runtimePage = false;
-    emit runtimePageChanged();
+    // No answer can come on a closed link, and no copy may be resent into it.
+    m_motionAckPending = false;
+    m_angleAckPending = false;
     emit resetZoomRequested();
 }
 

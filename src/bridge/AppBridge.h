@@ -257,7 +257,8 @@ public:
     Q_INVOKABLE void closeSerial();
     // Gimbal motion
     Q_INVOKABLE void gimbalMove(int yawDir, int pitchDir);
-    Q_INVOKABLE void gimbalStop();
+    // True when the stop went out.
+    Q_INVOKABLE bool gimbalStop();
     Q_INVOKABLE void gimbalHome();
     Q_INVOKABLE void gimbalDown();
     Q_INVOKABLE void gimbalSetAngle(double pitchDeg, double yawDeg);
@@ -271,8 +272,12 @@ public:
     // Detection and tracking
     Q_INVOKABLE void setTracking(bool enable, int x, int y, int w, int h, bool silentRetry = false,
                                  bool silentMessage = false);
+    // The tracking switch: the gimbal holds still for the box the operator is about to draw. True
+    // when that stop went out; the switch shows "on" only then.
+    Q_INVOKABLE bool armBoxTracking();
     Q_INVOKABLE void setAiDetect(bool enable);
-    Q_INVOKABLE void setAiDetectWithCategories(bool enable, const QVariantList& categoryIds);
+    // True when the switch frame went out; the switches show "on" only then.
+    Q_INVOKABLE bool setAiDetectWithCategories(bool enable, const QVariantList& categoryIds);
     Q_INVOKABLE void getAiDetectCategories();
     // Camera settings
     Q_INVOKABLE void setVideoBitrate(const QString& bitrateStr);
@@ -309,6 +314,10 @@ public:
     // LocalCapture's captureEvent kinds; unknown kinds are ignored).
     Q_INVOKABLE void reportLocalCapture(const QString& kind, const QString& path, const QString& detail);
     Q_INVOKABLE void removeStreamUrl(const QString& url);
+    // A stream address as the screen shows it: the password, if any, as dots.
+    Q_INVOKABLE QString maskedUrl(const QString& url) const;
+    // The SD card state of a camera status code, in the given interface language ("zh" or other).
+    Q_INVOKABLE QString sdStatusName(int code, const QString& language) const;
 
     // Receiver of gimbal frames for the current product: 4 where the gimbal sits behind the camera.
     int gimbalDestinationId() const;
@@ -480,7 +489,7 @@ private:
     void handleSingleRangeReply(const ParsedFrame& frame, FrameLink link);
 
     // Gimbal commands and their acknowledgement (AppBridgeGimbal*.cpp)
-    void sendGimbalPreset(const std::array<uint8_t, 4>& payload);
+    bool sendGimbalPreset(const std::array<uint8_t, 4>& payload);
     void onMotionAckTimeout();
     void resendMotionOnce();
     void onAngleAckTimeout();

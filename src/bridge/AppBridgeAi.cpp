@@ -8,11 +8,11 @@ void AppBridge::setAiDetect(bool enable) {
 }
 
 // Switching on changes nothing here: `aiDetecting` follows the device's detection reports.
-void AppBridge::setAiDetectWithCategories(bool enable, const QVariantList& categoryIds) {
+bool AppBridge::setAiDetectWithCategories(bool enable, const QVariantList& categoryIds) {
     if (!linkOpen()) {
         appendMessage(
             tr2(QStringLiteral("智能识别：请先连接UDP或UART"), QStringLiteral("AI detect: connect UDP or UART first")));
-        return;
+        return false;
     }
     const bool wasDetecting = m_aiDetecting;
     if (!enable) {
@@ -26,11 +26,12 @@ void AppBridge::setAiDetectWithCategories(bool enable, const QVariantList& categ
     const auto payload = CommandPayloads::encodeAiDetect(enable, categoryIds);
     if (!sendCommand(DeviceId::Camera, MessageId::AiDetection, payload.data(), payload.size())) {
         appendMessage(tr2(QStringLiteral("智能识别发送失败"), QStringLiteral("Failed to send AI detect")));
-        return;
+        return false;
     }
-    if (wasDetecting == enable)
-        return;  // re-sending the current state is silent
-    appendMessage(tr2(QStringLiteral("已发送智能识别 %1"), QStringLiteral("AI detect %1 sent"))
-                      .arg(enable ? tr2(QStringLiteral("开启"), QStringLiteral("on"))
-                                  : tr2(QStringLiteral("关闭"), QStringLiteral("off"))));
+    if (wasDetecting != enable) {  // re-sending the current state is silent
+        appendMessage(tr2(QStringLiteral("已发送智能识别 %1"), QStringLiteral("AI detect %1 sent"))
+                          .arg(enable ? tr2(QStringLiteral("开启"), QStringLiteral("on"))
+                                      : tr2(QStringLiteral("关闭"), QStringLiteral("off"))));
+    }
+    return true;
 }

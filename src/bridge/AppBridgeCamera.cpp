@@ -4,6 +4,7 @@
 
 #include "AppBridge.h"
 #include "CommandPayloads.h"
+#include "StreamUrls.h"
 #include "protocol/MessageCatalogue.h"
 
 namespace {
@@ -186,4 +187,8 @@ void AppBridge::requestCameraSettingsState() {
     QTimer::singleShot(80, this, &AppBridge::requestIrSettings);
     QTimer::singleShot(160, this, [this] { requestVersions(false); });
     QTimer::singleShot(240, this, &AppBridge::getAiDetectCategories);
+}
+
+QString AppBridge::maskedUrl(const QString& url) const {
+    return StreamUrls::masked(url);
 }

@@ -12,6 +12,11 @@ constexpr uint8_t kCamera = DeviceId::Camera;
 constexpr qint64 kTrackingQuietMs = 1000;
 constexpr int kStopRepeatDelayMs = 150;
 
+void tellTrackingNeedsLink(AppBridge& bridge) {
+    bridge.appendMessage(bridge.tr2(QStringLiteral("框选跟踪：请先连接UDP或UART"),
+                                    QStringLiteral("Box tracking: please connect UDP or UART first")));
+}
+
 }  // namespace
 
 void AppBridge::getAiDetectCategories() {
@@ -28,12 +33,18 @@ void AppBridge::getAiDetectCategories() {
     }
 }
 
+bool AppBridge::armBoxTracking() {
+    if (!linkOpen()) {
+        tellTrackingNeedsLink(*this);
+        return false;
+    }
+    return gimbalStop();
+}
+
 void AppBridge::setTracking(bool enable, int x, int y, int w, int h, bool silentRetry, bool silentMessage) {
     if (!linkOpen()) {
-        if (!silentRetry && !silentMessage) {
-            appendMessage(tr2(QStringLiteral("框选跟踪：请先连接UDP或UART"),
-                              QStringLiteral("Box tracking: please connect UDP or UART first")));
-        }
+        if (!silentRetry && !silentMessage)
+            tellTrackingNeedsLink(*this);
         return;
     }
     const LinkPayloads::TrackingBox box =

@@ -26,8 +26,8 @@ void AppBridge::gimbalMove(int yawDir, int pitchDir) {
                 static_cast<uint8_t>(payload.size()));
 }
 
-void AppBridge::gimbalStop() {
-    sendGimbalPreset(CommandPayloads::encodeGimbalControl(CommandPayloads::kGimbalManual));
+bool AppBridge::gimbalStop() {
+    return sendGimbalPreset(CommandPayloads::encodeGimbalControl(CommandPayloads::kGimbalManual));
 }
 
 void AppBridge::gimbalHome() {
@@ -39,16 +39,17 @@ void AppBridge::gimbalDown() {
 }
 
 // The state and the timer are set up even when the send fails; the resend then fails the same way.
-void AppBridge::sendGimbalPreset(const std::array<uint8_t, 4>& payload) {
+bool AppBridge::sendGimbalPreset(const std::array<uint8_t, 4>& payload) {
     m_angleAckPending = false;  // a preset supersedes a pending angle
     m_motionAckPending = true;
     m_motionRetried = false;
     ++m_motionCommandCount;
     m_lastMotionPayload = payload;
     m_lastMotionDestination = static_cast<uint8_t>(gimbalDestinationId());
-    sendCommand(m_lastMotionDestination, MessageId::GimbalControl, payload.data(),
-                static_cast<uint8_t>(payload.size()));
+    const bool sent = sendCommand(m_lastMotionDestination, MessageId::GimbalControl, payload.data(),
+                                  static_cast<uint8_t>(payload.size()));
     QTimer::singleShot(kAckTimeoutMs, this, &AppBridge::onMotionAckTimeout);
+    return sent;
 }
 
 // Timers are never cancelled: each acts on the state as it finds it. Only the wait after a copy

@@ -1,9 +1,17 @@
 // Status reports of the visible camera: settings and SD card, zoom, recording and detection.
 #include <QDebug>
+#include <iterator>
 
 #include "AppBridge.h"
 #include "ReportDecoders.h"
 #include "protocol/FrameCodec.h"
+
+namespace {
+
+// English names of the SD card states, in the order of DeviceReports::sdStatusName's Chinese ones.
+const char* const kSdStatusNamesEn[] = {"Normal", "Card error", "Slow card", "Not inserted", "Full", "Format error"};
+
+}  // namespace
 
 // The serial variant of the report does not carry a usable photo/video mode byte.
 void AppBridge::handleCameraStatusReport(const ParsedFrame& frame, FrameLink link) {
@@ -30,7 +38,15 @@ void AppBridge::announceSdStatus(int code) {
         return;
     m_lastSdStatusCode = code;
     appendMessage(
-        tr2(QStringLiteral("SD卡状态: %1"), QStringLiteral("SD card: %1")).arg(DeviceReports::sdStatusName(code)));
+        tr2(QStringLiteral("SD卡状态: %1"), QStringLiteral("SD card: %1")).arg(sdStatusName(code, m_language)));
+}
+
+QString AppBridge::sdStatusName(int code, const QString& language) const {
+    if (language == QLatin1String("zh"))
+        return DeviceReports::sdStatusName(code);
+    if (code >= 0 && code < int(std::size(kSdStatusNamesEn)))
+        return QString::fromLatin1(kSdStatusNamesEn[code]);
+    return QStringLiteral("Unknown");
 }
 
 void AppBridge::handleVisibleZoomReport(const ParsedFrame& frame, FrameLink link) {

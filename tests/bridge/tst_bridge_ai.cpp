@@ -83,14 +83,24 @@ private slots:
         QCOMPARE(f.newMessages(), QStringList{message});
     }
 
-    void detectionNeedsALink() {
-        AppBridge& bridge = f.offline(QStringLiteral("en"), QStringLiteral("Wren-R2"));
-        const uint8_t sequence = bridge.nextSequenceNumber();
-        bridge.setAiDetect(true);
-        bridge.setAiDetectWithCategories(false, {3});
+    // Without a link the switches' commands say so, build no frame and report that nothing went
+    // out; with one they report the frame sent (the switches show "on" only then).
+    void detectionAndTrackingNeedALink() {
+        AppBridge& offline = f.offline(QStringLiteral("en"), QStringLiteral("Wren-R2"));
+        const uint8_t sequence = offline.nextSequenceNumber();
+        offline.setAiDetect(true);
+        QVERIFY(!offline.setAiDetectWithCategories(false, {3}));
+        QVERIFY(!offline.armBoxTracking());
         QCOMPARE(f.newMessages(),
-                 (QStringList{"AI detect: connect UDP or UART first", "AI detect: connect UDP or UART first"}));
-        QCOMPARE(bridge.nextSequenceNumber(), sequence);  // no frame was even built
+                 (QStringList{"AI detect: connect UDP or UART first", "AI detect: connect UDP or UART first",
+                              "Box tracking: please connect UDP or UART first"}));
+        QCOMPARE(offline.nextSequenceNumber(), sequence);  // no frame was even built
+
+        AppBridge& bridge = f.up(Link::Udp);
+        QVERIFY(bridge.setAiDetectWithCategories(true, {3}));
+        QVERIFY(bridge.armBoxTracking());
+        QCOMPARE(f.payloadHex(0x000010), QStringLiteral("00 02 02 00"));  // the gimbal holds still
+        QVERIFY(f.sent(kTrack).isEmpty());
     }
 
     void trackingBoxIsClipped_data() {

@@ -78,8 +78,7 @@ private slots:
         QTest::addColumn<QString>("language");
         QTest::addColumn<QStringList>("expected");
         QTest::newRow("en") << "en"
-                            << QStringList{QString::fromUtf8("SD card: 未插入"), QString::fromUtf8("SD card: 未插入"),
-                                           QString::fromUtf8("SD card: 未知")};
+                            << QStringList{"SD card: Not inserted", "SD card: Not inserted", "SD card: Unknown"};
         QTest::newRow("zh") << "zh"
                             << QStringList{QString::fromUtf8("SD卡状态: 未插入"), QString::fromUtf8("SD卡状态: 未插入"),
                                            QString::fromUtf8("SD卡状态: 未知")};

@@ -236,7 +236,7 @@ private slots:
         markLog();
         m_sim.process().write("sd 3\n");
         QTRY_COMPARE_WITH_TIMEOUT(m_bridge->sdStatus(), 3, kLongWaitMs);
-        QVERIFY2(waitForMessage("SD card: 未插入"), qPrintable(recentLog()));
+        QVERIFY2(waitForMessage("SD card: Not inserted"), qPrintable(recentLog()));
         markLog();
         m_bridge->takePhoto();
         if (!m_serial)

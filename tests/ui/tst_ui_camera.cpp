@@ -3,7 +3,10 @@
 
 #include <QtTest>
 
+#include <algorithm>
+
 #include "UiLinkedDevice.h"
+#include "bridge/IrPalettes.h"
 #include "protocol/MessageCatalogue.h"
 
 class TestUiCamera : public QObject {
@@ -23,12 +26,20 @@ class TestUiCamera : public QObject {
     }
 
     // Camera status report: photo/video mode, RTSP and codec codes, output code, bitrate index + 1.
-    bool deliverCameraStatus(int bitrateIndex) {
+    static QByteArray cameraStatus(int bitrateIndex) {
         QByteArray payload(16, '\0');
         payload[0] = 1;
         payload[3] = 5;
         payload[4] = char(bitrateIndex + 1);
-        return device.deliver(LinkTest::frameBytes(4, 1, reportIdOf(MessageId::CameraSystemStatus), payload));
+        return LinkTest::frameBytes(4, 1, reportIdOf(MessageId::CameraSystemStatus), payload);
+    }
+    bool deliverCameraStatus(int bitrateIndex) { return device.deliver(cameraStatus(bitrateIndex)); }
+    // A successful answer of the device with these payload bytes after the result code.
+    static QByteArray answer(uint32_t replyId, std::initializer_list<int> rest) {
+        QByteArray payload(2, '\0');
+        for (int b : rest)
+            payload.append(char(b));
+        return LinkTest::frameBytes(4, 1, replyId, payload);
     }
 
 private slots:
@@ -108,28 +119,69 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(ui.read("videoOutputVisibleRadio", "checked").toBool(), 10000);
     }
 
-    // A status that arrives while the operator's bitrate change is fresh does not undo it.
-    void bitrateChoiceOutlivesAStaleStatus() {
+    // A status that arrives while the operator's choice is fresh does not undo it; once the 2 s
+    // hold-off has passed, the combo shows what the device reports.
+    void choiceOutlivesAStaleStatus_data() {
+        QTest::addColumn<QString>("combo");
+        QTest::addColumn<bool>("irOutput");
+        QTest::addColumn<QString>("holder");  // item and property of the hold-off
+        QTest::addColumn<QString>("holding");
+        QTest::addColumn<uint>("sentId");
+        QTest::addColumn<QByteArray>("stale");
+        QTest::addColumn<QString>("deviceProperty");  // the controller's value once the stale frame is in
+        QTest::addColumn<int>("deviceValue");
+        QTest::addColumn<int>("shown");  // the combo's entry for it
+        QTest::newRow("bitrate") << "videoBitrateCombo" << false << "cameraPanel"
+                                 << "videoBitrateSyncCooldown" << uint(MessageId::VideoBitrate) << cameraStatus(0)
+                                 << "cameraVideoBitrateIndex" << 0 << 0;
+        const int whiteHot = IrPalettes::codeForPosition(IrPalettes::Group::NinePalettes, -1, 0);
+        QTest::newRow("palette") << "irColorSchemeCombo" << true << "cameraIrGroup"
+                                 << "holdingPalette" << uint(MessageId::InfraredPalette)
+                                 << answer(0x010100, {whiteHot, 0}) << "currentIrColorSchemeComboIndex" << 0 << 0;
+        // 3840 x 2160 for photos (index 2) and recording (index 1): the first entry of both combos.
+        QTest::newRow("photo") << "photoResolutionCombo" << false << "cameraExtraRows"
+                               << "holdingPhoto" << uint(MessageId::VisiblePhotoResolution)
+                               << answer(0x010200, {0x16, 0x26}) << "cameraPhotoResolutionIndex" << 2 << 0;
+        QTest::newRow("record") << "recordResolutionCombo" << false << "cameraExtraRows"
+                                << "holdingRecord" << uint(MessageId::VisibleRecordResolution)
+                                << answer(0x010200, {0x16, 0x26}) << "cameraRecordResolutionIndex" << 1 << 0;
+    }
+    void choiceOutlivesAStaleStatus() {
+        QFETCH(QString, combo);
+        QFETCH(bool, irOutput);
+        QFETCH(QString, holder);
+        QFETCH(QString, holding);
+        QFETCH(uint, sentId);
+        QFETCH(QByteArray, stale);
+        QFETCH(QString, deviceProperty);
+        QFETCH(int, deviceValue);
+        QFETCH(int, shown);
         QVERIFY(startLinked("en"));
-        QQuickItem* combo = ui.item("videoBitrateCombo");
-        QVERIFY(combo && combo->isVisible());
-        combo->forceActiveFocus();
+        if (irOutput) {
+            QVERIFY(ui.click("videoOutputIr"));
+            QTRY_VERIFY_WITH_TIMEOUT(!device.payloads(MessageId::ImageMode).isEmpty(), 10000);
+            Ui::Fixture::settle(500);
+            device.collector().clear();
+        }
+        QQuickItem* box = ui.item(combo);
+        QVERIFY(box && box->isVisible());
+        const int chosen = box->property("currentIndex").toInt() + 1;
+        box->forceActiveFocus();
         QTest::keyClick(ui.window, Qt::Key_Down);
-        QTRY_VERIFY_WITH_TIMEOUT(!device.payloads(MessageId::VideoBitrate).isEmpty(), 10000);
-        QCOMPARE(combo->property("currentIndex").toInt(), 1);
+        QTRY_VERIFY_WITH_TIMEOUT(!device.payloads(sentId).isEmpty(), 10000);
+        QCOMPARE(box->property("currentIndex").toInt(), chosen);
 
-        QQuickItem* panel = ui.item("cameraPanel");
-        QVERIFY(panel);
-        QVERIFY(panel->property("videoBitrateSyncCooldown").toBool());
-        QVERIFY(deliverCameraStatus(0));
-        QTRY_COMPARE_WITH_TIMEOUT(ui.bridge->cameraVideoBitrateIndex(), 0, 10000);
-        // The status was applied while the 2 s window was still open (unless the machine stalled
-        // that long): the operator's choice stays.
-        if (panel->property("videoBitrateSyncCooldown").toBool())
-            QCOMPARE(combo->property("currentIndex").toInt(), 1);
+        QQuickItem* hold = ui.item(holder);
+        QVERIFY(hold && hold->property(qPrintable(holding)).toBool());
+        QVERIFY(device.deliver(stale));
+        QTRY_COMPARE_WITH_TIMEOUT(ui.bridge->property(qPrintable(deviceProperty)).toInt(), deviceValue, 10000);
+        // The stale value came while the 2 s window was still open (unless the machine stalled that
+        // long): the operator's choice stays.
+        if (hold->property(qPrintable(holding)).toBool())
+            QCOMPARE(box->property("currentIndex").toInt(), chosen);
 
-        // Once the operator's window has passed, the device's value is shown again.
-        QTRY_COMPARE_WITH_TIMEOUT(combo->property("currentIndex").toInt(), 0, 15000);
+        // Once the operator's window has passed, the device's value is shown.
+        QTRY_COMPARE_WITH_TIMEOUT(box->property("currentIndex").toInt(), shown, 15000);
     }
 
     void listsFollowTheProduct_data() {
@@ -158,6 +210,60 @@ private slots:
         QCOMPARE(ui.read("photoResolutionCombo", "count").toInt(), photos);
         QCOMPARE(ui.read("photoResolutionCombo", "currentText").toString(), firstPhoto);
         QCOMPARE(ui.read("recordResolutionCombo", "count").toInt(), records);
+    }
+
+    // A press beside the image fields ends their editing and sends all four as they stand; an
+    // emptied field sends its default (brightness, contrast and denoise 50, enhancement 5).
+    void pressBesideTheImageFieldsSendsAllFour_data() {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("switchFirst");
+        QTest::addColumn<QStringList>("sent");  // brightness, contrast, denoise, enhancement
+        QTest::newRow("brightness emptied") << "irBrightnessField"
+                                            << ""
+                                            << "" << QStringList{"32 00", "32 00", "00 32 00", "00 00"};
+        QTest::newRow("contrast typed") << "irContrastField"
+                                        << "70"
+                                        << "" << QStringList{"32 00", "46 00", "00 32 00", "00 00"};
+        QTest::newRow("denoise emptied while on")
+            << "irDenoiseField"
+            << ""
+            << "irDenoiseSwitch" << QStringList{"32 00", "32 00", "01 32 00", "00 00"};
+        QTest::newRow("enhancement emptied while on")
+            << "irEnhanceField"
+            << ""
+            << "irEnhanceSwitch" << QStringList{"32 00", "32 00", "00 32 00", "05 00"};
+    }
+    void pressBesideTheImageFieldsSendsAllFour() {
+        QFETCH(QString, field);
+        QFETCH(QString, text);
+        QFETCH(QString, switchFirst);
+        QFETCH(QStringList, sent);
+        const QList<uint32_t> ids{MessageId::InfraredBrightness, MessageId::InfraredContrast,
+                                  MessageId::InfraredDenoise, MessageId::InfraredEnhance};
+        QVERIFY(startLinked("en"));
+        QVERIFY(ui.click("videoOutputIr"));
+        QTRY_VERIFY_WITH_TIMEOUT(!device.payloads(MessageId::InfraredSuperResolution).isEmpty(), 10000);
+        if (!switchFirst.isEmpty()) {
+            QVERIFY(ui.click(switchFirst));
+            QTRY_VERIFY_WITH_TIMEOUT(device.payloads(ids[2]).size() + device.payloads(ids[3]).size() == 3, 10000);
+        }
+        device.collector().clear();
+        QVERIFY(ui.type(field, text));
+        if (text.isEmpty())
+            QTest::keyClick(ui.window, Qt::Key_Backspace);
+        QTRY_COMPARE(ui.read(field, "text").toString(), text);
+
+        // Beside the restart button: empty space of the tab.
+        QQuickItem* restart = ui.item("restartCamera");
+        QTest::mouseClick(ui.window, Qt::LeftButton, Qt::NoModifier,
+                          ui.centre(restart) + QPoint(int(restart->width()) / 2 + 40, 0));
+        QTRY_VERIFY_WITH_TIMEOUT(
+            std::all_of(ids.begin(), ids.end(), [&](uint32_t id) { return !device.payloads(id).isEmpty(); }), 10000);
+        QVERIFY(!ui.item(field)->hasActiveFocus());
+        Ui::Fixture::settle(300);  // a second copy of the edited field would be on its way by now
+        for (int i = 0; i < ids.size(); ++i)
+            QCOMPARE(device.payloads(ids[i]), QStringList{sent[i]});
     }
 
     // A product change puts the controls back to their defaults without telling the device.

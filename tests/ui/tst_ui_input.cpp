@@ -243,17 +243,24 @@ private slots:
         QTest::addColumn<QString>("payload");
         // A control clicked before the key; the message log keeps only its own Ctrl+C and Ctrl+A.
         QTest::addColumn<QString>("clickedFirst");
+        // With the link closed first, the command fails and says so in the log.
+        QTest::addColumn<QString>("failure");
         QTest::newRow("Home centres") << int(Qt::Key_Home) << uint(MessageId::GimbalControl) << "10 02 02 00"
-                                      << QString();
+                                      << QString() << QString();
         QTest::newRow("End looks down") << int(Qt::Key_End) << uint(MessageId::GimbalControl) << "20 02 02 00"
-                                        << QString();
+                                        << QString() << QString();
         QTest::newRow("End looks down after a click in the log")
             << int(Qt::Key_End) << uint(MessageId::GimbalControl) << "20 02 02 00"
-            << "messageLogArea";
+            << "messageLogArea" << QString();
         QTest::newRow("+ zooms one step")
-            << int(Qt::Key_Plus) << uint(MessageId::ZoomToRatio) << "00 0b 00" << QString();
-        QTest::newRow("P takes a photo") << int(Qt::Key_P) << uint(MessageId::TakePhoto) << QString() << QString();
-        QTest::newRow("R starts recording") << int(Qt::Key_R) << uint(MessageId::Record) << QString() << QString();
+            << int(Qt::Key_Plus) << uint(MessageId::ZoomToRatio) << "00 0b 00" << QString() << QString();
+        QTest::newRow("P takes a photo") << int(Qt::Key_P) << uint(MessageId::TakePhoto) << QString() << QString()
+                                         << QString();
+        QTest::newRow("R starts recording")
+            << int(Qt::Key_R) << uint(MessageId::Record) << QString() << QString() << QString();
+        QTest::newRow("R without a link does not mark recording")
+            << int(Qt::Key_R) << uint(MessageId::Record) << QString() << QString()
+            << "Failed to send start record command";
     }
 
     void shortcutsSendTheirCommands() {
@@ -261,13 +268,23 @@ private slots:
         QFETCH(uint, messageId);
         QFETCH(QString, payload);
         QFETCH(QString, clickedFirst);
+        QFETCH(QString, failure);
         QVERIFY(startLinked());
         if (!clickedFirst.isEmpty())
             QVERIFY(ui.click(clickedFirst));
+        if (!failure.isEmpty()) {
+            ui.bridge->disconnectUdp();
+            QTest::keyClick(ui.window, Qt::Key(key));
+            QTRY_VERIFY_WITH_TIMEOUT(ui.bridge->messageLog().contains(failure), 10000);
+            Ui::Fixture::settle();  // the window's state follows the controller on the next turn
+            QVERIFY(!ui.windowProperty("isRecording").toBool());
+            return;
+        }
         QTest::keyClick(ui.window, Qt::Key(key));
         QTRY_VERIFY_WITH_TIMEOUT(!payloads(messageId).isEmpty(), 10000);
         if (!payload.isEmpty())
             QCOMPARE(payloads(messageId).first(), payload);
+        QTRY_COMPARE(ui.windowProperty("isRecording").toBool(), key == Qt::Key_R);
     }
 
     void fullscreenAndHelpKeys() {

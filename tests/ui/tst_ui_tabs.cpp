@@ -218,15 +218,66 @@ private slots:
         QVERIFY(payloadsOf(MessageId::AiDetection).isEmpty());
     }
 
-    // Box tracking on stops the gimbal; off tells the device to stop tracking.
+    // Without a link the tracking, AI and thermometry switches stay off (the log says why); with
+    // one, box tracking on stops the gimbal and off tells the device to stop tracking. Both tabs
+    // that carry the switches.
+    void trackSwitchDrivesTracking_data() {
+        QTest::addColumn<QString>("product");
+        QTest::addColumn<QString>("tab");
+        QTest::addColumn<int>("index");
+        QTest::addColumn<QString>("trackSwitch");
+        QTest::addColumn<QString>("aiSwitch");
+        QTest::addColumn<QStringList>("failures");  // the log lines of the switches' failed sends
+        QTest::newRow("tracking-tab") << "Tern"
+                                      << "tabTracking" << 4 << "trackSwitch"
+                                      << "aiSwitch"
+                                      << QStringList{"Box tracking: please connect UDP or UART first",
+                                                     "AI detect: connect UDP or UART first"};
+        QTest::newRow("camera-tab with thermometry")
+            << "WrenT-R2"
+            << "tabCamera" << 1 << "cameraTrackSwitch"
+            << "cameraAiSwitch"
+            << QStringList{"Box tracking: please connect UDP or UART first", "AI detect: connect UDP or UART first",
+                           "Failed to send IR thermometry switch"};
+    }
     void trackSwitchDrivesTracking() {
-        QVERIFY(startLinked("Tern"));
-        QVERIFY(showTab("tabTracking", 4));
-        QVERIFY(ui.click("trackSwitch"));
+        QFETCH(QString, product);
+        QFETCH(QString, tab);
+        QFETCH(int, index);
+        QFETCH(QString, trackSwitch);
+        QFETCH(QString, aiSwitch);
+        QFETCH(QStringList, failures);
+        QVERIFY(ui.start(Ui::config("en", product, {"rtsp://127.0.0.1:9/a"})));
+        QVERIFY(showTab(tab, index));
+        QStringList switches{trackSwitch, aiSwitch};
+        if (aiSwitch == "aiSwitch")
+            QVERIFY(ui.click("aiCategory4"));  // the switch needs a category
+        if (failures.size() > 2) {             // the thermometry switch shows with the infrared picture
+            QVERIFY(ui.click("videoOutputIr"));
+            QTRY_VERIFY(ui.item("irTempMeasureSwitch")->isVisible());
+            switches << "irTempMeasureSwitch";
+        }
+        ui.bridge->clearMessages();
+        for (const QString& name : switches)
+            QVERIFY2(ui.click(name), qPrintable(name));
+        QTRY_VERIFY_WITH_TIMEOUT(ui.bridge->messageLog().contains(failures.last()), 10000);
+        for (const QString& failure : failures)
+            QVERIFY2(ui.bridge->messageLog().contains(failure), qPrintable(ui.bridge->messageLog()));
+        for (const QString& name : switches)
+            QVERIFY2(!ui.read(name, "checked").toBool(), qPrintable(name));
+        QVERIFY(!ui.windowProperty("trackingEnabled").toBool());
+        QVERIFY(!ui.windowProperty("aiEnabled").toBool());
+
+        QVERIFY(link());
+        QVERIFY(ui.click(aiSwitch));
+        QTRY_COMPARE_WITH_TIMEOUT(payloadsOf(MessageId::AiDetection).size(), 1, 10000);
+        QVERIFY(ui.read(aiSwitch, "checked").toBool());
+        QVERIFY(ui.windowProperty("aiEnabled").toBool());
+        QVERIFY(ui.click(trackSwitch));
         QTRY_VERIFY_WITH_TIMEOUT(ui.windowProperty("trackingEnabled").toBool(), 10000);
         QTRY_VERIFY_WITH_TIMEOUT(!payloadsOf(MessageId::GimbalControl).isEmpty(), 10000);
         QVERIFY(payloadsOf(MessageId::BoxTracking).isEmpty());
-        QVERIFY(ui.click("trackSwitch"));
+        QVERIFY(ui.click(trackSwitch));
         QTRY_VERIFY_WITH_TIMEOUT(!ui.windowProperty("trackingEnabled").toBool(), 10000);
         QTRY_VERIFY_WITH_TIMEOUT(!payloadsOf(MessageId::BoxTracking).isEmpty(), 10000);
         QCOMPARE(payloadsOf(MessageId::BoxTracking).first().at(0), char(2));  // stop

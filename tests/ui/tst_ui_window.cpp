@@ -5,6 +5,7 @@
 
 #include "LinkTestDevices.h"
 #include "UiFixture.h"
+#include "protocol/MessageCatalogue.h"
 
 namespace {
 
@@ -222,11 +223,39 @@ private slots:
         QCOMPARE(ui.read("linkPillText", "text").toString(), ui.bridge->linkStatus());
     }
 
+    // Home leaves the runtime page. What the page change stops on the device (the gimbal, tracking,
+    // continuous ranging) reaches it before the link closes, and no failure follows.
     void homeReturnsToProductPageAndClosesVideo() {
+        LinkTest::UdpDevice device;
         QVERIFY(ui.start(Ui::config("en", "Wren-R2", {"rtsp://127.0.0.1:9/a"})));
+        ui.bridge->connectUdp("127.0.0.1", device.port());
+        QVERIFY(device.collector.waitForFrames(1, LinkTest::kLongWaitMs));
+        Ui::Fixture::settle(600);
+        const auto payloads = [&](uint32_t id) {
+            QStringList sent;
+            for (const auto& wire : device.collector.frames)
+                if (wire.frame.messageId == id)
+                    sent << LinkTest::hex(wire.payload());
+            return sent;
+        };
+        ui.bridge->laserPeriodicOn();
+        QTRY_VERIFY_WITH_TIMEOUT(!payloads(MessageId::LaserPeriodicRanging).isEmpty(), LinkTest::kLongWaitMs);
+        ui.window->setProperty("trackingEnabled", true);
+        device.collector.clear();
         QTRY_VERIFY(ui.item("homeButton")->isVisible());
         QVERIFY(ui.click("homeButton"));
         QTRY_VERIFY(!ui.bridge->runtimePage());
+        QVERIFY(!ui.bridge->linkOpen());
+        QTRY_VERIFY_WITH_TIMEOUT(!payloads(MessageId::GimbalControl).isEmpty() &&
+                                     !payloads(MessageId::BoxTracking).isEmpty() &&
+                                     !payloads(MessageId::LaserPeriodicRanging).isEmpty(),
+                                 LinkTest::kLongWaitMs);
+        QCOMPARE(payloads(MessageId::GimbalControl), QStringList{"00 02 02 00"});
+        QVERIFY(payloads(MessageId::BoxTracking).first().startsWith("02 00"));
+        QCOMPARE(payloads(MessageId::LaserPeriodicRanging), QStringList{"00 00"});
+        QVERIFY(!ui.windowProperty("trackingEnabled").toBool());
+        QTest::qWait(600);  // past the moment an unanswered stop would be sent again
+        QVERIFY2(!ui.bridge->messageLog().contains("fail", Qt::CaseInsensitive), qPrintable(ui.bridge->messageLog()));
         QTRY_VERIFY(ui.item("productButton_Wren-R2")->isVisible());
         QVERIFY(!ui.item("homeButton")->isVisible());
         // Choosing the product again opens its stream again.
