@@ -11,12 +11,18 @@ Rectangle {
     // The video item's streamStatus and reconnectInSeconds.
     property string streamStatus: "idle"
     property int reconnectInSeconds: -1
+    // The video item's streamProblem: a stream it refuses to play (kind, detail).
+    property var streamProblem: ({})
     readonly property bool reconnecting: reconnectInSeconds >= 0
+    readonly property bool refused: !!streamProblem && streamProblem.kind === "pictureTooLarge"
 
     function zhText(cn, en) {
         return language === "zh" ? cn : en
     }
     function message() {
+        if (refused)
+            return zhText("视频画面过大 (" + streamProblem.detail + "), 已拒绝播放",
+                          "Picture too large (" + streamProblem.detail + "), stream refused")
         if (reconnecting) {
             return reconnectInSeconds > 0
                     ? zhText("视频流中断, " + reconnectInSeconds + " 秒后重新连接",

@@ -286,6 +286,16 @@ PanelBox {
                 language: videoPanel.language
                 streamStatus: videoItem.streamStatus
                 reconnectInSeconds: videoItem.reconnectInSeconds
+                streamProblem: videoItem.streamProblem
+            }
+
+            // A refused stream is also told in the message log, once each time it is refused.
+            Connections {
+                target: videoItem
+                function onStreamProblemChanged() {
+                    if (videoItem.streamProblem.kind)
+                        appBridge.reportLocalCapture(videoItem.streamProblem.kind, "", videoItem.streamProblem.detail)
+                }
             }
 
             // Over the video's top-right corner: the address bar has no width to spare.

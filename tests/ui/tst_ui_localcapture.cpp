@@ -185,6 +185,17 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(backend()->frameCounts().decoded > decoded + 10, 30000);
     }
 
+    // A stream larger than Video/MaxPictureSize is refused: the notice over the video and the
+    // message log say so.
+    void oversizedPictureIsRefusedAndSaid() {
+        QByteArray ini = config(QStringLiteral("en"), folder.path());
+        QVERIFY(ui.start(ini.replace("[Video]\n", "[Video]\nMaxPictureSize=640x480\n")));
+        QTRY_VERIFY_WITH_TIMEOUT(textOf(QStringLiteral("streamStatusText")).contains("Picture too large (1280x720"),
+                                 60000);
+        QVERIFY(ui.item(QStringLiteral("streamNotice"))->isVisible());
+        QTRY_VERIFY(ui.bridge->messageLog().contains(QStringLiteral("Video stream refused: picture too large")));
+    }
+
     void otherBackendDisablesTheControlsAndSaysWhy() {
         QVERIFY(ui.start(config(QStringLiteral("en"), folder.path(), "easyplayer")));
         QCOMPARE(ui.read(QStringLiteral("localRecordButton"), "enabled").toBool(), false);
