@@ -4,7 +4,7 @@
 
 #include "AppBridge.h"
 #include "CommandPayloads.h"
-#include "StreamUrls.h"
+#include "app/AppUrls.h"
 #include "protocol/MessageCatalogue.h"
 
 namespace {
@@ -190,5 +190,5 @@ void AppBridge::requestCameraSettingsState() {
 }
 
 QString AppBridge::maskedUrl(const QString& url) const {
-    return StreamUrls::masked(url);
+    return AppUrls::masked(url);
 }
