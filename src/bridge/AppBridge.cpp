@@ -250,9 +250,6 @@ void AppBridge::backToMain() {
         closeSerial();
     if (m_udpConnected || m_udpSocket.state() != QAbstractSocket::UnconnectedState)
         disconnectUdp();
-    // No answer can come on a closed link, and no copy may be resent into it.
-    m_motionAckPending = false;
-    m_angleAckPending = false;
     emit resetZoomRequested();
 }
 

@@ -256,6 +256,9 @@ void AppBridge::applyLinkLossReset() {
     m_visibleZoomAckPending = false;
     m_visibleZoomRetried = false;
     m_visibleZoomSettlePending = false;
+    // No gimbal answer can come on a closed link, and no copy may be resent into it.
+    m_motionAckPending = false;
+    m_angleAckPending = false;
 
     const bool thermometryActive = m_irTempMeasureOn || m_thermo.valid || m_thermo.pointSelected ||
                                    m_thermo.rectWidth > 0 || m_thermo.rectHeight > 0;
