@@ -45,6 +45,8 @@ class AppBridge : public QObject {
     Q_PROPERTY(QString linkStatus READ linkStatus NOTIFY linkStatusChanged)
     // The open link has carried frames but none for Link/SilenceTimeoutSec seconds.
     Q_PROPERTY(bool deviceSilent READ deviceSilent NOTIFY deviceSilentChanged)
+    // Whole seconds since the last valid frame while the device is silent, 0 otherwise.
+    Q_PROPERTY(int deviceSilentSeconds READ deviceSilentSeconds NOTIFY deviceSilentSecondsChanged)
     // Versions and fixed values
     Q_PROPERTY(QString gimbalHwVersion READ gimbalHwVersion NOTIFY gimbalVersionChanged)
     Q_PROPERTY(QString gimbalSwVersion READ gimbalSwVersion NOTIFY gimbalVersionChanged)
@@ -152,6 +154,7 @@ public:
     bool linkOpen() const { return m_udpConnected || m_serialOpened; }
     QString linkStatus() const;
     bool deviceSilent() const { return m_deviceSilent; }
+    int deviceSilentSeconds() const { return m_deviceSilentSeconds; }
 
     QString gimbalHwVersion() const { return m_gimbalHwVersion; }
     QString gimbalSwVersion() const { return m_gimbalSwVersion; }
@@ -381,6 +384,7 @@ signals:
     void irThermometryChanged();
     void streamHistoryChanged();
     void deviceSilentChanged();
+    void deviceSilentSecondsChanged();
 
 private:
     using Notifier = void (AppBridge::*)();
@@ -439,6 +443,7 @@ private:
     void setUpSilenceWatch();
     void noteDeviceFrame();
     void checkDeviceSilence();
+    void updateDeviceSilentAge();
     void resetSilenceWatch();
 
     // Inbound helpers
@@ -649,6 +654,8 @@ private:
     bool m_deviceSilent = false;
     QElapsedTimer m_lastDeviceFrame;
     QTimer m_silenceTimer;
+    int m_deviceSilentSeconds = 0;
+    QTimer m_silentAgeTimer;
 
     // Links. The serial link and the socket belong to the controller for its whole life.
     Uartcore m_uart;

@@ -19,6 +19,18 @@ void AppBridge::setUpSilenceWatch() {
     m_silenceTimeoutSec = std::clamp(configured, 0, kMaxSilenceTimeoutSec);
     m_silenceTimer.setSingleShot(true);
     connect(&m_silenceTimer, &QTimer::timeout, this, &AppBridge::checkDeviceSilence);
+    m_silentAgeTimer.setInterval(1000);
+    connect(&m_silentAgeTimer, &QTimer::timeout, this, &AppBridge::updateDeviceSilentAge);
+}
+
+// The age the screen shows beside stale values; 0 whenever the device is not silent.
+void AppBridge::updateDeviceSilentAge() {
+    const int seconds = m_deviceSilent ? int(m_lastDeviceFrame.elapsed() / 1000) : 0;
+    if (m_deviceSilent)
+        m_silentAgeTimer.start();
+    else
+        m_silentAgeTimer.stop();
+    setAndNotify(m_deviceSilentSeconds, seconds, &AppBridge::deviceSilentSecondsChanged);
 }
 
 // Called for every valid frame: only a clock restart, so that a busy link costs no timer work.
@@ -28,6 +40,7 @@ void AppBridge::noteDeviceFrame() {
     m_lastDeviceFrame.restart();
     if (m_deviceSilent) {
         setAndNotify(m_deviceSilent, false, &AppBridge::deviceSilentChanged);
+        updateDeviceSilentAge();
         appendMessage(tr2(QStringLiteral("设备已恢复"), QStringLiteral("Device data resumed")));
     }
     if (!m_silenceTimer.isActive())
@@ -46,6 +59,7 @@ void AppBridge::checkDeviceSilence() {
         return;
     }
     setAndNotify(m_deviceSilent, true, &AppBridge::deviceSilentChanged);
+    updateDeviceSilentAge();
     appendMessage(tr2(QStringLiteral("设备无响应（%1 秒无数据）"), QStringLiteral("No data from device for %1 s"))
                       .arg(m_silenceTimeoutSec));
 }
@@ -55,4 +69,5 @@ void AppBridge::resetSilenceWatch() {
     m_silenceTimer.stop();
     m_lastDeviceFrame.invalidate();
     setAndNotify(m_deviceSilent, false, &AppBridge::deviceSilentChanged);
+    updateDeviceSilentAge();
 }

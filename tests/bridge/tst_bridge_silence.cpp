@@ -59,11 +59,14 @@ private slots:
         f.settle(200);
         QVERIFY(bridge.deviceSilent());
         QCOMPARE(silent.count(), 0);
+        // The age shown beside stale values counts on while the device stays silent.
+        QTRY_VERIFY_WITH_TIMEOUT(bridge.deviceSilentSeconds() >= 2, kLongWaitMs);
 
         f.markMessages();
         QVERIFY(f.report(kHeartbeatId, bytes({0})));
         QTRY_VERIFY_WITH_TIMEOUT(!bridge.deviceSilent(), kLongWaitMs);
         QCOMPARE(silent.count(), 1);
+        QCOMPARE(bridge.deviceSilentSeconds(), 0);
         QCOMPARE(watchMessages(), QStringList{"Device data resumed"});
     }
 
