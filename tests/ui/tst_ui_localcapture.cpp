@@ -105,7 +105,7 @@ private slots:
         QVERIFY(ui.click(QStringLiteral("localRecordButton")));
         QTRY_VERIFY_WITH_TIMEOUT(!pathAfter(QStringLiteral("Local recording started: ")).isEmpty(), 10000);
         const QString path = pathAfter(QStringLiteral("Local recording started: "));
-        QQuickItem* badgeText = ui.item(QStringLiteral("recordingBadgeText"));
+        QQuickItem* badgeText = ui.item(QStringLiteral("localRecordingBadgeText"));
         QVERIFY(badgeText && ui.item(QStringLiteral("localRecordingBadge"))->isVisible());
         // The badge counts the time and the size as they grow.
         QTRY_VERIFY_WITH_TIMEOUT(badgeText->property("text").toString().contains(QStringLiteral("REC 00:02")), 10000);
