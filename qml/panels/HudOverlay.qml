@@ -33,6 +33,9 @@ Item {
     // The lowest point of the picture that the bottom row leaves free (for the stream statistics).
     readonly property real pictureBottomFree: bottomRow.visible ? Math.min(picture.y + picture.height, bottomRow.y)
                                                                : picture.y + picture.height
+    // The leftmost point of the picture that the pitch scale leaves free.
+    readonly property real pictureLeftFree: pitchScale.visible && pitchScale.x >= picture.x
+                                            ? pitchScale.x + pitchScale.width : picture.x
 
     function zhText(cn, en) {
         return language === "zh" ? cn : en
@@ -150,6 +153,8 @@ Item {
     }
 
     HudScale {
+        id: pitchScale
+
         objectName: "hudPitchScale"
         visible: hud.shown && hud.attitudeKnown
         vertical: true

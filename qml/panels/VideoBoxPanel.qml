@@ -382,7 +382,7 @@ PanelBox {
 
             StreamStatsOverlay {
                 objectName: "streamStatsOverlay"
-                x: videoItem.contentRect.x + 6 * videoPanel.uiScale
+                x: hud.pictureLeftFree + 6 * videoPanel.uiScale
                 y: hud.pictureBottomFree - height - 6 * videoPanel.uiScale
                 z: 3
                 visible: appBridge.showStreamStats && videoItem.streamStatsAvailable

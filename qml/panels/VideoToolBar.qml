@@ -45,6 +45,7 @@ Item {
             // Stopping a recording is the one risky action here: the danger colour says so.
             Rectangle {
                 anchors.fill: parent
+                z: 1  // over the button's own face and text
                 visible: recordButton.stopping
                 radius: Theme.radiusSmall * bar.uiScale
                 color: recordButton.pressed ? Theme.recordStopPressed : Theme.recordStopFill
