@@ -53,18 +53,37 @@ Item {
     }
     // Above the box, or below it when the box touches the picture's top; kept inside the picture.
     HudChip {
+        id: label
+
+        readonly property bool above: reticle.y - height - 4 * reticle.uiScale >= reticle.picture.y
+
         objectName: "trackedBoxLabel"
         uiScale: reticle.uiScale
         language: reticle.language
         x: Math.max(reticle.picture.x - reticle.x,
                     Math.min(0, reticle.picture.x + reticle.picture.width - reticle.x - width))
-        y: reticle.y - height - 4 * reticle.uiScale >= reticle.picture.y ? -height - 4 * reticle.uiScale
-                                                                          : reticle.height + 4 * reticle.uiScale
+        y: above ? -height - 4 * reticle.uiScale : reticle.height + 4 * reticle.uiScale
         textColor: reticle.tone
         stale: reticle.stale
         ageSeconds: reticle.ageSeconds
         text: (reticle.lost ? (reticle.language === "zh" ? "丢失" : "Lost")
                             : (reticle.language === "zh" ? "跟踪中" : "Tracking")) + "  " + reticle.boxW + "×"
               + reticle.boxH
+    }
+    // The box as sent to the device, on the box's other side (below it when there is room).
+    HudChip {
+        objectName: "trackingReadout"
+        visible: !reticle.lost
+        uiScale: reticle.uiScale
+        language: reticle.language
+        x: Math.max(reticle.picture.x - reticle.x,
+                    Math.min(0, reticle.picture.x + reticle.picture.width - reticle.x - width))
+        y: label.above && reticle.y + reticle.height + height + 4 * reticle.uiScale
+                          <= reticle.picture.y + reticle.picture.height
+           ? reticle.height + 4 * reticle.uiScale
+           : (label.above ? label.y - height - 2 * reticle.uiScale : label.y + label.height + 2 * reticle.uiScale)
+        stale: reticle.stale
+        ageSeconds: reticle.ageSeconds
+        text: "x:" + reticle.boxX + " y:" + reticle.boxY + " w:" + reticle.boxW + " h:" + reticle.boxH
     }
 }

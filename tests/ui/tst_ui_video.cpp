@@ -445,6 +445,7 @@ private slots:
         QTRY_COMPARE(textOf("hudTracking"), QStringLiteral("Tracking"));
         QVERIFY(ui.item("trackedBox")->isVisible());
         QCOMPARE(textOf("trackedBoxLabel"), QString::fromUtf8("Tracking  200×100"));
+        QCOMPARE(textOf("trackingReadout"), QStringLiteral("x:0 y:0 w:200 h:100"));
         QByteArray tracker(12, '\0');
         tracker[11] = 2;
         QVERIFY(device.deliver(LinkTest::frameBytes(4, 1, 0x020324, tracker)));
