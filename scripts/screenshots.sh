@@ -57,14 +57,14 @@ layout() {
         tabs4=(77 199 321 443) tabs5=(69 176 283 390 482) first_product=(240 369)
         box_switch=(133 290) ir_radio=(88 435) thermometry_switch_en=(138 574) thermometry_switch_zh=(76 574)
         track_box=(850 400 1000 500) region_box=(700 330 1100 560)
-        local_rec=(1041 121) stats_button=(1224 121)
+        local_rec=(968 121) stats_button=(1151 121)
         ;;
     1920x1080)
         serial_tab=(202 77) udp_tab=(575 77) udp_switch=(740 150)
         tabs4=(111 302 493 684) tabs5=(99 266 434 601 723) first_product=(560 509)
         box_switch=(132 290) ir_radio=(88 435) thermometry_switch_en=(137 698) thermometry_switch_zh=(75 698)
         track_box=(1150 500 1390 680) region_box=(1000 420 1600 780)
-        local_rec=(1681 121) stats_button=(1864 121)
+        local_rec=(1608 121) stats_button=(1791 121)
         ;;
     *)
         echo "screenshots: no layout for window size $1" >&2

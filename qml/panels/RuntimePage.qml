@@ -372,6 +372,7 @@ Item {
                 videoOutputIrChecked: cameraPanel.videoOutputIrChecked
                 videoOutputSplitChecked: cameraPanel.videoOutputSplitChecked
                 videoOutputVisibleChecked: cameraPanel.videoOutputVisibleChecked
+                win: runtimePage.win
                 recordingText: runtimePage.win.formatRecordingDuration(runtimePage.win.recordingElapsedSeconds)
                 onFullscreenToggled: runtimePage.win.videoFullscreen = !runtimePage.win.videoFullscreen
                 onCaptureModeChosen: runtimePage.win.captureMode = mode

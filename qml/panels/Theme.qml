@@ -95,4 +95,33 @@ QtObject {
     readonly property real margin: 10
     readonly property real headerHeight: 44
     readonly property real homeButtonSize: 34
+
+    // Over the picture (the same in both themes)
+    // A backing dark enough that its text keeps 4.5:1 even over a white picture.
+    readonly property color hudBacking: "#cc000000"
+    readonly property color hudText: "#ffffff"
+    readonly property color hudLabel: "#d0d7e0"
+    // A value the device stopped reporting: dimmed, still 4.5:1 on the backing.
+    readonly property color hudStale: "#a8a8a8"
+    readonly property color hudGood: "#69f0ae"
+    readonly property color hudWarning: "#ffd54f"
+    readonly property color hudScaleTrack: "#ffffff"
+    readonly property color hudScaleMarker: "#ffd54f"
+    readonly property color hudOutline: "#000000"
+    readonly property color recordBadgeFill: "#c62828"
+    readonly property color recordBadgeText: "#ffffff"
+    readonly property color recordStopFill: "#c62828"
+    readonly property color recordStopPressed: "#a31f1f"
+    readonly property color silentBannerFill: "#ffb300"
+    readonly property color silentBannerText: "#1a1a1a"
+    readonly property color markHotText: "#ff8a80"
+    readonly property color markColdText: "#82b1ff"
+    readonly property color markPointText: "#fff176"
+    readonly property color draftBoxDash: "#ffffff"
+    readonly property color draftBoxUnder: "#000000"
+    readonly property color trackedBoxLost: "#ffd54f"
+    readonly property color confirmFill: "#2e7d32"
+    readonly property color cancelFill: "#37474f"
+    readonly property color boxButtonText: "#ffffff"
+    readonly property color boxButtonBorder: "#ffffff"
 }

@@ -52,6 +52,7 @@ AppBridge::AppBridge(QObject* parent)
 
     m_videoBackend = videoBackendName();
     m_showStreamStats = AppConfig::boolValue(QStringLiteral("Video/ShowStats"), false);
+    m_showHud = AppConfig::boolValue(QStringLiteral("Video/ShowHud"), true);
     elog_i("app", "Video backend=%s (see [Video] in %s), log file=%s", m_videoBackend.toUtf8().constData(),
            videoConfigFilePath().toUtf8().constData(), AppLog::logFilePathUtf8());
 

@@ -60,6 +60,8 @@ class AppBridge : public QObject {
     Q_PROPERTY(QString videoConfigPath READ videoConfigPath CONSTANT)
     // The stream health overlay on the video, remembered in Video/ShowStats.
     Q_PROPERTY(bool showStreamStats READ showStreamStats WRITE setShowStreamStats NOTIFY showStreamStatsChanged)
+    // The head-up display over the video (attitude, zoom, range, states), remembered in Video/ShowHud.
+    Q_PROPERTY(bool showHud READ showHud WRITE setShowHud NOTIFY showHudChanged)
     // Camera status
     Q_PROPERTY(bool cameraStatusAvailable READ cameraStatusAvailable NOTIFY cameraStatusChanged)
     Q_PROPERTY(int cameraVideoBitrateIndex READ cameraVideoBitrateIndex NOTIFY cameraStatusChanged)
@@ -163,6 +165,8 @@ public:
     QString videoBackend() const { return m_videoBackend; }
     bool showStreamStats() const { return m_showStreamStats; }
     void setShowStreamStats(bool show);
+    bool showHud() const { return m_showHud; }
+    void setShowHud(bool show);
     QString videoConfigPath() const;
 
     bool cameraStatusAvailable() const { return m_cameraStatusAvailable; }
@@ -347,6 +351,7 @@ public slots:
 signals:
     void languageChanged();
     void showStreamStatsChanged();
+    void showHudChanged();
     void currentProductChanged();
     void runtimePageChanged();
     void messageLogChanged();
@@ -561,6 +566,7 @@ private:
     QString m_cameraVersion = QStringLiteral("-");
     QString m_videoBackend = QStringLiteral("easyplayer");
     bool m_showStreamStats = false;
+    bool m_showHud = true;
 
     bool m_cameraStatusAvailable = false;
     int m_cameraVideoBitrateIndex = -1;

@@ -1,6 +1,6 @@
 // The video panel's own tools: messages about the recordings and snapshots made on this computer
 // (the video item makes them), about a stream the video item refuses, and the stream health
-// overlay's switch.
+// overlay's and the head-up display's switches.
 #include <QDir>
 #include <QHash>
 
@@ -54,4 +54,12 @@ void AppBridge::setShowStreamStats(bool show) {
     m_showStreamStats = show;
     AppConfig::setValue(QStringLiteral("Video/ShowStats"), show);
     emit showStreamStatsChanged();
+}
+
+void AppBridge::setShowHud(bool show) {
+    if (show == m_showHud)
+        return;
+    m_showHud = show;
+    AppConfig::setValue(QStringLiteral("Video/ShowHud"), show);
+    emit showHudChanged();
 }
