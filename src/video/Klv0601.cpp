@@ -143,4 +143,15 @@ QByteArray encodeLocalSet(const Values& values) {
     return packet;
 }
 
+QByteArray accessUnit(const QByteArray& localSet, uint8_t sequence) {
+    QByteArray unit;
+    unit.reserve(localSet.size() + 5);
+    unit.append(char(0));
+    unit.append(char(sequence));
+    unit.append(char(0xDF));
+    appendBigEndian(&unit, uint64_t(localSet.size()), 2);
+    unit += localSet;
+    return unit;
+}
+
 }  // namespace Klv0601

@@ -45,6 +45,11 @@ QByteArray encodeTimeStamp(uint64_t timeUs);
 // The whole packet: key, BER length, items, checksum last.
 QByteArray encodeLocalSet(const Values& values);
 
+// A packet as a transport stream carries synchronous metadata: one access unit, opened by a five-byte
+// cell header (service 0, a sequence number, "a whole unit, random access", the length) that
+// demuxers take off again.
+QByteArray accessUnit(const QByteArray& localSet, uint8_t sequence);
+
 // The running 16-bit sum the checksum item carries: over every byte from the first of the key up to
 // and including the checksum item's tag and length.
 uint16_t checksum(const uint8_t* bytes, int length);

@@ -198,19 +198,10 @@ private:
         return true;
     }
 
-    // One local set on the data stream, presented with the picture it belongs to. Synchronous
-    // metadata travels in access units, each opened by a five-byte cell header (the service, a
-    // sequence number, "a whole unit, random access", the length) that demuxers take off again.
+    // One local set on the data stream, presented with the picture it belongs to.
     bool writeLocalSet(const Telemetry& telemetry, qint64 arrivalUs, int64_t videoPts) {
-        const QByteArray localSet = Klv0601::encodeLocalSet(telemetry.klvValues(arrivalUs));
-        QByteArray set;
-        set.reserve(localSet.size() + 5);
-        set.append(char(0));
-        set.append(char(m_metadataSequence++));
-        set.append(char(0xDF));
-        set.append(char((localSet.size() >> 8) & 0xFF));
-        set.append(char(localSet.size() & 0xFF));
-        set += localSet;
+        const QByteArray set =
+            Klv0601::accessUnit(Klv0601::encodeLocalSet(telemetry.klvValues(arrivalUs)), m_metadataSequence++);
         const AVStream* data = m_output->streams[kMetadata];
         int64_t pts = av_rescale_q(videoPts, m_output->streams[kVideo]->time_base, data->time_base);
         if (m_lastMetadataPts != AV_NOPTS_VALUE && pts <= m_lastMetadataPts)
@@ -366,9 +357,11 @@ private:
         packet->pts = std::max(pts + m_segmentOffset, packet->dts);
         packet->pos = -1;
         av_packet_rescale_ts(packet, inBase, m_output->streams[kVideo]->time_base);
-        if (m_lastOutDts != AV_NOPTS_VALUE && packet->dts < m_lastOutDts) {
-            packet->pts += m_lastOutDts - packet->dts;
-            packet->dts = m_lastOutDts;
+        // Strictly rising: a transport stream takes no two packets with the same time (a reopened
+        // stream's first stamps may still be settling).
+        if (m_lastOutDts != AV_NOPTS_VALUE && packet->dts <= m_lastOutDts) {
+            packet->pts += m_lastOutDts + 1 - packet->dts;
+            packet->dts = m_lastOutDts + 1;
         }
         m_lastOutDts = packet->dts;
     }
