@@ -176,6 +176,7 @@ public:
         if (m_format == Format::Ts && !writeLocalSet(telemetry, received.arrivalUs, pts))
             return;
         writeCue(telemetry, received.arrivalUs / 1000, pts);
+        flushEverySecond();
         m_owner->m_bytesWritten = avio_tell(m_output->pb);
     }
 
@@ -189,6 +190,16 @@ public:
 private:
     static constexpr int kVideo = 0;
     static constexpr int kMetadata = 1;
+
+    void flushEverySecond() {
+        const int64_t nowUs = av_gettime_relative();
+        if (m_output->flush_packets || nowUs - m_lastFlushUs < kClusterMs * 1000)
+            return;
+        m_lastFlushUs = nowUs;
+        avio_flush(m_output->pb);
+        if (m_output->pb->error < 0)
+            fail(ffmpegErrorText(m_output->pb->error));
+    }
 
     bool writePacket(AVPacket* packet) {
         const int result = av_write_frame(m_output, packet);
@@ -308,11 +319,13 @@ private:
         }
         m_output->flags |= AVFMT_FLAG_CUSTOM_IO;
         // Short clusters written out at once: a file cut off loses at most its last second. A
-        // transport stream goes out packet by packet anyway.
+        // transport stream needs no clusters; its buffer is written out at least as often (below),
+        // not after every packet, which would cost a system call each.
         AVDictionary* options = nullptr;
         if (!ts)
             av_dict_set_int(&options, "cluster_time_limit", kClusterMs, 0);
-        m_output->flush_packets = 1;
+        m_output->flush_packets = ts ? 0 : 1;
+        m_lastFlushUs = av_gettime_relative();
         result = avformat_write_header(m_output, &options);
         av_dict_free(&options);
         if (result < 0)
@@ -422,6 +435,7 @@ private:
     Format m_format = Format::Ts;
     int64_t m_lastMetadataPts = AV_NOPTS_VALUE;
     uint8_t m_metadataSequence = 0;
+    int64_t m_lastFlushUs = 0;
     QString m_sidecarPath;
     int m_sidecarFd = -1;
     int m_cues = 0;
