@@ -396,11 +396,13 @@ private:
         closeFile();
     }
 
-    // A file that got no picture is of no use to anyone: it goes (a full disk leaves no empty files).
+    // A file that got no picture, or none of whose bytes reached the disk (the muxer buffers), is of
+    // no use to anyone: it goes (a full disk leaves no empty files).
     void closeFile() {
         if (m_fd < 0)
             return;
-        const bool empty = m_packetsInFile == 0;
+        struct stat written {};
+        const bool empty = m_packetsInFile == 0 || (::fstat(m_fd, &written) == 0 && written.st_size == 0);
         closeSidecar(empty);
         if (empty)
             CaptureFile::removeIfSame(m_fd, m_path);
