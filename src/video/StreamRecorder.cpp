@@ -33,9 +33,9 @@ constexpr size_t kMaxLeadInPackets = 300;
 // The muxer's write buffer.
 constexpr int kOutputBufferBytes = 64 * 1024;
 
-template <typename Received>
-void freePackets(std::deque<Received>* packets) {
-    for (Received& received : *packets)
+template <typename Queued>
+void freePackets(std::deque<Queued>* packets) {
+    for (Queued& received : *packets)
         av_packet_free(&received.packet);
     packets->clear();
 }
@@ -176,7 +176,8 @@ public:
         if (m_format == Format::Ts && !writeLocalSet(telemetry, received.arrivalUs, pts))
             return;
         writeCue(telemetry, received.arrivalUs / 1000, pts);
-        flushEverySecond();
+        if (!flushEverySecond())
+            return;
         m_owner->m_bytesWritten = avio_tell(m_output->pb);
     }
 
@@ -191,14 +192,13 @@ private:
     static constexpr int kVideo = 0;
     static constexpr int kMetadata = 1;
 
-    void flushEverySecond() {
+    bool flushEverySecond() {
         const int64_t nowUs = av_gettime_relative();
         if (m_output->flush_packets || nowUs - m_lastFlushUs < kClusterMs * 1000)
-            return;
+            return true;
         m_lastFlushUs = nowUs;
         avio_flush(m_output->pb);
-        if (m_output->pb->error < 0)
-            fail(ffmpegErrorText(m_output->pb->error));
+        return m_output->pb->error >= 0 || fail(ffmpegErrorText(m_output->pb->error));
     }
 
     bool writePacket(AVPacket* packet) {

@@ -78,7 +78,7 @@ private:
     class Writer;
     // A packet as it came from the decode thread: when, and what the device said at that moment.
     struct Received {
-        AVPacket* packet = nullptr;  // owned
+        AVPacket* packet = nullptr;  // owned, but for the decode thread's own in pushPacket()
         qint64 arrivalUs = 0;        // µs since the epoch
         Telemetry telemetry;
     };

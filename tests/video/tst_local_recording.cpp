@@ -132,6 +132,7 @@ private slots:
         Recording recording;
         QVERIFY(recording.play(sim.url(), "RecordingFormat=" + format.toUtf8() + "\n"));
         const bool ts = format != QLatin1String("mkv");
+        const int logFrom = VideoTestSupport::sessionLog().size();
 
         QElapsedTimer recorded;
         recorded.start();
@@ -146,6 +147,8 @@ private slots:
         QCOMPARE(files.size(), 1);
         QVERIFY2(files.first().endsWith(ts ? QLatin1String(".ts") : QLatin1String(".mkv")), qPrintable(files.first()));
         QVERIFY2(recording.sawEvent(QStringLiteral("recordingStarted")), "the file is named to the operator");
+        QCOMPARE(VideoTestSupport::sessionLogLines(QStringLiteral("is not ts or mkv: recording as ts"), logFrom).size(),
+                 format == QLatin1String("avi") ? 1 : 0);
         const RecordingContents file = readRecording(files.first());
         QVERIFY2(file.opened, qPrintable(files.first()));
         QCOMPARE(int(file.codec), expectedCodec);
