@@ -20,7 +20,7 @@ QString sensorOf(int streamModeIndex) {
         case 2:
             return QStringLiteral("EO/IR");
         default:
-            return QString();
+            return {};
     }
 }
 

@@ -194,7 +194,7 @@ private:
 
     bool flushEverySecond() {
         const int64_t nowUs = av_gettime_relative();
-        if (m_output->flush_packets || nowUs - m_lastFlushUs < kClusterMs * 1000)
+        if (m_output->flush_packets || nowUs - m_lastFlushUs < int64_t(kClusterMs) * 1000)
             return true;
         m_lastFlushUs = nowUs;
         avio_flush(m_output->pb);
