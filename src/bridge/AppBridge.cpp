@@ -71,6 +71,7 @@ AppBridge::AppBridge(QObject* parent)
     m_inboundContinuation.setInterval(0);
     connect(&m_inboundContinuation, &QTimer::timeout, this, &AppBridge::continueInbound);
     setUpSilenceWatch();
+    setUpTelemetryFeed();
     wordMessageLogNotices();
 
     appendMessage(tr2(QStringLiteral("应用已启动"), QStringLiteral("Application started")));

@@ -451,6 +451,10 @@ private:
     void updateDeviceSilentAge();
     void resetSilenceWatch();
 
+    // Telemetry for recordings and snapshots (AppBridgeTelemetry.cpp).
+    void setUpTelemetryFeed();
+    void publishTelemetry();
+
     // Inbound helpers
     void cutSerialFrames();
     void continueInbound();
@@ -590,6 +594,7 @@ private:
 
     double m_laserRangeDistance = 0.0;
     bool m_laserRangeValid = false;
+    qint64 m_laserRangeTimeMs = 0;  // when the last reading came (ms since the epoch)
 
     QStringList m_streamHistory;
     double m_currentVisibleZoom = 1.0;

@@ -23,6 +23,8 @@ const QHash<QString, CaptureText>& captureTexts() {
         {QStringLiteral("recordingStopped"), {"本地录像已保存: %1 (%2)", "Local recording saved: %1 (%2)"}},
         {QStringLiteral("recordingFailed"),
          {"本地录像已停止, 无法写入 %1 %2", "Local recording stopped: cannot write to %1 %2"}},
+        {QStringLiteral("sidecarFailed"),
+         {"无法写入字幕文件 %1 %2, 本地录像继续", "Cannot write the subtitle file %1 %2, local recording goes on"}},
         {QStringLiteral("snapshotSaved"), {"截图已保存: %1", "Snapshot saved: %1"}},
         {QStringLiteral("snapshotNoPicture"), {"截图失败: 还没有画面", "Snapshot failed: no picture yet"}},
         {QStringLiteral("snapshotFailed"), {"截图失败, 无法保存到 %1 %2", "Snapshot failed: cannot save to %1 %2"}},
