@@ -5,6 +5,7 @@
 
 #include "LinkTestDevices.h"
 #include "UiFixture.h"
+#include "app/AppConfig.h"
 #include "protocol/MessageCatalogue.h"
 
 namespace {
@@ -71,17 +72,35 @@ private slots:
         QCOMPARE(result.toString(), expected.toString());
     }
 
-    void languagePillSwitchesAndSurvivesRestart() {
+    // The language (product page) and the theme (runtime header) switch at run time and are read
+    // again on the next start; the theme recolours the window at once.
+    void languageAndThemeSwitchAndSurviveRestart() {
         QVERIFY(ui.start(Ui::config("zh")));
         QCOMPARE(ui.read("langSwitcher", "currentIndex").toInt(), 0);
         QVERIFY(ui.click("langSegment1"));
         QTRY_COMPARE(ui.bridge->language(), QStringLiteral("en"));
         QTRY_COMPARE(ui.read("langSwitcher", "currentIndex").toInt(), 1);
+        QCOMPARE(ui.bridge->theme(), QStringLiteral("light"));
+        const QColor light = ui.windowProperty("color").value<QColor>();
+        ui.bridge->selectProduct("Tern");
+        QTRY_VERIFY(ui.item("themeButton") && ui.item("themeButton")->isVisible());
+        QCOMPARE(ui.read("themeButton", "text").toString(), QStringLiteral("Dark theme"));
+        QVERIFY(ui.click("themeButton"));
+        QTRY_COMPARE(ui.bridge->theme(), QStringLiteral("dark"));
+        const QColor dark = ui.windowProperty("color").value<QColor>();
+        QVERIFY2(dark.lightnessF() < 0.2 && light.lightnessF() > 0.8, qPrintable(dark.name() + " " + light.name()));
+        QCOMPARE(ui.read("themeButton", "text").toString(), QStringLiteral("Light theme"));
 
-        // A restart reads the stored choice (the configuration is not rewritten here).
+        // A restart reads the stored choices (the configuration is not rewritten here).
         ui.stop();
         AppBridge reread;
         QCOMPARE(reread.language(), QStringLiteral("en"));
+        QCOMPARE(reread.theme(), QStringLiteral("dark"));
+        QCOMPARE(AppConfig::stringValue("Display/Theme"), QStringLiteral("dark"));
+        QVERIFY(ui.start(Ui::config("en", "Tern", {}, "[Display]\nTheme=DARK\n")));
+        QCOMPARE(ui.windowProperty("color").value<QColor>(), dark);
+        ui.bridge->setTheme("anything else");
+        QTRY_COMPARE(ui.windowProperty("color").value<QColor>(), light);
     }
 
     void productButtonOpensRuntimePageWithItsAddresses_data() {
