@@ -3,13 +3,15 @@
 # 1920 x 1080: the product page, the gimbal and camera tabs of every product (connected over UDP to the
 # simulator, video playing) and every tab of Tern with a tracking box and the thermometry overlay on
 # its picture, the header of a device gone quiet, the stream health overlay during a local recording
-# and the F1 help overlay, in Chinese and in English. Everything runs inside
+# and the F1 help overlay, in Chinese and in English, in the light and the dark theme (file names
+# <language>-<theme>-...). Everything runs inside
 # one loopback-only network namespace with its own virtual X server; the program runs from a scratch
 # application directory, so build/bin is untouched.
 #
 #   scripts/screenshots.sh [--all]      --all: every tab of every product
 #   SKYVANE_SCREENSHOT_SIZES="1280x800"  only some of the window sizes
 #   SKYVANE_SCREENSHOT_PRODUCTS="Tern"   only some of the products (the product page is always taken)
+#   SKYVANE_SCREENSHOT_THEMES="dark"     only some of the themes (light, dark)
 #
 # Needs Xvfb, xdotool and ImageMagick's import. Builds first when the program is missing.
 set -euo pipefail
@@ -77,10 +79,11 @@ product_button() {  # centre of product button $1 (0..5) on the product page
     echo $((first_product[0] + col * 196)) $((first_product[1] + row * 70))
 }
 
-config() {  # language [product]
+config() {  # language [product]; the theme is $theme
     {
         printf '[general]\nlanguage=%s\n' "$1"
         [ -n "${2:-}" ] && printf 'currentProduct=%s\n' "$2"
+        printf '\n[Display]\nTheme=%s\n' "$theme"
         printf '\n[Device]\nAddress=127.0.0.1\nPort=1030\n\n[Video]\nBackend=ffmpeg\n\n[streamHistory]\n'
         local q
         for q in "${products[@]}"; do printf "%s=rtsp://127.0.0.1:8554/live0\n" "$q"; done
@@ -131,7 +134,7 @@ shot() {
 video_tools() {
     click "${stats_button[@]}"
     click "${local_rec[@]}" 4
-    shot "$lang-$p-stream-stats-recording"
+    shot "$look-$p-stream-stats-recording"
     click "${local_rec[@]}"
     click "${stats_button[@]}"
 }
@@ -142,9 +145,9 @@ video_overlays() {
     click "${tabs[4]}" 255
     click "${box_switch[@]}" 1.5
     drag "${track_box[@]}"
-    shot "$lang-$p-tracking-box-drawn"
+    shot "$look-$p-tracking-box-drawn"
     confirm_box "${track_box[@]}"
-    shot "$lang-$p-tracking-box"
+    shot "$look-$p-tracking-box"
     click "${box_switch[@]}" 1.5
     click "${tabs[1]}" 255
     click "${ir_radio[@]}" 3
@@ -153,14 +156,14 @@ video_overlays() {
     click "${!switch}" 2
     drag "${region_box[@]}"
     confirm_box "${region_box[@]}"
-    shot "$lang-$p-thermometry"
+    shot "$look-$p-thermometry"
 }
 
 # The F1 help overlay over the runtime page (keyboard shortcuts and gamepad controls).
 help_overlay() {
     xdotool key F1
     sleep 1
-    shot "$lang-$p-help"
+    shot "$look-$p-help"
     xdotool key F1
     sleep 0.5
 }
@@ -169,7 +172,7 @@ help_overlay() {
 device_silent() {
     kill -STOP "$sim"
     sleep 5
-    shot "$lang-$p-device-silent"
+    shot "$look-$p-device-silent"
     kill -CONT "$sim"
 }
 
@@ -179,15 +182,18 @@ height=${size#*x}
 layout "$size"
 dir=$out/$size
 mkdir -p "$dir"
+for theme in ${SKYVANE_SCREENSHOT_THEMES:-light dark}; do
 for lang in zh en; do
+    # Every picture's name starts with the language and the theme ("en-dark-Tern-gimbal").
+    look="$lang-$theme"
     config "$lang"
     start Tern-LITE-A
-    shot "$lang-product-page"
+    shot "$look-product-page"
     read -r x y < <(product_button 2)
     xdotool mousemove "$x" "$y"
     sleep 1
-    import -window root -crop "${width}x${height}+0+0" +repage "$dir/$lang-product-page-hover.png"
-    echo "screenshots: $size/$lang-product-page-hover.png"
+    import -window root -crop "${width}x${height}+0+0" +repage "$dir/$look-product-page-hover.png"
+    echo "screenshots: $size/$look-product-page-hover.png"
     stop
 
     for p in "${shot_products[@]}"; do
@@ -195,19 +201,19 @@ for lang in zh en; do
         start "$p"
         click "${udp_switch[@]}" 2
         case $p in Tern | Tern-LITE-B | Dove) tabs=("${tabs5[@]}") ;; *) tabs=("${tabs4[@]}") ;; esac
-        shot "$lang-$p-gimbal"
+        shot "$look-$p-gimbal"
         [ "$p" = Tern ] && help_overlay
         if [ "$all" = 0 ] && [ "$p" != Tern ]; then
             click "${tabs[1]}" 255
-            shot "$lang-$p-camera"
+            shot "$look-$p-camera"
         else
             names=(gimbal camera channel ip tracking)
             for i in $(seq 1 $((${#tabs[@]} - 1))); do
                 click "${tabs[$i]}" 255
-                shot "$lang-$p-${names[$i]}"
+                shot "$look-$p-${names[$i]}"
             done
             click "${serial_tab[@]}"
-            shot "$lang-$p-serial"
+            shot "$look-$p-serial"
             click "${udp_tab[@]}"
             if [ "$p" = Tern ]; then
                 video_tools
@@ -217,5 +223,6 @@ for lang in zh en; do
         fi
         stop
     done
+done
 done
 done
