@@ -55,16 +55,18 @@ read -r -a shot_products <<<"${SKYVANE_SCREENSHOT_PRODUCTS:-${products[*]}}"
 layout() {
     case $1 in
     1280x800)
-        serial_tab=(142 77) udp_tab=(393 77) udp_switch=(498 151)
-        tabs4=(77 199 321 443) tabs5=(69 176 283 390 482) first_product=(240 369)
-        box_switch=(133 290) ir_radio=(88 435) thermometry_switch_en=(138 574) thermometry_switch_zh=(76 574)
+        serial_tab=(142 77) udp_tab=(393 77) udp_switch=(499 151)
+        tabs4=(79 205 331 457) tabs5=(66 167 268 369 470) tab_y=235 first_product=(240 369)
+        box_switch=(135 270) ir_radio_en=(176 387) ir_radio_zh=(158 397)
+        thermometry_switch_en=(159 594) thermometry_switch_zh=(145 606)
         track_box=(850 400 1000 500) region_box=(700 330 1100 560)
         local_rec=(1041 121) stats_button=(1224 121)
         ;;
     1920x1080)
-        serial_tab=(202 77) udp_tab=(575 77) udp_switch=(740 150)
-        tabs4=(111 302 493 684) tabs5=(99 266 434 601 723) first_product=(560 509)
-        box_switch=(132 290) ir_radio=(88 435) thermometry_switch_en=(137 698) thermometry_switch_zh=(75 698)
+        serial_tab=(202 77) udp_tab=(575 77) udp_switch=(741 151)
+        tabs4=(109 296 482 669) tabs5=(91 240 389 538 687) tab_y=235 first_product=(560 509)
+        box_switch=(135 270) ir_radio_en=(176 387) ir_radio_zh=(158 397)
+        thermometry_switch_en=(159 594) thermometry_switch_zh=(145 606)
         track_box=(1150 500 1390 680) region_box=(1000 420 1600 780)
         local_rec=(1681 121) stats_button=(1864 121)
         ;;
@@ -142,16 +144,16 @@ video_tools() {
 # Tern's picture with a box being drawn and then tracked, and with the thermometry overlay over a
 # measured region (box tracking is off while thermometry is on).
 video_overlays() {
-    click "${tabs[4]}" 255
+    click "${tabs[4]}" "$tab_y"
     click "${box_switch[@]}" 1.5
     drag "${track_box[@]}"
     shot "$look-$p-tracking-box-drawn"
     confirm_box "${track_box[@]}"
     shot "$look-$p-tracking-box"
     click "${box_switch[@]}" 1.5
-    click "${tabs[1]}" 255
-    click "${ir_radio[@]}" 3
-    xdotool mousemove 260 450 click --repeat 10 --delay 50 5
+    click "${tabs[1]}" "$tab_y"
+    local radio="ir_radio_${lang}[@]"
+    click "${!radio}" 3
     local switch="thermometry_switch_${lang}[@]"
     click "${!switch}" 2
     drag "${region_box[@]}"
@@ -204,12 +206,12 @@ for lang in zh en; do
         shot "$look-$p-gimbal"
         [ "$p" = Tern ] && help_overlay
         if [ "$all" = 0 ] && [ "$p" != Tern ]; then
-            click "${tabs[1]}" 255
+            click "${tabs[1]}" "$tab_y"
             shot "$look-$p-camera"
         else
             names=(gimbal camera channel ip tracking)
             for i in $(seq 1 $((${#tabs[@]} - 1))); do
-                click "${tabs[$i]}" 255
+                click "${tabs[$i]}" "$tab_y"
                 shot "$look-$p-${names[$i]}"
             done
             click "${serial_tab[@]}"

@@ -212,8 +212,9 @@ private slots:
         QCOMPARE(pill->property("border").value<QObject*>()->property("color").value<QColor>(), QColor(border));
     }
 
-    // While the open link's device is silent the pill is amber and says so in the current language;
-    // the next frame gives it back the link's colours and text.
+    // While the open link's device is silent the pill is amber and says so in the current language,
+    // and the values the device reported in the panels are shown stale, with their age; the next
+    // frame gives both back their look.
     void linkPillShowsASilentDevice_data() {
         QTest::addColumn<QString>("language");
         QTest::addColumn<QString>("silentText");
@@ -235,9 +236,16 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(pill->property("color").value<QColor>(), QColor("#fff6e5"), LinkTest::kLongWaitMs);
         QCOMPARE(border->property("color").value<QColor>(), QColor("#f0b654"));
         QCOMPARE(ui.read("linkPillText", "text").toString(), silentText);
+        QQuickItem* version = ui.item("gimbalHwVersion");
+        QVERIFY(version->property("stale").toBool());
+        const QString age = language == "zh" ? QString::fromUtf8("秒前") : QString("s ago");
+        QTRY_VERIFY(version->property("text").toString().contains(age));
+        QVERIFY(version->property("font").value<QFont>().italic());
 
         QVERIFY(device.send(heartbeat));
         QTRY_COMPARE_WITH_TIMEOUT(pill->property("color").value<QColor>(), QColor("#edf9f2"), LinkTest::kLongWaitMs);
+        QCOMPARE(version->property("text").toString(), ui.bridge->gimbalHwVersion());
+        QVERIFY(!version->property("font").value<QFont>().italic());
         QCOMPARE(border->property("color").value<QColor>(), QColor("#9ad8b7"));
         QCOMPARE(ui.read("linkPillText", "text").toString(), ui.bridge->linkStatus());
     }
