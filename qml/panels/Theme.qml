@@ -57,10 +57,10 @@ QtObject {
     readonly property color scrollHandle: dark ? "#4a5461" : "#b4bcc7"
     readonly property color scrollHandlePressed: dark ? "#6b7683" : "#8a94a3"
 
-    // Home button
-    readonly property color homePressed: dark ? "#22364d" : "#D9E4F5"
-    readonly property color homeHovered: dark ? "#263a52" : "#E1ECFA"
-    readonly property color homeIdle: dark ? "#223040" : "#F2F6FC"
+    // Home button (its icon is dark: a light face in both themes)
+    readonly property color homePressed: dark ? "#93a4b8" : "#D9E4F5"
+    readonly property color homeHovered: dark ? "#c4d0de" : "#E1ECFA"
+    readonly property color homeIdle: dark ? "#aebccc" : "#F2F6FC"
 
     // Link-status pill: serial, UDP, none, and amber for an open link whose device went quiet
     readonly property color pillSerialFill: dark ? "#13253a" : "#edf6ff"

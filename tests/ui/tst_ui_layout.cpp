@@ -345,8 +345,8 @@ private slots:
                 ui.item("controlTabs")->setProperty("currentIndex", 1);
                 QObject* camera = ui.item("cameraPanel");
                 // A product with only a visible camera has no output choice.
-                const QList<int> outputs = ui.windowProperty("hasVisibleOnlyCamera").toBool() ? QList<int>{1}
-                                                                                                : QList<int>{0, 2, 1};
+                const QList<int> outputs =
+                    ui.windowProperty("hasVisibleOnlyCamera").toBool() ? QList<int>{1} : QList<int>{0, 2, 1};
                 for (int output : outputs) {
                     QMetaObject::invokeMethod(camera, "showOutput", Q_ARG(QVariant, output));
                     Ui::Fixture::settle(150);
