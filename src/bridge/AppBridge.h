@@ -30,6 +30,8 @@ class AppBridge : public QObject {
     Q_OBJECT
     // Product, language, pages, message log
     Q_PROPERTY(QString language READ language WRITE setLanguage NOTIFY languageChanged)
+    // The interface's colours: "light" (the default) or "dark", remembered in Display/Theme.
+    Q_PROPERTY(QString theme READ theme WRITE setTheme NOTIFY themeChanged)
     Q_PROPERTY(QString currentProduct READ currentProduct NOTIFY currentProductChanged)
     Q_PROPERTY(bool runtimePage READ runtimePage NOTIFY runtimePageChanged)
     Q_PROPERTY(QString messageLog READ messageLog NOTIFY messageLogChanged)
@@ -138,6 +140,7 @@ public:
     ~AppBridge() override;
 
     QString language() const { return m_language; }
+    QString theme() const { return m_theme; }
     QString currentProduct() const { return m_currentProduct; }
     bool runtimePage() const { return m_runtimePage; }
     // The lines the on-screen log keeps (the session log has every line).
@@ -253,6 +256,8 @@ public:
 
     // Invokables, in the order QML knows them.
     Q_INVOKABLE void setLanguage(const QString& lang);
+    // Anything but "dark" (any case) is the light theme.
+    Q_INVOKABLE void setTheme(const QString& theme);
     Q_INVOKABLE void selectProduct(const QString& product);
     Q_INVOKABLE void backToMain();
     // Link manager: at most one link is up; opening one closes the other.
@@ -350,6 +355,7 @@ public slots:
 
 signals:
     void languageChanged();
+    void themeChanged();
     void showStreamStatsChanged();
     void showHudChanged();
     void currentProductChanged();
@@ -550,6 +556,7 @@ private:
     };
 
     QString m_language = QStringLiteral("zh");
+    QString m_theme = QStringLiteral("light");
     QString m_currentProduct;
     bool m_runtimePage = false;
     MessageLogModel m_messageLines;
