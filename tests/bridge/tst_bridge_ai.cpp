@@ -113,6 +113,8 @@ private slots:
                                             << "Box tracking started: region (0,0) 1x1";
         QTest::newRow("beyond-the-frame") << QVector<int>{5000, 5000, 5000, 5000} << "01 7f 07 3f 04 01 00 01 00 00"
                                           << "Box tracking started: region (1919,1087) 1x1";
+        QTest::newRow("inside") << QVector<int>{100, 200, 300, 400} << "01 64 00 c8 00 2c 01 90 01 00"
+                                << "Box tracking started: region (100,200) 300x400";
     }
     void trackingBoxIsClipped() {
         QFETCH(QVector<int>, box);
@@ -233,12 +235,6 @@ private slots:
         QCOMPARE(received.first().at(0).toBool(), enabled);
         QCOMPARE(received.first().at(1).toList(), ids);
         QCOMPARE(f.newMessages(), QStringList{message});
-    }
-
-    void categoriesNeedALink() {
-        AppBridge& bridge = f.offline(QStringLiteral("zh"), QStringLiteral("Wren-R2"));
-        bridge.getAiDetectCategories();
-        QCOMPARE(f.newMessages(), QStringList{QString::fromUtf8("获取识别类别：请先连接UDP或UART")});
     }
 };
 

@@ -3,6 +3,8 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+#include <functional>
+
 #include "BridgeDeviceFixture.h"
 
 using namespace BridgeDevice;
@@ -314,71 +316,101 @@ private slots:
         QCOMPARE(f.sent(0x000106).size(), resend ? 1 : 0);
     }
 
-    void failureMessagesWithoutALink_data() {
+    // Without a link a guarded command says so and builds no frame; any other tries to send, and
+    // its failure follows the send path's own complaint. Nothing local changes either way.
+    void commandsWithoutALink_data() {
+        QTest::addColumn<QString>("command");
         QTest::addColumn<QString>("language");
-        QTest::addColumn<QString>("method");
         QTest::addColumn<QString>("message");
-        QTest::newRow("zoom-en") << "en"
-                                 << "zoom"
-                                 << "Continuous zoom command send failed";
-        QTest::newRow("zoom-zh") << "zh"
-                                 << "zoom" << QString::fromUtf8("连续变倍指令发送失败");
-        QTest::newRow("restart-en") << "en"
-                                    << "restart"
-                                    << "Failed to send camera soft reboot command";
-        QTest::newRow("photo-zh") << "zh"
-                                  << "photo" << QString::fromUtf8("拍照指令发送失败");
-        QTest::newRow("record-start-en") << "en"
-                                         << "record"
-                                         << "Failed to send start record command";
-        QTest::newRow("photo-resolution-zh") << "zh"
-                                             << "photoRes" << QString::fromUtf8("拍照分辨率请求下发失败");
-        QTest::newRow("record-resolution-en") << "en"
-                                              << "recordRes"
-                                              << "Failed to set record resolution";
-        QTest::newRow("rtsp-en") << "en"
-                                 << "rtsp"
-                                 << "Failed to set RTSP resolution";
-        QTest::newRow("bitrate-zh") << "zh"
-                                    << "bitrate" << QString::fromUtf8("视频码率设置失败");
-        QTest::newRow("encoding-en") << "en"
-                                     << "encoding"
-                                     << "Failed to set video encoding";
-        QTest::newRow("output-zh") << "zh"
-                                   << "output" << QString::fromUtf8("视频输出切换请求发送失败");
+        auto row = [](const char* command, const char* language, const QString& message) {
+            QTest::addRow("%s-%s", command, language) << QString(command) << QString(language) << message;
+        };
+        row("zoom", "en", "Continuous zoom command send failed");
+        row("zoom", "zh", "连续变倍指令发送失败");
+        row("restart", "en", "Failed to send camera soft reboot command");
+        row("photo", "zh", "拍照指令发送失败");
+        row("record", "en", "Failed to send start record command");
+        row("photoRes", "zh", "拍照分辨率请求下发失败");
+        row("recordRes", "en", "Failed to set record resolution");
+        row("rtsp", "en", "Failed to set RTSP resolution");
+        row("bitrate", "zh", "视频码率设置失败");
+        row("encoding", "en", "Failed to set video encoding");
+        row("output", "zh", "视频输出切换请求发送失败");
+        row("irRead", "en", "Failed to send IR settings request");
+        row("brightness", "zh", "红外亮度设置请求下发失败");
+        row("contrast", "en", "Failed to send IR contrast setting request");
+        row("denoise", "zh", "红外降噪设置请求下发失败");
+        row("enhance", "en", "Failed to send IR enhance setting request");
+        row("superres", "en", "Failed to send IR super-resolution setting request");
+        row("measure", "zh", "红外测温开关下发失败");
+        row("point", "en", "Failed to send IR thermometry point");
+        row("region", "zh", "红外测温区域下发失败");
+        row("channelRead", "en", "Channel read: connect UDP or UART first");
+        row("channelWrite", "zh", "通道写入：请先连接UDP或UART");
+        row("range", "en", "Range set: connect UDP or UART first");
+        row("ipSet", "zh", "IP设置：请先连接UDP或UART");
+        row("ipGet", "en", "IP get: connect UDP or UART first");
+        row("single", "zh", "单次测距：请先连接UDP或UART");
+        row("periodicOn", "en", "Laser periodic: connect UDP or UART first");
+        row("periodicOff", "zh", "停止连续测距：请先连接UDP或UART");
+        row("angle", "en", "Set angle: connect UDP or UART first");
+        row("angle", "zh", "角度设置：请先连接UDP或UART");
+        row("categories", "zh", "获取识别类别：请先连接UDP或UART");
     }
-    void failureMessagesWithoutALink() {
+    void commandsWithoutALink() {
+        QFETCH(QString, command);
         QFETCH(QString, language);
-        QFETCH(QString, method);
         QFETCH(QString, message);
-        AppBridge& bridge = f.offline(language, QStringLiteral("Wren-R2"));
-        if (method == QLatin1String("zoom"))
-            bridge.cameraZoom(1);
-        else if (method == QLatin1String("restart"))
-            bridge.restartCamera();
-        else if (method == QLatin1String("photo"))
-            bridge.takePhoto();
-        else if (method == QLatin1String("record"))
-            bridge.toggleRecord();
-        else if (method == QLatin1String("photoRes"))
-            bridge.setPhotoResolution(QStringLiteral("1920*1080"));
-        else if (method == QLatin1String("recordRes"))
-            bridge.setRecordResolution(QStringLiteral("1920*1080"));
-        else if (method == QLatin1String("rtsp"))
-            bridge.setRtspResolution(QStringLiteral("720P30fps"));
-        else if (method == QLatin1String("bitrate"))
-            bridge.setVideoBitrate(QStringLiteral("2M"));
-        else if (method == QLatin1String("encoding"))
-            bridge.setVideoEncoding(QStringLiteral("H265"));
-        else
-            bridge.setVideoOutputMode(QStringLiteral("IR"));
+        const QMap<QString, std::function<void(AppBridge&)>> commands{
+            {"zoom", [](AppBridge& b) { b.cameraZoom(1); }},
+            {"restart", [](AppBridge& b) { b.restartCamera(); }},
+            {"photo", [](AppBridge& b) { b.takePhoto(); }},
+            {"record", [](AppBridge& b) { b.toggleRecord(); }},
+            {"photoRes", [](AppBridge& b) { b.setPhotoResolution(QStringLiteral("1920*1080")); }},
+            {"recordRes", [](AppBridge& b) { b.setRecordResolution(QStringLiteral("1920*1080")); }},
+            {"rtsp", [](AppBridge& b) { b.setRtspResolution(QStringLiteral("720P30fps")); }},
+            {"bitrate", [](AppBridge& b) { b.setVideoBitrate(QStringLiteral("2M")); }},
+            {"encoding", [](AppBridge& b) { b.setVideoEncoding(QStringLiteral("H265")); }},
+            {"output", [](AppBridge& b) { b.setVideoOutputMode(QStringLiteral("IR")); }},
+            {"irRead", [](AppBridge& b) { b.requestIrSettings(); }},
+            {"brightness", [](AppBridge& b) { b.setIrBrightness(50); }},
+            {"contrast", [](AppBridge& b) { b.setIrContrast(50); }},
+            {"denoise", [](AppBridge& b) { b.setIrDenoise(true, 5); }},
+            {"enhance", [](AppBridge& b) { b.setIrEnhance(true, 5); }},
+            {"superres", [](AppBridge& b) { b.setIrSuperRes(true); }},
+            {"measure", [](AppBridge& b) { b.setIrTempMeasure(true); }},
+            {"point", [](AppBridge& b) { b.setIrTempMeasurePoint(500, 500); }},
+            {"region", [](AppBridge& b) { b.setIrTempMeasureRegion(500, 500, 20, 20); }},
+            {"channelRead", [](AppBridge& b) { b.readChannelConfig(); }},
+            {"channelWrite", [](AppBridge& b) { b.writeChannelConfig(1, 2, 3, 4, 5, 6, 7, 8); }},
+            {"range", [](AppBridge& b) { b.writeChannelRange(1800, 200); }},
+            {"ipSet", [](AppBridge& b) { b.setCameraIp(0, QStringLiteral("bad"), {}, {}); }},
+            {"ipGet", [](AppBridge& b) { b.getCameraIp(); }},
+            {"single", [](AppBridge& b) { b.laserRangeSingle(); }},
+            {"periodicOn", [](AppBridge& b) { b.laserPeriodicOn(); }},
+            {"periodicOff", [](AppBridge& b) { b.laserPeriodicOff(); }},
+            {"angle", [](AppBridge& b) { b.gimbalSetAngle(10, 10); }},
+            {"categories", [](AppBridge& b) { b.getAiDetectCategories(); }},
+        };
+        // A nine-palette model: the only kind that has the super-resolution switch.
+        AppBridge& bridge = f.offline(language, QStringLiteral("Tern-LITE-A"));
+        QSignalSpy thermometry(&bridge, &AppBridge::irThermometryChanged);
+        const uint8_t sequence = bridge.nextSequenceNumber();
+        commands.value(command)(bridge);
         const QString noLink = language == QLatin1String("en") ? QStringLiteral("No UDP/UART link, send failed")
-                                                               : QString::fromUtf8("未连接UDP/UART，发送失败");
+                                                               : QStringLiteral("未连接UDP/UART，发送失败");
         const QStringList got = f.newMessages();
-        QCOMPARE(got.last(), message);
-        QVERIFY2(got.count(noLink) >= 1, qPrintable(got.join(" | ")));
+        QCOMPARE(got.value(got.size() - 1), message);
+        if (got.size() == 1)
+            QCOMPARE(bridge.nextSequenceNumber(), sequence);  // guarded: no frame was even built
+        else
+            QVERIFY2(got.contains(noLink), qPrintable(got.join(" | ")));
         QVERIFY(!bridge.recording());
         QCOMPARE(bridge.cameraRecordResolutionIndex(), -1);
+        QCOMPARE(bridge.channelRangeMax(), 0);
+        QCOMPARE(thermometry.count(), 0);
+        QVERIFY(!bridge.irTempMeasureOn() && !bridge.irThermometryPointSelected());
+        QCOMPARE(bridge.irThermometryRectWidth(), 0);
     }
 
     // Nothing is sent without a link, and nothing is said.

@@ -71,27 +71,6 @@ private slots:
         QVERIFY(f.sent(kSetAngle).isEmpty());
     }
 
-    void setAngleIsClampedOnTheWire() {
-        AppBridge& bridge = f.up(Link::Udp);
-        bridge.gimbalSetAngle(120, -200);
-        QCOMPARE(f.payloadHex(kSetAngle), QStringLiteral("00 28 23 00 50 46 00"));
-    }
-
-    void setAngleNeedsALink_data() {
-        QTest::addColumn<QString>("language");
-        QTest::addColumn<QString>("message");
-        QTest::newRow("en") << "en"
-                            << "Set angle: connect UDP or UART first";
-        QTest::newRow("zh") << "zh" << QString::fromUtf8("角度设置：请先连接UDP或UART");
-    }
-    void setAngleNeedsALink() {
-        QFETCH(QString, language);
-        QFETCH(QString, message);
-        AppBridge& bridge = f.offline(language, QStringLiteral("Wren-R2"));
-        bridge.gimbalSetAngle(10, 10);
-        QCOMPARE(f.newMessages(), QStringList{message});
-    }
-
     // Presets have no guard: without a link the send path complains, for the frame and its resend.
     void presetWithoutALinkStillRetries() {
         AppBridge& bridge = f.offline(QStringLiteral("en"), QStringLiteral("Wren-R2"));

@@ -248,66 +248,6 @@ private slots:
         QCOMPARE(bridge.irThermometryMaxTemp(), 45.6);
         QCOMPARE(bridge.irThermometryMaxX(), 400);
     }
-
-    void failureMessagesWithoutALink_data() {
-        QTest::addColumn<QString>("language");
-        QTest::addColumn<QString>("method");
-        QTest::addColumn<QString>("message");
-        QTest::newRow("read-en") << "en"
-                                 << "read"
-                                 << "Failed to send IR settings request";
-        QTest::newRow("brightness-zh") << "zh"
-                                       << "brightness" << QString::fromUtf8("红外亮度设置请求下发失败");
-        QTest::newRow("contrast-en") << "en"
-                                     << "contrast"
-                                     << "Failed to send IR contrast setting request";
-        QTest::newRow("denoise-zh") << "zh"
-                                    << "denoise" << QString::fromUtf8("红外降噪设置请求下发失败");
-        QTest::newRow("enhance-en") << "en"
-                                    << "enhance"
-                                    << "Failed to send IR enhance setting request";
-        QTest::newRow("super-resolution-en") << "en"
-                                             << "superres"
-                                             << "Failed to send IR super-resolution setting request";
-        QTest::newRow("switch-zh") << "zh"
-                                   << "measure" << QString::fromUtf8("红外测温开关下发失败");
-        QTest::newRow("point-en") << "en"
-                                  << "point"
-                                  << "Failed to send IR thermometry point";
-        QTest::newRow("region-zh") << "zh"
-                                   << "region" << QString::fromUtf8("红外测温区域下发失败");
-    }
-    void failureMessagesWithoutALink() {
-        QFETCH(QString, language);
-        QFETCH(QString, method);
-        QFETCH(QString, message);
-        AppBridge& bridge = f.offline(language, QStringLiteral("Tern-LITE-A"));
-        QSignalSpy thermometry(&bridge, &AppBridge::irThermometryChanged);
-        if (method == QLatin1String("read"))
-            bridge.requestIrSettings();
-        else if (method == QLatin1String("brightness"))
-            bridge.setIrBrightness(50);
-        else if (method == QLatin1String("contrast"))
-            bridge.setIrContrast(50);
-        else if (method == QLatin1String("denoise"))
-            bridge.setIrDenoise(true, 5);
-        else if (method == QLatin1String("enhance"))
-            bridge.setIrEnhance(true, 5);
-        else if (method == QLatin1String("superres"))
-            bridge.setIrSuperRes(true);
-        else if (method == QLatin1String("measure"))
-            bridge.setIrTempMeasure(true);
-        else if (method == QLatin1String("point"))
-            bridge.setIrTempMeasurePoint(500, 500);
-        else
-            bridge.setIrTempMeasureRegion(500, 500, 20, 20);
-        QCOMPARE(f.newMessages().size(), 2);
-        QCOMPARE(f.newMessages().last(), message);
-        // Nothing local changes when the frame did not go out.
-        QCOMPARE(thermometry.count(), 0);
-        QVERIFY(!bridge.irTempMeasureOn() && !bridge.irThermometryPointSelected());
-        QCOMPARE(bridge.irThermometryRectWidth(), 0);
-    }
 };
 
 QTEST_GUILESS_MAIN(TestBridgeInfrared)

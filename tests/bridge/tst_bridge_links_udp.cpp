@@ -5,6 +5,7 @@
 
 #include <fcntl.h>
 #include <sys/resource.h>
+#include <time.h>
 #include <unistd.h>
 
 #include "BridgeLinksSupport.h"
@@ -15,6 +16,14 @@ using LinkTest::UdpDevice;
 namespace {
 
 const QString kLoopback = QStringLiteral("127.0.0.1");
+
+// Little-endian signed integer of 4 or 8 bytes.
+int64_t readLe(const QByteArray& bytes, int at, int size) {
+    uint64_t v = 0;
+    for (int i = size - 1; i >= 0; --i)
+        v = (v << 8) | uint8_t(bytes.at(at + i));
+    return size == 4 ? int64_t(int32_t(uint32_t(v))) : int64_t(v);
+}
 
 }  // namespace
 
@@ -173,6 +182,44 @@ private slots:
         const auto stops = framesWithId(device.collector, 0x000324);
         QCOMPARE(stops.at(0).payload(), QByteArray("\x02\0\0\0\0\0\0\0\0\0", 10));
         QCOMPARE(stops.at(1).payload(), stops.at(0).payload());
+    }
+
+    // The time sync of the link-up, with the computer's zone set through TZ.
+    void timeSyncOnTheWire_data() {
+        QTest::addColumn<QString>("product");
+        QTest::addColumn<QByteArray>("tz");
+        QTest::addColumn<int>("zone");
+        QTest::newRow("Dove-UTC") << "Dove" << QByteArray("UTC0") << 480;
+        QTest::newRow("Wren-R2-UTC+5:30") << "Wren-R2" << QByteArray("IST-5:30") << -330;
+        QTest::newRow("Tern-LITE-A-UTC-5") << "Tern-LITE-A" << QByteArray("EST5") << 300;
+    }
+    void timeSyncOnTheWire() {
+        QFETCH(QString, product);
+        QFETCH(QByteArray, tz);
+        QFETCH(int, zone);
+        const QByteArray savedTz = qgetenv("TZ");
+        qputenv("TZ", tz);
+        tzset();
+        prepareConfig(QStringLiteral("en"), product);
+        UdpDevice device;
+        {
+            AppBridge bridge;
+            bridge.connectUdp(kLoopback, device.port());
+            QTRY_VERIFY_WITH_TIMEOUT(!framesWithId(device.collector, 0x00030E).isEmpty(), kLongWaitMs);
+        }
+        if (savedTz.isNull())
+            qunsetenv("TZ");
+        else
+            qputenv("TZ", savedTz);
+        tzset();
+        const auto wire = framesWithId(device.collector, 0x00030E).first();
+        QCOMPARE(wire.frame.receiverId, uint8_t(4));
+        const QByteArray payload = wire.payload();
+        QCOMPARE(payload.size(), 16);
+        QVERIFY2(qAbs(readLe(payload, 0, 8) - QDateTime::currentMSecsSinceEpoch()) < 5000,
+                 qPrintable(LinkTest::hex(payload)));
+        QCOMPARE(readLe(payload, 8, 4), qint64(zone));
+        QCOMPARE(readLe(payload, 12, 4), qint64(0));
     }
 
     void versionRequestReceiversByProduct_data() {

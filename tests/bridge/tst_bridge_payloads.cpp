@@ -1,7 +1,9 @@
-// The pure byte work of the commands and the decoders of reports and replies, table-driven.
+// The pure byte work of the commands, the link-up requests and the decoders of reports and
+// replies, table-driven.
 #include <QtTest>
 
 #include "BridgeDeviceFixture.h"
+#include "bridge/AppBridgePayloads.h"
 #include "bridge/CommandPayloads.h"
 #include "bridge/IrPalettes.h"
 #include "bridge/ReportDecoders.h"
@@ -86,7 +88,10 @@ private slots:
     }
 
     void zoomLimitsAndLevels() {
+        QCOMPARE(zoomLimit(QStringLiteral("WrenT-R2"), -1), 40.0);
         QCOMPARE(zoomLimit(QStringLiteral("Wren-R2"), -1), 40.0);
+        QCOMPARE(zoomLimit(QStringLiteral("wren-r2"), -1), 160.0);  // names are case-sensitive
+        QCOMPARE(zoomLimit(QStringLiteral("Tern"), -1), 160.0);
         QCOMPARE(zoomLimit(QStringLiteral("Tern-LITE-A"), 1), 80.0);
         QCOMPARE(zoomLimit(QStringLiteral("Tern-LITE-B"), 2), 100.0);
         QCOMPARE(zoomLimit(QStringLiteral("Dove"), -1), 160.0);
@@ -280,28 +285,6 @@ private slots:
         QCOMPARE((QVector<int>{got.x0, got.x1, got.y0, got.y1}), area);
     }
 
-    void thermometryDecodeAndValidity() {
-        // max 45.6 at (400,100), min -5.0 at (2000,2000), spot 20.1 at (900,500), avg 18.3
-        const QByteArray payload =
-            padded(BridgeDevice::u16(456) + BridgeDevice::u16(-50 & 0xFFFF) + bytes({0, 0}) + BridgeDevice::u16(201) +
-                   BridgeDevice::u16(183) + BridgeDevice::u16(400) + BridgeDevice::u16(100) + BridgeDevice::u16(2000) +
-                   BridgeDevice::u16(2000) + bytes({0, 0, 0, 0}) + BridgeDevice::u16(900) + BridgeDevice::u16(500));
-        const auto report = DeviceReports::decodeThermometry(raw(payload));
-        QCOMPARE(report.maxTemp, 456);
-        QCOMPARE(report.minTemp, -50);
-        QCOMPARE(report.spotTemp, 201);
-        QCOMPARE(report.avgTemp, 183);
-        QCOMPARE(report.spotX, 900);
-        QVERIFY(DeviceReports::thermometryUsable(report, DeviceReports::measuringArea(0, 0, 0, 0)));
-        // Only the spot lies in a small rectangle around it.
-        QVERIFY(DeviceReports::thermometryUsable(report, DeviceReports::measuringArea(900, 500, 10, 10)));
-        // None of the three lies in a rectangle elsewhere.
-        QVERIFY(!DeviceReports::thermometryUsable(report, DeviceReports::measuringArea(1400, 900, 20, 20)));
-        // All temperatures zero: empty, whatever the positions.
-        const auto empty = DeviceReports::decodeThermometry(raw(padded(QByteArray(10, '\0') + BridgeDevice::u16(900))));
-        QVERIFY(!DeviceReports::thermometryUsable(empty, DeviceReports::measuringArea(0, 0, 0, 0)));
-    }
-
     void detection_data() {
         QTest::addColumn<QByteArray>("payload");
         QTest::addColumn<int>("count");
@@ -367,6 +350,41 @@ private slots:
         QCOMPARE(odd.videoEncodingIndex, -1);
         QCOMPARE(odd.streamModeIndex, -1);
         QCOMPARE(odd.videoBitrateIndex, -1);
+    }
+    void timeSyncZoneByProduct_data() {
+        QTest::addColumn<QString>("product");
+        QTest::addColumn<int>("offsetSeconds");
+        QTest::addColumn<int>("zone");
+        QTest::newRow("Dove-on-UTC") << "Dove" << 0 << 480;
+        QTest::newRow("Tern-on-UTC-5") << "Tern" << -5 * 3600 << 480;
+        QTest::newRow("Tern-LITE-B-on-UTC+8") << "Tern-LITE-B" << 8 * 3600 << 480;
+        QTest::newRow("Wren-R2-on-UTC+5:30") << "Wren-R2" << 19800 << -330;
+        QTest::newRow("WrenT-R2-on-UTC+8") << "WrenT-R2" << 8 * 3600 << -480;
+        QTest::newRow("Tern-LITE-A-on-UTC-5") << "Tern-LITE-A" << -5 * 3600 << 300;
+        QTest::newRow("no-product-on-UTC-3:30") << "" << -(3 * 3600 + 1800) << 210;
+        QTest::newRow("other-name-on-UTC+0:45") << "tern" << 45 * 60 << -45;
+    }
+    void timeSyncZoneByProduct() {
+        QFETCH(QString, product);
+        QFETCH(int, offsetSeconds);
+        QFETCH(int, zone);
+        const QDateTime now(QDate(2026, 7, 1), QTime(12, 0), Qt::OffsetFromUTC, offsetSeconds);
+        const LinkPayloads::TimeZoneFields fields = LinkPayloads::timeSyncZone(product, now);
+        QCOMPARE(fields.zoneMinutes, zone);
+        QCOMPARE(fields.daylightSaving, 0);
+    }
+
+    void timeSyncLayoutAndResolutionCodes() {
+        QCOMPARE(hexOf(LinkPayloads::encodeTimeSync(0x0102030405060708LL, {-330, 1})),
+                 QStringLiteral("08 07 06 05 04 03 02 01 b6 fe ff ff 01 00 00 00"));
+        QCOMPARE(LinkPayloads::photoResolutionIndex(0x13), -1);
+        QCOMPARE(LinkPayloads::photoResolutionIndex(0x14), 0);
+        QCOMPARE(LinkPayloads::photoResolutionIndex(0x17), 3);
+        QCOMPARE(LinkPayloads::photoResolutionIndex(0x18), -1);
+        QCOMPARE(LinkPayloads::recordResolutionIndex(0x08), 0);
+        QCOMPARE(LinkPayloads::recordResolutionIndex(0x26), 1);
+        QCOMPARE(LinkPayloads::recordResolutionIndex(0x36), 2);
+        QCOMPARE(LinkPayloads::recordResolutionIndex(0x14), -1);
     }
 };
 
