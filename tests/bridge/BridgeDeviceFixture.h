@@ -14,12 +14,7 @@ namespace BridgeDevice {
 
 enum class Link { Udp, Serial };
 
-inline QByteArray bytes(std::initializer_list<uint8_t> list) {
-    QByteArray result;
-    for (uint8_t b : list)
-        result.append(char(b));
-    return result;
-}
+using BridgeLinks::bytes;
 
 // Little-endian u16 as two bytes.
 inline QByteArray u16(int value) {

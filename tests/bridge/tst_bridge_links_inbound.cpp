@@ -12,18 +12,6 @@ using LinkTest::UdpDevice;
 
 namespace {
 
-QByteArray withBadChecksum(QByteArray frame) {
-    frame[frame.size() - 1] = char(frame.at(frame.size() - 1) ^ 0x5A);
-    return frame;
-}
-
-QByteArray bytes(std::initializer_list<uint8_t> list) {
-    QByteArray result;
-    for (uint8_t b : list)
-        result.append(char(b));
-    return result;
-}
-
 // Visible-camera settings reply: result, photo code, recording code, padded to `length` bytes.
 QByteArray settingsReply(uint16_t result, uint8_t photo, uint8_t record, int length = 22) {
     QByteArray payload = replyPayload(result, bytes({photo, record}));
@@ -33,12 +21,6 @@ QByteArray settingsReply(uint16_t result, uint8_t photo, uint8_t record, int len
 
 QByteArray gimbalVersionReply(uint8_t sender, uint8_t major) {
     return frameBytes(sender, 1, 0x010018, replyPayload(0, bytes({major, 0, 1, 2, 3, 4, 0})));
-}
-
-QByteArray targetLostReport(uint8_t sender) {
-    QByteArray payload(12, '\0');
-    payload[11] = 2;
-    return frameBytes(sender, 1, 0x020324, payload);
 }
 
 QStringList g_debugLines;
@@ -81,7 +63,7 @@ private slots:
         QTest::newRow("14-bytes-start-byte") << withBadChecksum(frameBytes(4, 1, 0x020002, bytes({1, 2}))) << 1;
         QTest::newRow("no-start-byte") << QByteArray(20, 'x') << 0;
         QTest::newRow("three-bytes") << QByteArray("\xFD\x00\x01", 3) << 0;
-        QTest::newRow("truncated-frame") << frameBytes(4, 1, 0x010317, replyPayload(0, bytes({1, 2, 3}))).left(15) << 1;
+        QTest::newRow("truncated-frame") << cameraVersionReply(1, 2, 3).left(15) << 1;
     }
     void badDatagrams() {
         QFETCH(QByteArray, datagram);
@@ -156,7 +138,7 @@ private slots:
         QTest::qWait(20);
         qInstallMessageHandler(captureDebug);
         g_debugLines.clear();
-        send(frameBytes(2, 1, 0x010317, replyPayload(0, bytes({1, 2, 3}))));
+        send(cameraVersionReply(1, 2, 3, 2));
         send(frameBytes(4, 1, 0x010999, replyPayload(7)));
         send(frameBytes(4, 1, 0x010317, bytes({0})));  // one byte: no result code, no line
         QTRY_COMPARE_WITH_TIMEOUT(bridge.protocolCounters().udpFrames, 3, kLongWaitMs);
@@ -169,7 +151,7 @@ private slots:
 
     void onlyTheFirstFrameOfADatagramCounts() {
         AppBridge& bridge = connectBridge();
-        send(frameBytes(4, 1, 0x010317, replyPayload(0, bytes({3, 2, 1}))) + gimbalVersionReply(4, 8));
+        send(cameraVersionReply(3, 2, 1) + gimbalVersionReply(4, 8));
         QTRY_COMPARE_WITH_TIMEOUT(bridge.cameraVersion(), QStringLiteral("3.2.1"), kLongWaitMs);
         QTest::qWait(20);
         QCOMPARE(bridge.gimbalHwVersion(), QStringLiteral("-"));
@@ -319,7 +301,7 @@ private slots:
         bridge.setTracking(true, 10, 20, 30, 40, false, true);
         const int mark = messages(bridge).size();
         send(frameBytes(4, 1, 0x010324, replyPayload(0)));
-        send(frameBytes(4, 1, 0x010317, replyPayload(0, bytes({4, 4, 4}))));
+        send(cameraVersionReply(4, 4, 4));
         QTRY_COMPARE_WITH_TIMEOUT(bridge.cameraVersion(), QStringLiteral("4.4.4"), kLongWaitMs);
         // The acknowledgement is quiet only within a second of the request.
         if (sinceRequest.elapsed() >= 1000)

@@ -17,23 +17,6 @@ namespace {
 
 const QString kLoopback = QStringLiteral("127.0.0.1");
 
-// A report whose handling is visible: the tracker lost its target (byte 11 = 2).
-QByteArray targetLostReport(uint8_t sender = 4) {
-    QByteArray payload(12, '\0');
-    payload[11] = 2;
-    return frameBytes(sender, 1, 0x020324, payload);
-}
-
-QByteArray cameraVersionReply(uint8_t a, uint8_t b, uint8_t c, uint8_t sender = 4) {
-    return frameBytes(sender, 1, 0x010317,
-                      replyPayload(0, QByteArray().append(char(a)).append(char(b)).append(char(c))));
-}
-
-QByteArray withBadChecksum(QByteArray frame) {
-    frame[frame.size() - 1] = char(frame.at(frame.size() - 1) ^ 0x5A);
-    return frame;
-}
-
 }  // namespace
 
 class TestBridgeLinksSerial : public QObject {

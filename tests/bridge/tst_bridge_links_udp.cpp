@@ -1,5 +1,6 @@
 // The UDP link manager against a device socket on 127.0.0.1: parameters, messages in both
-// languages, the link-up frames and their timing, the shared sequence counter and the timers.
+// languages, the link-up frames and their timing, the shared sequence counter, the timers and
+// the protocol trace of both links.
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -9,6 +10,7 @@
 #include <unistd.h>
 
 #include "BridgeLinksSupport.h"
+#include "app/AppLog.h"
 
 using namespace BridgeLinks;
 using LinkTest::UdpDevice;
@@ -30,7 +32,15 @@ int64_t readLe(const QByteArray& bytes, int at, int size) {
 class TestBridgeLinksUdp : public QObject {
     Q_OBJECT
 
+    // The session log is named by the second it was started in: a run right after another one
+    // appends to the same file, so only what was written since the mark counts.
+    int m_logStart = 0;
+    QByteArray logText() const { return TestSupport::readFile(AppLog::logFilePath()).mid(m_logStart); }
+    int countOf(const char* needle) const { return logText().count(needle); }
+    void markLog() { m_logStart = TestSupport::readFile(AppLog::logFilePath()).size(); }
+
 private slots:
+    void initTestCase() { QVERIFY(AppLog::start()); }
     void init() { QFile::remove(statsPath()); }
 
     void invalidParametersChangeNothing_data() {
@@ -464,6 +474,69 @@ private slots:
         QCOMPARE(statsBlockCount(), 0);
         QTest::qWait(700);
         QCOMPARE(messagesSince(bridge, mark).size(), 2);  // no periodic request failures
+    }
+
+    // Frames sent and received on both links reach the protocol trace in the session log.
+    void traceOfBothDirectionsOnBothLinks() {
+        markLog();
+        AppLog::ProtocolSwitches on;
+        on.enabled = true;
+        on.statusFrames = true;
+        AppLog::setProtocolSwitches(on);
+        const auto off = qScopeGuard([] { AppLog::setProtocolSwitches(AppLog::ProtocolSwitches()); });
+        prepareConfig(QStringLiteral("en"), QStringLiteral("Wren-R2"));
+        LinkTest::UdpDevice device;
+        LinkTest::PtyDevice pty;
+        AppBridge bridge;
+        const QByteArray reply =
+            LinkTest::frameBytes(4, 1, 0x010317, LinkTest::replyPayload(0, QByteArray("\x01\x02\x03", 3)));
+        QByteArray bad = reply;
+        bad[bad.size() - 1] = char(bad.at(bad.size() - 1) ^ 0x01);
+
+        bridge.connectUdp(QStringLiteral("127.0.0.1"), device.port());
+        QVERIFY(device.collector.waitForFrames(2));
+        QVERIFY(device.send(reply));
+        QVERIFY(device.send(bad));
+        QTRY_COMPARE_WITH_TIMEOUT(bridge.protocolCounters().udpParseFails, 1, kLongWaitMs);
+        QVERIFY2(countOf("[发送][UDP]") >= 2, logText().constData());
+        QCOMPARE(countOf("[接收][UDP]"), 2);  // the good reply and the bad datagram
+        QCOMPARE(countOf("[接收][UDP] 帧解析失败"), 1);
+
+        QVERIFY(bridge.openSerial(pty.slavePath(), 115200));
+        QVERIFY(pty.collector.waitForFrames(2));
+        QVERIFY(pty.write(reply + bad + QByteArray(12, '\0')));
+        QTRY_COMPARE_WITH_TIMEOUT(bridge.protocolCounters().uartParseFails, 1, kLongWaitMs);
+        QVERIFY(countOf("[发送][UART]") >= 2);
+        QCOMPARE(countOf("[接收][UART] 帧解析失败"), 1);
+        QCOMPARE(countOf("[接收][UART]"), 2);
+        bridge.closeSerial();
+    }
+
+    // A datagram's trace and hex dump cover its frame only, not the bytes that follow it.
+    void traceHexDumpStopsAtTheFrame() {
+        markLog();
+        AppLog::ProtocolSwitches on;
+        on.enabled = true;
+        on.hex = true;
+        AppLog::setProtocolSwitches(on);
+        const auto off = qScopeGuard([] { AppLog::setProtocolSwitches(AppLog::ProtocolSwitches()); });
+        prepareConfig(QStringLiteral("en"), QStringLiteral("Wren-R2"));
+        LinkTest::UdpDevice device;
+        AppBridge bridge;
+        bridge.connectUdp(QStringLiteral("127.0.0.1"), device.port());
+        QVERIFY(device.collector.waitForFrames(2));
+        const QByteArray reply =
+            LinkTest::frameBytes(4, 1, 0x010317, LinkTest::replyPayload(0, QByteArray("\x07\x08\x09", 3)));
+        QVERIFY(device.send(reply + QByteArray(300, '\xAB')));
+        QTRY_COMPARE_WITH_TIMEOUT(bridge.cameraVersion(), QStringLiteral("7.8.9"), kLongWaitMs);
+        bridge.disconnectUdp();
+
+        QByteArray frameHex = "  hex:";
+        for (char byte : reply)
+            frameHex += " 0x" + QByteArray::number(uint8_t(byte), 16).rightJustified(2, '0').toUpper();
+        const QByteArray log = logText();
+        QVERIFY2(log.contains(frameHex + '\n'), frameHex.constData());
+        QVERIFY2(!log.contains("0xAB 0xAB"), "bytes after the frame were dumped");
     }
 };
 

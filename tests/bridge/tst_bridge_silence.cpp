@@ -48,8 +48,7 @@ private slots:
         AppBridge& bridge = *f.bridge;
         QSignalSpy silent(&bridge, &AppBridge::deviceSilentChanged);
         const ProtocolCounters before = bridge.protocolCounters();
-        QByteArray corrupt = LinkTest::frameBytes(4, 1, kHeartbeatId, bytes({0}));
-        corrupt[corrupt.size() - 1] = char(corrupt.at(corrupt.size() - 1) ^ 0x5A);
+        const QByteArray corrupt = BridgeLinks::withBadChecksum(LinkTest::frameBytes(4, 1, kHeartbeatId, bytes({0})));
         QVERIFY(f.deliver(bytes({0x13, 0x37, 0x00, 0xFF})));
         QVERIFY(f.deliver(corrupt));
         const auto failures = [&bridge] {
