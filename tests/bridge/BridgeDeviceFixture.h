@@ -41,6 +41,13 @@ using LinkTest::kLongWaitMs;
                                  .arg(windowMs)));                                                         \
     } while (false)
 
+// One row per link, in an int column "link".
+inline void addLinkRows() {
+    QTest::addColumn<int>("link");
+    QTest::newRow("udp") << int(Link::Udp);
+    QTest::newRow("serial") << int(Link::Serial);
+}
+
 inline QString linkName(Link link) {
     return link == Link::Udp ? QStringLiteral("udp") : QStringLiteral("serial");
 }

@@ -262,27 +262,6 @@ private slots:
         QVERIFY2(f.sent(kSetAngle).size() == 1, qPrintable(f.wire()));
     }
 
-    // Reports are taken from the gimbal (sender 3) only on the models that route it via the camera.
-    void gimbalReportsNeedTheRightSender_data() {
-        QTest::addColumn<QString>("product");
-        QTest::addColumn<int>("copies");
-        QTest::newRow("Tern-accepts-sender-3") << "Tern" << 1;
-        QTest::newRow("Wren-R2-ignores-sender-3") << "Wren-R2" << 2;
-    }
-    void gimbalReportsNeedTheRightSender() {
-        QFETCH(QString, product);
-        QFETCH(int, copies);
-        AppBridge& bridge = f.up(Link::Udp, QStringLiteral("en"), product);
-        const qint64 calledAt = f.now();
-        bridge.gimbalHome();
-        QCOMPARE(f.waitSent(kControl).size(), 1);
-        QVERIFY(f.reply(0x020010, 0, {}, 3));
-        QVERIFY(f.waitHandled());
-        SKIP_IF_WINDOW_OVERRUN(f.now() - calledAt, 400);
-        f.settle(600);
-        QVERIFY2(f.sent(kControl).size() == copies, qPrintable(f.wire()));
-    }
-
     // The serial link settles the same way.
     void serialConfirmationAndRefusal() {
         AppBridge& bridge = f.up(Link::Serial);

@@ -214,9 +214,7 @@ private slots:
         QTest::addColumn<QString>("product");
         QTest::addColumn<int>("sender");
         QTest::newRow("Wren-R2-flight-controller") << "Wren-R2" << 2;
-        QTest::newRow("Tern-flight-controller") << "Tern" << 2;
         QTest::newRow("Dove-unknown-device") << "Dove" << 9;
-        QTest::newRow("WrenT-R2-gimbal") << "WrenT-R2" << 3;
     }
     void repliesFromAnySender() {
         QFETCH(QString, product);

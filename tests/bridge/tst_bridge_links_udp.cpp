@@ -392,40 +392,6 @@ private slots:
                          noLink, noLink, "Failed to send version requests", noLink, noLink, noLink}));
     }
 
-    void trackingRequestsAndTheirMessages_data() {
-        QTest::addColumn<QString>("language");
-        QTest::addColumn<QString>("started");
-        QTest::newRow("en") << "en"
-                            << "Box tracking started: region (1900,1000) 20x88";
-        QTest::newRow("zh") << "zh"
-                            << "已发送框选跟踪: 区域 (1900,1000) 20×88";
-    }
-    void trackingRequestsAndTheirMessages() {
-        QFETCH(QString, language);
-        QFETCH(QString, started);
-        prepareConfig(language, QStringLiteral("Wren-R2"));
-        UdpDevice device;
-        AppBridge bridge;
-        bridge.connectUdp(kLoopback, device.port());
-        // The link-up stop and its silent repeat 150 ms later.
-        QTRY_COMPARE_WITH_TIMEOUT(framesWithId(device.collector, 0x000324).size(), 2, kLongWaitMs);
-        device.collector.clear();
-        const int mark = messages(bridge).size();
-        bridge.setTracking(true, 1900, 1000, 100, 200);
-        QTRY_VERIFY_WITH_TIMEOUT(!framesWithId(device.collector, 0x000324).isEmpty(), kLongWaitMs);
-        QCOMPARE(LinkTest::hex(framesWithId(device.collector, 0x000324).first().payload()),
-                 QStringLiteral("01 6c 07 e8 03 14 00 58 00 00"));
-        QCOMPARE(messagesSince(bridge, mark), QStringList{started});
-        // Silent requests say nothing and a silent retry is not repeated.
-        bridge.setTracking(false, 0, 0, 1, 1, true, false);
-        bridge.setTracking(true, 5, 5, 5, 5, false, true);
-        QTRY_COMPARE_WITH_TIMEOUT(framesWithId(device.collector, 0x000324).size(), 3, kLongWaitMs);
-        QTest::qWait(250);
-        QCOMPARE(messagesSince(bridge, mark).size(), 1);
-        QCOMPARE(framesWithId(device.collector, 0x000324).size(), 3);
-        bridge.disconnectUdp();
-    }
-
     // Leaving the runtime page closes whichever link is up.
     void backToMainClosesTheLinks() {
         prepareConfig(QStringLiteral("en"), QStringLiteral("Wren-R2"));

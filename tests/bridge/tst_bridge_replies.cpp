@@ -66,14 +66,6 @@ private slots:
         QCOMPARE(f.newMessages(), expected);
     }
 
-    // Replies are taken from any sender, but need their result code.
-    void repliesFromAnySenderWithAResult() {
-        f.up(Link::Udp);
-        QVERIFY(f.deliver(LinkTest::frameBytes(2, 1, 0x010308, bytes({0}))));  // one byte: no result
-        QVERIFY(f.reply(0x010308, 0, {}, 2));
-        QTRY_COMPARE_WITH_TIMEOUT(f.newMessages(), QStringList{"Video bitrate confirmed by device"}, kLongWaitMs);
-    }
-
     // Photo and recording confirmations keep their per-link wording.
     void photoAndRecordConfirmations_data() {
         QTest::addColumn<int>("link");
@@ -131,11 +123,7 @@ private slots:
     }
 
     // A refused continuous zoom is resent once, on either link; the message comes with every refusal.
-    void continuousZoomRefusals_data() {
-        QTest::addColumn<int>("link");
-        QTest::newRow("udp") << int(Link::Udp);
-        QTest::newRow("serial") << int(Link::Serial);
-    }
+    void continuousZoomRefusals_data() { addLinkRows(); }
     void continuousZoomRefusals() {
         QFETCH(int, link);
         AppBridge& bridge = f.up(Link(link));
@@ -179,11 +167,7 @@ private slots:
     }
 
     // A refused zoom ratio is resent once; a second refusal also drops the completion message.
-    void zoomRatioRefusals_data() {
-        QTest::addColumn<int>("link");
-        QTest::newRow("udp") << int(Link::Udp);
-        QTest::newRow("serial") << int(Link::Serial);
-    }
+    void zoomRatioRefusals_data() { addLinkRows(); }
     void zoomRatioRefusals() {
         QFETCH(int, link);
         AppBridge& bridge = f.up(Link(link));

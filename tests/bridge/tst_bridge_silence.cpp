@@ -32,12 +32,6 @@ private:
         return f.newMessages().filter(QRegularExpression(QStringLiteral("^(No data from device|Device data resumed)")));
     }
 
-    static void addLinkRows() {
-        QTest::addColumn<int>("link");
-        QTest::newRow("udp") << int(Link::Udp);
-        QTest::newRow("serial") << int(Link::Serial);
-    }
-
 private slots:
     void cleanup() { f.reset(); }
 
