@@ -306,27 +306,6 @@ private slots:
             QSKIP("machine too slow: the acknowledgement came after the quiet second");
         QCOMPARE(messagesSince(bridge, mark), QStringList());
     }
-
-    void trackingAcksAreRateLimited() {
-        AppBridge& bridge = connectBridge();
-        // Past the silent stop repeat of the link-up reset, which would change the wording.
-        QTRY_VERIFY_WITH_TIMEOUT(framesWithId(m_device->collector, 0x000324).size() == 2, kLongWaitMs);
-        bridge.setTracking(true, 10, 20, 30, 40);
-        int mark = messages(bridge).size();
-        QElapsedTimer sinceFirst;
-        sinceFirst.start();
-        send(frameBytes(4, 1, 0x010324, replyPayload(0)));
-        send(frameBytes(4, 1, 0x010324, replyPayload(0)));
-        QTRY_COMPARE_WITH_TIMEOUT(bridge.protocolCounters().udpFrames, 2, kLongWaitMs);
-        // The second is suppressed only when it came within 800 ms of the first.
-        if (sinceFirst.elapsed() >= 800)
-            QSKIP("machine too slow: the two acknowledgements were handled 800 ms or more apart");
-        QCOMPARE(messagesSince(bridge, mark), QStringList{"Box tracking confirmed by device"});
-        QTest::qWait(850);
-        mark = messages(bridge).size();
-        send(frameBytes(4, 1, 0x010324, replyPayload(5)));
-        QTRY_COMPARE_WITH_TIMEOUT(messagesSince(bridge, mark), QStringList{"Box tracking failed"}, kLongWaitMs);
-    }
 };
 
 QTEST_GUILESS_MAIN(TestBridgeLinksInbound)

@@ -45,32 +45,6 @@ private slots:
         m_pty.reset();
     }
 
-    void invalidParameters_data() {
-        QTest::addColumn<QString>("language");
-        QTest::addColumn<QString>("port");
-        QTest::addColumn<int>("baud");
-        QTest::addColumn<QString>("message");
-        QTest::newRow("blank-name") << "en"
-                                    << "   " << 115200 << "Invalid serial params";
-        QTest::newRow("baud-0") << "en"
-                                << "/dev/ttyUSB0" << 0 << "Invalid serial params";
-        QTest::newRow("baud-negative-zh") << "zh"
-                                          << "/dev/ttyUSB0" << -9600 << "串口参数无效";
-    }
-    void invalidParameters() {
-        QFETCH(QString, language);
-        QFETCH(QString, port);
-        QFETCH(int, baud);
-        QFETCH(QString, message);
-        prepareConfig(language);
-        AppBridge bridge;
-        QSignalSpy opened(&bridge, &AppBridge::serialOpenedChanged);
-        const int mark = messages(bridge).size();
-        QVERIFY(!bridge.openSerial(port, baud));
-        QCOMPARE(messagesSince(bridge, mark), QStringList{message});
-        QCOMPARE(opened.count(), 0);
-    }
-
     void openAndCloseMessages_data() {
         QTest::addColumn<QString>("language");
         QTest::addColumn<QStringList>("onOpen");

@@ -43,33 +43,40 @@ private slots:
     void initTestCase() { QVERIFY(AppLog::start()); }
     void init() { QFile::remove(statsPath()); }
 
+    // Invalid parameters of either link change nothing but the log.
     void invalidParametersChangeNothing_data() {
         QTest::addColumn<QString>("language");
-        QTest::addColumn<QString>("ip");
-        QTest::addColumn<int>("port");
+        QTest::addColumn<bool>("serial");
+        QTest::addColumn<QString>("target");  // address or port name
+        QTest::addColumn<int>("number");      // port or baud rate
         QTest::addColumn<QString>("message");
-        QTest::newRow("port-0") << "en" << kLoopback << 0 << "Invalid UDP params";
-        QTest::newRow("port-65536") << "en" << kLoopback << 65536 << "Invalid UDP params";
-        QTest::newRow("not-an-address") << "en"
-                                        << "gimbal.local" << 1030 << "Invalid UDP params";
-        QTest::newRow("empty-zh") << "zh"
-                                  << "" << 1030 << "UDP参数无效";
+        QTest::newRow("port-0") << "en" << false << kLoopback << 0 << "Invalid UDP params";
+        QTest::newRow("port-65536") << "en" << false << kLoopback << 65536 << "Invalid UDP params";
+        QTest::newRow("not-an-address") << "en" << false << "gimbal.local" << 1030 << "Invalid UDP params";
+        QTest::newRow("empty-zh") << "zh" << false << "" << 1030 << "UDP参数无效";
+        QTest::newRow("blank-name") << "en" << true << "   " << 115200 << "Invalid serial params";
+        QTest::newRow("baud-0") << "en" << true << "/dev/ttyUSB0" << 0 << "Invalid serial params";
+        QTest::newRow("baud-negative-zh") << "zh" << true << "/dev/ttyUSB0" << -9600 << "串口参数无效";
     }
     void invalidParametersChangeNothing() {
         QFETCH(QString, language);
-        QFETCH(QString, ip);
-        QFETCH(int, port);
+        QFETCH(bool, serial);
+        QFETCH(QString, target);
+        QFETCH(int, number);
         QFETCH(QString, message);
         prepareConfig(language, QStringLiteral("Wren-R2"));
         AppBridge bridge;
         QSignalSpy connected(&bridge, &AppBridge::udpConnectedChanged);
+        QSignalSpy opened(&bridge, &AppBridge::serialOpenedChanged);
         QSignalSpy status(&bridge, &AppBridge::linkStatusChanged);
         const int before = messages(bridge).size();
-        bridge.connectUdp(ip, port);
+        if (serial)
+            QVERIFY(!bridge.openSerial(target, number));
+        else
+            bridge.connectUdp(target, number);
         QCOMPARE(messagesSince(bridge, before), QStringList{message});
-        QVERIFY(!bridge.udpConnected());
-        QCOMPARE(connected.count(), 0);
-        QCOMPARE(status.count(), 0);
+        QVERIFY(!bridge.udpConnected() && !bridge.serialOpened());
+        QCOMPARE(connected.count() + opened.count() + status.count(), 0);
         QCOMPARE(statsBlockCount(), 0);
     }
 
