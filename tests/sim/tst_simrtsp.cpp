@@ -159,31 +159,22 @@ private slots:
         QTest::addColumn<QString>("codec");
         QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("size");
-        QTest::newRow("h264-live0") << "h264"
-                                    << "/live0"
-                                    << "640x360";
-        QTest::newRow("h264-videoh264_chn0-720p") << "h264"
-                                                  << "/videoh264_chn0"
-                                                  << "1280x720";
-        QTest::newRow("h265-live-single") << "h265"
-                                          << "/live/single"
-                                          << "640x360";
+        QTest::newRow("h264-live0") << QString("h264") << QString("/live0") << "640x360";
+        QTest::newRow("h264-videoh264_chn0-720p") << QString("h264") << QString("/videoh264_chn0") << "1280x720";
+        QTest::newRow("h265-live-single") << QString("h265") << QString("/live/single") << "640x360";
     }
 
     void streamCarriesTimeAndConsecutiveCounters() {
         QFETCH(QString, codec);
         QFETCH(QString, path);
         QFETCH(QString, size);
-        const quint16 port = SimProcess::freeTcpPort();
         SimProcess sim;
-        QVERIFY2(sim.start({"--no-udp", "--rtsp-port", QString::number(port), "--codec", codec, "--video-size", size},
-                           {"RTSP ready"}),
-                 qPrintable(sim.errorOutput()));
-        QCOMPARE(sim.readyValue("RTSP ready"), QStringLiteral("rtsp://127.0.0.1:%1/live0").arg(port));
+        const QString url = startStream(&sim, {"--codec", codec}, size);
+        QVERIFY2(url.startsWith("rtsp://127.0.0.1:") && url.endsWith("/live0"), qPrintable(sim.errorOutput()));
 
         StreamReader reader;
         QString error;
-        QVERIFY2(reader.open(QStringLiteral("rtsp://127.0.0.1:%1%2").arg(port).arg(path), &error), qPrintable(error));
+        QVERIFY2(reader.open(QString(url).replace("/live0", path), &error), qPrintable(error));
         QCOMPARE(reader.codecId(), codec == "h265" ? AV_CODEC_ID_HEVC : AV_CODEC_ID_H264);
 
         int stamped = 0;
@@ -226,16 +217,15 @@ private slots:
                  qPrintable(QStringLiteral("%1 frames counted in %2 s").arg(counted).arg(seconds)));
     }
 
-    // A simulator serving a small stream on a free port; its /live0 URL, empty when it did not start.
-    // Another test may take the port between finding it free and the simulator binding it: then
-    // another port is tried.
-    static QString startSmallStream(SimProcess* sim, const QStringList& extraArgs = {}) {
+    // A simulator serving a stream on a free port; the /live0 URL it announces, empty when it did
+    // not start. Another test may take the port between finding it free and the simulator binding
+    // it: then another port is tried.
+    static QString startStream(SimProcess* sim, const QStringList& extraArgs = {}, const QString& size = "640x360") {
         for (int attempt = 0; attempt < 5; ++attempt) {
-            const quint16 port = SimProcess::freeTcpPort();
-            const QStringList args =
-                QStringList{"--no-udp", "--rtsp-port", QString::number(port), "--video-size", "640x360"} + extraArgs;
-            if (sim->start(args, {"RTSP ready"}))
-                return QStringLiteral("rtsp://127.0.0.1:%1/live0").arg(port);
+            const QString port = QString::number(SimProcess::freeTcpPort());
+            if (sim->start(QStringList{"--no-udp", "--rtsp-port", port, "--video-size", size} + extraArgs,
+                           {"RTSP ready"}))
+                return sim->readyValue("RTSP ready");
             sim->stop();
         }
         return QString();
@@ -244,7 +234,7 @@ private slots:
     // Clients come and go: a second client after the first has left still gets pictures.
     void clientsComeAndGo() {
         SimProcess sim;
-        const QString url = startSmallStream(&sim);
+        const QString url = startStream(&sim);
         QVERIFY2(!url.isEmpty(), qPrintable(sim.errorOutput()));
         for (int round = 0; round < 3; ++round) {
             StreamReader reader;
@@ -270,7 +260,7 @@ private slots:
         QFETCH(int, clients);
         QFETCH(bool, firstLeavesAtOnce);
         SimProcess sim;
-        const QString url = startSmallStream(&sim);
+        const QString url = startStream(&sim);
         QVERIFY2(!url.isEmpty(), qPrintable(sim.errorOutput()));
         for (int round = 0; round < 3; ++round) {
             std::atomic<int> ready{0};
@@ -312,7 +302,7 @@ private slots:
     // at once) must not spoil the stream for the client right behind it.
     void clientBehindAnAbandonedSetUpPlays() {
         SimProcess sim;
-        const QString url = startSmallStream(&sim);
+        const QString url = startStream(&sim);
         QVERIFY2(!url.isEmpty(), qPrintable(sim.errorOutput()));
         for (int giveUpMs : {1, 5, 10, 20, 40, 80, 160, 320}) {
             {
@@ -332,7 +322,7 @@ private slots:
     // resolution while its stream was away.
     void outageStopsAndRestartsTheStream() {
         SimProcess sim;
-        const QString url = startSmallStream(&sim, {"--rtsp-outage", "4:1.5", "--rtsp-outage-size", "320x240"});
+        const QString url = startStream(&sim, {"--rtsp-outage", "4:1.5", "--rtsp-outage-size", "320x240"});
         QVERIFY2(!url.isEmpty(), qPrintable(sim.errorOutput()));
         StreamReader reader;
         QString error;
