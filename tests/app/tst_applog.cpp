@@ -56,13 +56,6 @@ private slots:
             QVERIFY2(at >= 0, qPrintable("missing or out of order: " + piece + "\n" + text));
             from = at + piece.size();
         }
-
-        const AppLog::ProtocolSwitches& switches = AppLog::protocolSwitches();
-        QVERIFY(switches.enabled);
-        QVERIFY(!switches.tx);
-        QVERIFY(switches.rx);
-        QVERIFY(!switches.statusFrames);
-        QVERIFY(switches.hex);
     }
 
     void secondStartKeepsTheSameFile() {

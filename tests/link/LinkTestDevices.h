@@ -93,11 +93,7 @@ public:
     }
 
     bool waitForFrames(int count, int timeoutMs = kLongWaitMs) {
-        QElapsedTimer timer;
-        timer.start();
-        while (frames.size() < count && timer.elapsed() < timeoutMs)
-            QTest::qWait(5);
-        return frames.size() >= count;
+        return QTest::qWaitFor([&] { return frames.size() >= count; }, timeoutMs);
     }
 
     void clear() {

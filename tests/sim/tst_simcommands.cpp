@@ -19,15 +19,8 @@ public:
     explicit TestSimCommands(bool serial) : m_serial(serial) {}
 
 private:
-    bool waitForMessage(const QString& text, int timeoutMs = kLongWaitMs) {
-        QElapsedTimer timer;
-        timer.start();
-        while (timer.elapsed() < timeoutMs) {
-            if (recentLog().contains(text))
-                return true;
-            QTest::qWait(20);
-        }
-        return false;
+    bool waitForMessage(const QString& text) {
+        return QTest::qWaitFor([&] { return recentLog().contains(text); }, kLongWaitMs);
     }
     // Ranges until the device answers the expected distance: the gimbal slews at 60 degrees per
     // second in the simulator's time, which a busy machine stretches.
