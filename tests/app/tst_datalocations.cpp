@@ -72,22 +72,18 @@ private slots:
         QTest::addColumn<QString>("config");  // relative to the application directory or to HOME
         QTest::addColumn<QString>("state");
         QTest::addColumn<QString>("recordings");
-        QTest::newRow("writable-app-dir-ignores-xdg")
-            << false << QByteArray("%h/cfg") << QByteArray("%h/state") << true << "%a/skyvane.cfg"
-            << "%a"
-            << "%a/recordings";
-        QTest::newRow("read-only-xdg-set")
-            << true << QByteArray("%h/cfg") << QByteArray("%h/state") << true << "%h/cfg/skyvane/skyvane.cfg"
-            << "%h/state/skyvane"
-            << "%h/Clips";
-        QTest::newRow("read-only-xdg-unset")
-            << true << QByteArray() << QByteArray() << false << "%h/.config/skyvane/skyvane.cfg"
-            << "%h/.local/state/skyvane"
-            << "%h/Videos";
-        QTest::newRow("read-only-xdg-relative-ignored")
-            << true << QByteArray("cfg") << QByteArray("state") << false << "%h/.config/skyvane/skyvane.cfg"
-            << "%h/.local/state/skyvane"
-            << "%h/Videos";
+        auto row = [](const char* name, bool readOnly, const char* xdgConfig, const char* xdgState, bool userDirs,
+                      const char* config, const char* state, const char* recordings) {
+            QTest::newRow(name) << readOnly << QByteArray(xdgConfig) << QByteArray(xdgState) << userDirs
+                                << QString(config) << QString(state) << QString(recordings);
+        };
+        row("writable-app-dir-ignores-xdg", false, "%h/cfg", "%h/state", true, "%a/skyvane.cfg", "%a", "%a/recordings");
+        row("read-only-xdg-set", true, "%h/cfg", "%h/state", true, "%h/cfg/skyvane/skyvane.cfg", "%h/state/skyvane",
+            "%h/Clips");
+        row("read-only-xdg-unset", true, nullptr, nullptr, false, "%h/.config/skyvane/skyvane.cfg",
+            "%h/.local/state/skyvane", "%h/Videos");
+        row("read-only-xdg-relative-ignored", true, "cfg", "state", false, "%h/.config/skyvane/skyvane.cfg",
+            "%h/.local/state/skyvane", "%h/Videos");
     }
     void decision() {
         QFETCH(bool, readOnly);

@@ -203,7 +203,6 @@ public:
     }
 
     quint16 port() const { return m_rx.localPort(); }
-    quint16 answerPort() const { return m_tx.localPort(); }
 
     bool send(const QByteArray& datagram) {
         return appPort != 0 &&

@@ -177,42 +177,30 @@ private slots:
         QVERIFY2(reader.open(QString(url).replace("/live0", path), &error), qPrintable(error));
         QCOMPARE(reader.codecId(), codec == "h265" ? AV_CODEC_ID_HEVC : AV_CODEC_ID_H264);
 
-        int stamped = 0;
-        int pictures = 0;
-        qint64 previousCounter = -1;
-        FrameStamp::Decoded first;
-        FrameStamp::Decoded last;
-        while (stamped < 30 && pictures < 90) {
+        QVector<FrameStamp::Decoded> stamps;
+        for (int pictures = 0; stamps.size() < 30 && pictures < 90; ++pictures) {
             FrameStamp::Decoded stamp;
             QSize pictureSize;
             QVERIFY2(reader.nextStamp(&stamp, &pictureSize), "stream ended early");
-            ++pictures;
             QCOMPARE(QStringLiteral("%1x%2").arg(pictureSize.width()).arg(pictureSize.height()), size);
-            if (!stamp.ok) {
-                // Only pictures decoded before the first key frame may lack a readable stamp.
-                QVERIFY2(stamped == 0, "a picture after the first key frame had no readable stamp");
+            // Only pictures decoded before the first key frame may lack a readable stamp.
+            QVERIFY2(stamp.ok || stamps.isEmpty(), "a picture after the first key frame had no readable stamp");
+            if (!stamp.ok)
                 continue;
-            }
-            ++stamped;
             // The stamp is the time the frame was drawn: recent, though a busy machine may take seconds.
             const qint64 age = QDateTime::currentMSecsSinceEpoch() - stamp.epochMs;
             QVERIFY2(age >= -50 && age < 10000, qPrintable(QStringLiteral("stamp %1 ms old").arg(age)));
-            if (previousCounter >= 0) {
-                QVERIFY2(
-                    stamp.frameCounter > previousCounter,
-                    qPrintable(QStringLiteral("counter %1 after %2").arg(stamp.frameCounter).arg(previousCounter)));
-            } else {
-                first = stamp;
-            }
-            previousCounter = stamp.frameCounter;
-            last = stamp;
+            const qint64 previous = stamps.isEmpty() ? -1 : stamps.last().frameCounter;
+            QVERIFY2(stamp.frameCounter > previous,
+                     qPrintable(QStringLiteral("counter %1 after %2").arg(stamp.frameCounter).arg(previous)));
+            stamps << stamp;
         }
-        QCOMPARE(stamped, 30);
+        QCOMPARE(stamps.size(), 30);
         // A live source drops its oldest frame when the encoder falls behind (a loaded machine, a
         // sanitizer build), so gaps may appear. The counter still counts drawn frames: it never runs
         // ahead of the 30 frames a second the simulator draws, however slow the machine.
-        const double seconds = qMax<qint64>(1, last.epochMs - first.epochMs) / 1000.0;
-        const double counted = double(last.frameCounter - first.frameCounter);
+        const double seconds = qMax<qint64>(1, stamps.last().epochMs - stamps.first().epochMs) / 1000.0;
+        const double counted = double(stamps.last().frameCounter - stamps.first().frameCounter);
         QVERIFY2(counted / seconds <= 36.0,
                  qPrintable(QStringLiteral("%1 frames counted in %2 s").arg(counted).arg(seconds)));
     }
@@ -237,7 +225,6 @@ private slots:
     void simultaneousClientsAllPlay_data() {
         QTest::addColumn<int>("clients");
         QTest::addColumn<bool>("firstLeavesAtOnce");
-        QTest::newRow("two-together") << 2 << false;
         QTest::newRow("three-together") << 3 << false;
         QTest::newRow("one-leaves-as-the-other-arrives") << 2 << true;
     }
