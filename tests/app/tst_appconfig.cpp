@@ -18,10 +18,6 @@ private slots:
     void init() { TestSupport::removeConfig(); }
     void cleanupTestCase() { TestSupport::removeConfig(); }
 
-    void pathIsBesideTheExecutable() {
-        QCOMPARE(AppConfig::filePath(), QCoreApplication::applicationDirPath() + "/skyvane.cfg");
-    }
-
     void missingFileGivesDefaults() {
         QVERIFY(!QFile::exists(TestSupport::configPath()));
         QCOMPARE(AppConfig::stringValue("general/language", "zh"), QString("zh"));

@@ -42,10 +42,6 @@ private slots:
     void roundTripBuildThenDescribe_data() {
         QTest::addColumn<QStringList>("buildArgs");
         QTest::addColumn<QString>("description");
-        QTest::newRow("visible-read-request")
-            << QStringList{"4", "000200", "0100"}
-            << QStringLiteral(
-                   "[发送][UDP] 应用(0x01) -> 相机(0x04) | 指令:读取可见光参数(000200) | 序号0 | 数据: 0x01 0x00");
         QTest::newRow("camera-version-reply")
             << QStringList{"1", "0x010317", "00 00 01 02 03", "--sender", "4", "--seq", "200"}
             << QStringLiteral(

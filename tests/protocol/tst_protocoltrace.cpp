@@ -46,14 +46,6 @@ class TestProtocolTrace : public QObject {
     Q_OBJECT
 
 private slots:
-    void visibleReadRequestTraceLine() {
-        const Bytes frame = frameOf(4, 1, 0, 0x000200, {0x01, 0x00});
-        const TraceLines lines = traceOf(switchesOn(), "TX", frame);
-        QCOMPARE(lines.size(), 1);
-        QCOMPARE(lines[0].level, int(ELOG_LVL_INFO));
-        QCOMPARE(textOf(lines[0]), QString::fromUtf8(kVisibleReadLine));
-    }
-
     void receivedFrameDescription() {
         const uint8_t payload[] = {0x00, 0x00, 0x01, 0x02, 0x03};
         QCOMPARE(describeFrame("RX", "UART", 4, 1, 0x010317, 255, payload, sizeof payload),

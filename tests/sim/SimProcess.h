@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QElapsedTimer>
 #include <QProcess>
 #include <QStringList>
 #include <QTcpServer>
@@ -39,23 +38,19 @@ public:
         m_process.start();
         if (!m_process.waitForStarted(30000))
             return false;
-        QElapsedTimer timer;
-        timer.start();
         QStringList missing = readyPrefixes;
-        while (!missing.isEmpty() && timer.elapsed() < timeoutMs) {
-            if (!m_process.canReadLine() && !m_process.waitForReadyRead(200)) {
-                if (m_process.state() != QProcess::Running)
-                    return false;
-                continue;
-            }
-            while (m_process.canReadLine()) {
-                const QString line = QString::fromUtf8(m_process.readLine()).trimmed();
-                m_readyLines << line;
-                for (int i = missing.size() - 1; i >= 0; --i)
-                    if (line.startsWith(missing[i]))
-                        missing.removeAt(i);
-            }
-        }
+        QTest::qWaitFor(
+            [&] {
+                while (m_process.canReadLine()) {
+                    const QString line = QString::fromUtf8(m_process.readLine()).trimmed();
+                    m_readyLines << line;
+                    for (int i = missing.size() - 1; i >= 0; --i)
+                        if (line.startsWith(missing[i]))
+                            missing.removeAt(i);
+                }
+                return missing.isEmpty() || m_process.state() != QProcess::Running;
+            },
+            timeoutMs);
         return missing.isEmpty();
     }
 
