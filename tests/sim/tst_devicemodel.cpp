@@ -493,13 +493,10 @@ private slots:
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<bool>("ok");
         QTest::newRow("defaults") << QStringList{} << true;
-        QTest::newRow("everything") << QStringList{"--product", "Tern",          "--udp", "127.0.0.1:1031",
-                                                   "--serial",  "--rtsp-port",   "0",     "--video-size",
-                                                   "1920x1080", "--codec",       "h265",  "--rtsp-outage",
-                                                   "5:2",       "--rtsp-outage", "20:1",  "--seed",
-                                                   "9",         "--drop",        "0.1",   "--delay",
-                                                   "50"}
-                                    << true;
+        const QString everything =
+            "--product Tern --udp 127.0.0.1:1031 --serial --rtsp-port 0 --video-size 1920x1080 "
+            "--codec h265 --rtsp-outage 5:2 --rtsp-outage 20:1 --seed 9 --drop 0.1 --delay 50";
+        QTest::newRow("everything") << everything.split(' ') << true;
         QTest::newRow("unknown-product") << QStringList{"--product", "tern"} << false;
         QTest::newRow("udp-not-loopback") << QStringList{"--udp", "192.0.2.1:1030"} << false;
         QTest::newRow("udp-without-port") << QStringList{"--udp", "127.0.0.1"} << false;

@@ -5,6 +5,7 @@
 #include "SimProcess.h"
 #include "TestSupport.h"
 #include "bridge/AppBridge.h"
+#include "protocol/ProtocolStats.h"
 #include "video/VideoBackend.h"
 
 namespace {
@@ -51,15 +52,10 @@ bool waitPastLinkUpTrackingReplies() {
     return g_trackingReplies >= 2;
 }
 
+// The counters and the end of the message log, for a failure message.
 QString describe(const AppBridge& bridge) {
-    const ProtocolCounters& c = bridge.protocolCounters();
-    return QStringLiteral("udp %1 ok/%2 bad, uart %3 ok/%4 bad/%5 skipped; log:\n%6")
-        .arg(c.udpFrames)
-        .arg(c.udpParseFails)
-        .arg(c.uartFrames)
-        .arg(c.uartParseFails)
-        .arg(c.uartResyncDiscardedBytes)
-        .arg(bridge.messageLog().right(1500));
+    return formatProtocolStatsBlock(bridge.protocolCounters(), QString(), QDateTime()) +
+           bridge.messageLog().right(1500);
 }
 
 }  // namespace
