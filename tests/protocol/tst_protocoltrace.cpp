@@ -134,47 +134,38 @@ private slots:
     }
 
     void switchesGateFrameLines_data() {
-        QTest::addColumn<bool>("enabled");
-        QTest::addColumn<bool>("tx");
-        QTest::addColumn<bool>("rx");
-        QTest::addColumn<bool>("statusFrames");
+        QTest::addColumn<QString>("switches");  // the letters of those on: enabled, tx, rx, status frames
         QTest::addColumn<QString>("direction");
         QTest::addColumn<uint>("id");
         QTest::addColumn<bool>("traced");
-
-        QTest::newRow("defaults-nothing") << false << true << true << false << "TX" << 0x000200u << false;
-        QTest::newRow("enabled-tx") << true << true << true << false << "TX" << 0x000200u << true;
-        QTest::newRow("enabled-rx") << true << true << true << false << "RX" << 0x010200u << true;
-        QTest::newRow("tx-off-drops-tx") << true << false << true << false << "TX" << 0x000200u << false;
-        QTest::newRow("tx-off-lowercase-t") << true << false << true << false << "tx" << 0x000200u << false;
-        QTest::newRow("tx-off-keeps-rx") << true << false << true << false << "RX" << 0x010200u << true;
-        QTest::newRow("rx-off-drops-rx") << true << true << false << false << "RX" << 0x010200u << false;
-        QTest::newRow("rx-off-other-direction") << true << true << false << false << "IN" << 0x010200u << false;
-        QTest::newRow("camera-report-hidden") << true << true << true << false << "RX" << 0x020003u << false;
-        QTest::newRow("camera-report-shown") << true << true << true << true << "RX" << 0x020003u << true;
-        QTest::newRow("gimbal-status-class-0-hidden") << true << true << true << false << "RX" << 0x000001u << false;
-        QTest::newRow("record-report-hidden") << true << true << true << false << "RX" << 0x020303u << false;
-        QTest::newRow("gimbal-status-class-2-not-filtered")
-            << true << true << true << false << "RX" << 0x020001u << true;
-        QTest::newRow("laser-report-not-filtered") << true << true << true << false << "RX" << 0x020406u << true;
+        QTest::newRow("defaults-nothing") << QString("tr") << "TX" << 0x000200u << false;
+        QTest::newRow("enabled-tx") << QString("etr") << "TX" << 0x000200u << true;
+        QTest::newRow("enabled-rx") << QString("etr") << "RX" << 0x010200u << true;
+        QTest::newRow("tx-off-drops-tx") << QString("er") << "TX" << 0x000200u << false;
+        QTest::newRow("tx-off-lowercase-t") << QString("er") << "tx" << 0x000200u << false;
+        QTest::newRow("tx-off-keeps-rx") << QString("er") << "RX" << 0x010200u << true;
+        QTest::newRow("rx-off-drops-rx") << QString("et") << "RX" << 0x010200u << false;
+        QTest::newRow("rx-off-other-direction") << QString("et") << "IN" << 0x010200u << false;
+        QTest::newRow("camera-report-hidden") << QString("etr") << "RX" << 0x020003u << false;
+        QTest::newRow("camera-report-shown") << QString("etrs") << "RX" << 0x020003u << true;
+        QTest::newRow("gimbal-status-class-0-hidden") << QString("etr") << "RX" << 0x000001u << false;
+        QTest::newRow("record-report-hidden") << QString("etr") << "RX" << 0x020303u << false;
+        QTest::newRow("gimbal-status-class-2-not-filtered") << QString("etr") << "RX" << 0x020001u << true;
+        QTest::newRow("laser-report-not-filtered") << QString("etr") << "RX" << 0x020406u << true;
     }
 
     void switchesGateFrameLines() {
-        QFETCH(bool, enabled);
-        QFETCH(bool, tx);
-        QFETCH(bool, rx);
-        QFETCH(bool, statusFrames);
+        QFETCH(QString, switches);
         QFETCH(QString, direction);
         QFETCH(uint, id);
         QFETCH(bool, traced);
         AppLog::ProtocolSwitches s;
-        s.enabled = enabled;
-        s.tx = tx;
-        s.rx = rx;
-        s.statusFrames = statusFrames;
+        s.enabled = switches.contains('e');
+        s.tx = switches.contains('t');
+        s.rx = switches.contains('r');
+        s.statusFrames = switches.contains('s');
         const Bytes frame = frameOf(1, 4, 3, id, {0x00, 0x00, 0x00, 0x00});
-        const QByteArray dir = direction.toLatin1();
-        QCOMPARE(traceOf(s, dir.constData(), frame).isEmpty(), !traced);
+        QCOMPARE(traceOf(s, direction.toLatin1().constData(), frame).isEmpty(), !traced);
     }
 
     void hexDumpOfGoodFrameAtDebugLevel() {
@@ -241,22 +232,18 @@ private slots:
             QTest::newRow(name) << QByteArray::fromHex(hex) << QString::fromUtf8(text);
         };
         row("suspected-message", "fd0204010001010002000100381e",
-            "[接收][UART] 帧解析失败，长度14，疑似读取可见光参数，首部: 0xfd 0x02 0x04 0x01 0x00 0x01 0x01 0x00 0x02 "
-            "0x00 "
-            "0x01 0x00 0x38 0x1e");
+            "[接收][UART] 帧解析失败，长度14，疑似读取可见光参数，首部: "
+            "0xfd 0x02 0x04 0x01 0x00 0x01 0x01 0x00 0x02 0x00 0x01 0x00 0x38 0x1e");
         row("suspected-unknown", "fd000401000101aaaaaa",
             "[接收][UART] 帧解析失败，长度10，疑似未知消息(0xaaaaaa)，首部: "
             "0xfd 0x00 0x04 0x01 0x00 0x01 0x01 0xaa 0xaa 0xaa");
         row("zero-id-not-suspected", "fd0004010001010000000000",
-            "[接收][UART] 帧解析失败，长度12，首部: 0xfd 0x00 0x04 0x01 "
-            "0x00 0x01 0x01 0x00 0x00 0x00 0x00 0x00");
+            "[接收][UART] 帧解析失败，长度12，首部: 0xfd 0x00 0x04 0x01 0x00 0x01 0x01 0x00 0x00 0x00 0x00 0x00");
         row("nine-bytes-not-suspected", "fd0004010001010002",
-            "[接收][UART] 帧解析失败，长度9，首部: 0xfd 0x00 0x04 0x01 "
-            "0x00 0x01 0x01 0x00 0x02");
+            "[接收][UART] 帧解析失败，长度9，首部: 0xfd 0x00 0x04 0x01 0x00 0x01 0x01 0x00 0x02");
         row("exactly-16-no-ellipsis", "00000000000000000000000000000000",
-            "[接收][UART] 帧解析失败，长度16，首部: 0x00 0x00 0x00 0x00 0x00 0x00 0x00 0x00 0x00 0x00 0x00 0x00 0x00 "
-            "0x00 "
-            "0x00 0x00");
+            "[接收][UART] 帧解析失败，长度16，首部: "
+            "0x00 0x00 0x00 0x00 0x00 0x00 0x00 0x00 0x00 0x00 0x00 0x00 0x00 0x00 0x00 0x00");
     }
 
     void badFrameDescriptions() {
@@ -318,6 +305,7 @@ private slots:
         QVERIFY(lineWith("  hex: 0x55 0x55").startsWith("W/proto"));
         QVERIFY(!TestSupport::readFile(path).contains("获取相机版本"));
     }
+
     // The catalogue's names where no trace line above already shows them.
     void catalogueTexts_data() {
         QTest::addColumn<QString>("kind");
