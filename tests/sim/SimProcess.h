@@ -39,19 +39,18 @@ public:
         if (!m_process.waitForStarted(30000))
             return false;
         QStringList missing = readyPrefixes;
-        QTest::qWaitFor(
-            [&] {
-                while (m_process.canReadLine()) {
-                    const QString line = QString::fromUtf8(m_process.readLine()).trimmed();
-                    m_readyLines << line;
-                    for (int i = missing.size() - 1; i >= 0; --i)
-                        if (line.startsWith(missing[i]))
-                            missing.removeAt(i);
-                }
-                return missing.isEmpty() || m_process.state() != QProcess::Running;
-            },
-            timeoutMs);
-        return missing.isEmpty();
+        // Every ready line seen, or the simulator gone.
+        const auto readyOrGone = [&] {
+            while (m_process.canReadLine()) {
+                const QString line = QString::fromUtf8(m_process.readLine()).trimmed();
+                m_readyLines << line;
+                for (int i = missing.size() - 1; i >= 0; --i)
+                    if (line.startsWith(missing[i]))
+                        missing.removeAt(i);
+            }
+            return missing.isEmpty() || m_process.state() != QProcess::Running;
+        };
+        return QTest::qWaitFor(readyOrGone, timeoutMs) && missing.isEmpty();
     }
 
     // Starts the simulator with "--udp 127.0.0.1:<port>" added, on a port that was free a moment

@@ -190,7 +190,7 @@ private slots:
             // The stamp is the time the frame was drawn: recent, though a busy machine may take seconds.
             const qint64 age = QDateTime::currentMSecsSinceEpoch() - stamp.epochMs;
             QVERIFY2(age >= -50 && age < 10000, qPrintable(QStringLiteral("stamp %1 ms old").arg(age)));
-            const qint64 previous = stamps.isEmpty() ? -1 : stamps.last().frameCounter;
+            const qint64 previous = stamps.isEmpty() ? -1 : qint64(stamps.last().frameCounter);
             QVERIFY2(stamp.frameCounter > previous,
                      qPrintable(QStringLiteral("counter %1 after %2").arg(stamp.frameCounter).arg(previous)));
             stamps << stamp;
