@@ -159,11 +159,17 @@ private slots:
         QVERIFY(!m_bridge->aiDetecting());
     }
 
-    void trackingStartAndStop() {
+    // A target the device loses is reported once, as tracking ended by the device.
+    void trackingStartLostAndStop() {
         QTest::qWait(900);  // acknowledgement messages are limited to one per 800 ms
+        QSignalSpy fromDevice(m_bridge, &AppBridge::trackingStateFromDevice);
         markLog();
         m_bridge->setTracking(true, 700, 400, 240, 160);
         QVERIFY2(waitForMessage("Box tracking confirmed by device"), qPrintable(recentLog()));
+        QCOMPARE(fromDevice.count(), 0);
+        m_sim.process().write("lose-target\n");
+        QTRY_COMPARE_WITH_TIMEOUT(fromDevice.count(), 1, kLongWaitMs);
+        QCOMPARE(fromDevice.at(0).at(0).toBool(), false);
         QTest::qWait(900);
         markLog();
         m_bridge->setTracking(false, 0, 0, 0, 0);
