@@ -32,6 +32,13 @@ void unmount(const QString& dir) {
     ::umount2(QFile::encodeName(dir).constData(), MNT_DETACH);
 }
 
+// The desktop's folder settings under <home>/cfg: videos go to ~/Clips.
+bool writeUserDirs(const QString& home) {
+    QFile userDirs(home + "/cfg/user-dirs.dirs");
+    return QDir().mkpath(home + "/cfg") && userDirs.open(QIODevice::WriteOnly) &&
+           userDirs.write("XDG_VIDEOS_DIR=\"$HOME/Clips\"\n") > 0;
+}
+
 }  // namespace
 
 // The choice between the application directory and the user's folders, and every reader and writer
@@ -52,11 +59,7 @@ private slots:
         qputenv("HOME", QFile::encodeName(home()));
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(home() + "/cfg"));
         qputenv("XDG_STATE_HOME", QFile::encodeName(home() + "/state"));
-        QVERIFY(QDir().mkpath(home() + "/cfg"));
-        QFile userDirs(home() + "/cfg/user-dirs.dirs");
-        QVERIFY(userDirs.open(QIODevice::WriteOnly));
-        userDirs.write("XDG_VIDEOS_DIR=\"$HOME/Clips\"\n");
-        userDirs.close();
+        QVERIFY(writeUserDirs(home()));
         m_appDirReadOnly = mountReadOnly(TestSupport::appDir());
     }
     void cleanupTestCase() {
@@ -68,7 +71,7 @@ private slots:
         QTest::addColumn<bool>("readOnly");
         QTest::addColumn<QByteArray>("xdgConfig");
         QTest::addColumn<QByteArray>("xdgState");
-        QTest::addColumn<bool>("writeUserDirs");
+        QTest::addColumn<bool>("userDirs");
         QTest::addColumn<QString>("config");  // relative to the application directory or to HOME
         QTest::addColumn<QString>("state");
         QTest::addColumn<QString>("recordings");
@@ -89,7 +92,7 @@ private slots:
         QFETCH(bool, readOnly);
         QFETCH(QByteArray, xdgConfig);
         QFETCH(QByteArray, xdgState);
-        QFETCH(bool, writeUserDirs);
+        QFETCH(bool, userDirs);
         QFETCH(QString, config);
         QFETCH(QString, state);
         QFETCH(QString, recordings);
@@ -104,12 +107,8 @@ private slots:
         qputenv("HOME", QFile::encodeName(h));
         qputenv("XDG_CONFIG_HOME", QByteArray(xdgConfig).replace("%h", QFile::encodeName(h)));
         qputenv("XDG_STATE_HOME", QByteArray(xdgState).replace("%h", QFile::encodeName(h)));
-        if (writeUserDirs) {
-            QDir().mkpath(h + "/cfg");
-            QFile userDirs(h + "/cfg/user-dirs.dirs");
-            QVERIFY(userDirs.open(QIODevice::WriteOnly));
-            userDirs.write("XDG_VIDEOS_DIR=\"$HOME/Clips\"\n");
-        }
+        if (userDirs)
+            QVERIFY(writeUserDirs(h));
         DataLocations::Environment env = DataLocations::currentEnvironment();
         env.appDir = a;
         const DataLocations::Layout layout = DataLocations::decide(env);

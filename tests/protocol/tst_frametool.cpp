@@ -16,11 +16,9 @@ struct Run {
 Run runTool(const QStringList& arguments, const QByteArray& input = QByteArray()) {
     QProcess process;
     process.start(QStringLiteral(SKYVANE_FRAME_TOOL), arguments);
-    Run run;
-    if (!process.waitForStarted(5000))
-        return run;
     process.write(input);
     process.closeWriteChannel();
+    Run run;
     if (!process.waitForFinished(10000)) {
         process.kill();
         process.waitForFinished(1000);
