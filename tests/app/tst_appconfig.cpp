@@ -119,10 +119,8 @@ private slots:
             QVERIFY(QDir().mkdir(path));
         else
             path = "/dev/zero";
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^\\[AppConfig\\] Configuration file " +
-                                                              QRegularExpression::escape(path) + " is a " + kind +
-                                                              ", not a regular file: not opened, "
-                                                              "defaults apply$"));
+        QTest::ignoreMessage(QtWarningMsg, qPrintable("[AppConfig] Configuration file " + path + " is a " + kind +
+                                                      ", not a regular file: not opened, defaults apply"));
         QCOMPARE(AppConfig::valueIn(path, "general/language", "zh").toString(), QString("zh"));
         QCOMPARE(AppConfig::valueIn(path, "Video/Backend", "easyplayer").toString(), QString("easyplayer"));
         QVERIFY(!AppConfig::setValueIn(path, "general/language", "en"));
