@@ -106,7 +106,6 @@ private slots:
         m_bridge->toggleRecord();
         QVERIFY2(waitForMessage("Start recording confirmed"), qPrintable(recentLog()));
         QVERIFY(m_bridge->recording());
-        QTRY_VERIFY_WITH_TIMEOUT(m_bridge->recordingTimeSeconds() >= 2, kLongWaitMs);
         markLog();
         m_bridge->toggleRecord();
         QVERIFY2(waitForMessage("Stop recording confirmed"), qPrintable(recentLog()));
