@@ -1,15 +1,18 @@
+#include <QFontDatabase>
 #include <QQuickWindow>
 #include <QtTest>
 
 #include "TestSupport.h"
 #include "app/AppLog.h"
+#include "app/FontLoader.h"
 #include "app/RendererChoice.h"
 
 using RendererChoice::OpenGlProbe;
 using RendererChoice::Setting;
 
 // Which scene graph the program starts with: Display/Renderer, what OpenGL turns out to be, and
-// QT_QUICK_BACKEND above both.
+// QT_QUICK_BACKEND above both. And the interface font: an installed CJK family when there is one,
+// otherwise the font file search.
 class TestRendererChoice : public QObject {
     Q_OBJECT
 
@@ -101,6 +104,36 @@ private slots:
             qunsetenv("QT_QUICK_BACKEND");
         else
             qputenv("QT_QUICK_BACKEND", saved);
+    }
+
+    void preferredFamiliesInOrder() {
+        QCOMPARE(preferredFontFamilies(),
+                 QStringList({QStringLiteral("思源黑体"), QStringLiteral("思源黑体 SC"), "Source Han Sans SC",
+                              "Source Han Sans CN", "Noto Sans CJK SC"}));
+    }
+
+    void fileCandidatesAreCleanedAndOrdered() {
+        QCOMPARE(fontFileCandidates("/opt/app/bin"),
+                 QStringList({"/opt/app/bin/icon/fonts/SourceHanSansSC-Regular.otf",
+                              "/opt/app/icon/fonts/SourceHanSansSC-Regular.otf",
+                              "/opt/app/bin/fonts/SourceHanSansSC-Regular.otf",
+                              "/opt/app/Skyvane/icon/fonts/SourceHanSansSC-Regular.otf",
+                              ":/icon/fonts/SourceHanSansSC-Regular.otf"}));
+    }
+
+    // The machine has Noto Sans CJK SC (installed by the setup step) and none of the families before it.
+    void installedCjkFamilyIsChosen() {
+        const QStringList installed = QFontDatabase().families();
+        if (!installed.contains("Noto Sans CJK SC"))
+            QSKIP("Noto Sans CJK SC is not installed");
+        QString expected;
+        for (const QString& name : preferredFontFamilies()) {
+            if (installed.contains(name)) {
+                expected = name;
+                break;
+            }
+        }
+        QCOMPARE(loadApplicationFont(), expected);
     }
 };
 

@@ -93,11 +93,7 @@ public:
     }
 
     bool waitForFrames(int count, int timeoutMs = kLongWaitMs) {
-        QElapsedTimer timer;
-        timer.start();
-        while (frames.size() < count && timer.elapsed() < timeoutMs)
-            QTest::qWait(5);
-        return frames.size() >= count;
+        return QTest::qWaitFor([&] { return frames.size() >= count; }, timeoutMs);
     }
 
     void clear() {
@@ -207,7 +203,6 @@ public:
     }
 
     quint16 port() const { return m_rx.localPort(); }
-    quint16 answerPort() const { return m_tx.localPort(); }
 
     bool send(const QByteArray& datagram) {
         return appPort != 0 &&

@@ -6,6 +6,7 @@
 #include "app/AppLog.h"
 #include "app/elog.h"
 #include "protocol/FrameCodec.h"
+#include "protocol/MessageCatalogue.h"
 #include "protocol/ProtocolTrace.h"
 
 namespace {
@@ -45,293 +46,316 @@ class TestProtocolTrace : public QObject {
     Q_OBJECT
 
 private slots:
-    void visibleReadRequestTraceLine();
-    void receivedFrameDescription();
-    void payloadDescriptions_data();
-    void payloadDescriptions();
-    void switchesGateFrameLines_data();
-    void switchesGateFrameLines();
-    void hexDumpOfGoodFrameAtDebugLevel();
-    void payloadLengthNeverReachesPastFrame();
-    void badDatagramOf300BytesWithHex();
-    void badFrameDescriptions_data();
-    void badFrameDescriptions();
-    void longLineIsCutAt900Bytes();
-    void traceWritesToSessionLog();
+    void receivedFrameDescription() {
+        const uint8_t payload[] = {0x00, 0x00, 0x01, 0x02, 0x03};
+        QCOMPARE(describeFrame("RX", "UART", 4, 1, 0x010317, 255, payload, sizeof payload),
+                 QStringLiteral("[接收][UART] 相机(0x04) -> 应用(0x01) | 应答:获取相机版本(010317) | 序号255 | "
+                                "成功，相机版本 v1.2.3"));
+        QCOMPARE(
+            describeFrame(nullptr, nullptr, 0x2a, 0xff, 0x03abcd, 7, nullptr, 0),
+            QStringLiteral("[接收][?] 未知设备(0x2a) -> 未知设备(0xff) | 消息:未知消息(0x03abcd)(03abcd) | 序号7"));
+        // Placeholder-like text in a link name is shown as it is.
+        QCOMPARE(describeFrame("tx", "%1%2", 1, 3, 0x000018, 1, nullptr, 0),
+                 QStringLiteral("[发送][%1%2] 应用(0x01) -> 云台(0x03) | 指令:获取云台版本(000018) | 序号1"));
+    }
+
+    void payloadDescriptions_data() {
+        QTest::addColumn<uint>("id");
+        QTest::addColumn<QByteArray>("payload");
+        QTest::addColumn<QString>("text");
+
+        auto row = [](const char* name, uint id, const char* hex, const char* text) {
+            QTest::newRow(name) << id << QByteArray::fromHex(hex) << QString::fromUtf8(text);
+        };
+        row("empty", 0x010317, "", "");
+        // Replies: result code, and the extra of a success read from byte 2 on.
+        row("camera-version-reply", 0x010317, "0000010203", "成功，相机版本 v1.2.3");
+        row("camera-version-reply-short", 0x010317, "00000102", "成功");
+        row("no-sd-card-no-extra", 0x010317, "0402010203", "未插SD卡");
+        row("unknown-result-code", 0x010302, "050201", "响应码=0x0205");
+        row("photo-reply-feedback", 0x010302, "000009", "成功，反馈=9");
+        row("record-reply-seconds", 0x010303, "00002c01", "成功，已录300秒");
+        row("image-mode-reply", 0x010318, "000007", "成功，当前=分屏");
+        row("visible-settings-reply", 0x010200, "00000304", "成功，拍照分辨率索引=3，录像分辨率索引=4");
+        row("gimbal-version-reply", 0x010018, "0000010203040506ff", "成功，硬件 v1.2.3，软件 v4.5.6");
+        row("gimbal-version-reply-8-bytes", 0x010018, "0000010203040506", "成功");
+        row("laser-reply-distance", 0x010400, "00007b00", "成功，距离=12.3 m");
+        row("zoom-reply-state-is-byte-2", 0x010304, "000003", "成功，变倍状态=3");
+        row("zoom-reply-without-state", 0x010304, "0000", "成功");
+        row("zoom-reply-failure-no-state", 0x010304, "010003", "失败");
+        row("reply-one-byte-uses-command-rule", 0x010306, "01", "放大");
+        row("reply-one-byte-fallback", 0x010317, "07", "数据: 0x07");
+        // Status reports.
+        row("attitude-report", 0x020002, "000000000000d2fe1027a0f00000000000000000",
+            "偏航=-3.02° 俯仰=-39.36° 横滚=100.00°");
+        row("attitude-report-short-falls-back", 0x020002, "000000000000d2fe1027a0f0", "载荷12字节");
+        row("camera-system-report", 0x020003, "010000020000000003", "拍照录像模式=1，推流模式=2，SD状态=3");
+        row("camera-system-report-short", 0x020003, "0100000200000000",
+            "数据: 0x01 0x00 0x00 0x02 0x00 0x00 0x00 0x00");
+        row("visible-zoom-report", 0x020005, "7b0000000000000000000000000000", "可见光变倍=12.3");
+        row("infrared-zoom-report", 0x020004, "04000000", "红外变倍=4");
+        row("record-report-recording", 0x020303, "00010a00", "录像中，时长10秒");
+        row("record-report-idle", 0x020303, "00000000", "未录像，时长0秒");
+        row("record-command-same-number", 0x000303, "0001", "录像模式=0，开始录像");
+        row("record-report-short-uses-command", 0x020303, "0002", "录像模式=0，停止录像");
+        row("laser-periodic-invalid", 0x020406, "00000000", "测距无效");
+        row("laser-periodic-range", 0x020406, "00007b00", "测距=12.30 m");
+        // Commands.
+        row("gimbal-control", 0x000010, "10020200", "工作模式=0x10，方位=2，俯仰=2");
+        row("gimbal-set-angle", 0x000012, "01e80300b80b00", "俯仰方向=1 角度=1000，偏航方向=0 角度=3000");
+        row("palette", 0x000106, "0300", "伪彩方案=3");
+        row("photo-start", 0x000302, "0100", "拍照模式=1，开始拍照");
+        row("photo-other", 0x000302, "0105", "拍照模式=1，拍照命令=5");
+        row("record-other", 0x000303, "0009", "录像模式=0，录像命令=9");
+        row("zoom-ratio", 0x000304, "002c01", "变倍倍率=300");
+        row("continuous-zoom-out", 0x000306, "0200", "缩小");
+        row("continuous-zoom-other", 0x000306, "0900", "变倍控制=9");
+        row("image-mode-visible", 0x000318, "0500", "切换到可见光");
+        row("image-mode-infrared", 0x000318, "0000", "切换到红外");
+        row("image-mode-other", 0x000318, "0300", "切换到图像模式=3");
+        row("box-tracking", 0x000324, "0164000a00c8001400ffff", "载荷11字节");
+        row("box-tracking-12", 0x000324, "0164000a00c8001400ffff00", "追踪=开始，框(100,10)-(200,20)");
+        row("laser-mode", 0x000400, "0100", "测距模式=1");
+        row("laser-periodic-off", 0x000406, "0000", "周期测距=关闭");
+        // Fallbacks.
+        row("raw-eight-bytes", 0x000501, "0102030405060708", "数据: 0x01 0x02 0x03 0x04 0x05 0x06 0x07 0x08");
+        row("raw-nine-bytes", 0x000501, "010203040506070809", "载荷9字节");
+    }
+
+    void payloadDescriptions() {
+        QFETCH(uint, id);
+        QFETCH(QByteArray, payload);
+        QFETCH(QString, text);
+        const QString described =
+            describePayload(id, reinterpret_cast<const uint8_t*>(payload.constData()), uint16_t(payload.size()));
+        QVERIFY2(described == text, qPrintable(QStringLiteral("id %1 payload %2 gave \"%3\"")
+                                                   .arg(id, 6, 16, QLatin1Char('0'))
+                                                   .arg(QString::fromLatin1(payload.toHex(' ')), described)));
+    }
+
+    void switchesGateFrameLines_data() {
+        QTest::addColumn<QString>("switches");  // the letters of those on: enabled, tx, rx, status frames
+        QTest::addColumn<QString>("direction");
+        QTest::addColumn<uint>("id");
+        QTest::addColumn<bool>("traced");
+        QTest::newRow("defaults-nothing") << QString("tr") << "TX" << 0x000200u << false;
+        QTest::newRow("enabled-tx") << QString("etr") << "TX" << 0x000200u << true;
+        QTest::newRow("enabled-rx") << QString("etr") << "RX" << 0x010200u << true;
+        QTest::newRow("tx-off-drops-tx") << QString("er") << "TX" << 0x000200u << false;
+        QTest::newRow("tx-off-lowercase-t") << QString("er") << "tx" << 0x000200u << false;
+        QTest::newRow("tx-off-keeps-rx") << QString("er") << "RX" << 0x010200u << true;
+        QTest::newRow("rx-off-drops-rx") << QString("et") << "RX" << 0x010200u << false;
+        QTest::newRow("rx-off-other-direction") << QString("et") << "IN" << 0x010200u << false;
+        QTest::newRow("camera-report-hidden") << QString("etr") << "RX" << 0x020003u << false;
+        QTest::newRow("camera-report-shown") << QString("etrs") << "RX" << 0x020003u << true;
+        QTest::newRow("gimbal-status-class-0-hidden") << QString("etr") << "RX" << 0x000001u << false;
+        QTest::newRow("record-report-hidden") << QString("etr") << "RX" << 0x020303u << false;
+        QTest::newRow("gimbal-status-class-2-not-filtered") << QString("etr") << "RX" << 0x020001u << true;
+        QTest::newRow("laser-report-not-filtered") << QString("etr") << "RX" << 0x020406u << true;
+    }
+
+    void switchesGateFrameLines() {
+        QFETCH(QString, switches);
+        QFETCH(QString, direction);
+        QFETCH(uint, id);
+        QFETCH(bool, traced);
+        AppLog::ProtocolSwitches s;
+        s.enabled = switches.contains('e');
+        s.tx = switches.contains('t');
+        s.rx = switches.contains('r');
+        s.statusFrames = switches.contains('s');
+        const Bytes frame = frameOf(1, 4, 3, id, {0x00, 0x00, 0x00, 0x00});
+        QCOMPARE(traceOf(s, direction.toLatin1().constData(), frame).isEmpty(), !traced);
+    }
+
+    void hexDumpOfGoodFrameAtDebugLevel() {
+        const Bytes frame = frameOf(4, 1, 0, 0x000200, {0x01, 0x00});
+        const TraceLines lines = traceOf(switchesOn(true), "TX", frame);
+        QCOMPARE(lines.size(), 2);
+        QCOMPARE(lines[1].level, int(ELOG_LVL_DEBUG));
+        QCOMPARE(lines[1].text,
+                 QByteArray("  hex: 0xFD 0x02 0x04 0x01 0x00 0x01 0x01 0x00 0x02 0x00 0x01 0x00 0x38 0x1D"));
+
+        const Bytes large = frameOf(4, 1, 0, 0x000302, Bytes(243, 0xAB));  // 255 bytes: 48 * 5 + 15
+        const TraceLines largeLines = traceOf(switchesOn(true), "TX", large);
+        QCOMPARE(largeLines.size(), 1 + 6);
+        QCOMPARE(largeLines.last().text.count("0x"), 15);
+        for (int i = 1; i < 6; ++i)
+            QCOMPARE(largeLines[i].text.count("0x"), 48);
+    }
+
+    void payloadLengthNeverReachesPastFrame() {
+        // A caller handing a length byte larger than the bytes it has must not make the trace read on.
+        const Bytes frame = {0xFD, 0xC8, 0x04, 0x01, 0x00, 0x01, 0x01, 0x00, 0x02, 0x00, 0x07};
+        const TraceLines lines = frameTraceLines(switchesOn(), "TX", "UDP", frame.data(), uint16_t(frame.size()), 4, 1,
+                                                 0x000200, 0, frame[1]);
+        QCOMPARE(lines.size(), 1);
+        QVERIFY2(textOf(lines[0]).endsWith(QStringLiteral(" | 数据: 0x07")), lines[0].text.constData());
+        const Bytes header(frame.begin(), frame.begin() + 10);  // no payload byte at all
+        const TraceLines headerOnly =
+            frameTraceLines(switchesOn(), "TX", "UDP", header.data(), 10, 4, 1, 0x000200, 0, 2);
+        QVERIFY(textOf(headerOnly[0]).endsWith(QStringLiteral("序号0")));
+    }
+
+    void badDatagramOf300BytesWithHex() {
+        Bytes datagram(300);
+        for (int i = 0; i < 300; ++i)
+            datagram[i] = static_cast<uint8_t>(i);
+        const TraceLines lines = badFrameTraceLines(switchesOn(true), "UDP", datagram.data(), 300);
+        QCOMPARE(lines.size(), 5);
+        for (const TraceLine& line : lines)
+            QCOMPARE(line.level, int(ELOG_LVL_WARN));
+        QCOMPARE(textOf(lines[0]),
+                 QStringLiteral("[接收][UDP] 帧解析失败，长度300，首部: 0x00 0x01 0x02 0x03 0x04 0x05 "
+                                "0x06 0x07 0x08 0x09 0x0a 0x0b 0x0c 0x0d 0x0e 0x0f..."));
+        QCOMPARE(lines[1].text.count("0x"), 48);
+        QCOMPARE(lines[2].text.count("0x"), 48);
+        QCOMPARE(lines[3].text.count("0x"), 32);
+        QVERIFY(lines[1].text.startsWith("  hex: 0x00 0x01 0x02"));
+        QVERIFY(lines[3].text.endsWith("0x7E 0x7F"));
+        QCOMPARE(textOf(lines[4]), QStringLiteral("  ... 共 300 字节"));
+
+        QCOMPARE(badFrameTraceLines(switchesOn(false), "UDP", datagram.data(), 300).size(), 1);
+        AppLog::ProtocolSwitches rxOff = switchesOn(true);
+        rxOff.rx = false;
+        QVERIFY(badFrameTraceLines(rxOff, "UDP", datagram.data(), 300).isEmpty());
+        QVERIFY(badFrameTraceLines(AppLog::ProtocolSwitches(), "UDP", datagram.data(), 300).isEmpty());
+        QVERIFY(badFrameTraceLines(switchesOn(true), "UDP", datagram.data(), 0).isEmpty());
+        // Exactly 128 bytes: no byte-count line.
+        QCOMPARE(badFrameTraceLines(switchesOn(true), "UART", datagram.data(), 128).size(), 1 + 3);
+    }
+
+    void badFrameDescriptions_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("text");
+        auto row = [](const char* name, const char* hex, const char* text) {
+            QTest::newRow(name) << QByteArray::fromHex(hex) << QString::fromUtf8(text);
+        };
+        row("suspected-message", "fd0204010001010002000100381e",
+            "[接收][UART] 帧解析失败，长度14，疑似读取可见光参数，首部: "
+            "0xfd 0x02 0x04 0x01 0x00 0x01 0x01 0x00 0x02 0x00 0x01 0x00 0x38 0x1e");
+        row("suspected-unknown", "fd000401000101aaaaaa",
+            "[接收][UART] 帧解析失败，长度10，疑似未知消息(0xaaaaaa)，首部: "
+            "0xfd 0x00 0x04 0x01 0x00 0x01 0x01 0xaa 0xaa 0xaa");
+        row("zero-id-not-suspected", "fd0004010001010000000000",
+            "[接收][UART] 帧解析失败，长度12，首部: 0xfd 0x00 0x04 0x01 0x00 0x01 0x01 0x00 0x00 0x00 0x00 0x00");
+        row("nine-bytes-not-suspected", "fd0004010001010002",
+            "[接收][UART] 帧解析失败，长度9，首部: 0xfd 0x00 0x04 0x01 0x00 0x01 0x01 0x00 0x02");
+        row("exactly-16-no-ellipsis", "00000000000000000000000000000000",
+            "[接收][UART] 帧解析失败，长度16，首部: "
+            "0x00 0x00 0x00 0x00 0x00 0x00 0x00 0x00 0x00 0x00 0x00 0x00 0x00 0x00 0x00 0x00");
+    }
+
+    void badFrameDescriptions() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, text);
+        QCOMPARE(describeBadFrame("UART", reinterpret_cast<const uint8_t*>(bytes.constData()), uint16_t(bytes.size())),
+                 text);
+    }
+
+    void longLineIsCutAt900Bytes() {
+        const QByteArray link(1000, 'L');
+        const Bytes frame = frameOf(4, 1, 0, 0x000200, {0x01, 0x00});
+        const TraceLines lines = frameTraceLines(switchesOn(), "TX", link.constData(), frame.data(),
+                                                 uint16_t(frame.size()), 4, 1, 0x000200, 0, 2);
+        QCOMPARE(lines.size(), 1);
+        QCOMPARE(lines[0].text.size(), 903);
+        QVERIFY(lines[0].text.endsWith("LLL..."));
+        QVERIFY(lines[0].text.startsWith("[发送]["));
+
+        // Exactly 900 bytes stay as they are; 901 are cut.
+        const QString nine = QString(900, QLatin1Char('x'));
+        QCOMPARE(cutTraceLine(nine), nine.toUtf8());
+        QCOMPARE(cutTraceLine(nine + QLatin1Char('y')), nine.toUtf8() + "...");
+        // The cut counts UTF-8 bytes, not characters: 301 three-byte characters are 903 bytes.
+        const QByteArray cjk = cutTraceLine(QString(301, QChar(0x5E27)));
+        QCOMPARE(cjk.size(), 903);
+        QVERIFY(cjk.endsWith("..."));
+    }
+
+    void traceWritesToSessionLog() {
+        QVERIFY(AppLog::start());
+        const QString path = AppLog::logFilePath();
+
+        AppLog::setProtocolSwitches(AppLog::ProtocolSwitches());  // defaults: nothing traced
+        const Bytes silent = frameOf(4, 1, 0, 0x000317, {0x01, 0x00});
+        traceFrame("TX", "UDP", silent.data(), uint16_t(silent.size()), 4, 1, 0x000317, 0, 2);
+        QVERIFY(!TestSupport::readFile(path).contains("获取相机版本"));
+
+        AppLog::setProtocolSwitches(switchesOn(true));
+        const Bytes frame = frameOf(4, 1, 0, 0x000200, {0x01, 0x00});
+        traceFrame("TX", "UDP", frame.data(), uint16_t(frame.size()), 4, 1, 0x000200, 0, 2);
+        const Bytes garbage(20, 0x55);
+        traceBadFrame("UART", garbage.data(), uint16_t(garbage.size()));
+        AppLog::setProtocolSwitches(AppLog::ProtocolSwitches());
+
+        const QList<QByteArray> lines = TestSupport::readFile(path).split('\n');
+        auto lineWith = [&lines](const QByteArray& needle) {
+            for (const QByteArray& line : lines) {
+                if (line.contains(needle))
+                    return line;
+            }
+            return QByteArray();
+        };
+        const QByteArray frameLine = lineWith(QByteArray(kVisibleReadLine));
+        QVERIFY2(frameLine.startsWith("I/proto"), frameLine.constData());
+        QVERIFY(frameLine.endsWith(kVisibleReadLine));
+        QVERIFY(lineWith("  hex: 0xFD 0x02 0x04").startsWith("D/proto"));
+        QVERIFY(lineWith("[接收][UART] 帧解析失败，长度20").startsWith("W/proto"));
+        QVERIFY(lineWith("  hex: 0x55 0x55").startsWith("W/proto"));
+        QVERIFY(!TestSupport::readFile(path).contains("获取相机版本"));
+    }
+
+    // The catalogue's names where no trace line above already shows them.
+    void catalogueTexts_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<uint>("value");
+        QTest::addColumn<QString>("text");
+        auto row = [](const char* name, const char* kind, uint value, const char* text) {
+            QTest::newRow(name) << QString::fromLatin1(kind) << value << QString::fromUtf8(text);
+        };
+        row("command-0x000317", "message", 0x000317, "获取相机版本");
+        row("report-0x020317", "message", 0x020317, "获取相机版本");
+        row("first-0x0001", "message", 0x000001, "云台状态");
+        row("last-0x0502", "message", 0x000502, "SBUS配置获取");
+        row("parenthesised-0x0203", "message", 0x000203, "可见光拍照分辨率(自定义)");
+        row("class-3-still-named", "message", 0x030304, "指定混合变倍");
+        row("unnamed-0x00010B", "message", 0x00010B, "未知消息(0x00010b)");
+        row("gap-0x000104", "message", 0x000104, "未知消息(0x000104)");
+        row("unknown-reply-keeps-class", "message", 0x01abcd, "未知消息(0x01abcd)");
+        row("bits-above-23-not-shown", "message", 0xFF00FFFF, "未知消息(0x00ffff)");
+        row("class-0", "class", 0x000200, "指令");
+        row("class-1", "class", 0x010200, "应答");
+        row("class-2", "class", 0x020200, "状态");
+        row("class-255", "class", 0xFF0200, "消息");
+        row("device-0-unknown", "device", 0, "未知设备");
+        row("device-2-flight-controller", "device", 2, "飞控");
+        row("device-5-unknown", "device", 5, "未知设备");
+        row("result-1-failure", "result", 1, "失败");
+        row("result-10-merge-error", "result", 10, "文件合并错误");
+        row("result-11-fallback", "result", 11, "响应码=0x000b");
+        row("result-0x0201-recording", "result", 0x0201, "正在录像");
+        row("result-0xffff-fallback", "result", 0xFFFF, "响应码=0xffff");
+    }
+    void catalogueTexts() {
+        QFETCH(QString, kind);
+        QFETCH(uint, value);
+        QFETCH(QString, text);
+        const QString shown = kind == "message"  ? messageDisplayName(value)
+                              : kind == "class"  ? messageClassWord(value)
+                              : kind == "device" ? deviceDisplayName(uint8_t(value))
+                                                 : resultCodeText(uint16_t(value));
+        QCOMPARE(shown, text);
+    }
+
+    void idHelpers() {
+        QCOMPARE(replyIdOf(MessageId::CameraVersion), 0x010317u);
+        QCOMPARE(reportIdOf(MessageId::Record), 0x020303u);
+        QCOMPARE(messageNumber(0x020406), uint16_t(0x0406));
+        QCOMPARE(messageClass(0x020406), uint8_t(MessageClass::Report));
+        QCOMPARE(makeMessageId(MessageClass::Reply, 0x0304), 0x010304u);
+    }
 };
-
-void TestProtocolTrace::visibleReadRequestTraceLine() {
-    const Bytes frame = frameOf(4, 1, 0, 0x000200, {0x01, 0x00});
-    const TraceLines lines = traceOf(switchesOn(), "TX", frame);
-    QCOMPARE(lines.size(), 1);
-    QCOMPARE(lines[0].level, int(ELOG_LVL_INFO));
-    QCOMPARE(textOf(lines[0]), QString::fromUtf8(kVisibleReadLine));
-}
-
-void TestProtocolTrace::receivedFrameDescription() {
-    const uint8_t payload[] = {0x00, 0x00, 0x01, 0x02, 0x03};
-    QCOMPARE(describeFrame("RX", "UART", 4, 1, 0x010317, 255, payload, sizeof payload),
-             QStringLiteral("[接收][UART] 相机(0x04) -> 应用(0x01) | 应答:获取相机版本(010317) | 序号255 | "
-                            "成功，相机版本 v1.2.3"));
-    QCOMPARE(describeFrame(nullptr, nullptr, 0x2a, 0xff, 0x03abcd, 7, nullptr, 0),
-             QStringLiteral("[接收][?] 未知设备(0x2a) -> 未知设备(0xff) | 消息:未知消息(0x03abcd)(03abcd) | 序号7"));
-    // Placeholder-like text in a link name is shown as it is.
-    QCOMPARE(describeFrame("tx", "%1%2", 1, 3, 0x000018, 1, nullptr, 0),
-             QStringLiteral("[发送][%1%2] 应用(0x01) -> 云台(0x03) | 指令:获取云台版本(000018) | 序号1"));
-}
-
-void TestProtocolTrace::payloadDescriptions_data() {
-    QTest::addColumn<uint>("id");
-    QTest::addColumn<QByteArray>("payload");
-    QTest::addColumn<QString>("text");
-
-    auto row = [](const char* name, uint id, const char* hex, const char* text) {
-        QTest::newRow(name) << id << QByteArray::fromHex(hex) << QString::fromUtf8(text);
-    };
-    row("empty", 0x010317, "", "");
-    // Replies: result code, and the extra of a success read from byte 2 on.
-    row("camera-version-reply", 0x010317, "0000010203", "成功，相机版本 v1.2.3");
-    row("camera-version-reply-short", 0x010317, "00000102", "成功");
-    row("no-sd-card-no-extra", 0x010317, "0402010203", "未插SD卡");
-    row("unknown-result-code", 0x010302, "050201", "响应码=0x0205");
-    row("photo-reply-feedback", 0x010302, "000009", "成功，反馈=9");
-    row("record-reply-seconds", 0x010303, "00002c01", "成功，已录300秒");
-    row("image-mode-reply", 0x010318, "000007", "成功，当前=分屏");
-    row("visible-settings-reply", 0x010200, "00000304", "成功，拍照分辨率索引=3，录像分辨率索引=4");
-    row("gimbal-version-reply", 0x010018, "0000010203040506ff", "成功，硬件 v1.2.3，软件 v4.5.6");
-    row("gimbal-version-reply-8-bytes", 0x010018, "0000010203040506", "成功");
-    row("laser-reply-distance", 0x010400, "00007b00", "成功，距离=12.3 m");
-    row("zoom-reply-state-is-byte-2", 0x010304, "000003", "成功，变倍状态=3");
-    row("zoom-reply-without-state", 0x010304, "0000", "成功");
-    row("zoom-reply-failure-no-state", 0x010304, "010003", "失败");
-    row("reply-one-byte-uses-command-rule", 0x010306, "01", "放大");
-    row("reply-one-byte-fallback", 0x010317, "07", "数据: 0x07");
-    // Status reports.
-    row("attitude-report", 0x020002, "000000000000d2fe1027a0f00000000000000000",
-        "偏航=-3.02° 俯仰=-39.36° 横滚=100.00°");
-    row("attitude-report-short-falls-back", 0x020002, "000000000000d2fe1027a0f0", "载荷12字节");
-    row("camera-system-report", 0x020003, "010000020000000003", "拍照录像模式=1，推流模式=2，SD状态=3");
-    row("camera-system-report-short", 0x020003, "0100000200000000", "数据: 0x01 0x00 0x00 0x02 0x00 0x00 0x00 0x00");
-    row("visible-zoom-report", 0x020005, "7b0000000000000000000000000000", "可见光变倍=12.3");
-    row("infrared-zoom-report", 0x020004, "04000000", "红外变倍=4");
-    row("record-report-recording", 0x020303, "00010a00", "录像中，时长10秒");
-    row("record-report-idle", 0x020303, "00000000", "未录像，时长0秒");
-    row("record-command-same-number", 0x000303, "0001", "录像模式=0，开始录像");
-    row("record-report-short-uses-command", 0x020303, "0002", "录像模式=0，停止录像");
-    row("laser-periodic-invalid", 0x020406, "00000000", "测距无效");
-    row("laser-periodic-range", 0x020406, "00007b00", "测距=12.30 m");
-    // Commands.
-    row("gimbal-control", 0x000010, "10020200", "工作模式=0x10，方位=2，俯仰=2");
-    row("gimbal-set-angle", 0x000012, "01e80300b80b00", "俯仰方向=1 角度=1000，偏航方向=0 角度=3000");
-    row("palette", 0x000106, "0300", "伪彩方案=3");
-    row("photo-start", 0x000302, "0100", "拍照模式=1，开始拍照");
-    row("photo-other", 0x000302, "0105", "拍照模式=1，拍照命令=5");
-    row("record-other", 0x000303, "0009", "录像模式=0，录像命令=9");
-    row("zoom-ratio", 0x000304, "002c01", "变倍倍率=300");
-    row("continuous-zoom-out", 0x000306, "0200", "缩小");
-    row("continuous-zoom-other", 0x000306, "0900", "变倍控制=9");
-    row("image-mode-visible", 0x000318, "0500", "切换到可见光");
-    row("image-mode-infrared", 0x000318, "0000", "切换到红外");
-    row("image-mode-other", 0x000318, "0300", "切换到图像模式=3");
-    row("box-tracking", 0x000324, "0164000a00c8001400ffff", "载荷11字节");
-    row("box-tracking-12", 0x000324, "0164000a00c8001400ffff00", "追踪=开始，框(100,10)-(200,20)");
-    row("laser-mode", 0x000400, "0100", "测距模式=1");
-    row("laser-periodic-off", 0x000406, "0000", "周期测距=关闭");
-    // Fallbacks.
-    row("raw-eight-bytes", 0x000501, "0102030405060708", "数据: 0x01 0x02 0x03 0x04 0x05 0x06 0x07 0x08");
-    row("raw-nine-bytes", 0x000501, "010203040506070809", "载荷9字节");
-}
-
-void TestProtocolTrace::payloadDescriptions() {
-    QFETCH(uint, id);
-    QFETCH(QByteArray, payload);
-    QFETCH(QString, text);
-    const QString described =
-        describePayload(id, reinterpret_cast<const uint8_t*>(payload.constData()), uint16_t(payload.size()));
-    QVERIFY2(described == text, qPrintable(QStringLiteral("id %1 payload %2 gave \"%3\"")
-                                               .arg(id, 6, 16, QLatin1Char('0'))
-                                               .arg(QString::fromLatin1(payload.toHex(' ')), described)));
-}
-
-void TestProtocolTrace::switchesGateFrameLines_data() {
-    QTest::addColumn<bool>("enabled");
-    QTest::addColumn<bool>("tx");
-    QTest::addColumn<bool>("rx");
-    QTest::addColumn<bool>("statusFrames");
-    QTest::addColumn<QString>("direction");
-    QTest::addColumn<uint>("id");
-    QTest::addColumn<bool>("traced");
-
-    QTest::newRow("defaults-nothing") << false << true << true << false << "TX" << 0x000200u << false;
-    QTest::newRow("enabled-tx") << true << true << true << false << "TX" << 0x000200u << true;
-    QTest::newRow("enabled-rx") << true << true << true << false << "RX" << 0x010200u << true;
-    QTest::newRow("tx-off-drops-tx") << true << false << true << false << "TX" << 0x000200u << false;
-    QTest::newRow("tx-off-lowercase-t") << true << false << true << false << "tx" << 0x000200u << false;
-    QTest::newRow("tx-off-keeps-rx") << true << false << true << false << "RX" << 0x010200u << true;
-    QTest::newRow("rx-off-drops-rx") << true << true << false << false << "RX" << 0x010200u << false;
-    QTest::newRow("rx-off-other-direction") << true << true << false << false << "IN" << 0x010200u << false;
-    QTest::newRow("camera-report-hidden") << true << true << true << false << "RX" << 0x020003u << false;
-    QTest::newRow("camera-report-shown") << true << true << true << true << "RX" << 0x020003u << true;
-    QTest::newRow("gimbal-status-class-0-hidden") << true << true << true << false << "RX" << 0x000001u << false;
-    QTest::newRow("record-report-hidden") << true << true << true << false << "RX" << 0x020303u << false;
-    QTest::newRow("gimbal-status-class-2-not-filtered") << true << true << true << false << "RX" << 0x020001u << true;
-    QTest::newRow("laser-report-not-filtered") << true << true << true << false << "RX" << 0x020406u << true;
-}
-
-void TestProtocolTrace::switchesGateFrameLines() {
-    QFETCH(bool, enabled);
-    QFETCH(bool, tx);
-    QFETCH(bool, rx);
-    QFETCH(bool, statusFrames);
-    QFETCH(QString, direction);
-    QFETCH(uint, id);
-    QFETCH(bool, traced);
-    AppLog::ProtocolSwitches s;
-    s.enabled = enabled;
-    s.tx = tx;
-    s.rx = rx;
-    s.statusFrames = statusFrames;
-    const Bytes frame = frameOf(1, 4, 3, id, {0x00, 0x00, 0x00, 0x00});
-    const QByteArray dir = direction.toLatin1();
-    QCOMPARE(traceOf(s, dir.constData(), frame).isEmpty(), !traced);
-}
-
-void TestProtocolTrace::hexDumpOfGoodFrameAtDebugLevel() {
-    const Bytes frame = frameOf(4, 1, 0, 0x000200, {0x01, 0x00});
-    const TraceLines lines = traceOf(switchesOn(true), "TX", frame);
-    QCOMPARE(lines.size(), 2);
-    QCOMPARE(lines[1].level, int(ELOG_LVL_DEBUG));
-    QCOMPARE(lines[1].text, QByteArray("  hex: 0xFD 0x02 0x04 0x01 0x00 0x01 0x01 0x00 0x02 0x00 0x01 0x00 0x38 0x1D"));
-
-    const Bytes large = frameOf(4, 1, 0, 0x000302, Bytes(243, 0xAB));  // 255 bytes: 48 * 5 + 15
-    const TraceLines largeLines = traceOf(switchesOn(true), "TX", large);
-    QCOMPARE(largeLines.size(), 1 + 6);
-    QCOMPARE(largeLines.last().text.count("0x"), 15);
-    for (int i = 1; i < 6; ++i)
-        QCOMPARE(largeLines[i].text.count("0x"), 48);
-}
-
-void TestProtocolTrace::payloadLengthNeverReachesPastFrame() {
-    // A caller handing a length byte larger than the bytes it has must not make the trace read on.
-    const Bytes frame = {0xFD, 0xC8, 0x04, 0x01, 0x00, 0x01, 0x01, 0x00, 0x02, 0x00, 0x07};
-    const TraceLines lines =
-        frameTraceLines(switchesOn(), "TX", "UDP", frame.data(), uint16_t(frame.size()), 4, 1, 0x000200, 0, frame[1]);
-    QCOMPARE(lines.size(), 1);
-    QVERIFY2(textOf(lines[0]).endsWith(QStringLiteral(" | 数据: 0x07")), lines[0].text.constData());
-    const Bytes header(frame.begin(), frame.begin() + 10);  // no payload byte at all
-    const TraceLines headerOnly = frameTraceLines(switchesOn(), "TX", "UDP", header.data(), 10, 4, 1, 0x000200, 0, 2);
-    QVERIFY(textOf(headerOnly[0]).endsWith(QStringLiteral("序号0")));
-}
-
-void TestProtocolTrace::badDatagramOf300BytesWithHex() {
-    Bytes datagram(300);
-    for (int i = 0; i < 300; ++i)
-        datagram[i] = static_cast<uint8_t>(i);
-    const TraceLines lines = badFrameTraceLines(switchesOn(true), "UDP", datagram.data(), 300);
-    QCOMPARE(lines.size(), 5);
-    for (const TraceLine& line : lines)
-        QCOMPARE(line.level, int(ELOG_LVL_WARN));
-    QCOMPARE(textOf(lines[0]), QStringLiteral("[接收][UDP] 帧解析失败，长度300，首部: 0x00 0x01 0x02 0x03 0x04 0x05 "
-                                              "0x06 0x07 0x08 0x09 0x0a 0x0b 0x0c 0x0d 0x0e 0x0f..."));
-    QCOMPARE(lines[1].text.count("0x"), 48);
-    QCOMPARE(lines[2].text.count("0x"), 48);
-    QCOMPARE(lines[3].text.count("0x"), 32);
-    QVERIFY(lines[1].text.startsWith("  hex: 0x00 0x01 0x02"));
-    QVERIFY(lines[3].text.endsWith("0x7E 0x7F"));
-    QCOMPARE(textOf(lines[4]), QStringLiteral("  ... 共 300 字节"));
-
-    QCOMPARE(badFrameTraceLines(switchesOn(false), "UDP", datagram.data(), 300).size(), 1);
-    AppLog::ProtocolSwitches rxOff = switchesOn(true);
-    rxOff.rx = false;
-    QVERIFY(badFrameTraceLines(rxOff, "UDP", datagram.data(), 300).isEmpty());
-    QVERIFY(badFrameTraceLines(AppLog::ProtocolSwitches(), "UDP", datagram.data(), 300).isEmpty());
-    QVERIFY(badFrameTraceLines(switchesOn(true), "UDP", datagram.data(), 0).isEmpty());
-    // Exactly 128 bytes: no byte-count line.
-    QCOMPARE(badFrameTraceLines(switchesOn(true), "UART", datagram.data(), 128).size(), 1 + 3);
-}
-
-void TestProtocolTrace::badFrameDescriptions_data() {
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<QString>("text");
-    auto row = [](const char* name, const char* hex, const char* text) {
-        QTest::newRow(name) << QByteArray::fromHex(hex) << QString::fromUtf8(text);
-    };
-    row("suspected-message", "fd0204010001010002000100381e",
-        "[接收][UART] 帧解析失败，长度14，疑似读取可见光参数，首部: 0xfd 0x02 0x04 0x01 0x00 0x01 0x01 0x00 0x02 0x00 "
-        "0x01 0x00 0x38 0x1e");
-    row("suspected-unknown", "fd000401000101aaaaaa",
-        "[接收][UART] 帧解析失败，长度10，疑似未知消息(0xaaaaaa)，首部: "
-        "0xfd 0x00 0x04 0x01 0x00 0x01 0x01 0xaa 0xaa 0xaa");
-    row("zero-id-not-suspected", "fd0004010001010000000000",
-        "[接收][UART] 帧解析失败，长度12，首部: 0xfd 0x00 0x04 0x01 "
-        "0x00 0x01 0x01 0x00 0x00 0x00 0x00 0x00");
-    row("nine-bytes-not-suspected", "fd0004010001010002",
-        "[接收][UART] 帧解析失败，长度9，首部: 0xfd 0x00 0x04 0x01 "
-        "0x00 0x01 0x01 0x00 0x02");
-    row("exactly-16-no-ellipsis", "00000000000000000000000000000000",
-        "[接收][UART] 帧解析失败，长度16，首部: 0x00 0x00 0x00 0x00 0x00 0x00 0x00 0x00 0x00 0x00 0x00 0x00 0x00 0x00 "
-        "0x00 0x00");
-}
-
-void TestProtocolTrace::badFrameDescriptions() {
-    QFETCH(QByteArray, bytes);
-    QFETCH(QString, text);
-    QCOMPARE(describeBadFrame("UART", reinterpret_cast<const uint8_t*>(bytes.constData()), uint16_t(bytes.size())),
-             text);
-}
-
-void TestProtocolTrace::longLineIsCutAt900Bytes() {
-    const QByteArray link(1000, 'L');
-    const Bytes frame = frameOf(4, 1, 0, 0x000200, {0x01, 0x00});
-    const TraceLines lines = frameTraceLines(switchesOn(), "TX", link.constData(), frame.data(), uint16_t(frame.size()),
-                                             4, 1, 0x000200, 0, 2);
-    QCOMPARE(lines.size(), 1);
-    QCOMPARE(lines[0].text.size(), 903);
-    QVERIFY(lines[0].text.endsWith("LLL..."));
-    QVERIFY(lines[0].text.startsWith("[发送]["));
-
-    // Exactly 900 bytes stay as they are; 901 are cut.
-    const QString nine = QString(900, QLatin1Char('x'));
-    QCOMPARE(cutTraceLine(nine), nine.toUtf8());
-    QCOMPARE(cutTraceLine(nine + QLatin1Char('y')), nine.toUtf8() + "...");
-    // The cut counts UTF-8 bytes, not characters: 301 three-byte characters are 903 bytes.
-    const QByteArray cjk = cutTraceLine(QString(301, QChar(0x5E27)));
-    QCOMPARE(cjk.size(), 903);
-    QVERIFY(cjk.endsWith("..."));
-}
-
-void TestProtocolTrace::traceWritesToSessionLog() {
-    QVERIFY(AppLog::start());
-    const QString path = AppLog::logFilePath();
-
-    AppLog::setProtocolSwitches(AppLog::ProtocolSwitches());  // defaults: nothing traced
-    const Bytes silent = frameOf(4, 1, 0, 0x000317, {0x01, 0x00});
-    traceFrame("TX", "UDP", silent.data(), uint16_t(silent.size()), 4, 1, 0x000317, 0, 2);
-    QVERIFY(!TestSupport::readFile(path).contains("获取相机版本"));
-
-    AppLog::setProtocolSwitches(switchesOn(true));
-    const Bytes frame = frameOf(4, 1, 0, 0x000200, {0x01, 0x00});
-    traceFrame("TX", "UDP", frame.data(), uint16_t(frame.size()), 4, 1, 0x000200, 0, 2);
-    const Bytes garbage(20, 0x55);
-    traceBadFrame("UART", garbage.data(), uint16_t(garbage.size()));
-    AppLog::setProtocolSwitches(AppLog::ProtocolSwitches());
-
-    const QList<QByteArray> lines = TestSupport::readFile(path).split('\n');
-    auto lineWith = [&lines](const QByteArray& needle) {
-        for (const QByteArray& line : lines) {
-            if (line.contains(needle))
-                return line;
-        }
-        return QByteArray();
-    };
-    const QByteArray frameLine = lineWith(QByteArray(kVisibleReadLine));
-    QVERIFY2(frameLine.startsWith("I/proto"), frameLine.constData());
-    QVERIFY(frameLine.endsWith(kVisibleReadLine));
-    QVERIFY(lineWith("  hex: 0xFD 0x02 0x04").startsWith("D/proto"));
-    QVERIFY(lineWith("[接收][UART] 帧解析失败，长度20").startsWith("W/proto"));
-    QVERIFY(lineWith("  hex: 0x55 0x55").startsWith("W/proto"));
-    QVERIFY(!TestSupport::readFile(path).contains("获取相机版本"));
-}
 
 QTEST_GUILESS_MAIN(TestProtocolTrace)
 #include "tst_protocoltrace.moc"

@@ -1,6 +1,9 @@
 #include <QtTest>
 
 #include "DeviceModel.h"
+#include "FaultInjector.h"
+#include "FrameStream.h"
+#include "SimOptions.h"
 #include "bridge/CommandPayloads.h"
 #include "protocol/FrameCodec.h"
 #include "protocol/MessageCatalogue.h"
@@ -53,49 +56,67 @@ quint16 u16(const QByteArray& p, int at) {
     return quint16(s16(p, at));
 }
 
+QByteArray frame(quint8 sequence, int payloadLength = 4) {
+    QByteArray payload(payloadLength, char(0x11));
+    uint8_t buffer[kMaxFrameLength];
+    const uint16_t length = buildFrame(buffer, 1, 1, sequence, 4, 1, 0x020003,
+                                       reinterpret_cast<const uint8_t*>(payload.constData()), uint8_t(payloadLength));
+    return QByteArray(reinterpret_cast<const char*>(buffer), length);
+}
+
+bool parses(const QByteArray& bytes) {
+    ParsedFrame parsed;
+    return parseFrame(reinterpret_cast<const uint8_t*>(bytes.constData()), uint16_t(bytes.size()), &parsed);
+}
+
+QByteArray joined(const FaultInjector::Shaped& shaped) {
+    QByteArray all;
+    for (const auto& write : shaped.writes)
+        all += write.bytes;
+    return all;
+}
+
 }  // namespace
 
 // The simulated device byte for byte: command payloads in, replies and reports out, in the
-// layouts the application reads.
+// layouts the application reads. Fault injection must do what it says, the same way for the same
+// seed; the serial deframer must find every frame again behind garbage and across split writes;
+// the command line must refuse what the simulator cannot honour.
 class TestDeviceModel : public QObject {
     Q_OBJECT
 
 private slots:
+    // The answer comes from the board the command went to.
     void answersReadRequests_data() {
         QTest::addColumn<QString>("product");
         QTest::addColumn<int>("receiver");
         QTest::addColumn<quint32>("command");
         QTest::addColumn<QByteArray>("payload");
         QTest::addColumn<quint32>("answerId");
-        QTest::addColumn<int>("answerSender");
         QTest::addColumn<QByteArray>("answer");
-
-        QTest::newRow("gimbal-version-from-gimbal") << "WrenT-R2" << 3 << MessageId::GimbalVersion << hex("0100")
-                                                    << 0x010018u << 3 << hex("000002010001060300");
-        QTest::newRow("gimbal-version-via-camera-on-tern")
-            << "Tern" << 4 << MessageId::GimbalVersion << hex("0100") << 0x010018u << 4 << hex("000001020202020800");
-        QTest::newRow("camera-version") << "Dove" << 4 << MessageId::CameraVersion << hex("0100") << 0x010317u << 4
-                                        << hex("0000020400");
-        QTest::newRow("visible-settings-22-bytes") << "Wren-R2" << 4 << MessageId::VisibleReadSettings << hex("0100")
-                                                   << 0x010200u << 4 << hex("0000150801000405") + QByteArray(14, 0);
-        QTest::newRow("ir-settings-answered-with-request-id")
-            << "WrenT-R2" << 4 << MessageId::InfraredReadSettings << hex("0100") << 0x000100u << 4
-            << hex("0000010832320000000000 00");
-        QTest::newRow("channel-config-palette-channel-shifted")
-            << "WrenT-R2" << 4 << MessageId::SbusReadConfig << hex("0100") << 0x010502u << 4
-            << hex("00000807c8000102030405060710");
-        QTest::newRow("ai-categories-1-to-15") << "Tern" << 4 << MessageId::AiDetectionCategories << hex("0100")
-                                               << 0x010336u << 4 << hex("000001ff7f") + QByteArray(14, 0);
-        QTest::newRow("camera-ip") << "Tern-LITE-A" << 4 << MessageId::GetCameraIp << hex("0100") << 0x010312u << 4
-                                   << hex("0000c0a89019ffffff00c0a89001");
-        QTest::newRow("unknown-command-refused")
-            << "Dove" << 4 << 0x000999u << QByteArray() << 0x010999u << 4 << hex("0100");
-        QTest::newRow("short-payload-length-mismatch")
-            << "Dove" << 4 << MessageId::GimbalSetAngle << hex("0102") << 0x010012u << 4 << hex("0700");
-        QTest::newRow("palette-beyond-tern-set-refused")
-            << "Tern" << 4 << MessageId::InfraredPalette << hex("1000") << 0x010106u << 4 << hex("0100");
-        QTest::newRow("palette-accepted")
-            << "Dove" << 4 << MessageId::InfraredPalette << hex("1400") << 0x010106u << 4 << hex("0000");
+        auto row = [](const char* name, const char* product, int receiver, quint32 command, const char* payload,
+                      quint32 answerId, const QByteArray& answer) {
+            QTest::newRow(name) << QString(product) << receiver << command << hex(payload) << answerId << answer;
+        };
+        row("gimbal-version-from-gimbal", "WrenT-R2", 3, MessageId::GimbalVersion, "0100", 0x010018,
+            hex("000002010001060300"));
+        row("gimbal-version-via-camera-on-tern", "Tern", 4, MessageId::GimbalVersion, "0100", 0x010018,
+            hex("000001020202020800"));
+        row("camera-version", "Dove", 4, MessageId::CameraVersion, "0100", 0x010317, hex("0000020400"));
+        row("visible-settings-22-bytes", "Wren-R2", 4, MessageId::VisibleReadSettings, "0100", 0x010200,
+            hex("0000150801000405") + QByteArray(14, 0));
+        row("ir-settings-answered-with-request-id", "WrenT-R2", 4, MessageId::InfraredReadSettings, "0100", 0x000100,
+            hex("000001083232000000000000"));
+        row("channel-config-palette-channel-shifted", "WrenT-R2", 4, MessageId::SbusReadConfig, "0100", 0x010502,
+            hex("00000807c8000102030405060710"));
+        row("ai-categories-1-to-15", "Tern", 4, MessageId::AiDetectionCategories, "0100", 0x010336,
+            hex("000001ff7f") + QByteArray(14, 0));
+        row("camera-ip", "Tern-LITE-A", 4, MessageId::GetCameraIp, "0100", 0x010312,
+            hex("0000c0a89019ffffff00c0a89001"));
+        row("unknown-command-refused", "Dove", 4, 0x000999, "", 0x010999, hex("0100"));
+        row("short-payload-length-mismatch", "Dove", 4, MessageId::GimbalSetAngle, "0102", 0x010012, hex("0700"));
+        row("palette-beyond-tern-set-refused", "Tern", 4, MessageId::InfraredPalette, "1000", 0x010106, hex("0100"));
+        row("palette-accepted", "Dove", 4, MessageId::InfraredPalette, "1400", 0x010106, hex("0000"));
     }
 
     void answersReadRequests() {
@@ -104,15 +125,14 @@ private slots:
         QFETCH(quint32, command);
         QFETCH(QByteArray, payload);
         QFETCH(quint32, answerId);
-        QFETCH(int, answerSender);
         QFETCH(QByteArray, answer);
         DeviceModel model(product);
         const DeviceFrames out = model.handleFrame(::command(quint8(receiver), command, payload), kStart);
         QCOMPARE(out.size(), 1);
         QCOMPARE(out[0].messageId, answerId);
-        QCOMPARE(int(out[0].sender), answerSender);
+        QCOMPARE(int(out[0].sender), receiver);
         QCOMPARE(int(out[0].receiver), int(DeviceId::Application));
-        QVERIFY2(out[0].payload == answer.replace(' ', ""), out[0].payload.toHex(' ').constData());
+        QVERIFY2(out[0].payload == answer, out[0].payload.toHex(' ').constData());
     }
 
     void ignoresFramesNotMeantForIt() {
@@ -361,6 +381,148 @@ private slots:
         const int attitudeReports = int(std::count_if(reports.begin(), reports.end(),
                                                       [](const DeviceFrame& f) { return f.messageId == 0x020002; }));
         QVERIFY2(attitudeReports >= 10 && attitudeReports <= 11, qPrintable(QString::number(attitudeReports)));
+    }
+
+    void sameSeedSameFaults() {
+        FaultOptions options;
+        options.drop = options.duplicate = options.corrupt = options.garbage = options.split = 0.3;
+        FaultInjector first(options, 42);
+        FaultInjector second(options, 42);
+        FaultInjector other(options, 43);
+        QByteArray a, b, c;
+        for (int i = 0; i < 200; ++i) {
+            a += joined(first.shape(frame(quint8(i)), true));
+            b += joined(second.shape(frame(quint8(i)), true));
+            c += joined(other.shape(frame(quint8(i)), true));
+        }
+        QCOMPARE(a, b);
+        QVERIFY(a != c);
+    }
+
+    void eachFaultDoesWhatItSays_data() {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<bool>("serial");
+        QTest::newRow("drop-udp") << "drop" << false;
+        QTest::newRow("duplicate-udp") << "duplicate" << false;
+        QTest::newRow("corrupt-serial") << "corrupt" << true;
+        QTest::newRow("garbage-udp-own-datagram") << "garbage" << false;
+        QTest::newRow("garbage-serial-before-frame") << "garbage" << true;
+        QTest::newRow("split-serial") << "split" << true;
+        QTest::newRow("split-ignored-on-udp") << "split" << false;
+    }
+
+    void eachFaultDoesWhatItSays() {
+        QFETCH(QString, fault);
+        QFETCH(bool, serial);
+        SimOptions options;
+        QVERIFY(parseSimOptions({"--" + fault, "1"}, &options).ok);
+        FaultInjector injector(options.faults, 7);
+        const QByteArray original = frame(9);
+        const FaultInjector::Shaped shaped = injector.shape(original, serial);
+        if (fault == "drop") {
+            QVERIFY(shaped.writes.isEmpty());
+        } else if (fault == "duplicate") {
+            QCOMPARE(shaped.writes.size(), 2);
+            QCOMPARE(shaped.writes[0].bytes, original);
+            QCOMPARE(shaped.writes[1].bytes, original);
+        } else if (fault == "corrupt") {
+            QCOMPARE(shaped.writes.size(), 1);
+            QCOMPARE(shaped.writes[0].bytes.size(), original.size());
+            QVERIFY(!parses(shaped.writes[0].bytes));
+        } else if (fault == "garbage" && !serial) {
+            QCOMPARE(shaped.writes.size(), 2);
+            QVERIFY(!parses(shaped.writes[0].bytes));
+            QCOMPARE(shaped.writes[1].bytes, original);
+        } else if (fault == "garbage") {
+            QCOMPARE(shaped.writes.size(), 1);
+            QVERIFY(shaped.writes[0].bytes.endsWith(original));
+            QVERIFY(shaped.writes[0].bytes.size() > original.size());
+        } else if (fault == "split" && serial) {
+            QCOMPARE(shaped.writes.size(), 2);
+            QCOMPARE(shaped.writes[0].bytes + shaped.writes[1].bytes, original);
+            QVERIFY(shaped.writes[1].delayMs > 0);
+        } else {
+            QCOMPARE(shaped.writes.size(), 1);
+            QCOMPARE(shaped.writes[0].bytes, original);
+        }
+        QCOMPARE(shaped.faults.isEmpty(), fault == "split" && !serial);
+    }
+
+    void refusalAndSilenceAreByMessageNumber() {
+        SimOptions options;
+        const auto parse =
+            parseSimOptions({"--refuse", "0x0302=0x0204", "--refuse", "0x0106", "--silent", "0x0400"}, &options);
+        QVERIFY2(parse.ok, qPrintable(parse.error));
+        FaultInjector injector(options.faults, 1);
+        quint16 code = 0;
+        QVERIFY(injector.refuses(0x0302, &code));
+        QCOMPARE(code, quint16(0x0204));
+        QVERIFY(injector.refuses(0x0106, &code));
+        QCOMPARE(code, quint16(1));
+        QVERIFY(!injector.refuses(0x0303, &code));
+        QVERIFY(injector.silences(0x0400));
+        QVERIFY(!injector.silences(0x0406));
+    }
+
+    // Garbage, a stray start byte, a corrupted frame and writes split at every position: every
+    // intact frame comes out once, in order.
+    void serialStreamFindsEveryFrame() {
+        QByteArray stream;
+        stream += QByteArray::fromHex("0102030405");
+        stream += frame(1);
+        stream += QByteArray::fromHex("fd03");  // a start byte that begins nothing
+        stream += frame(2, 20);
+        QByteArray broken = frame(3);
+        broken[broken.size() - 1] = char(broken[broken.size() - 1] ^ 1);
+        stream += broken;
+        stream += frame(4, 0);
+        for (int chunk = 1; chunk <= stream.size(); ++chunk) {
+            FrameStream reader;
+            QVector<QByteArray> frames;
+            for (int at = 0; at < stream.size(); at += chunk)
+                frames += reader.append(stream.mid(at, chunk)).frames;
+            QVERIFY2(frames.size() == 3, qPrintable(QString("chunk %1: %2 frames").arg(chunk).arg(frames.size())));
+            QCOMPARE(frames[0], frame(1));
+            QCOMPARE(frames[1], frame(2, 20));
+            QCOMPARE(frames[2], frame(4, 0));
+            QVERIFY(reader.buffered() < kFrameOverhead);
+        }
+    }
+
+    void commandLine_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<bool>("ok");
+        QTest::newRow("defaults") << QStringList{} << true;
+        const QString everything =
+            "--product Tern --udp 127.0.0.1:1031 --serial --rtsp-port 0 --video-size 1920x1080 "
+            "--codec h265 --rtsp-outage 5:2 --rtsp-outage 20:1 --seed 9 --drop 0.1 --delay 50";
+        QTest::newRow("everything") << everything.split(' ') << true;
+        QTest::newRow("unknown-product") << QStringList{"--product", "tern"} << false;
+        QTest::newRow("udp-not-loopback") << QStringList{"--udp", "192.0.2.1:1030"} << false;
+        QTest::newRow("udp-without-port") << QStringList{"--udp", "127.0.0.1"} << false;
+        QTest::newRow("odd-video-size") << QStringList{"--video-size", "1281x720"} << false;
+        QTest::newRow("fraction-above-one") << QStringList{"--corrupt", "1.5"} << false;
+        QTest::newRow("outage-without-duration") << QStringList{"--rtsp-outage", "5"} << false;
+        QTest::newRow("refusal-code-too-big") << QStringList{"--refuse", "0x0302=70000"} << false;
+    }
+
+    void commandLine() {
+        QFETCH(QStringList, arguments);
+        QFETCH(bool, ok);
+        SimOptions options;
+        const auto parse = parseSimOptions(arguments, &options);
+        QVERIFY2(parse.ok == ok, qPrintable(parse.error));
+        if (QByteArray(QTest::currentDataTag()) == "everything") {
+            QCOMPARE(options.product, QStringLiteral("Tern"));
+            QCOMPARE(options.udpPort, quint16(1031));
+            QVERIFY(options.serial);
+            QCOMPARE(options.rtspPort, quint16(0));
+            QCOMPARE(options.videoSize, QSize(1920, 1080));
+            QVERIFY(options.h265);
+            QCOMPARE(options.outages.size(), 2);
+            QCOMPARE(options.outages[1].startS, 20.0);
+            QCOMPARE(options.faults.delayMs, 50);
+        }
     }
 };
 

@@ -159,100 +159,64 @@ private slots:
         QTest::addColumn<QString>("codec");
         QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("size");
-        QTest::newRow("h264-live0") << "h264"
-                                    << "/live0"
-                                    << "640x360";
-        QTest::newRow("h264-videoh264_chn0-720p") << "h264"
-                                                  << "/videoh264_chn0"
-                                                  << "1280x720";
-        QTest::newRow("h265-live-single") << "h265"
-                                          << "/live/single"
-                                          << "640x360";
+        QTest::newRow("h264-live0") << QString("h264") << QString("/live0") << "640x360";
+        QTest::newRow("h264-videoh264_chn0-720p") << QString("h264") << QString("/videoh264_chn0") << "1280x720";
+        QTest::newRow("h265-live-single") << QString("h265") << QString("/live/single") << "640x360";
     }
 
     void streamCarriesTimeAndConsecutiveCounters() {
         QFETCH(QString, codec);
         QFETCH(QString, path);
         QFETCH(QString, size);
-        const quint16 port = SimProcess::freeTcpPort();
         SimProcess sim;
-        QVERIFY2(sim.start({"--no-udp", "--rtsp-port", QString::number(port), "--codec", codec, "--video-size", size},
-                           {"RTSP ready"}),
-                 qPrintable(sim.errorOutput()));
-        QCOMPARE(sim.readyValue("RTSP ready"), QStringLiteral("rtsp://127.0.0.1:%1/live0").arg(port));
+        const QString url = startStream(&sim, {"--codec", codec}, size);
+        QVERIFY2(url.startsWith("rtsp://127.0.0.1:") && url.endsWith("/live0"), qPrintable(sim.errorOutput()));
 
         StreamReader reader;
         QString error;
-        QVERIFY2(reader.open(QStringLiteral("rtsp://127.0.0.1:%1%2").arg(port).arg(path), &error), qPrintable(error));
+        QVERIFY2(reader.open(QString(url).replace("/live0", path), &error), qPrintable(error));
         QCOMPARE(reader.codecId(), codec == "h265" ? AV_CODEC_ID_HEVC : AV_CODEC_ID_H264);
 
-        int stamped = 0;
-        int pictures = 0;
-        qint64 previousCounter = -1;
-        FrameStamp::Decoded first;
-        FrameStamp::Decoded last;
-        while (stamped < 30 && pictures < 90) {
+        QVector<FrameStamp::Decoded> stamps;
+        for (int pictures = 0; stamps.size() < 30 && pictures < 90; ++pictures) {
             FrameStamp::Decoded stamp;
             QSize pictureSize;
             QVERIFY2(reader.nextStamp(&stamp, &pictureSize), "stream ended early");
-            ++pictures;
             QCOMPARE(QStringLiteral("%1x%2").arg(pictureSize.width()).arg(pictureSize.height()), size);
-            if (!stamp.ok) {
-                // Only pictures decoded before the first key frame may lack a readable stamp.
-                QVERIFY2(stamped == 0, "a picture after the first key frame had no readable stamp");
+            // Only pictures decoded before the first key frame may lack a readable stamp.
+            QVERIFY2(stamp.ok || stamps.isEmpty(), "a picture after the first key frame had no readable stamp");
+            if (!stamp.ok)
                 continue;
-            }
-            ++stamped;
             // The stamp is the time the frame was drawn: recent, though a busy machine may take seconds.
             const qint64 age = QDateTime::currentMSecsSinceEpoch() - stamp.epochMs;
             QVERIFY2(age >= -50 && age < 10000, qPrintable(QStringLiteral("stamp %1 ms old").arg(age)));
-            if (previousCounter >= 0) {
-                QVERIFY2(
-                    stamp.frameCounter > previousCounter,
-                    qPrintable(QStringLiteral("counter %1 after %2").arg(stamp.frameCounter).arg(previousCounter)));
-            } else {
-                first = stamp;
-            }
-            previousCounter = stamp.frameCounter;
-            last = stamp;
+            const qint64 previous = stamps.isEmpty() ? -1 : qint64(stamps.last().frameCounter);
+            QVERIFY2(stamp.frameCounter > previous,
+                     qPrintable(QStringLiteral("counter %1 after %2").arg(stamp.frameCounter).arg(previous)));
+            stamps << stamp;
         }
-        QCOMPARE(stamped, 30);
+        QCOMPARE(stamps.size(), 30);
         // A live source drops its oldest frame when the encoder falls behind (a loaded machine, a
         // sanitizer build), so gaps may appear. The counter still counts drawn frames: it never runs
         // ahead of the 30 frames a second the simulator draws, however slow the machine.
-        const double seconds = qMax<qint64>(1, last.epochMs - first.epochMs) / 1000.0;
-        const double counted = double(last.frameCounter - first.frameCounter);
+        const double seconds = qMax<qint64>(1, stamps.last().epochMs - stamps.first().epochMs) / 1000.0;
+        const double counted = double(stamps.last().frameCounter - stamps.first().frameCounter);
         QVERIFY2(counted / seconds <= 36.0,
                  qPrintable(QStringLiteral("%1 frames counted in %2 s").arg(counted).arg(seconds)));
     }
 
-    // A simulator serving a small stream on a free port; its /live0 URL, empty when it did not start.
-    // Another test may take the port between finding it free and the simulator binding it: then
-    // another port is tried.
-    static QString startSmallStream(SimProcess* sim, const QStringList& extraArgs = {}) {
+    // A simulator serving a stream on a free port; the /live0 URL it announces, empty when it did
+    // not start. Another test may take the port between finding it free and the simulator binding
+    // it: then another port is tried.
+    static QString startStream(SimProcess* sim, const QStringList& extraArgs = {}, const QString& size = "640x360") {
         for (int attempt = 0; attempt < 5; ++attempt) {
-            const quint16 port = SimProcess::freeTcpPort();
-            const QStringList args =
-                QStringList{"--no-udp", "--rtsp-port", QString::number(port), "--video-size", "640x360"} + extraArgs;
-            if (sim->start(args, {"RTSP ready"}))
-                return QStringLiteral("rtsp://127.0.0.1:%1/live0").arg(port);
+            const QString port = QString::number(SimProcess::freeTcpPort());
+            if (sim->start(QStringList{"--no-udp", "--rtsp-port", port, "--video-size", size} + extraArgs,
+                           {"RTSP ready"}))
+                return sim->readyValue("RTSP ready");
             sim->stop();
         }
         return QString();
-    }
-
-    // Clients come and go: a second client after the first has left still gets pictures.
-    void clientsComeAndGo() {
-        SimProcess sim;
-        const QString url = startSmallStream(&sim);
-        QVERIFY2(!url.isEmpty(), qPrintable(sim.errorOutput()));
-        for (int round = 0; round < 3; ++round) {
-            StreamReader reader;
-            QString error;
-            QVERIFY2(reader.open(url, &error), qPrintable(QStringLiteral("round %1: %2").arg(round).arg(error)));
-            QVERIFY2(reader.readStamped(3), qPrintable(QStringLiteral("round %1: no stamped pictures").arg(round)));
-        }
-        QVERIFY(sim.running());
     }
 
     // Clients that arrive at the same instant all play: several viewers (or a program that opens the
@@ -261,7 +225,6 @@ private slots:
     void simultaneousClientsAllPlay_data() {
         QTest::addColumn<int>("clients");
         QTest::addColumn<bool>("firstLeavesAtOnce");
-        QTest::newRow("two-together") << 2 << false;
         QTest::newRow("three-together") << 3 << false;
         QTest::newRow("one-leaves-as-the-other-arrives") << 2 << true;
     }
@@ -270,7 +233,7 @@ private slots:
         QFETCH(int, clients);
         QFETCH(bool, firstLeavesAtOnce);
         SimProcess sim;
-        const QString url = startSmallStream(&sim);
+        const QString url = startStream(&sim);
         QVERIFY2(!url.isEmpty(), qPrintable(sim.errorOutput()));
         for (int round = 0; round < 3; ++round) {
             std::atomic<int> ready{0};
@@ -282,19 +245,10 @@ private slots:
                     while (ready < clients) {
                     }
                     StreamReader reader;
-                    QString error;
-                    QElapsedTimer took;
-                    took.start();
-                    if (!reader.open(url, &error)) {
-                        outcome[size_t(i)] = error + QStringLiteral(" after %1 ms").arg(took.elapsed());
-                    } else if (firstLeavesAtOnce && i == 0) {
-                        outcome[size_t(i)] = QStringLiteral("ok");
-                    } else {
-                        QString why;
-                        outcome[size_t(i)] = reader.readStamped(3, &why)
-                                                 ? QStringLiteral("ok")
-                                                 : why + QStringLiteral(" after %1 ms").arg(took.elapsed());
-                    }
+                    QString why;
+                    const bool played =
+                        reader.open(url, &why) && ((firstLeavesAtOnce && i == 0) || reader.readStamped(3, &why));
+                    outcome[size_t(i)] = played ? QStringLiteral("ok") : why;
                 });
             }
             for (std::thread& thread : threads)
@@ -309,10 +263,11 @@ private slots:
     }
 
     // A client stopped at any point while it sets up the stream (a player that is told to open again
-    // at once) must not spoil the stream for the client right behind it.
+    // at once) must not spoil the stream for the client right behind it. Clients come and go: each
+    // one after the one before has left still gets pictures.
     void clientBehindAnAbandonedSetUpPlays() {
         SimProcess sim;
-        const QString url = startSmallStream(&sim);
+        const QString url = startStream(&sim);
         QVERIFY2(!url.isEmpty(), qPrintable(sim.errorOutput()));
         for (int giveUpMs : {1, 5, 10, 20, 40, 80, 160, 320}) {
             {
@@ -332,7 +287,7 @@ private slots:
     // resolution while its stream was away.
     void outageStopsAndRestartsTheStream() {
         SimProcess sim;
-        const QString url = startSmallStream(&sim, {"--rtsp-outage", "4:1.5", "--rtsp-outage-size", "320x240"});
+        const QString url = startStream(&sim, {"--rtsp-outage", "4:1.5", "--rtsp-outage-size", "320x240"});
         QVERIFY2(!url.isEmpty(), qPrintable(sim.errorOutput()));
         StreamReader reader;
         QString error;
