@@ -311,6 +311,9 @@ private slots:
         QTest::newRow("length-byte-255") << QByteArray("\xFD\xFF", 2) << 1 << 2;
         // 17 bytes: the start byte is the failed candidate, the other 16 are not start bytes.
         QTest::newRow("bad-checksum-frame") << withBadChecksum(cameraVersionReply(9, 9, 9)) << 1 << 17;
+        // Beyond a 1 MiB backlog the oldest bytes go, never the frame that just came in.
+        const int backlog = 1 << 20;
+        QTest::newRow("full-backlog") << QByteArray(backlog, '\0') << 0 << backlog - int(targetLostReport().size());
     }
     void resynchronisation() {
         QFETCH(QByteArray, prefix);
