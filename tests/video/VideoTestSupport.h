@@ -204,35 +204,27 @@ inline QString withCredentials(const QString& url, const QString& user, const QS
 class DebugCapture {
 public:
     static void install() { qInstallMessageHandler(&DebugCapture::handler); }
-    static QStringList lines() {
-        QMutexLocker locker(&lock());
-        return store();
-    }
     static bool contains(const QString& text) {
-        const QStringList all = lines();
-        for (const QString& line : all) {
-            if (line.contains(text))
-                return true;
-        }
-        return false;
+        QMutexLocker locker(&state().mutex);
+        return !state().lines.filter(text).isEmpty();
     }
     static void clear() {
-        QMutexLocker locker(&lock());
-        store().clear();
+        QMutexLocker locker(&state().mutex);
+        state().lines.clear();
     }
 
 private:
-    static QMutex& lock() {
-        static QMutex mutex;
-        return mutex;
-    }
-    static QStringList& store() {
-        static QStringList lines;
-        return lines;
+    struct State {
+        QMutex mutex;
+        QStringList lines;
+    };
+    static State& state() {
+        static State captured;
+        return captured;
     }
     static void handler(QtMsgType, const QMessageLogContext&, const QString& message) {
-        QMutexLocker locker(&lock());
-        store().append(message);
+        QMutexLocker locker(&state().mutex);
+        state().lines.append(message);
     }
 };
 
@@ -246,13 +238,12 @@ inline QString sessionLog() {
 
 // Lines of the session log containing text, from the given offset (characters) on.
 inline QStringList sessionLogLines(const QString& text, int from = 0) {
-    QStringList found;
-    const QStringList lines = sessionLog().mid(from).split(QLatin1Char('\n'));
-    for (const QString& line : lines) {
-        if (line.contains(text))
-            found << line;
-    }
-    return found;
+    return sessionLog().mid(from).split(QLatin1Char('\n')).filter(text);
+}
+
+// Whether the session log holds text from the given offset (characters) on.
+inline bool logged(const QString& text, int from = 0) {
+    return sessionLog().indexOf(text, from) >= 0;
 }
 
 }  // namespace VideoTestSupport

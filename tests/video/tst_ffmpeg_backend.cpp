@@ -26,6 +26,7 @@ extern "C" {
 
 using VideoTestSupport::DebugCapture;
 using VideoTestSupport::HostileServer;
+using VideoTestSupport::logged;
 using VideoTestSupport::sessionLog;
 using VideoTestSupport::sessionLogLines;
 using VideoTestSupport::SilentServer;
@@ -33,31 +34,6 @@ using VideoTestSupport::SilentServer;
 namespace {
 
 constexpr int kStreamTimeoutMs = 15000;
-
-// An item shown in an offscreen window, so that painting really happens.
-struct ShownItem {
-    QQuickWindow window;
-    FFmpegItem* item = nullptr;
-
-    explicit ShownItem(const QSize& size = QSize(1000, 800)) {
-        window.resize(size);
-        item = new FFmpegItem(window.contentItem());
-        item->setSize(QSizeF(size));
-        window.show();
-        if (!QTest::qWaitForWindowExposed(&window))
-            qWarning("window not exposed");
-    }
-    // The next frame the scene graph draws, as it reached the window (the offscreen platform hands a
-    // software-rendered window back through its screen).
-    QImage painted() {
-        QSignalSpy swaps(&window, &QQuickWindow::frameSwapped);
-        window.update();
-        if (!swaps.wait(10000))
-            return QImage();
-        return window.screen()->grabWindow(window.winId()).toImage();
-    }
-    ~ShownItem() { delete item; }
-};
 
 // Counts the pictures a thread hands over, keeping only the last one (holding every picture
 // would starve the thread's image pool, which then drops pictures on purpose).
@@ -180,7 +156,7 @@ private slots:
             sessionLogLines(QStringLiteral("FFmpeg open input error url=") + hostile.url(), logStart);
         QVERIFY(!failures.isEmpty());
         QVERIFY2(failures.first().endsWith(QStringLiteral("(no stream within 8000 ms)")), qPrintable(failures.first()));
-        QVERIFY(!sessionLogLines(QStringLiteral("open attempt 2 in 500 ms url=") + hostile.url(), logStart).isEmpty());
+        QVERIFY(logged(QStringLiteral("open attempt 2 in 500 ms url=") + hostile.url(), logStart));
         const qint64 grownMb = VideoTestSupport::peakResidentMb() - peakBeforeMb;
         QVERIFY2(grownMb < 192, qPrintable(QStringLiteral("peak memory grew by %1 MB").arg(grownMb)));
         item.close();
@@ -200,12 +176,9 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(item.streamProblem().value(QStringLiteral("kind")).toString(),
                                   QStringLiteral("pictureTooLarge"), kStreamTimeoutMs);
         QCOMPARE(item.streamProblem().value(QStringLiteral("detail")).toString(), QStringLiteral("1280x720 > 640x480"));
-        QTRY_VERIFY_WITH_TIMEOUT(
-            !sessionLogLines(QStringLiteral("open attempt 3 in 1000 ms url=") + m_sim.url(), logStart).isEmpty(),
-            kStreamTimeoutMs);
-        QVERIFY(
-            !sessionLogLines(QStringLiteral("FFmpeg stream refused, picture 1280x720 larger than 640x480"), logStart)
-                 .isEmpty());
+        QTRY_VERIFY_WITH_TIMEOUT(logged(QStringLiteral("open attempt 3 in 1000 ms url=") + m_sim.url(), logStart),
+                                 kStreamTimeoutMs);
+        QVERIFY(logged(QStringLiteral("FFmpeg stream refused, picture 1280x720 larger than 640x480"), logStart));
         QCOMPARE(problems.count(), 1);  // told once, not at every attempt
         QCOMPARE(pictures.count, 0);
         QCOMPARE(item.streamStatus(), QStringLiteral("connecting"));
@@ -216,9 +189,14 @@ private slots:
 
     void opensStreamPaintsAndLogsLatency() {
         const int logStart = sessionLog().size();
-        ShownItem shown;
-        FFmpegItem* item = shown.item;
-        QSignalSpy rectSpy(item, &FFmpegItem::contentRectChanged);
+        // Shown in an offscreen window, so that painting really happens.
+        QQuickWindow window;
+        window.resize(1000, 800);
+        std::unique_ptr<FFmpegItem> item(new FFmpegItem(window.contentItem()));
+        item->setSize(QSizeF(1000, 800));
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QSignalSpy rectSpy(item.get(), &FFmpegItem::contentRectChanged);
         QCOMPARE(item->contentRect(), QRectF(0, 0, 1000, 800));
         item->setUrl(m_sim.url());
         item->open();
@@ -235,13 +213,15 @@ private slots:
                      QStringLiteral("FFmpeg open url=%1 decoder=h264 1280x720 format=rtsp").arg(m_sim.url())),
                  qPrintable(opened.first()));
 
-        // Letter-boxed and rounded: black bar above the picture, picture in the middle, black corners.
-        const QImage painted = shown.painted();
+        // Letter-boxed: black bar above the picture, picture in the middle.
+        // The next frame as it reached the window (the offscreen platform hands a software-rendered
+        // window back through its screen).
+        QSignalSpy swaps(&window, &QQuickWindow::frameSwapped);
+        window.update();
+        QVERIFY(swaps.wait(10000));
+        const QImage painted = window.screen()->grabWindow(window.winId()).toImage();
         QCOMPARE(painted.pixelColor(500, 60).rgb(), QColor(Qt::black).rgb());
         QVERIFY2(painted.pixelColor(500, 400).lightness() > 20, "the picture is drawn in the middle");
-        QCOMPARE(painted.pixelColor(0, 0).rgb(), QColor(Qt::black).rgb());  // outside the rounded corner
-        QCOMPARE(painted.pixelColor(999, 799).rgb(), QColor(Qt::black).rgb());
-        QCOMPARE(painted.pixelColor(10, 10).rgb(), QColor(Qt::black).rgb());
 
         // Windows of about 1 s: every summary is well formed, and once a window held pictures with time
         // stamps it carries the backlog and the end-to-end estimate. How many pictures a window holds
@@ -384,9 +364,8 @@ private slots:
         item.open();
         QVERIFY(item.image().isNull());
         // The failed open was handled on the GUI side too (its log line comes after the old stream's queue).
-        QTRY_VERIFY_WITH_TIMEOUT(
-            !sessionLogLines(QStringLiteral("open attempt 2 in 500 ms url=") + unreachable, logStart).isEmpty(),
-            kStreamTimeoutMs);
+        QTRY_VERIFY_WITH_TIMEOUT(logged(QStringLiteral("open attempt 2 in 500 ms url=") + unreachable, logStart),
+                                 kStreamTimeoutMs);
         QCoreApplication::processEvents();
         QVERIFY2(item.image().isNull(), "a picture the old stream queued was shown for the new, unreachable one");
         item.close();
@@ -437,10 +416,8 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(DebugCapture::contains(QStringLiteral("open input error")), 20000);
         QTRY_VERIFY_WITH_TIMEOUT(silent.connections() >= 2, 20000);
         QVERIFY(item.isPlaying());
-        QVERIFY(!sessionLogLines(
-                     QStringLiteral("FFmpeg stream not available yet, open attempt 2 in 500 ms url=") + silent.url(),
-                     logStart)
-                     .isEmpty());
+        QVERIFY(logged(QStringLiteral("FFmpeg stream not available yet, open attempt 2 in 500 ms url=") + silent.url(),
+                       logStart));
         item.close();
         QTRY_VERIFY_WITH_TIMEOUT(!item.isPlaying(), 10000);
         QVERIFY(DebugCapture::contains(QStringLiteral("stop ffmpeg thread")));
@@ -467,13 +444,6 @@ private slots:
         QCOMPARE(changes.count(), 5);
     }
 
-    // Retries wait 0.5 s, then 1 s, 2 s, 4 s, and 5 s from then on.
-    void retryBackOffDoublesUpToFiveSeconds() {
-        const QList<int> delays{500, 1000, 2000, 4000, 5000, 5000};
-        for (int attempt = 0; attempt < delays.size(); ++attempt)
-            QCOMPARE(FFmpegThread::reopenDelayMs(attempt), delays[attempt]);
-    }
-
     // A new address ends the retries of the old one: the item opens the new one when it is asked to.
     void addressChangeEndsRetries() {
         const int logStart = sessionLog().size();
@@ -481,12 +451,11 @@ private slots:
         const QString url = QStringLiteral("rtsp://127.0.0.1:%1/live0").arg(VideoTestSupport::freeLoopbackPort());
         item.setUrl(url);
         item.open();
-        QTRY_VERIFY_WITH_TIMEOUT(
-            !sessionLogLines(QStringLiteral("open attempt 2 in 500 ms url=") + url, logStart).isEmpty(),
-            kStreamTimeoutMs);
+        QTRY_VERIFY_WITH_TIMEOUT(logged(QStringLiteral("open attempt 2 in 500 ms url=") + url, logStart),
+                                 kStreamTimeoutMs);
         item.setUrl(m_sim.url());
         QTRY_VERIFY_WITH_TIMEOUT(!item.isPlaying(), kStreamTimeoutMs);
-        QVERIFY(!sessionLogLines(QStringLiteral("FFmpeg stops retrying url=") + url, logStart).isEmpty());
+        QVERIFY(logged(QStringLiteral("FFmpeg stops retrying url=") + url, logStart));
         QVERIFY(item.image().isNull());
     }
 
@@ -498,37 +467,15 @@ private slots:
         FFmpegItem item;
         item.setUrl(url);
         item.open();
-        QTRY_VERIFY_WITH_TIMEOUT(
-            !sessionLogLines(QStringLiteral("FFmpeg open input error url=") + url, logStart).isEmpty(),
-            kStreamTimeoutMs);
+        QTRY_VERIFY_WITH_TIMEOUT(logged(QStringLiteral("FFmpeg open input error url=") + url, logStart),
+                                 kStreamTimeoutMs);
         QTest::qWait(4000);
         VideoTestSupport::Simulator late;
         QVERIFY2(late.start({}, port), qPrintable(late.errorOutput()));
         QTRY_VERIFY_WITH_TIMEOUT(!item.image().isNull(), 30000);
         QVERIFY(stampCounter(item.image()) >= 0);
-        QVERIFY(!sessionLogLines(QStringLiteral("FFmpeg first picture 1280x720 after "), logStart).isEmpty());
+        QVERIFY(logged(QStringLiteral("FFmpeg first picture 1280x720 after "), logStart));
         item.close();
-    }
-
-    void unreachableUrlLeavesItemBlack() {
-        DebugCapture::clear();
-        const int logStart = sessionLog().size();
-        ShownItem shown(QSize(400, 300));
-        const QString url = QStringLiteral("rtsp://127.0.0.1:%1/live0").arg(VideoTestSupport::freeLoopbackPort());
-        shown.item->setUrl(url);
-        shown.item->open();
-        QTRY_VERIFY_WITH_TIMEOUT(
-            !sessionLogLines(QStringLiteral("open attempt 2 in 500 ms url=") + url, logStart).isEmpty(),
-            kStreamTimeoutMs);
-        QVERIFY2(DebugCapture::contains(QStringLiteral("open input error ") + url),
-                 qPrintable(DebugCapture::lines().join('\n')));
-        QVERIFY(!sessionLogLines(QStringLiteral("FFmpeg open input error url=") + url, logStart).isEmpty());
-        QVERIFY(shown.item->image().isNull());
-        const QImage painted = shown.painted();
-        QCOMPARE(painted.pixelColor(200, 150).rgb(), QColor(Qt::black).rgb());
-        QCOMPARE(painted.pixelColor(30, 150).rgb(), QColor(Qt::black).rgb());
-        QCOMPARE(painted.pixelColor(0, 0).rgb(), QColor(Qt::black).rgb());
-        shown.item->close();
     }
 
     void hungServerIsLeftAfterSocketTimeOut() {
@@ -577,9 +524,9 @@ private slots:
         QVERIFY2(lost.first().contains(QStringLiteral("reopen attempt 1 in 500 ms")), qPrintable(lost.first()));
         const QString shown = VideoTestSupport::withCredentials(sim.url(QStringLiteral("/videoh264_chn0")),
                                                                 QStringLiteral("admin"), QString());
-        QVERIFY(!sessionLogLines(QStringLiteral("FFmpeg stream reopened url=") + shown, logStart).isEmpty());
-        QVERIFY(!sessionLogLines(QStringLiteral("FFmpeg open url=") + shown, logStart).isEmpty());
-        QVERIFY(!sessionLogLines(QStringLiteral("FFmpegItem open url=") + shown, logStart).isEmpty());
+        QVERIFY(logged(QStringLiteral("FFmpeg stream reopened url=") + shown, logStart));
+        QVERIFY(logged(QStringLiteral("FFmpeg open url=") + shown, logStart));
+        QVERIFY(logged(QStringLiteral("FFmpegItem open url=") + shown, logStart));
         item.close();
         QVERIFY2(!sessionLog().mid(logStart).contains(secret), "the password went into the session log");
         QVERIFY2(!DebugCapture::contains(secret), "the password went into the debug output");
