@@ -346,7 +346,7 @@ private slots:
     void picturesComeUpLateAndBackAfterOutage() {
         QVERIFY(placeBesideExecutable());
         const int logStart = sessionLog().size();
-        const quint16 port = VideoTestSupport::freeLoopbackPort();
+        const quint16 port = SimProcess::freeTcpPort();
         const QString plain = QStringLiteral("rtsp://127.0.0.1:%1/videoh264_chn0").arg(port);
         const QString secret = QStringLiteral("Pa55-w0rd");
         const QString url = VideoTestSupport::withCredentials(plain, QStringLiteral("admin"), secret);

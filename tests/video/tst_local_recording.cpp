@@ -362,14 +362,11 @@ private slots:
         // the kill.
         QString path;
         int accepted = 0;
-        QByteArray out;
         const bool recorded = QTest::qWaitFor(
             [&] {
                 recorder.waitForReadyRead(100);
-                out += recorder.readAllStandardOutput();
-                for (int end = out.indexOf('\n'); end >= 0; end = out.indexOf('\n')) {
-                    const QByteArray line = out.left(end);
-                    out.remove(0, end + 1);
+                while (recorder.canReadLine()) {
+                    const QByteArray line = recorder.readLine().trimmed();
                     if (line.startsWith("RECORDING "))
                         path = QString::fromUtf8(line.mid(10));
                     else if (line.startsWith("ACCEPTED "))
@@ -378,7 +375,7 @@ private slots:
                 return accepted >= 150 || recorder.state() != QProcess::Running;
             },
             kStreamTimeoutMs * 2);
-        QVERIFY2(recorded && accepted >= 150, out + recorder.readAllStandardError());
+        QVERIFY2(recorded && accepted >= 150, recorder.readAllStandardError());
         ::kill(pid_t(recorder.processId()), SIGKILL);
         QVERIFY(recorder.waitForFinished(5000));
 
