@@ -3,7 +3,6 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QMutex>
-#include <QProcess>
 #include <QStringList>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -13,18 +12,12 @@
 
 #include <sys/resource.h>
 
+#include "../sim/SimProcess.h"
 #include "app/AppLog.h"
 
 // Helpers of the video tests: the simulator as the RTSP server on loopback, and the program's
 // own diagnostics (debug output and the session log) captured for assertions.
 namespace VideoTestSupport {
-
-// A free TCP port on loopback (bound and released at once).
-inline quint16 freeLoopbackPort() {
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
-}
 
 // Simulator arguments: the stream stops for durationS seconds startS seconds after launch and
 // again every periodS seconds, so that a machine too slow for a first picture before the first
@@ -35,49 +28,23 @@ inline QStringList repeatingOutage(double startS, double durationS, int periodS)
 }
 
 // skyvane-sim serving RTSP on a free loopback port, without a UDP side unless extraArgs give one.
-class Simulator {
+class Simulator : public SimProcess {
 public:
-    ~Simulator() { stop(); }
-
     // On the given port, or a free one when port is 0.
     bool start(const QStringList& extraArgs = {}, quint16 port = 0) {
-        m_port = port ? port : freeLoopbackPort();
+        m_port = port ? port : freeTcpPort();
         QStringList args{QStringLiteral("--rtsp-port"), QString::number(m_port)};
         if (!extraArgs.contains(QStringLiteral("--udp")))
             args << QStringLiteral("--no-udp");
-        args += extraArgs;
-        m_process.setProcessChannelMode(QProcess::SeparateChannels);
-        m_process.start(QStringLiteral(SKYVANE_SIM_PATH), args);
-        if (!m_process.waitForStarted(5000))
-            return false;
-        QByteArray out;
-        for (int i = 0; i < 300 && !out.contains("RTSP ready"); ++i) {
-            m_process.waitForReadyRead(100);
-            out += m_process.readAllStandardOutput();
-            if (m_process.state() != QProcess::Running)
-                return false;
-        }
-        return out.contains("RTSP ready");
-    }
-
-    void stop() {
-        if (m_process.state() == QProcess::NotRunning)
-            return;
-        m_process.terminate();
-        if (!m_process.waitForFinished(3000)) {
-            m_process.kill();
-            m_process.waitForFinished(3000);
-        }
+        return SimProcess::start(args + extraArgs, {QStringLiteral("RTSP ready")});
     }
 
     QString url(const QString& path = QStringLiteral("/live0")) const {
         return QStringLiteral("rtsp://127.0.0.1:%1%2").arg(m_port).arg(path);
     }
     quint16 port() const { return m_port; }
-    QString errorOutput() { return QString::fromUtf8(m_process.readAllStandardError()); }
 
 private:
-    QProcess m_process;
     quint16 m_port = 0;
 };
 
@@ -204,35 +171,27 @@ inline QString withCredentials(const QString& url, const QString& user, const QS
 class DebugCapture {
 public:
     static void install() { qInstallMessageHandler(&DebugCapture::handler); }
-    static QStringList lines() {
-        QMutexLocker locker(&lock());
-        return store();
-    }
     static bool contains(const QString& text) {
-        const QStringList all = lines();
-        for (const QString& line : all) {
-            if (line.contains(text))
-                return true;
-        }
-        return false;
+        QMutexLocker locker(&state().mutex);
+        return !state().lines.filter(text).isEmpty();
     }
     static void clear() {
-        QMutexLocker locker(&lock());
-        store().clear();
+        QMutexLocker locker(&state().mutex);
+        state().lines.clear();
     }
 
 private:
-    static QMutex& lock() {
-        static QMutex mutex;
-        return mutex;
-    }
-    static QStringList& store() {
-        static QStringList lines;
-        return lines;
+    struct State {
+        QMutex mutex;
+        QStringList lines;
+    };
+    static State& state() {
+        static State captured;
+        return captured;
     }
     static void handler(QtMsgType, const QMessageLogContext&, const QString& message) {
-        QMutexLocker locker(&lock());
-        store().append(message);
+        QMutexLocker locker(&state().mutex);
+        state().lines.append(message);
     }
 };
 
@@ -246,13 +205,12 @@ inline QString sessionLog() {
 
 // Lines of the session log containing text, from the given offset (characters) on.
 inline QStringList sessionLogLines(const QString& text, int from = 0) {
-    QStringList found;
-    const QStringList lines = sessionLog().mid(from).split(QLatin1Char('\n'));
-    for (const QString& line : lines) {
-        if (line.contains(text))
-            found << line;
-    }
-    return found;
+    return sessionLog().mid(from).split(QLatin1Char('\n')).filter(text);
+}
+
+// Whether the session log holds text from the given offset (characters) on.
+inline bool logged(const QString& text, int from = 0) {
+    return sessionLog().indexOf(text, from) >= 0;
 }
 
 }  // namespace VideoTestSupport

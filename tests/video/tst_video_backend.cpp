@@ -28,11 +28,6 @@ private slots:
     void init() { TestSupport::removeConfig(); }
     void cleanupTestCase() { TestSupport::removeConfig(); }
 
-    void configPathIsBesideExecutable() {
-        QCOMPARE(videoConfigFilePath(), TestSupport::appDir() + QStringLiteral("/skyvane.cfg"));
-        QVERIFY(ffmpegBackendBuilt());
-    }
-
     void resolvesBackend_data() {
         QTest::addColumn<bool>("writeFile");
         QTest::addColumn<QByteArray>("ini");
@@ -70,15 +65,10 @@ private slots:
         const QStringList lines = sessionLogLines(QStringLiteral("Resolved backend="), logStart);
         QVERIFY2(lines.size() == 2, qPrintable(lines.join('\n')));  // logged on every call
         QVERIFY2(lines.first().endsWith(resolved), qPrintable(lines.first() + " <> " + resolved));
-        QVERIFY(lines.first().startsWith(QStringLiteral("I/video")));
-        const QStringList warnings = sessionLogLines(QStringLiteral("Unknown Video/Backend="), logStart);
+        const QStringList warnings = sessionLogLines(
+            QStringLiteral("Unknown Video/Backend=%1, fallback to easyplayer").arg(expectRaw), logStart);
         QCOMPARE(warnings.size(), expectWarning ? 2 : 0);
-        if (expectWarning) {
-            QVERIFY(warnings.first().startsWith(QStringLiteral("W/video")));
-            QVERIFY2(warnings.first().endsWith(
-                         QStringLiteral("Unknown Video/Backend=%1, fallback to easyplayer").arg(expectRaw)),
-                     qPrintable(warnings.first()));
-        }
+        QVERIFY(warnings.isEmpty() || warnings.first().startsWith(QStringLiteral("W/video")));
     }
 
     void missingFileSelectsEasyPlayer() {
@@ -110,46 +100,23 @@ private slots:
         QVERIFY(facade.implementation());
         QCOMPARE(facade.implementation()->parentItem(), &facade);
         QCOMPARE(facade.implementation()->parent(), &facade);
-        QCOMPARE(facade.childItems().size(), 1);
         QCOMPARE(bool(qobject_cast<FFmpegItem*>(facade.implementation())), expectFfmpeg);
         QCOMPARE(bool(qobject_cast<EasyPlayerItem*>(facade.implementation())), !expectFfmpeg);
-        const QString created =
-            expectFfmpeg ? QStringLiteral("VideoPlayerItem created impl=FFmpegItem (libav decode) requested=ffmpeg")
-                         : QStringLiteral(
-                               "VideoPlayerItem created impl=EasyPlayerItem (libEasyPlayer.dll) requested=easyplayer");
-        const QStringList lines = sessionLogLines(QStringLiteral("VideoPlayerItem created"), logStart);
-        QCOMPARE(lines.size(), 1);
-        QVERIFY2(lines.first().endsWith(created), qPrintable(lines.first()));
-        // The default URL is the camera's; nothing is opened at construction.
-        QCOMPARE(facade.url(), defaultCameraStreamUrl());
+        QCOMPARE(sessionLogLines(QStringLiteral("VideoPlayerItem created impl="), logStart).size(), 1);
+        // The default URL is the camera's. A URL set is handed on without opening anything.
         QVERIFY(facade.url().endsWith(QStringLiteral(":8600/videoh264_chn0")));
-    }
-
-    void urlSetWithoutReopening_data() {
-        QTest::addColumn<QByteArray>("ini");
-        QTest::newRow("ffmpeg") << QByteArray("[Video]\nBackend=ffmpeg\n");
-        QTest::newRow("easyplayer") << QByteArray("[Video]\nBackend=easyplayer\n");
-    }
-
-    void urlSetWithoutReopening() {
-        QFETCH(QByteArray, ini);
-        QVERIFY(TestSupport::writeConfig(ini));
-        VideoPlayerItem facade;
         QSignalSpy urlSpy(&facade, &VideoPlayerItem::urlChanged);
         const QString url = QStringLiteral("rtsp://127.0.0.1:1/live0");
         facade.setUrl(url);
-        QVERIFY(urlSpy.count() >= 1);
-        QCOMPARE(facade.url(), url);
+        const int emitted = urlSpy.count();
+        QVERIFY(emitted >= 1);
+        facade.setUrl(url);
+        QCOMPARE(urlSpy.count(), emitted);
         QCOMPARE(facade.implementation()->property("url").toString(), url);
         if (auto* ffmpeg = qobject_cast<FFmpegItem*>(facade.implementation()))
             QVERIFY(!ffmpeg->isPlaying());
-        if (auto* easy = qobject_cast<EasyPlayerItem*>(facade.implementation())) {
-            QVERIFY(!easy->puller()->isPulling());
+        if (auto* easy = qobject_cast<EasyPlayerItem*>(facade.implementation()))
             QCOMPARE(easy->puller()->channelId(), -1);
-        }
-        const int emitted = urlSpy.count();
-        facade.setUrl(url);
-        QCOMPARE(urlSpy.count(), emitted);
     }
 
     void resizingKeepsBackendAtOrigin() {
@@ -212,7 +179,6 @@ private slots:
         QTest::addColumn<int>("interval");
         QTest::newRow("absent") << QByteArray() << true << 5;
         QTest::newRow("zero-clamped-to-1") << QByteArray("[Video]\nLatencyLogIntervalSec=0\n") << true << 1;
-        QTest::newRow("1000-clamped-to-300") << QByteArray("[Video]\nLatencyLogIntervalSec=1000\n") << true << 300;
         QTest::newRow("900-clamped-to-300") << QByteArray("[Video]\nLatencyLogIntervalSec=900\n") << true << 300;
         QTest::newRow("garbage-reads-0") << QByteArray("[Video]\nLatencyLogIntervalSec=abc\n") << true << 1;
         QTest::newRow("disabled") << QByteArray("[Video]\nLatencyLogEnabled=false\nLatencyLogIntervalSec=7\n") << false
@@ -228,6 +194,13 @@ private slots:
         const LatencyLogSettings settings = LatencyLogSettings::read();
         QCOMPARE(settings.enabled, enabled);
         QCOMPARE(settings.intervalSec, interval);
+        // Each FFmpeg item says which applies.
+        const int logStart = sessionLog().size();
+        { FFmpegItem item; }
+        const QString told = enabled ? QStringLiteral("延迟统计日志已开启, 汇总间隔=%1秒").arg(interval)
+                                     : QStringLiteral("延迟统计日志已关闭");
+        QCOMPARE(sessionLogLines(told + QStringLiteral(" (配置: %1)").arg(TestSupport::configPath()), logStart).size(),
+                 1);
     }
 
     // Video/MaxPictureSize: a value not understood falls back to the default with a log line, and the
@@ -264,25 +237,6 @@ private slots:
         QVERIFY(!pictureSizeAllowed(limit + QSize(0, 2), limit));
     }
 
-    // Whatever the URL looks like, the password never reaches a log; the rest stays readable.
-    void latencyLogSwitchIsLogged() {
-        QVERIFY(TestSupport::writeConfig("[Video]\nLatencyLogEnabled=false\n"));
-        int logStart = sessionLog().size();
-        { FFmpegItem item; }
-        QCOMPARE(
-            sessionLogLines(QStringLiteral("延迟统计日志已关闭 (配置: %1)").arg(TestSupport::configPath()), logStart)
-                .size(),
-            1);
-        QVERIFY(TestSupport::writeConfig("[Video]\nLatencyLogIntervalSec=0\n"));
-        logStart = sessionLog().size();
-        { FFmpegItem item; }
-        QCOMPARE(
-            sessionLogLines(
-                QStringLiteral("延迟统计日志已开启, 汇总间隔=1秒 (配置: %1)").arg(TestSupport::configPath()), logStart)
-                .size(),
-            1);
-    }
-
     void statsWindowSummary() {
         FFmpegStatsWindow window;
         QVERIFY(window.empty());
@@ -307,23 +261,17 @@ private slots:
         QVERIFY(window.empty());
     }
 
-    void backlogBaselineRestartsOnClockJumpBack() {
+    // Media times below zero are real times, not "no baseline"; a jump back of seconds is a new
+    // baseline, a fraction of a second is not.
+    void backlogBaseline() {
         BacklogClock clock;
         QCOMPARE(clock.sample(10000000, 500000000), qint64(0));       // baseline
         QCOMPARE(clock.sample(10100000, 500150000), qint64(50000));   // wall ran 50 ms ahead
         QCOMPARE(clock.sample(10200000, 500200000), qint64(0));       // ahead of the wall: clamped to 0
         QCOMPARE(clock.sample(10000000, 500400000), qint64(400000));  // back by 0.2 s: same baseline
-        QCOMPARE(clock.sample(2000000, 501000000), qint64(0));        // back by 8 s: new baseline
-        QCOMPARE(clock.sample(2100000, 501130000), qint64(30000));
-    }
-
-    void backlogOfStreamStartingBeforeZero() {
-        // Media times below zero are real times, not "no baseline".
-        BacklogClock clock;
-        QCOMPARE(clock.sample(-2000000, 700000000), qint64(0));
-        QCOMPARE(clock.sample(-1900000, 700150000), qint64(50000));
-        QCOMPARE(clock.sample(-1800000, 700260000), qint64(60000));
-        QCOMPARE(clock.sample(100000, 702170000), qint64(70000));  // across zero: same baseline
+        QCOMPARE(clock.sample(-2000000, 501000000), qint64(0));       // back by 12 s: new baseline
+        QCOMPARE(clock.sample(-1900000, 501150000), qint64(50000));
+        QCOMPARE(clock.sample(100000, 503170000), qint64(70000));  // across zero: same baseline
     }
 
     void reopenBackOffGrowsAndIsBounded_data() {
