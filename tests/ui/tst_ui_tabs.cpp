@@ -3,23 +3,14 @@
 
 #include <QtTest>
 
-#include "LinkTestDevices.h"
 #include "UiLinkedDevice.h"
 #include "bridge/CommandPayloads.h"
 #include "protocol/MessageCatalogue.h"
 
 namespace {
 
-QByteArray bytes(std::initializer_list<int> list) {
-    QByteArray result;
-    for (int b : list)
-        result.append(char(b));
-    return result;
-}
-
-QByteArray u16(int value) {
-    return bytes({value & 0xFF, (value >> 8) & 0xFF});
-}
+using Ui::bytes;
+using Ui::u16;
 
 QString aiDetectHex(bool enable, const QVariantList& ids) {
     const auto payload = CommandPayloads::encodeAiDetect(enable, ids);
@@ -37,24 +28,14 @@ class TestUiTabs : public QObject {
     Ui::Fixture ui;
     Ui::LinkedDevice device;
 
-    bool startLinked(const QString& product = QStringLiteral("Wren-R2")) {
-        if (!ui.start(Ui::config("en", product, {"rtsp://127.0.0.1:9/a"})))
-            return false;
-        return link();
-    }
+    bool startLinked(const QString& product = QStringLiteral("Wren-R2")) { return device.start(ui, product); }
     // Opens the UDP link to a fresh device and lets the link-up traffic pass.
     bool link() { return device.attach(ui, Ui::Link::Udp); }
-    QVector<QByteArray> payloadsOf(uint32_t id) const {
-        QVector<QByteArray> payloads;
-        for (const auto& wire : device.collector().frames)
-            if (wire.frame.messageId == id)
-                payloads << wire.payload();
-        return payloads;
-    }
+    QVector<QByteArray> payloadsOf(uint32_t id) const { return device.raw(id); }
     bool reply(uint32_t id, const QByteArray& rest) {
         return device.deliver(LinkTest::frameBytes(4, 1, id, LinkTest::replyPayload(0, rest)));
     }
-    QString text(const QString& name) const { return ui.read(name, "text").toString(); }
+    QString text(const QString& name) const { return ui.text(name); }
     QStringList octets(const QString& prefix) const {
         QStringList parts;
         for (int i = 1; i <= 4; ++i)
@@ -154,6 +135,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(octets("ipAddr"), (QStringList{"127", "0", "0", "9"}), 10000);
         QCOMPARE(octets("ipMask"), (QStringList{"255", "255", "255", "0"}));
         QCOMPARE(octets("ipGw"), (QStringList{"127", "0", "0", "1"}));
+        QCOMPARE(payloadsOf(MessageId::GetCameraIp).size(), 1);  // asked once
 
         // No device sends fewer than four parts; the rows are checked on their own.
         QVERIFY(QMetaObject::invokeMethod(ui.item("ipPanel"), "showAddresses", Q_ARG(QVariant, "10.0.0"),
