@@ -4,7 +4,6 @@
 #include <QtTest>
 
 #include "UiLinkedDevice.h"
-#include "bridge/CommandPayloads.h"
 #include "protocol/MessageCatalogue.h"
 
 namespace {
@@ -12,9 +11,9 @@ namespace {
 using Ui::bytes;
 using Ui::u16;
 
-QString aiDetectHex(bool enable, const QVariantList& ids) {
-    const auto payload = CommandPayloads::encodeAiDetect(enable, ids);
-    return LinkTest::hex(QByteArray(reinterpret_cast<const char*>(payload.data()), int(payload.size())));
+// An AI detection payload: 1 on, 2 off, then the categories' bitmap (category n is bit n - 1).
+QString aiDetectHex(int mode, int firstBitmapByte) {
+    return LinkTest::hex(bytes({mode, 0, firstBitmapByte}) + QByteArray(15, '\0'));
 }
 
 // The channel combos in the order they stand on screen.
@@ -171,19 +170,19 @@ private slots:
 
         QVERIFY(ui.click("aiCategory4"));
         QTRY_COMPARE_WITH_TIMEOUT(payloadsOf(MessageId::AiDetection).size(), 1, 10000);
-        QCOMPARE(LinkTest::hex(payloadsOf(MessageId::AiDetection).last()), aiDetectHex(false, {4}));
+        QCOMPARE(LinkTest::hex(payloadsOf(MessageId::AiDetection).last()), aiDetectHex(2, 0x08));
         QTRY_VERIFY(ui.read("aiSwitch", "enabled").toBool());
 
         QVERIFY(ui.click("aiSwitch"));
         QTRY_COMPARE_WITH_TIMEOUT(payloadsOf(MessageId::AiDetection).size(), 2, 10000);
-        QCOMPARE(LinkTest::hex(payloadsOf(MessageId::AiDetection).last()), aiDetectHex(true, {4}));
+        QCOMPARE(LinkTest::hex(payloadsOf(MessageId::AiDetection).last()), aiDetectHex(1, 0x08));
         Ui::Fixture::settle();
         QVERIFY(ui.read("aiCategory4", "checked").toBool());
         QVERIFY(!ui.read("aiCategory4", "enabled").toBool());
 
         QVERIFY(ui.click("aiSwitch"));
         QTRY_COMPARE_WITH_TIMEOUT(payloadsOf(MessageId::AiDetection).size(), 3, 10000);
-        QCOMPARE(LinkTest::hex(payloadsOf(MessageId::AiDetection).last()), aiDetectHex(false, {}));
+        QCOMPARE(LinkTest::hex(payloadsOf(MessageId::AiDetection).last()), aiDetectHex(2, 0));
         QTRY_VERIFY(!ui.read("aiCategory4", "checked").toBool());
         QVERIFY(!ui.read("aiSwitch", "enabled").toBool());
     }
