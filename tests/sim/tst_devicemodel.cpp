@@ -117,6 +117,9 @@ private slots:
         row("short-payload-length-mismatch", "Dove", 4, MessageId::GimbalSetAngle, "0102", 0x010012, hex("0700"));
         row("palette-beyond-tern-set-refused", "Tern", 4, MessageId::InfraredPalette, "1000", 0x010106, hex("0100"));
         row("palette-accepted", "Dove", 4, MessageId::InfraredPalette, "1400", 0x010106, hex("0000"));
+        // Frames for another board and replies are not answered at all.
+        row("other-board-ignored", "WrenT-R2", 2, MessageId::CameraVersion, "0100", 0, {});
+        row("reply-ignored", "WrenT-R2", 4, replyIdOf(MessageId::CameraVersion), "0000", 0, {});
     }
 
     void answersReadRequests() {
@@ -128,17 +131,13 @@ private slots:
         QFETCH(QByteArray, answer);
         DeviceModel model(product);
         const DeviceFrames out = model.handleFrame(::command(quint8(receiver), command, payload), kStart);
-        QCOMPARE(out.size(), 1);
+        QCOMPARE(out.size(), answerId ? 1 : 0);
+        if (out.isEmpty())
+            return;
         QCOMPARE(out[0].messageId, answerId);
         QCOMPARE(int(out[0].sender), receiver);
         QCOMPARE(int(out[0].receiver), int(DeviceId::Application));
         QVERIFY2(out[0].payload == answer, out[0].payload.toHex(' ').constData());
-    }
-
-    void ignoresFramesNotMeantForIt() {
-        DeviceModel model("WrenT-R2");
-        QVERIFY(model.handleFrame(command(2, MessageId::CameraVersion, hex("0100")), kStart).isEmpty());
-        QVERIFY(model.handleFrame(command(4, replyIdOf(MessageId::CameraVersion), hex("0000")), kStart).isEmpty());
     }
 
     void gimbalFollowsAngleAndPresetCommands() {

@@ -260,32 +260,26 @@ private slots:
         QCOMPARE(bridge.devicePort(), 0);
     }
 
-    void simulatorAddressIsOfferedToTheLinkPanel() {
-        TestSupport::writeConfig("[General]\nlanguage=en\n");
-        QString error;
-        QVERIFY(seedAppConfig(TestSupport::configPath(), "Tern", {}, &error, "127.0.0.1", 1031));
-        AppBridge bridge;
-        QCOMPARE(bridge.deviceAddress(), QStringLiteral("127.0.0.1"));
-        QCOMPARE(bridge.devicePort(), 1031);
-    }
-
-    void chosenBackendIsKeptAndHistoryStaysBounded() {
+    // The chosen backend and a device address are kept; the history stays bounded; a file that
+    // cannot be written is reported.
+    void chosenBackendAndAddressAreKeptAndHistoryStaysBounded() {
         QByteArray ini = "[Video]\nBackend=easyplayer\n\n[streamHistory]\nWren-R2=";
         for (int i = 0; i < 10; ++i)
             ini += (i ? ", " : "") + QByteArray("rtsp://127.0.0.1:90") + QByteArray::number(i);
         TestSupport::writeConfig(ini + "\n");
         QString error;
-        QVERIFY(seedAppConfig(TestSupport::configPath(), "Wren-R2", "rtsp://127.0.0.1:8554/live0", &error));
+        QVERIFY(seedAppConfig(TestSupport::configPath(), "Wren-R2", "rtsp://127.0.0.1:8554/live0", &error, "127.0.0.1",
+                              1031));
         AppBridge bridge;
         QCOMPARE(bridge.currentProduct(), QStringLiteral("Wren-R2"));
         QCOMPARE(bridge.streamHistory().size(), 10);
         QCOMPARE(bridge.streamHistory().first(), QStringLiteral("rtsp://127.0.0.1:8554/live0"));
         QVERIFY(!bridge.streamHistory().contains("rtsp://127.0.0.1:909"));
         QCOMPARE(videoBackendName(), QStringLiteral("easyplayer"));
-    }
+        QCOMPARE(bridge.deviceAddress(), QStringLiteral("127.0.0.1"));
+        QCOMPARE(bridge.devicePort(), 1031);
 
-    void unwritableFileIsReported() {
-        QString error;
+        error.clear();
         QVERIFY(!seedAppConfig("/proc/skyvane-no-such-dir/skyvane.cfg", "Tern", "rtsp://127.0.0.1:8554/live0", &error));
         QVERIFY(!error.isEmpty());
     }
