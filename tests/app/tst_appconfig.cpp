@@ -1,3 +1,5 @@
+#include <QFontDatabase>
+#include <QQuickWindow>
 #include <QtTest>
 
 #include <QTemporaryDir>
@@ -6,22 +8,32 @@
 
 #include "TestSupport.h"
 #include "app/AppConfig.h"
+#include "app/AppLog.h"
 #include "app/AppUrls.h"
+#include "app/FontLoader.h"
+#include "app/RendererChoice.h"
 
+using RendererChoice::OpenGlProbe;
+using RendererChoice::Setting;
 using TestSupport::modeOf;
 
-// Reading skyvane.cfg: defaults for missing files and keys, and Qt's conversions of what a person typed.
+// Reading skyvane.cfg: defaults for missing files and keys, and Qt's conversions of what a person
+// typed. And what it chooses at start: the scene graph (Display/Renderer, what OpenGL turns out to
+// be, and QT_QUICK_BACKEND above both) and the interface font (an installed CJK family when there
+// is one, otherwise the font file search).
 class TestAppConfig : public QObject {
     Q_OBJECT
 
+private:
+    static QString rendererLog() { return QString::fromUtf8(TestSupport::readFile(AppLog::logFilePath())); }
+
 private slots:
+    void initTestCase() { QVERIFY(AppLog::start()); }
     void init() { TestSupport::removeConfig(); }
     void cleanupTestCase() { TestSupport::removeConfig(); }
 
     void missingFileGivesDefaults() {
-        QVERIFY(!QFile::exists(TestSupport::configPath()));
         QCOMPARE(AppConfig::stringValue("general/language", "zh"), QString("zh"));
-        QCOMPARE(AppConfig::boolValue("Protocol/LogEnabled", false), false);
         QCOMPARE(AppConfig::boolValue("Protocol/LogTx", true), true);
         QCOMPARE(AppConfig::intValue("Video/LatencyLogIntervalSec", 5), 5);
         QVERIFY(AppConfig::stringListValue("streamHistory/Tern").isEmpty());
@@ -40,15 +52,12 @@ private slots:
             QTest::newRow(name) << QByteArray(text) << QString(key) << fallback << expected;
         };
         row("true", "[Console]\nEnabled=true\n", "Console/Enabled", false, true);
-        row("one", "[Console]\nEnabled=1\n", "Console/Enabled", false, true);
         row("yes-is-true", "[Console]\nEnabled=yes\n", "Console/Enabled", false, true);
         row("false", "[Console]\nEnabled=false\n", "Console/Enabled", true, false);
-        row("FALSE-any-case", "[Console]\nEnabled=FALSE\n", "Console/Enabled", true, false);
         row("zero", "[Console]\nEnabled=0\n", "Console/Enabled", true, false);
         row("empty", "[Console]\nEnabled=\n", "Console/Enabled", true, false);
         row("number", "[Video]\nLatencyLogIntervalSec=900\n", "Video/LatencyLogIntervalSec", 5, 900);
         row("not-a-number-reads-zero", "[Video]\nLatencyLogIntervalSec=abc\n", "Video/LatencyLogIntervalSec", 5, 0);
-        row("negative", "[Video]\nLatencyLogIntervalSec=-3\n", "Video/LatencyLogIntervalSec", 5, -3);
         row("present-key", "[Video]\nBackend=ffmpeg\n", "Video/Backend", "easyplayer", "ffmpeg");
         row("absent-key-same-section", "[Video]\nBackend=ffmpeg\n", "Video/LatencyLogEnabled", true, true);
         row("absent-section", "[Video]\nBackend=ffmpeg\n", "general/language", "zh", "zh");
@@ -80,7 +89,7 @@ private slots:
     // The file holds RTSP passwords: only its user reads it, however it came to be, and it stays so
     // through QSettings' temporary file and rename. Folders made for it too; the user's are left alone.
     void writesCreateTheFileOwnerOnlyAndKeepOtherKeys() {
-        QVERIFY(TestSupport::writeConfig("[Video]\nBackend=ffmpeg\n"));
+        QVERIFY(TestSupport::writeConfig("[general]\nlanguage=zh\n[Video]\nBackend=ffmpeg\n"));
         QVERIFY(::chmod(QFile::encodeName(TestSupport::configPath()).constData(), 0644) == 0);  // an older version's
         AppConfig::setValue("streamHistory/Tern", QStringList{"rtsp://127.0.0.1:8554/a", "rtsp://127.0.0.1:8554/b"});
         QCOMPARE(modeOf(TestSupport::configPath()), QString("600"));
@@ -89,8 +98,14 @@ private slots:
         QVERIFY2(text.contains("[streamHistory]"), text.constData());
         QCOMPARE(AppConfig::stringListValue("streamHistory/Tern"),
                  QStringList({"rtsp://127.0.0.1:8554/a", "rtsp://127.0.0.1:8554/b"}));
+        // The [general] section as typed and the one the program writes are one: one language key.
         QVERIFY(AppConfig::setValue("general/language", "en"));
+        QVERIFY(AppConfig::setValue("general/currentProduct", "Dove"));
         QCOMPARE(modeOf(TestSupport::configPath()), QString("600"));
+        QCOMPARE(AppConfig::stringValue("general/language"), QString("en"));
+        const QByteArray general = TestSupport::readFile(TestSupport::configPath());
+        QCOMPARE(general.count("language="), 1);
+        QVERIFY2(general.contains("[General]\ncurrentProduct=Dove\nlanguage=en"), general.constData());
 
         QTemporaryDir dir;
         QVERIFY(::chmod(QFile::encodeName(dir.path()).constData(), 0755) == 0);
@@ -167,17 +182,119 @@ private slots:
         QCOMPARE(AppUrls::masked(url), shown);
     }
 
-    void generalKeysSurviveWriteAndRead() {
-        QVERIFY(TestSupport::writeConfig("[general]\nlanguage=zh\n"));
-        AppConfig::setValue("general/language", "en");
-        AppConfig::setValue("general/currentProduct", "Dove");
-        QCOMPARE(AppConfig::stringValue("general/language"), QString("en"));
-        QCOMPARE(AppConfig::stringValue("general/currentProduct"), QString("Dove"));
-        const QByteArray text = TestSupport::readFile(TestSupport::configPath());
-        QCOMPARE(text.count("language="), 1);
-        QVERIFY2(text.contains("[General]\ncurrentProduct=Dove\nlanguage=en"), text.constData());
+    void choice_data() {
+        QTest::addColumn<QString>("configured");
+        QTest::addColumn<bool>("glUsable");
+        QTest::addColumn<QString>("glRenderer");
+        QTest::addColumn<bool>("software");
+        QTest::addColumn<bool>("known");
+        QTest::newRow("auto-hardware-keeps-opengl")
+            << "auto" << true << "Mesa Intel(R) UHD Graphics 620" << false << true;
+        QTest::newRow("auto-llvmpipe") << "auto" << true << "llvmpipe (LLVM 15.0.6, 256 bits)" << true << true;
+        QTest::newRow("auto-softpipe") << "" << true << "softpipe" << true << true;
+        QTest::newRow("auto-swrast-any-case") << " Auto " << true << "Mesa SWRAST" << true << true;
+        QTest::newRow("auto-windows-fallback") << "auto" << true << "GDI Generic" << true << true;
+        QTest::newRow("auto-no-opengl") << "auto" << false << "" << true << true;
+        QTest::newRow("opengl-forced-on-rasterizer") << "OpenGL" << true << "llvmpipe" << false << true;
+        QTest::newRow("software-forced-on-gpu") << "software " << true << "NVIDIA GeForce RTX" << true << true;
+        QTest::newRow("unknown-word-means-auto") << "vulkan" << true << "llvmpipe" << true << false;
+    }
+    void choice() {
+        QFETCH(QString, configured);
+        QFETCH(bool, glUsable);
+        QFETCH(QString, glRenderer);
+        QFETCH(bool, software);
+        QFETCH(bool, known);
+        bool parsedKnown = !known;
+        const Setting setting = RendererChoice::parseSetting(configured, &parsedKnown);
+        QCOMPARE(parsedKnown, known);
+        OpenGlProbe probe;
+        probe.usable = glUsable;
+        probe.renderer = glRenderer;
+        QCOMPARE(RendererChoice::decide(setting, probe).software, software);
+    }
+
+    void softwareKnownWithoutContext_data() {
+        QTest::addColumn<QStringList>("renderNodes");
+        QTest::addColumn<QByteArray>("alwaysSoftware");
+        QTest::addColumn<QByteArray>("galliumDriver");
+        QTest::addColumn<bool>("known");
+        QTest::newRow("gpu-present-asks-opengl") << QStringList{"renderD128"} << QByteArray() << QByteArray() << false;
+        QTest::newRow("no-render-node") << QStringList() << QByteArray() << QByteArray() << true;
+        QTest::newRow("mesa-forced-software") << QStringList{"renderD128"} << QByteArray("1") << QByteArray() << true;
+        QTest::newRow("always-software-zero-is-off")
+            << QStringList{"renderD128"} << QByteArray("0") << QByteArray() << false;
+        QTest::newRow("gallium-llvmpipe")
+            << QStringList{"renderD128"} << QByteArray() << QByteArray("llvmpipe") << true;
+        QTest::newRow("gallium-hardware") << QStringList{"renderD128"} << QByteArray() << QByteArray("iris") << false;
+    }
+    void softwareKnownWithoutContext() {
+        QFETCH(QStringList, renderNodes);
+        QFETCH(QByteArray, alwaysSoftware);
+        QFETCH(QByteArray, galliumDriver);
+        QFETCH(bool, known);
+        const QString renderer = RendererChoice::knownSoftwareRenderer(renderNodes, alwaysSoftware, galliumDriver);
+        QCOMPARE(!renderer.isEmpty(), known);
+        if (known)
+            QVERIFY2(RendererChoice::isSoftwareRasterizer(renderer), qPrintable(renderer));
+    }
+
+    // End to end on this platform (offscreen: no OpenGL), through the configuration file and the log.
+    void applyFollowsConfigurationUnlessEnvironmentDecides() {
+        const QByteArray saved = qgetenv("QT_QUICK_BACKEND");
+        qunsetenv("QT_QUICK_BACKEND");
+
+        QVERIFY(TestSupport::writeConfig("[Display]\nRenderer=auto\n"));
+        QCOMPARE(RendererChoice::apply(), QStringLiteral("software"));
+        QCOMPARE(QQuickWindow::sceneGraphBackend(), QStringLiteral("software"));
+        // Offscreen there is no OpenGL; on a machine without a GPU it is not even asked.
+        QVERIFY2(rendererLog().contains(QStringLiteral("OpenGL probe: ")), qPrintable(rendererLog()));
+        QVERIFY(rendererLog().contains(QStringLiteral("Renderer: software (auto: ")));
+
+        QVERIFY(TestSupport::writeConfig("[Display]\nRenderer=opengl\n"));
+        QCOMPARE(RendererChoice::apply(), QStringLiteral("opengl"));
+        QVERIFY(rendererLog().contains(QStringLiteral("Renderer: opengl (Display/Renderer=opengl)")));
+
+        qputenv("QT_QUICK_BACKEND", "software");
+        QCOMPARE(RendererChoice::apply(), QStringLiteral("software"));
+        QVERIFY(rendererLog().contains(QStringLiteral("Renderer: software (QT_QUICK_BACKEND set in the environment")));
+
+        if (saved.isNull())
+            qunsetenv("QT_QUICK_BACKEND");
+        else
+            qputenv("QT_QUICK_BACKEND", saved);
+    }
+
+    void preferredFamiliesInOrder() {
+        QCOMPARE(preferredFontFamilies(),
+                 QStringList({QStringLiteral("思源黑体"), QStringLiteral("思源黑体 SC"), "Source Han Sans SC",
+                              "Source Han Sans CN", "Noto Sans CJK SC"}));
+    }
+
+    void fileCandidatesAreCleanedAndOrdered() {
+        QCOMPARE(fontFileCandidates("/opt/app/bin"),
+                 QStringList({"/opt/app/bin/icon/fonts/SourceHanSansSC-Regular.otf",
+                              "/opt/app/icon/fonts/SourceHanSansSC-Regular.otf",
+                              "/opt/app/bin/fonts/SourceHanSansSC-Regular.otf",
+                              "/opt/app/Skyvane/icon/fonts/SourceHanSansSC-Regular.otf",
+                              ":/icon/fonts/SourceHanSansSC-Regular.otf"}));
+    }
+
+    // The machine has Noto Sans CJK SC (installed by the setup step) and none of the families before it.
+    void installedCjkFamilyIsChosen() {
+        const QStringList installed = QFontDatabase().families();
+        if (!installed.contains("Noto Sans CJK SC"))
+            QSKIP("Noto Sans CJK SC is not installed");
+        QString expected;
+        for (const QString& name : preferredFontFamilies()) {
+            if (installed.contains(name)) {
+                expected = name;
+                break;
+            }
+        }
+        QCOMPARE(loadApplicationFont(), expected);
     }
 };
 
-QTEST_GUILESS_MAIN(TestAppConfig)
+QTEST_MAIN(TestAppConfig)
 #include "tst_appconfig.moc"

@@ -127,12 +127,8 @@ private slots:
         QCOMPARE(layout.recordingsDir, expand(recordings));
         QVERIFY2(QDir(a).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty(),
                  "the writability probe leaves nothing behind");
-    }
-
-    void missingApplicationDirectoryCountsAsReadOnly() {
-        DataLocations::Environment env = DataLocations::currentEnvironment();
-        env.appDir = home() + "/no-such-dir";
-        QVERIFY(!DataLocations::decide(env).portable);
+        env.appDir = a + "/no-such-dir";
+        QVERIFY2(!DataLocations::decide(env).portable, "a missing directory counts as read-only");
     }
 
     // The process itself runs from a read-only directory: its configuration, session log and

@@ -59,15 +59,61 @@ class TestElog : public QObject {
     Q_OBJECT
 
 private slots:
+    // The session log of this run is started once, with the protocol switches of the config.
     void initTestCase() {
         elog_assert_set_hook(recordAssertion);
-        QVERIFY(AppLog::start());
         QVERIFY(m_dir.isValid());
+        QDir(TestSupport::appDir() + "/logs").removeRecursively();
+        QVERIFY(TestSupport::writeConfig("[Protocol]\nLogEnabled=true\nLogTx=false\nLogHex=1\n"));
+        QVERIFY(AppLog::logFilePath().isEmpty());
+        m_started = QDateTime::currentDateTime();
+        QVERIFY(AppLog::start());
     }
+    void cleanupTestCase() { TestSupport::removeConfig(); }
 
     void init() {
         m_path = m_dir.filePath(QStringLiteral("%1.log").arg(QTest::currentTestFunction()));
         QVERIFY(elog_file_reopen(m_path.toUtf8().constData()));
+    }
+
+    // One file per run under logs/, named by its start, with the banner and the protocol switches;
+    // a second start keeps the file of the first.
+    void sessionFileBannerAndSwitches() {
+        const QDateTime start(QDate(2026, 3, 4), QTime(5, 6, 7));
+        QCOMPARE(AppLog::logFilePathFor("/opt/skyvane", start),
+                 QString("/opt/skyvane/logs/skyvane_20260304_050607.log"));
+        const QString path = AppLog::logFilePath();
+        QVERIFY2(path.startsWith(TestSupport::appDir() + "/logs/skyvane_"), qPrintable(path));
+        QVERIFY2(QRegularExpression(R"(/skyvane_\d{8}_\d{6}\.log$)").match(path).hasMatch(), qPrintable(path));
+        const QDateTime named = QDateTime::fromString(path.right(19).left(15), "yyyyMMdd_HHmmss");
+        QVERIFY2(qAbs(named.secsTo(m_started)) <= 2, qPrintable(path));
+
+        // What the operator did is the user's alone: the file and the folder made for it.
+        QCOMPARE(TestSupport::modeOf(path), QString("600"));
+        QCOMPARE(TestSupport::modeOf(TestSupport::appDir() + "/logs"), QString("700"));
+
+        const QByteArray bytes = TestSupport::readFile(path);
+        QVERIFY(bytes.startsWith(kBom));
+        const QString text = QString::fromUtf8(bytes);
+        const QStringList expectedInOrder = {
+            "I/app      [",
+            "] ========== Skyvane log session start (UTF-8) ==========",
+            "] Log file: " + path,
+            "] Local time: ",
+            "] Build time: ",
+            "] Debug console: ",
+            "] Protocol log: enabled=yes tx=no rx=yes status_frames=no hex=yes (see [Protocol] in cfg)",
+        };
+        int from = 0;
+        for (const QString& piece : expectedInOrder) {
+            const int at = text.indexOf(piece, from);
+            QVERIFY2(at >= 0, qPrintable("missing or out of order: " + piece + "\n" + text));
+            from = at + piece.size();
+        }
+
+        QVERIFY(AppLog::start());
+        QCOMPARE(AppLog::logFilePath(), path);
+        QCOMPARE(QDir(TestSupport::appDir() + "/logs").entryList(QDir::Files).size(), 1);
     }
 
     void lineLayout() {
@@ -188,6 +234,7 @@ private slots:
 private:
     QTemporaryDir m_dir;
     QString m_path;
+    QDateTime m_started;
 };
 
 QTEST_GUILESS_MAIN(TestElog)

@@ -127,13 +127,7 @@ public:
         m_notifier = std::make_unique<QSocketNotifier>(m_master, QSocketNotifier::Read);
         QObject::connect(m_notifier.get(), &QSocketNotifier::activated, [this] { drain(); });
     }
-    ~PtyDevice() {
-        m_notifier.reset();
-        if (m_slaveHold >= 0)
-            ::close(m_slaveHold);
-        if (m_master >= 0)
-            ::close(m_master);
-    }
+    ~PtyDevice() { hangUp(); }
     PtyDevice(const PtyDevice&) = delete;
     PtyDevice& operator=(const PtyDevice&) = delete;
 

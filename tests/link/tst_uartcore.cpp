@@ -34,13 +34,6 @@ private slots:
         QCOMPARE(link.channelId(), uint16_t(0xFFFF));
     }
 
-    void openingAMissingPortFailsAndLeavesTheLinkClosed() {
-        Uartcore link;
-        QVERIFY(!link.open(QStringLiteral("/dev/skyvane-no-such-tty"), 115200, 8, 0, 1, 0));
-        QVERIFY(!link.isOpen());
-        QVERIFY(!link.write(QByteArray("\xFD", 1)));
-    }
-
     // Bytes both ways while the port is open, nothing either way after it was closed.
     void bytesBothWaysUntilClosed() {
         PtyDevice pty;
