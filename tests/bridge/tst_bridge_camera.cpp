@@ -12,6 +12,10 @@
 
 using namespace BridgeDevice;
 
+// A command of the controller, as a row of a table.
+using Command = std::function<void(AppBridge&)>;
+Q_DECLARE_METATYPE(Command)
+
 namespace {
 
 // Camera status report with the given output (stream) mode code in byte 3.
@@ -211,49 +215,6 @@ private slots:
         QCOMPARE(f.newMessages(), QStringList());
     }
 
-    void streamSettingCodes_data() {
-        QTest::addColumn<QString>("method");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<uint32_t>("id");
-        QTest::addColumn<QString>("payload");  // "" = nothing sent
-        QTest::newRow("bitrate-1.5M") << "bitrate"
-                                      << "1.5M" << 0x000308u << "02 00";
-        QTest::newRow("bitrate-unknown") << "bitrate"
-                                         << "3M" << 0x000308u << "";
-        QTest::newRow("rtsp-1080") << "rtsp"
-                                   << "1080P30fps" << 0x00030Au << "01 00";
-        QTest::newRow("encoding-H264") << "encoding"
-                                       << "H264" << 0x00030Bu << "00 00";
-        QTest::newRow("output-Visible") << "output"
-                                        << "Visible" << 0x000318u << "05 00";
-        QTest::newRow("output-split-zh") << "output" << QString::fromUtf8("分屏") << 0x000318u << "07 00";
-        QTest::newRow("output-lower-case-ignored") << "output"
-                                                   << "visible" << 0x000318u << "";
-    }
-    void streamSettingCodes() {
-        QFETCH(QString, method);
-        QFETCH(QString, text);
-        QFETCH(uint32_t, id);
-        QFETCH(QString, payload);
-        AppBridge& bridge = f.up(Link::Udp);
-        if (method == QLatin1String("bitrate"))
-            bridge.setVideoBitrate(text);
-        else if (method == QLatin1String("rtsp"))
-            bridge.setRtspResolution(text);
-        else if (method == QLatin1String("encoding"))
-            bridge.setVideoEncoding(text);
-        else
-            bridge.setVideoOutputMode(text);
-        if (payload.isEmpty()) {
-            f.settle();
-            QVERIFY2(f.sent(id).isEmpty(), qPrintable(f.wire()));
-        } else {
-            QCOMPARE(f.payloadHex(id), payload);
-            QCOMPARE(int(f.sent(id).first().frame.receiverId), 4);
-        }
-        QCOMPARE(f.newMessages(), QStringList());
-    }
-
     // Switching to the infrared output reads the infrared settings at once.
     void infraredOutputReadsSettings() {
         AppBridge& bridge = f.up(Link::Udp);
@@ -310,84 +271,60 @@ private slots:
     // Without a link a guarded command says so and builds no frame; any other tries to send, and
     // its failure follows the send path's own complaint. Nothing local changes either way.
     void commandsWithoutALink_data() {
-        QTest::addColumn<QString>("command");
         QTest::addColumn<QString>("language");
+        QTest::addColumn<Command>("command");
         QTest::addColumn<QString>("message");
-        auto row = [](const char* command, const char* language, const QString& message) {
-            QTest::addRow("%s-%s", command, language) << QString(command) << QString(language) << message;
+        auto row = [](const char* name, const char* language, const QString& message, Command command) {
+            QTest::addRow("%s-%s", name, language) << QString(language) << command << message;
         };
-        row("zoom", "en", "Continuous zoom command send failed");
-        row("zoom", "zh", "连续变倍指令发送失败");
-        row("restart", "en", "Failed to send camera soft reboot command");
-        row("photo", "zh", "拍照指令发送失败");
-        row("record", "en", "Failed to send start record command");
-        row("photoRes", "zh", "拍照分辨率请求下发失败");
-        row("recordRes", "en", "Failed to set record resolution");
-        row("rtsp", "en", "Failed to set RTSP resolution");
-        row("bitrate", "zh", "视频码率设置失败");
-        row("encoding", "en", "Failed to set video encoding");
-        row("output", "zh", "视频输出切换请求发送失败");
-        row("irRead", "en", "Failed to send IR settings request");
-        row("brightness", "zh", "红外亮度设置请求下发失败");
-        row("contrast", "en", "Failed to send IR contrast setting request");
-        row("denoise", "zh", "红外降噪设置请求下发失败");
-        row("enhance", "en", "Failed to send IR enhance setting request");
-        row("superres", "en", "Failed to send IR super-resolution setting request");
-        row("measure", "zh", "红外测温开关下发失败");
-        row("point", "en", "Failed to send IR thermometry point");
-        row("region", "zh", "红外测温区域下发失败");
-        row("channelRead", "en", "Channel read: connect UDP or UART first");
-        row("channelWrite", "zh", "通道写入：请先连接UDP或UART");
-        row("range", "en", "Range set: connect UDP or UART first");
-        row("ipSet", "zh", "IP设置：请先连接UDP或UART");
-        row("ipGet", "en", "IP get: connect UDP or UART first");
-        row("single", "zh", "单次测距：请先连接UDP或UART");
-        row("periodicOn", "en", "Laser periodic: connect UDP or UART first");
-        row("periodicOff", "zh", "停止连续测距：请先连接UDP或UART");
-        row("angle", "en", "Set angle: connect UDP or UART first");
-        row("angle", "zh", "角度设置：请先连接UDP或UART");
-        row("categories", "zh", "获取识别类别：请先连接UDP或UART");
+        row("zoom", "en", "Continuous zoom command send failed", [](AppBridge& b) { b.cameraZoom(1); });
+        row("zoom", "zh", "连续变倍指令发送失败", [](AppBridge& b) { b.cameraZoom(1); });
+        row("restart", "en", "Failed to send camera soft reboot command", [](AppBridge& b) { b.restartCamera(); });
+        row("photo", "zh", "拍照指令发送失败", [](AppBridge& b) { b.takePhoto(); });
+        row("record", "en", "Failed to send start record command", [](AppBridge& b) { b.toggleRecord(); });
+        row("photoRes", "zh", "拍照分辨率请求下发失败", [](AppBridge& b) { b.setPhotoResolution("1920*1080"); });
+        row("recordRes", "en", "Failed to set record resolution",
+            [](AppBridge& b) { b.setRecordResolution("1920*1080"); });
+        row("rtsp", "en", "Failed to set RTSP resolution", [](AppBridge& b) { b.setRtspResolution("720P30fps"); });
+        row("bitrate", "zh", "视频码率设置失败", [](AppBridge& b) { b.setVideoBitrate("2M"); });
+        row("encoding", "en", "Failed to set video encoding", [](AppBridge& b) { b.setVideoEncoding("H265"); });
+        row("output", "zh", "视频输出切换请求发送失败", [](AppBridge& b) { b.setVideoOutputMode("IR"); });
+        row("irRead", "en", "Failed to send IR settings request", [](AppBridge& b) { b.requestIrSettings(); });
+        row("brightness", "zh", "红外亮度设置请求下发失败", [](AppBridge& b) { b.setIrBrightness(50); });
+        row("contrast", "en", "Failed to send IR contrast setting request", [](AppBridge& b) { b.setIrContrast(50); });
+        row("denoise", "zh", "红外降噪设置请求下发失败", [](AppBridge& b) { b.setIrDenoise(true, 5); });
+        row("enhance", "en", "Failed to send IR enhance setting request",
+            [](AppBridge& b) { b.setIrEnhance(true, 5); });
+        row("superres", "en", "Failed to send IR super-resolution setting request",
+            [](AppBridge& b) { b.setIrSuperRes(true); });
+        row("measure", "zh", "红外测温开关下发失败", [](AppBridge& b) { b.setIrTempMeasure(true); });
+        row("point", "en", "Failed to send IR thermometry point",
+            [](AppBridge& b) { b.setIrTempMeasurePoint(500, 500); });
+        row("region", "zh", "红外测温区域下发失败", [](AppBridge& b) { b.setIrTempMeasureRegion(500, 500, 20, 20); });
+        row("channelRead", "en", "Channel read: connect UDP or UART first",
+            [](AppBridge& b) { b.readChannelConfig(); });
+        row("channelWrite", "zh", "通道写入：请先连接UDP或UART",
+            [](AppBridge& b) { b.writeChannelConfig(1, 2, 3, 4, 5, 6, 7, 8); });
+        row("range", "en", "Range set: connect UDP or UART first",
+            [](AppBridge& b) { b.writeChannelRange(1800, 200); });
+        row("ipSet", "zh", "IP设置：请先连接UDP或UART", [](AppBridge& b) { b.setCameraIp(0, "bad", {}, {}); });
+        row("ipGet", "en", "IP get: connect UDP or UART first", [](AppBridge& b) { b.getCameraIp(); });
+        row("single", "zh", "单次测距：请先连接UDP或UART", [](AppBridge& b) { b.laserRangeSingle(); });
+        row("periodicOn", "en", "Laser periodic: connect UDP or UART first", [](AppBridge& b) { b.laserPeriodicOn(); });
+        row("periodicOff", "zh", "停止连续测距：请先连接UDP或UART", [](AppBridge& b) { b.laserPeriodicOff(); });
+        row("angle", "en", "Set angle: connect UDP or UART first", [](AppBridge& b) { b.gimbalSetAngle(10, 10); });
+        row("angle", "zh", "角度设置：请先连接UDP或UART", [](AppBridge& b) { b.gimbalSetAngle(10, 10); });
+        row("categories", "zh", "获取识别类别：请先连接UDP或UART", [](AppBridge& b) { b.getAiDetectCategories(); });
     }
     void commandsWithoutALink() {
-        QFETCH(QString, command);
         QFETCH(QString, language);
+        QFETCH(Command, command);
         QFETCH(QString, message);
-        const QMap<QString, std::function<void(AppBridge&)>> commands{
-            {"zoom", [](AppBridge& b) { b.cameraZoom(1); }},
-            {"restart", [](AppBridge& b) { b.restartCamera(); }},
-            {"photo", [](AppBridge& b) { b.takePhoto(); }},
-            {"record", [](AppBridge& b) { b.toggleRecord(); }},
-            {"photoRes", [](AppBridge& b) { b.setPhotoResolution(QStringLiteral("1920*1080")); }},
-            {"recordRes", [](AppBridge& b) { b.setRecordResolution(QStringLiteral("1920*1080")); }},
-            {"rtsp", [](AppBridge& b) { b.setRtspResolution(QStringLiteral("720P30fps")); }},
-            {"bitrate", [](AppBridge& b) { b.setVideoBitrate(QStringLiteral("2M")); }},
-            {"encoding", [](AppBridge& b) { b.setVideoEncoding(QStringLiteral("H265")); }},
-            {"output", [](AppBridge& b) { b.setVideoOutputMode(QStringLiteral("IR")); }},
-            {"irRead", [](AppBridge& b) { b.requestIrSettings(); }},
-            {"brightness", [](AppBridge& b) { b.setIrBrightness(50); }},
-            {"contrast", [](AppBridge& b) { b.setIrContrast(50); }},
-            {"denoise", [](AppBridge& b) { b.setIrDenoise(true, 5); }},
-            {"enhance", [](AppBridge& b) { b.setIrEnhance(true, 5); }},
-            {"superres", [](AppBridge& b) { b.setIrSuperRes(true); }},
-            {"measure", [](AppBridge& b) { b.setIrTempMeasure(true); }},
-            {"point", [](AppBridge& b) { b.setIrTempMeasurePoint(500, 500); }},
-            {"region", [](AppBridge& b) { b.setIrTempMeasureRegion(500, 500, 20, 20); }},
-            {"channelRead", [](AppBridge& b) { b.readChannelConfig(); }},
-            {"channelWrite", [](AppBridge& b) { b.writeChannelConfig(1, 2, 3, 4, 5, 6, 7, 8); }},
-            {"range", [](AppBridge& b) { b.writeChannelRange(1800, 200); }},
-            {"ipSet", [](AppBridge& b) { b.setCameraIp(0, QStringLiteral("bad"), {}, {}); }},
-            {"ipGet", [](AppBridge& b) { b.getCameraIp(); }},
-            {"single", [](AppBridge& b) { b.laserRangeSingle(); }},
-            {"periodicOn", [](AppBridge& b) { b.laserPeriodicOn(); }},
-            {"periodicOff", [](AppBridge& b) { b.laserPeriodicOff(); }},
-            {"angle", [](AppBridge& b) { b.gimbalSetAngle(10, 10); }},
-            {"categories", [](AppBridge& b) { b.getAiDetectCategories(); }},
-        };
         // A nine-palette model: the only kind that has the super-resolution switch.
         AppBridge& bridge = f.offline(language, QStringLiteral("Tern-LITE-A"));
         QSignalSpy thermometry(&bridge, &AppBridge::irThermometryChanged);
         const uint8_t sequence = bridge.nextSequenceNumber();
-        commands.value(command)(bridge);
+        command(bridge);
         const QString noLink = language == QLatin1String("en") ? QStringLiteral("No UDP/UART link, send failed")
                                                                : QStringLiteral("未连接UDP/UART，发送失败");
         const QStringList got = f.newMessages();
@@ -526,57 +463,51 @@ private slots:
                                                QString::fromUtf8("红外色板设置请求下发失败")}));
     }
 
-    // Infrared adjustments are clamped; the super-resolution switch exists on nine-palette models only.
-    void adjustmentsAreClamped_data() {
+    // Setting commands on the wire, clamped, or refused without a word; the super-resolution
+    // switch exists on nine-palette models only.
+    void settingCodes_data() {
         QTest::addColumn<QString>("product");
-        QTest::addColumn<QString>("method");
-        QTest::addColumn<bool>("enable");
-        QTest::addColumn<int>("value");
+        QTest::addColumn<Command>("command");
         QTest::addColumn<uint32_t>("id");
         QTest::addColumn<QString>("payload");  // "" = nothing sent
-        auto row = [](const char* name, const char* product, const char* method, bool enable, int value, uint32_t id,
-                      const char* payload) {
-            QTest::newRow(name) << QString(product) << QString(method) << enable << value << id << QString(payload);
+        auto row = [](const char* name, const char* product, uint32_t id, const char* payload, Command command) {
+            QTest::newRow(name) << QString(product) << command << id << QString(payload);
         };
-        row("brightness-150", "Wren-R2", "brightness", true, 150, 0x00010B, "64 00");
-        row("contrast-negative", "Wren-R2", "contrast", true, -5, 0x00010C, "00 00");
-        row("denoise-on-300", "Wren-R2", "denoise", true, 300, 0x00010D, "01 64 00");
-        row("denoise-off-40", "Wren-R2", "denoise", false, 40, 0x00010D, "00 28 00");
-        row("enhance-off-7", "Wren-R2", "enhance", false, 7, 0x00010E, "00 00");
-        row("enhance-on-0", "Wren-R2", "enhance", true, 0, 0x00010E, "01 00");
-        row("enhance-on-25", "Wren-R2", "enhance", true, 25, 0x00010E, "0a 00");
-        row("thermometry-on", "Wren-R2", "measure", true, 0, 0x000108, "00 00");
-        row("thermometry-off", "Wren-R2", "measure", false, 0, 0x000108, "01 00");
-        row("superres-Tern-LITE-A", "Tern-LITE-A", "superres", true, 0, 0x000180, "01 00");
-        row("superres-WrenT-R2", "WrenT-R2", "superres", true, 0, 0x000180, "01 00");
-        row("superres-Tern", "Tern", "superres", true, 0, 0x000180, "");
-        row("superres-Wren-R2", "Wren-R2", "superres", true, 0, 0x000180, "");
+        const char* wren = "Wren-R2";
+        row("bitrate-1.5M", wren, 0x000308, "02 00", [](AppBridge& b) { b.setVideoBitrate("1.5M"); });
+        row("bitrate-unknown", wren, 0x000308, "", [](AppBridge& b) { b.setVideoBitrate("3M"); });
+        row("rtsp-1080", wren, 0x00030A, "01 00", [](AppBridge& b) { b.setRtspResolution("1080P30fps"); });
+        row("encoding-H264", wren, 0x00030B, "00 00", [](AppBridge& b) { b.setVideoEncoding("H264"); });
+        row("output-Visible", wren, 0x000318, "05 00", [](AppBridge& b) { b.setVideoOutputMode("Visible"); });
+        row("output-split-zh", wren, 0x000318, "07 00", [](AppBridge& b) { b.setVideoOutputMode("分屏"); });
+        row("output-lower-case", wren, 0x000318, "", [](AppBridge& b) { b.setVideoOutputMode("visible"); });
+        row("brightness-150", wren, 0x00010B, "64 00", [](AppBridge& b) { b.setIrBrightness(150); });
+        row("contrast-negative", wren, 0x00010C, "00 00", [](AppBridge& b) { b.setIrContrast(-5); });
+        row("denoise-on-300", wren, 0x00010D, "01 64 00", [](AppBridge& b) { b.setIrDenoise(true, 300); });
+        row("denoise-off-40", wren, 0x00010D, "00 28 00", [](AppBridge& b) { b.setIrDenoise(false, 40); });
+        row("enhance-off-7", wren, 0x00010E, "00 00", [](AppBridge& b) { b.setIrEnhance(false, 7); });
+        row("enhance-on-0", wren, 0x00010E, "01 00", [](AppBridge& b) { b.setIrEnhance(true, 0); });
+        row("enhance-on-25", wren, 0x00010E, "0a 00", [](AppBridge& b) { b.setIrEnhance(true, 25); });
+        row("thermometry-on", wren, 0x000108, "00 00", [](AppBridge& b) { b.setIrTempMeasure(true); });
+        row("thermometry-off", wren, 0x000108, "01 00", [](AppBridge& b) { b.setIrTempMeasure(false); });
+        const Command superRes = [](AppBridge& b) { b.setIrSuperRes(true); };
+        row("superres-Tern-LITE-A", "Tern-LITE-A", 0x000180, "01 00", superRes);
+        row("superres-WrenT-R2", "WrenT-R2", 0x000180, "01 00", superRes);
+        row("superres-Tern", "Tern", 0x000180, "", superRes);
+        row("superres-Wren-R2", wren, 0x000180, "", superRes);
     }
-    void adjustmentsAreClamped() {
+    void settingCodes() {
         QFETCH(QString, product);
-        QFETCH(QString, method);
-        QFETCH(bool, enable);
-        QFETCH(int, value);
+        QFETCH(Command, command);
         QFETCH(uint32_t, id);
         QFETCH(QString, payload);
-        AppBridge& bridge = f.up(Link::Udp, QStringLiteral("en"), product);
-        if (method == QLatin1String("brightness"))
-            bridge.setIrBrightness(value);
-        else if (method == QLatin1String("contrast"))
-            bridge.setIrContrast(value);
-        else if (method == QLatin1String("denoise"))
-            bridge.setIrDenoise(enable, value);
-        else if (method == QLatin1String("enhance"))
-            bridge.setIrEnhance(enable, value);
-        else if (method == QLatin1String("superres"))
-            bridge.setIrSuperRes(enable);
-        else
-            bridge.setIrTempMeasure(enable);
+        command(f.up(Link::Udp, QStringLiteral("en"), product));
         if (payload.isEmpty()) {
             f.settle();
             QVERIFY2(f.sent(id).isEmpty(), qPrintable(f.wire()));
         } else {
             QCOMPARE(f.payloadHex(id), payload);
+            QCOMPARE(int(f.sent(id).first().frame.receiverId), 4);
         }
         QCOMPARE(f.newMessages(), QStringList());
     }
