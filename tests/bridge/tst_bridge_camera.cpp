@@ -5,16 +5,10 @@
 #include <QSignalSpy>
 #include <QtTest>
 
-#include <functional>
-
 #include "BridgeDeviceFixture.h"
 #include "SignalRecorder.h"
 
 using namespace BridgeDevice;
-
-// A command of the controller, as a row of a table.
-using Command = std::function<void(AppBridge&)>;
-Q_DECLARE_METATYPE(Command)
 
 namespace {
 

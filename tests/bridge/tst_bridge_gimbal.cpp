@@ -81,28 +81,22 @@ private slots:
 
     // Nobody answers: every preset and every angle goes out exactly twice, 400 ms apart.
     void withoutAnswersEachFrameGoesOutTwice_data() {
-        QTest::addColumn<QString>("command");
+        QTest::addColumn<Command>("command");
         QTest::addColumn<uint32_t>("id");
         QTest::addColumn<QString>("payload");
-        QTest::newRow("home") << "home" << kControl << "10 02 02 00";
-        QTest::newRow("down") << "down" << kControl << "20 02 02 00";
-        QTest::newRow("stop") << "stop" << kControl << "00 02 02 00";
-        QTest::newRow("angle") << "angle" << kSetAngle << "01 ea 0b 01 94 11 00";
+        QTest::newRow("home") << Command(&AppBridge::gimbalHome) << kControl << "10 02 02 00";
+        QTest::newRow("down") << Command(&AppBridge::gimbalDown) << kControl << "20 02 02 00";
+        QTest::newRow("stop") << Command(&AppBridge::gimbalStop) << kControl << "00 02 02 00";
+        QTest::newRow("angle") << Command([](AppBridge& b) { b.gimbalSetAngle(-30.5, 45); }) << kSetAngle
+                               << "01 ea 0b 01 94 11 00";
     }
     void withoutAnswersEachFrameGoesOutTwice() {
-        QFETCH(QString, command);
+        QFETCH(Command, command);
         QFETCH(uint32_t, id);
         QFETCH(QString, payload);
         AppBridge& bridge = f.up(Link::Udp);
         const qint64 calledAt = f.now();
-        if (command == QLatin1String("home"))
-            bridge.gimbalHome();
-        else if (command == QLatin1String("down"))
-            bridge.gimbalDown();
-        else if (command == QLatin1String("stop"))
-            bridge.gimbalStop();
-        else
-            bridge.gimbalSetAngle(-30.5, 45);
+        command(bridge);
         const auto frames = f.waitSent(id, 2);
         QVERIFY2(frames.size() == 2, qPrintable(f.wire()));
         QCOMPARE(LinkTest::hex(frames[0].payload()), payload);
