@@ -6,6 +6,7 @@
 
 #include <QTest>
 
+#include <functional>
 #include <memory>
 
 #include "BridgeLinksSupport.h"
@@ -181,3 +182,7 @@ private:
 };
 
 }  // namespace BridgeDevice
+
+// A command of the controller, as a column of a test table.
+using Command = std::function<void(AppBridge&)>;
+Q_DECLARE_METATYPE(Command)

@@ -181,17 +181,15 @@ private slots:
         QCOMPARE(statsBlockCount(), blocks);
     }
 
+    // Which senders' reports are taken per product (more rows, with the attitude, in the report tests).
     void reportsBySenderAndProduct_data() {
         QTest::addColumn<QString>("product");
         QTest::addColumn<int>("sender");
         QTest::addColumn<bool>("handled");
-        QTest::newRow("Tern-gimbal") << "Tern" << 3 << true;
         QTest::newRow("Tern-LITE-B-gimbal") << "Tern-LITE-B" << 3 << true;
         QTest::newRow("Dove-gimbal") << "Dove" << 3 << true;
-        QTest::newRow("Wren-R2-gimbal") << "Wren-R2" << 3 << false;
         QTest::newRow("Tern-LITE-A-gimbal") << "Tern-LITE-A" << 3 << false;
         QTest::newRow("no-product-gimbal") << "" << 3 << false;
-        QTest::newRow("Wren-R2-camera") << "Wren-R2" << 4 << true;
         QTest::newRow("Tern-flight-controller") << "Tern" << 2 << false;
         QTest::newRow("Tern-application") << "Tern" << 1 << false;
     }
