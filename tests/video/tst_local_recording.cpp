@@ -58,11 +58,7 @@ struct Recording {
     LocalCapture* capture() { return item.localCapture(); }
     StreamRecorder* recorder() { return capture()->recorder(); }
     bool sawEvent(const QString& kind) const {
-        for (const QList<QVariant>& event : events) {
-            if (event.at(0).toString() == kind)
-                return true;
-        }
-        return false;
+        return std::any_of(events.begin(), events.end(), [&](const QList<QVariant>& e) { return e.at(0) == kind; });
     }
     // The subtitle file beside a recording.
     static QString sidecarOf(const QString& path) { return path.left(path.lastIndexOf(QLatin1Char('.'))) + ".srt"; }
@@ -387,9 +383,8 @@ private slots:
         // Clusters are closed every second of pictures, a transport stream is written as it comes: at
         // most about a second of what the recorder had taken is lost (two seconds allowed for the
         // writer's queue and the last report). The telemetry goes with the pictures.
-        const int perSecond = 30;
         QVERIFY2(
-            file.packets >= accepted - 2 * perSecond,
+            file.packets >= accepted - 2 * 30,
             qPrintable(
                 QStringLiteral("%1 pictures in the file, %2 taken before the kill").arg(file.packets).arg(accepted)));
         if (format == QLatin1String("ts")) {
