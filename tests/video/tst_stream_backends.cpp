@@ -467,39 +467,55 @@ private slots:
     // comes back. The camera's password is part of its URL here: every line about the stream names it
     // as "admin:***@", and the password is nowhere in the session log (which holds what went to
     // standard output) nor in the debug output.
-    void pictureComesUpLateAndBackAfterOutage() {
+    void picturesComeUpLateAndBackAfterOutage_data() {
+        QTest::addColumn<bool>("ffmpeg");
+        QTest::addColumn<QString>("failedLine");  // logged when there is no stream yet
+        QTest::addColumn<QString>("lostLine");    // logged when the stream went away
+        QTest::addColumn<QStringList>("naming");  // further lines that name the stream
+        const QString reconnecting = QStringLiteral("EasyPlayer stream lost or not available yet, reconnecting url=");
+        QTest::newRow("ffmpeg") << true << QStringLiteral("FFmpeg open input error url=")
+                                << QStringLiteral("FFmpeg stream lost (reopen attempt 1 in 500 ms url=")
+                                << QStringList{
+                                       "FFmpeg stream reopened url=", "FFmpeg open url=", "FFmpegItem open url="};
+        QTest::newRow("easyplayer") << false << reconnecting << reconnecting
+                                    << QStringList{"EasyPlayer open url=", "EasyPlayer first picture"};
+    }
+
+    void picturesComeUpLateAndBackAfterOutage() {
+        QFETCH(bool, ffmpeg);
+        QFETCH(QString, failedLine);
+        QFETCH(QString, lostLine);
+        QFETCH(QStringList, naming);
+        QVERIFY(placeBesideExecutable());
         const int logStart = sessionLog().size();
-        DebugCapture::clear();
         const quint16 port = SimProcess::freeTcpPort();
         const QString plain = QStringLiteral("rtsp://127.0.0.1:%1/videoh264_chn0").arg(port);
         const QString secret = QStringLiteral("Pa55-w0rd");
         const QString shown = VideoTestSupport::withCredentials(plain, QStringLiteral("admin"), QString());
-        FFmpegItem item;
-        item.setUrl(VideoTestSupport::withCredentials(plain, QStringLiteral("admin"), secret));
-        PictureCounter pictures(item.thread());
-        item.open();
-        QTRY_VERIFY_WITH_TIMEOUT(logged(QStringLiteral("FFmpeg open input error url=") + shown, logStart),
-                                 kStreamTimeoutMs);
+        const std::unique_ptr<VideoFrameItem> item = makeItem(ffmpeg);
+        item->setUrl(VideoTestSupport::withCredentials(plain, QStringLiteral("admin"), secret));
+        item->open();
+        QTRY_VERIFY_WITH_TIMEOUT(logged(failedLine + shown, logStart), kStreamTimeoutMs);
+        QCOMPARE(item->streamStatus(), QStringLiteral("connecting"));  // still, across the attempts
         QTest::qWait(4000);
         VideoTestSupport::Simulator late;
         QVERIFY2(late.start(VideoTestSupport::repeatingOutage(5, 1.5, 10), port), qPrintable(late.errorOutput()));
-        QTRY_VERIFY_WITH_TIMEOUT(!item.image().isNull(), 30000);
-        QVERIFY(stampCounter(item.image()) >= 0);
-        QVERIFY(logged(QStringLiteral("FFmpeg first picture 1280x720 after "), logStart));
+        QTRY_VERIFY_WITH_TIMEOUT(!item->image().isNull(), 30000);
+        QVERIFY(stampCounter(item->image()) >= 0);
+        QVERIFY(
+            logged((ffmpeg ? "FFmpeg" : "EasyPlayer") + QStringLiteral(" first picture 1280x720 after "), logStart));
+        QCOMPARE(item->streamStatus(), QStringLiteral("playing"));
 
-        QTRY_VERIFY_WITH_TIMEOUT(item.thread()->reopenCount() >= 1, 30000);
-        QVERIFY2(!item.image().isNull(), "the last picture stays while the stream is away");
-        const int before = pictures.count;
-        QTRY_VERIFY_WITH_TIMEOUT(pictures.count >= before + 5, kStreamTimeoutMs);
-        QVERIFY(item.isPlaying());
-        const QStringList lost = sessionLogLines(QStringLiteral("FFmpeg stream lost ("), logStart);
-        QVERIFY2(!lost.isEmpty(), "every reopen attempt is logged");
-        QVERIFY2(lost.first().contains(QStringLiteral("reopen attempt 1 in 500 ms url=") + shown),
-                 qPrintable(lost.first()));
-        QVERIFY(logged(QStringLiteral("FFmpeg stream reopened url=") + shown, logStart));
-        QVERIFY(logged(QStringLiteral("FFmpeg open url=") + shown, logStart));
-        QVERIFY(logged(QStringLiteral("FFmpegItem open url=") + shown, logStart));
-        item.close();
+        const int lostBeforeOutage = sessionLogLines(lostLine, logStart).size();
+        QTRY_VERIFY_WITH_TIMEOUT(sessionLogLines(lostLine, logStart).size() > lostBeforeOutage, 30000);
+        QVERIFY2(!item->image().isNull(), "the last picture stays while the stream is away");
+        const qint64 before = item->frameCounts().decoded;
+        QTRY_VERIFY_WITH_TIMEOUT(item->frameCounts().decoded >= before + 5, 30000);
+        item->close();
+        for (const QString& line : naming + QStringList{lostLine}) {
+            const QStringList found = sessionLogLines(line, logStart);
+            QVERIFY2(!found.isEmpty() && found.first().contains(shown), qPrintable(line));
+        }
         QVERIFY2(!sessionLog().mid(logStart).contains(secret), "the password went into the session log");
         QVERIFY2(!DebugCapture::contains(secret), "the password went into the debug output");
     }
@@ -661,50 +677,6 @@ private slots:
         item->close();
         QCOMPARE(stopped.count(), stoppedBeforeClose + 1);
         QVERIFY(!item->puller()->isPulling());
-    }
-
-    // Started before the camera has booted, then a stream outage: the library's reconnect notices,
-    // sent after a growing pause, bring the picture up by themselves, and back; the last picture stays
-    // meanwhile. With the camera's password in its URL, no line about the stream gives it away.
-    void picturesComeUpLateAndBackAfterOutage() {
-        QVERIFY(placeBesideExecutable());
-        const int logStart = sessionLog().size();
-        const quint16 port = SimProcess::freeTcpPort();
-        const QString plain = QStringLiteral("rtsp://127.0.0.1:%1/videoh264_chn0").arg(port);
-        const QString secret = QStringLiteral("Pa55-w0rd");
-        const QString url = VideoTestSupport::withCredentials(plain, QStringLiteral("admin"), secret);
-        const QString shown = VideoTestSupport::withCredentials(plain, QStringLiteral("admin"), QString());
-        EasyPlayerItem item;
-        item.setUrl(url);
-        QSignalSpy reconnect(item.puller(), &QtEasyPlayerStreamPuller::reconnectRequested);
-        QSignalSpy frames(item.puller(), &QtEasyPlayerStreamPuller::frameBufferReady);
-        item.open();
-        QCOMPARE(item.streamStatus(), QStringLiteral("connecting"));
-        QTRY_VERIFY_WITH_TIMEOUT(reconnect.count() >= 1, kStreamTimeoutMs);
-        QCOMPARE(reconnect.first().first().toString(), url);
-        QCOMPARE(item.streamStatus(), QStringLiteral("connecting"));  // still, across the reconnects
-        QTest::qWait(4000);
-        VideoTestSupport::Simulator late;
-        QVERIFY2(late.start(VideoTestSupport::repeatingOutage(5, 1.5, 10), port), qPrintable(late.errorOutput()));
-        QTRY_VERIFY_WITH_TIMEOUT(!item.image().isNull(), 30000);
-        QVERIFY(FrameStamp::decode(item.image()).ok);
-        QVERIFY(logged(QStringLiteral("EasyPlayer first picture 1280x720 after "), logStart));
-        QCOMPARE(item.streamStatus(), QStringLiteral("playing"));
-
-        const int reconnectsBeforeOutage = reconnect.count();
-        QTRY_VERIFY_WITH_TIMEOUT(reconnect.count() > reconnectsBeforeOutage, 20000);
-        QVERIFY2(!item.image().isNull(), "the last picture stays while the stream is away");
-        const int before = frames.count();
-        QTRY_VERIFY_WITH_TIMEOUT(frames.count() >= before + 5, 30000);
-        QVERIFY(item.puller()->isPulling());
-        item.close();
-        for (const QString& line : {QStringLiteral("EasyPlayer open url="), QStringLiteral("EasyPlayer first picture"),
-                                    QStringLiteral("EasyPlayer stream lost or not available yet, reconnecting url=")}) {
-            const QStringList found = sessionLogLines(line, logStart);
-            QVERIFY2(!found.isEmpty() && found.first().contains(shown), qPrintable(line));
-        }
-        QVERIFY2(!sessionLog().mid(logStart).contains(secret), "the password went into the session log");
-        QVERIFY2(!DebugCapture::contains(secret), "the password went into the debug output");
     }
 
     void standInFrameCacheBoundsWaitingPictures() {
