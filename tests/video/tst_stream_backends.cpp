@@ -474,7 +474,7 @@ private slots:
         QTest::addColumn<QStringList>("naming");  // further lines that name the stream
         const QString reconnecting = QStringLiteral("EasyPlayer stream lost or not available yet, reconnecting url=");
         QTest::newRow("ffmpeg") << true << QStringLiteral("FFmpeg open input error url=")
-                                << QStringLiteral("FFmpeg stream lost (reopen attempt 1 in 500 ms url=")
+                                << QStringLiteral("reopen attempt 1 in 500 ms url=")
                                 << QStringList{
                                        "FFmpeg stream reopened url=", "FFmpeg open url=", "FFmpegItem open url="};
         QTest::newRow("easyplayer") << false << reconnecting << reconnecting
