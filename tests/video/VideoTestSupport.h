@@ -66,15 +66,6 @@ private:
     QList<QTcpSocket*> m_clients;
 };
 
-// The hostile servers both backends must leave: a 2 GB answer streamed in a burst, and an answer
-// that trickles for ever (columns announced, burst of HostileServer).
-inline void hostileServerRows() {
-    QTest::addColumn<qint64>("announced");
-    QTest::addColumn<qint64>("burst");
-    QTest::newRow("2-GB-answer") << qint64(2000000000) << qint64(384) * 1024 * 1024;
-    QTest::newRow("endless-trickle") << qint64(100000) << qint64(0);
-}
-
 // An RTSP server on loopback that answers every request with a body of announcedLength bytes (in
 // Content-Length), sends burstBytes of it at once and then one byte every 200 ms for ever: a client
 // that allocates what the server announces gets a huge block, filled as fast as loopback goes, and one
