@@ -131,8 +131,9 @@ private slots:
     }
 
     // The view follows the end, stays where the operator scrolled to, and shows each line where it
-    // says it is: a screen built up line by line looks exactly like one drawn at once.
-    void messageLogShowsLinesInOrderFollowsTheEndAndClears() {
+    // says it is: a screen built up line by line looks exactly like one drawn at once. A drag
+    // selects across lines for copying.
+    void messageLogFollowsTheEndClearsAndCopies() {
         QVERIFY(startRuntime());
         ui.bridge->clearMessages();
         QQuickItem* log = ui.item("messageLogArea");
@@ -212,16 +213,12 @@ private slots:
         ui.bridge->appendMessage("after clear");
         QTRY_COMPARE(log->property("count").toInt(), 1);
         QCOMPARE(rowOnScreen(log, 0).top(), screen.top());
-    }
 
-    // A drag from one line into a later one selects across the lines; Ctrl+C copies exactly that,
-    // Ctrl+A then Ctrl+C the whole log.
-    void messageLogSelectionCopiesAcrossLines() {
-        QVERIFY(startRuntime());
+        // A drag from one line into a later one selects across the lines; Ctrl+C copies exactly
+        // that, Ctrl+A then Ctrl+C the whole log.
         ui.bridge->clearMessages();
         for (int i = 0; i < 3; ++i)
             ui.bridge->appendMessage(QStringLiteral("entry number %1").arg(i));
-        QQuickItem* log = ui.item("messageLogArea");
         QTRY_COMPARE(log->property("count").toInt(), 3);
         Ui::Fixture::settle();
         const QRectF first = rowOnScreen(log, 0);
@@ -235,11 +232,11 @@ private slots:
         for (int step = 1; step <= 5; ++step)
             QTest::mouseMove(ui.window, from + (to - from) * step / 5);
         QTest::mouseRelease(ui.window, Qt::LeftButton, Qt::NoModifier, to);
-        const QStringList lines = ui.bridge->messageLog().split('\n');
+        const QStringList entries = ui.bridge->messageLog().split('\n');
         const QString selected = log->property("selectedText").toString();
-        QVERIFY2(selected.startsWith(lines[0] + "\n" + lines[1] + "\n"), qPrintable(selected));
+        QVERIFY2(selected.startsWith(entries[0] + "\n" + entries[1] + "\n"), qPrintable(selected));
         const QString inThird = selected.section('\n', 2);
-        QVERIFY2(!inThird.isEmpty() && inThird.size() < lines[2].size() && lines[2].startsWith(inThird),
+        QVERIFY2(!inThird.isEmpty() && inThird.size() < entries[2].size() && entries[2].startsWith(inThird),
                  qPrintable(selected));
         QTest::keyClick(ui.window, Qt::Key_C, Qt::ControlModifier);
         QCOMPARE(QGuiApplication::clipboard()->text(), selected);

@@ -20,9 +20,8 @@ class TestUiLocalCapture : public QObject {
 
     QByteArray config(const QString& language, const QString& recordingDir, const char* backend = "ffmpeg",
                       const QString& url = QString()) const {
-        return "[general]\nlanguage=" + language.toUtf8() + "\ncurrentProduct=Wren-R2\n\n[Video]\nBackend=" + backend +
-               "\nRecordingDir=" + recordingDir.toUtf8() +
-               "\n\n[streamHistory]\nWren-R2=" + (url.isEmpty() ? sim.url() : url).toUtf8() + "\n";
+        const QByteArray video = "Backend=" + QByteArray(backend) + "\nRecordingDir=" + recordingDir.toUtf8();
+        return Ui::config(language, "Wren-R2", {url.isEmpty() ? sim.url() : url}).replace("Backend=easyplayer", video);
     }
 
     FFmpegItem* backend() const {
