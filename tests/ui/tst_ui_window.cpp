@@ -33,10 +33,6 @@ private slots:
         QTest::addColumn<QString>("function");
         QTest::addColumn<QVariant>("argument");
         QTest::addColumn<QVariant>("expected");
-        QTest::newRow("host-of-rtsp-url")
-            << "hostFromStreamUrl" << QVariant(" rtsp://10.0.0.7:554/live ") << QVariant("10.0.0.7");
-        QTest::newRow("host-without-slashes") << "hostFromStreamUrl" << QVariant("10.0.0.7:554") << QVariant("");
-        QTest::newRow("host-of-number") << "hostFromStreamUrl" << QVariant(5) << QVariant("");
         QTest::newRow("index-17-capped") << "comboIndexToChannel" << QVariant(17) << QVariant(15);
         QTest::newRow("photo-res-3") << "photoResolutionUiIndex" << QVariant(3) << QVariant(0);
         QTest::newRow("photo-res-0") << "photoResolutionUiIndex" << QVariant(0) << QVariant(2);
