@@ -62,9 +62,6 @@ private slots:
         row("video-lower-case", "[video]\nbackend=ffmpeg\n", "Video/Backend", "", "ffmpeg");
         row("malformed-lines-skipped", "garbage line without section\n[general\nlanguage\n=\n[Video]\nBackend=ffmpeg\n",
             "Video/Backend", "easyplayer", "ffmpeg");
-        row("malformed-section-no-key",
-            "garbage line without section\n[general\nlanguage\n=\n[Video]\nBackend=ffmpeg\n", "general/currentProduct",
-            "", "");
     }
     void typedValues() {
         QFETCH(QByteArray, text);

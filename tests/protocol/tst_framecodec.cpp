@@ -499,7 +499,6 @@ private slots:
             QTest::newRow(name) << QString::fromLatin1(kind) << value << QString::fromUtf8(text);
         };
         row("command-0x000317", "message", 0x000317, "获取相机版本");
-        row("report-0x020317", "message", 0x020317, "获取相机版本");
         row("first-0x0001", "message", 0x000001, "云台状态");
         row("last-0x0502", "message", 0x000502, "SBUS配置获取");
         row("parenthesised-0x0203", "message", 0x000203, "可见光拍照分辨率(自定义)");

@@ -334,7 +334,6 @@ private slots:
         QTest::addColumn<bool>("nearest");
         const QSize p720(1280, 720);
         const QSize p1080(1920, 1080);
-        QTest::newRow("720p-clean") << p720 << 0u << 0 << 0 << QSize() << false;
         QTest::newRow("1080p-clean-max-counter") << p1080 << 0xFFFFFFFFu << 0 << 0 << QSize() << false;
         QTest::newRow("720p-jpeg-q25") << p720 << 123456u << 25 << 0 << QSize() << false;
         QTest::newRow("1080p-jpeg-q15") << p1080 << 7u << 15 << 0 << QSize() << false;
