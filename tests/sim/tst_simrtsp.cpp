@@ -152,12 +152,9 @@ private:
 
 }  // namespace
 
-// The frame stamp must survive what happens to a video frame between the simulator and a reader:
-// lossy compression, noise, scaling and the pixel layouts decoders hand out, and must refuse to
-// decode anything it does not fully trust. The simulator's video as a client sees it: every path
-// opens over RTSP/TCP, every picture carries a stamp with the current time and a counter that grows
-// by one per frame, and clients that come together or give up half-way spoil nothing. (Outages
-// show in the player's and recorder's tests.)
+// The simulator's video over RTSP/TCP, stamped with the time and a growing counter, for clients
+// that come together or give up half-way; the stamp through compression, noise, scaling and raw
+// buffers, refused when untrustworthy. (Outages show in the player's and recorder's tests.)
 class TestSimRtsp : public QObject {
     Q_OBJECT
 
@@ -337,7 +334,6 @@ private slots:
         QTest::addColumn<bool>("nearest");
         const QSize p720(1280, 720);
         const QSize p1080(1920, 1080);
-        QTest::newRow("720p-clean") << p720 << 0u << 0 << 0 << QSize() << false;
         QTest::newRow("1080p-clean-max-counter") << p1080 << 0xFFFFFFFFu << 0 << 0 << QSize() << false;
         QTest::newRow("720p-jpeg-q25") << p720 << 123456u << 25 << 0 << QSize() << false;
         QTest::newRow("1080p-jpeg-q15") << p1080 << 7u << 15 << 0 << QSize() << false;
@@ -459,10 +455,7 @@ private slots:
                                          FrameStamp::PixelFormat::Rgb32);
         else
             decoded = FrameStamp::decode(image);
-        QVERIFY2(!decoded.ok, qPrintable(QString("decoded %1/%2 from a damaged picture (%3)")
-                                             .arg(decoded.epochMs)
-                                             .arg(decoded.frameCounter)
-                                             .arg(damage)));
+        QVERIFY(!decoded.ok);
     }
 };
 
