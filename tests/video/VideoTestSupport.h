@@ -42,7 +42,6 @@ public:
     QString url(const QString& path = QStringLiteral("/live0")) const {
         return QStringLiteral("rtsp://127.0.0.1:%1%2").arg(m_port).arg(path);
     }
-    quint16 port() const { return m_port; }
 
 private:
     quint16 m_port = 0;
@@ -151,38 +150,25 @@ inline qint64 peakResidentMb() {
     return usage.ru_maxrss / 1024;
 }
 
-// The URL with a user name and a password (none when null) put in front of its host.
-inline QString withCredentials(const QString& url, const QString& user, const QString& password) {
-    const QString userInfo = password.isNull() ? user : user + QLatin1Char(':') + password;
-    QString result = url;
-    return result.insert(url.indexOf(QLatin1String("://")) + 3, userInfo + QLatin1Char('@'));
-}
-
 // Debug output (qDebug from any thread), collected while installed.
 class DebugCapture {
 public:
     static void install() { qInstallMessageHandler(&DebugCapture::handler); }
     static bool contains(const QString& text) {
-        QMutexLocker locker(&state().mutex);
-        return !state().lines.filter(text).isEmpty();
+        QMutexLocker locker(&s_mutex);
+        return !s_lines.filter(text).isEmpty();
     }
     static void clear() {
-        QMutexLocker locker(&state().mutex);
-        state().lines.clear();
+        QMutexLocker locker(&s_mutex);
+        s_lines.clear();
     }
 
 private:
-    struct State {
-        QMutex mutex;
-        QStringList lines;
-    };
-    static State& state() {
-        static State captured;
-        return captured;
-    }
+    static inline QMutex s_mutex;
+    static inline QStringList s_lines;
     static void handler(QtMsgType, const QMessageLogContext&, const QString& message) {
-        QMutexLocker locker(&state().mutex);
-        state().lines.append(message);
+        QMutexLocker locker(&s_mutex);
+        s_lines.append(message);
     }
 };
 

@@ -68,17 +68,6 @@ private slots:
         QVERIFY(warnings.isEmpty() || warnings.first().startsWith(QStringLiteral("W/video")));
     }
 
-    void missingFileSelectsEasyPlayer() {
-        const int logStart = sessionLog().size();
-        QVERIFY(!resolveVideoBackendIsFfmpeg());
-        const QStringList lines = sessionLogLines(QStringLiteral("Config file not found"), logStart);
-        QCOMPARE(lines.size(), 1);
-        QVERIFY2(lines.first().endsWith(QStringLiteral("Config file not found (%1), default backend=easyplayer")
-                                            .arg(TestSupport::configPath())),
-                 qPrintable(lines.first()));
-        QVERIFY(sessionLogLines(QStringLiteral("Resolved backend="), logStart).isEmpty());
-    }
-
     void facadeCreatesConfiguredBackend_data() {
         QTest::addColumn<QByteArray>("ini");
         QTest::addColumn<bool>("expectFfmpeg");
@@ -100,6 +89,10 @@ private slots:
         QCOMPARE(bool(qobject_cast<FFmpegItem*>(facade.implementation())), expectFfmpeg);
         QCOMPARE(bool(qobject_cast<EasyPlayerItem*>(facade.implementation())), !expectFfmpeg);
         QCOMPARE(sessionLogLines(QStringLiteral("VideoPlayerItem created impl="), logStart).size(), 1);
+        // Without a file the default is taken, and the operator told where the file was looked for.
+        const QString notFound = QStringLiteral("Config file not found (%1), default backend=easyplayer");
+        QCOMPARE(sessionLogLines(notFound.arg(TestSupport::configPath()), logStart).isEmpty(), !ini.isEmpty());
+        QCOMPARE(sessionLogLines(QStringLiteral("Resolved backend="), logStart).isEmpty(), ini.isEmpty());
         // The default URL is the camera's. A URL set is handed on without opening anything.
         QVERIFY(facade.url().endsWith(QStringLiteral(":8600/videoh264_chn0")));
         QSignalSpy urlSpy(&facade, &VideoPlayerItem::urlChanged);
@@ -114,11 +107,8 @@ private slots:
             QVERIFY(!ffmpeg->isPlaying());
         if (auto* easy = qobject_cast<EasyPlayerItem*>(facade.implementation()))
             QCOMPARE(easy->puller()->channelId(), -1);
-    }
 
-    void resizingKeepsBackendAtOrigin() {
-        QVERIFY(TestSupport::writeConfig("[Video]\nBackend=ffmpeg\n"));
-        VideoPlayerItem facade;
+        // The backend fills the facade from its origin, however either is moved or resized.
         QSignalSpy rectSpy(&facade, &VideoPlayerItem::contentRectChanged);
         facade.setPosition(QPointF(30, 40));
         facade.setSize(QSizeF(640, 360));
@@ -249,6 +239,16 @@ private slots:
         QCOMPARE(stats.pipelineAvgMs, 10.0);
         QCOMPARE(stats.backlogAvgMs, -1.0);  // no packet had a time stamp
         QCOMPARE(stats.backlogSamples, 0);
+        // Such a window is logged without the backlog and without the end-to-end estimate.
+        const int logStart = sessionLog().size();
+        FFmpegItem item;
+        QVERIFY(QMetaObject::invokeMethod(&item, "onDecodeStatsReady", Q_ARG(FFmpegDecodeStats, stats)));
+        const QStringList lines = sessionLogLines(QStringLiteral("延迟统计[窗口2.0秒]"), logStart);
+        QCOMPARE(lines.size(), 1);
+        QVERIFY2(lines.first().contains(QStringLiteral("缓冲积压无有效PTS")), qPrintable(lines.first()));
+        QVERIFY2(lines.first().endsWith(QStringLiteral("应用内处理约10.0毫秒 | 画面帧: 解码0 绘制0 替换0")),
+                 qPrintable(lines.first()));
+        QVERIFY(!lines.first().contains(QStringLiteral("端到端估计")));
         window.addPicture(0, 0, 0, 30000);
         stats = window.summary(1000000);
         QCOMPARE(stats.backlogSamples, 1);
@@ -270,42 +270,27 @@ private slots:
         QCOMPARE(clock.sample(100000, 503170000), qint64(70000));  // across zero: same baseline
     }
 
-    void reopenBackOffGrowsAndIsBounded_data() {
-        QTest::addColumn<int>("attempt");
-        QTest::addColumn<int>("delayMs");
-        QTest::newRow("first") << 0 << 500;
-        QTest::newRow("second") << 1 << 1000;
-        QTest::newRow("third") << 2 << 2000;
-        QTest::newRow("fourth") << 3 << 4000;
-        QTest::newRow("fifth-capped") << 4 << 5000;
-        QTest::newRow("many-capped") << 40 << 5000;
-    }
-
+    // Doubling from 500 ms, capped at 5 s from the fifth attempt on.
     void reopenBackOffGrowsAndIsBounded() {
-        QFETCH(int, attempt);
-        QFETCH(int, delayMs);
-        QCOMPARE(FFmpegThread::reopenDelayMs(attempt), delayMs);
+        const QList<QPair<int, int>> delays{{0, 500}, {1, 1000}, {2, 2000}, {3, 4000}, {4, 5000}, {40, 5000}};
+        for (const auto& [attempt, delayMs] : delays)
+            QCOMPARE(FFmpegThread::reopenDelayMs(attempt), delayMs);
     }
 
-    void oddWidthRowsCopiedRowByRow_data() {
-        QTest::addColumn<int>("width");
-        QTest::newRow("row-multiple-of-4") << 4;
-        QTest::newRow("15-byte-rows") << 5;
-        QTest::newRow("3-byte-rows") << 1;
-        QTest::newRow("21-byte-rows") << 7;
-    }
-
+    // Rows of 12, 15, 3 and 21 bytes into image rows padded to 4 bytes.
     void oddWidthRowsCopiedRowByRow() {
-        QFETCH(int, width);
         const int height = 3;
-        QByteArray packed(width * height * 3, Qt::Uninitialized);
-        for (int i = 0; i < packed.size(); ++i)
-            packed[i] = char(i * 7 + 1);
-        QImage image(width, height, QImage::Format_RGB888);
-        copyPackedRgb24(packed.constData(), width, height, &image);
-        for (int y = 0; y < height; ++y) {
-            const QByteArray row(reinterpret_cast<const char*>(image.constScanLine(y)), width * 3);
-            QVERIFY2(row == packed.mid(y * width * 3, width * 3), qPrintable(QStringLiteral("row %1").arg(y)));
+        for (const int width : {4, 5, 1, 7}) {
+            QByteArray packed(width * height * 3, Qt::Uninitialized);
+            for (int i = 0; i < packed.size(); ++i)
+                packed[i] = char(i * 7 + 1);
+            QImage image(width, height, QImage::Format_RGB888);
+            copyPackedRgb24(packed.constData(), width, height, &image);
+            for (int y = 0; y < height; ++y) {
+                const QByteArray row(reinterpret_cast<const char*>(image.constScanLine(y)), width * 3);
+                QVERIFY2(row == packed.mid(y * width * 3, width * 3),
+                         qPrintable(QStringLiteral("width %1, row %2").arg(width).arg(y)));
+            }
         }
     }
 

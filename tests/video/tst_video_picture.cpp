@@ -129,10 +129,11 @@ private slots:
         // Bars: everything outside contentRect, two pixels clear of the picture's edge.
         const QRect whole(QPoint(0, 0), itemSize);
         const int w = itemSize.width(), h = itemSize.height();
-        const QRect& c = expectedContent;
-        const QRect bars[] = {
-            QRect(QPoint(0, 0), QPoint(c.left() - 3, h - 1)), QRect(QPoint(c.right() + 3, 0), QPoint(w - 1, h - 1)),
-            QRect(QPoint(0, 0), QPoint(w - 1, c.top() - 3)), QRect(QPoint(0, c.bottom() + 3), QPoint(w - 1, h - 1))};
+        const QRect& content = expectedContent;
+        const QRect bars[] = {QRect(QPoint(0, 0), QPoint(content.left() - 3, h - 1)),
+                              QRect(QPoint(content.right() + 3, 0), QPoint(w - 1, h - 1)),
+                              QRect(QPoint(0, 0), QPoint(w - 1, content.top() - 3)),
+                              QRect(QPoint(0, content.bottom() + 3), QPoint(w - 1, h - 1))};
         for (const QRect& bar : bars) {
             if (bar.isValid())
                 QVERIFY2(firstNonBlack(shot, bar).isEmpty(),
@@ -140,7 +141,6 @@ private slots:
         }
 
         // The picture where contentRect says, the right way up.
-        const QRect content = expectedContent;
         const QPoint topLeftQuarter = content.topLeft() + QPoint(content.width() / 4, content.height() / 4);
         const QPoint bottomRightQuarter = content.topLeft() + QPoint(content.width() * 3 / 4, content.height() * 3 / 4);
         QVERIFY2(near(shot.pixelColor(topLeftQuarter), kTopLeftColour),
