@@ -16,12 +16,7 @@ namespace BridgeLinks {
 
 using LinkTest::kLongWaitMs;
 
-inline QByteArray bytes(std::initializer_list<uint8_t> list) {
-    QByteArray result;
-    for (uint8_t b : list)
-        result.append(char(b));
-    return result;
-}
+using LinkTest::bytes;
 
 inline QByteArray withBadChecksum(QByteArray frame) {
     frame[frame.size() - 1] = char(frame.at(frame.size() - 1) ^ 0x5A);

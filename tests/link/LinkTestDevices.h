@@ -37,6 +37,14 @@ inline QByteArray frameBytes(uint8_t sender, uint8_t receiver, uint32_t messageI
     return QByteArray(reinterpret_cast<const char*>(buffer), length);
 }
 
+// Payload bytes as a device lays them out.
+inline QByteArray bytes(std::initializer_list<int> list) {
+    QByteArray result;
+    for (int b : list)
+        result.append(char(b));
+    return result;
+}
+
 // Reply payload: result code (u16) followed by the given bytes.
 inline QByteArray replyPayload(uint16_t result, const QByteArray& rest = {}) {
     QByteArray payload;

@@ -35,13 +35,8 @@ inline void install() {
 
 enum class Link { Udp, Serial };
 
-// Payload bytes as a device lays them out: single bytes and little-endian 16-bit values.
-inline QByteArray bytes(std::initializer_list<int> list) {
-    QByteArray result;
-    for (int b : list)
-        result.append(char(b));
-    return result;
-}
+using LinkTest::bytes;
+// A little-endian 16-bit value as the device lays it out.
 inline QByteArray u16(int value) {
     return bytes({value & 0xFF, (value >> 8) & 0xFF});
 }
