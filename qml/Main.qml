@@ -292,6 +292,24 @@ ApplicationWindow {
     title: "Sky Vane " + appBridge.appVersion
     color: Theme.windowBackground
     font.family: globalFontFamily
+    // The stock controls (fields, check boxes, sliders, lists) take their colours from the theme.
+    palette.window: Theme.panelBackground
+    palette.windowText: Theme.textPrimary
+    palette.base: Theme.fieldBackground
+    palette.alternateBase: Theme.windowBackground
+    palette.text: Theme.textPrimary
+    palette.button: Theme.buttonIdle
+    palette.buttonText: Theme.textPrimary
+    palette.brightText: Theme.textOnAccent
+    palette.highlight: Theme.accentStrong
+    palette.highlightedText: Theme.textOnAccent
+    palette.light: Theme.buttonHovered
+    palette.midlight: Theme.divider
+    palette.mid: Theme.fieldBorder
+    palette.dark: Theme.accent
+    palette.shadow: Theme.panelBorder
+    palette.toolTipBase: Theme.panelBackground
+    palette.toolTipText: Theme.textPrimary
 
     Component.onCompleted: {
         console.log("=== QML Font Info ===")
@@ -301,6 +319,12 @@ ApplicationWindow {
         console.log("globalFontFamily:", globalFontFamily)
         console.log("=====================")
         fontUpdateTimer.start()
+    }
+
+    Binding {
+        target: Theme
+        property: "dark"
+        value: appBridge.theme === "dark"
     }
 
     Connections {

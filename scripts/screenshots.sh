@@ -3,13 +3,15 @@
 # 1920 x 1080: the product page, the gimbal and camera tabs of every product (connected over UDP to the
 # simulator, video playing) and every tab of Tern with a tracking box and the thermometry overlay on
 # its picture, the header of a device gone quiet, the stream health overlay during a local recording
-# and the F1 help overlay, in Chinese and in English. Everything runs inside
+# and the F1 help overlay, in Chinese and in English, in the light and the dark theme (file names
+# <language>-<theme>-...). Everything runs inside
 # one loopback-only network namespace with its own virtual X server; the program runs from a scratch
 # application directory, so build/bin is untouched.
 #
 #   scripts/screenshots.sh [--all]      --all: every tab of every product
 #   SKYVANE_SCREENSHOT_SIZES="1280x800"  only some of the window sizes
 #   SKYVANE_SCREENSHOT_PRODUCTS="Tern"   only some of the products (the product page is always taken)
+#   SKYVANE_SCREENSHOT_THEMES="dark"     only some of the themes (light, dark)
 #
 # Needs Xvfb, xdotool and ImageMagick's import. Builds first when the program is missing.
 set -euo pipefail
@@ -53,18 +55,20 @@ read -r -a shot_products <<<"${SKYVANE_SCREENSHOT_PRODUCTS:-${products[*]}}"
 layout() {
     case $1 in
     1280x800)
-        serial_tab=(142 77) udp_tab=(393 77) udp_switch=(498 151)
-        tabs4=(77 199 321 443) tabs5=(69 176 283 390 482) first_product=(240 369)
-        box_switch=(133 290) ir_radio=(88 435) thermometry_switch_en=(138 574) thermometry_switch_zh=(76 574)
+        serial_tab=(142 77) udp_tab=(393 77) udp_switch=(499 151)
+        tabs4=(79 205 331 457) tabs5=(66 167 268 369 470) tab_y=235 first_product=(240 369)
+        box_switch=(135 270) ir_radio_en=(176 387) ir_radio_zh=(158 397)
+        thermometry_switch_en=(159 594) thermometry_switch_zh=(145 606)
         track_box=(850 400 1000 500) region_box=(700 330 1100 560)
-        local_rec=(1041 121) stats_button=(1224 121)
+        local_rec=(968 121) stats_button=(1151 121)
         ;;
     1920x1080)
-        serial_tab=(202 77) udp_tab=(575 77) udp_switch=(740 150)
-        tabs4=(111 302 493 684) tabs5=(99 266 434 601 723) first_product=(560 509)
-        box_switch=(132 290) ir_radio=(88 435) thermometry_switch_en=(137 698) thermometry_switch_zh=(75 698)
+        serial_tab=(202 77) udp_tab=(575 77) udp_switch=(741 151)
+        tabs4=(109 296 482 669) tabs5=(91 240 389 538 687) tab_y=235 first_product=(560 509)
+        box_switch=(135 270) ir_radio_en=(176 387) ir_radio_zh=(158 397)
+        thermometry_switch_en=(159 594) thermometry_switch_zh=(145 606)
         track_box=(1150 500 1390 680) region_box=(1000 420 1600 780)
-        local_rec=(1681 121) stats_button=(1864 121)
+        local_rec=(1608 121) stats_button=(1791 121)
         ;;
     *)
         echo "screenshots: no layout for window size $1" >&2
@@ -77,10 +81,11 @@ product_button() {  # centre of product button $1 (0..5) on the product page
     echo $((first_product[0] + col * 196)) $((first_product[1] + row * 70))
 }
 
-config() {  # language [product]
+config() {  # language [product]; the theme is $theme
     {
         printf '[general]\nlanguage=%s\n' "$1"
         [ -n "${2:-}" ] && printf 'currentProduct=%s\n' "$2"
+        printf '\n[Display]\nTheme=%s\n' "$theme"
         printf '\n[Device]\nAddress=127.0.0.1\nPort=1030\n\n[Video]\nBackend=ffmpeg\n\n[streamHistory]\n'
         local q
         for q in "${products[@]}"; do printf "%s=rtsp://127.0.0.1:8554/live0\n" "$q"; done
@@ -131,7 +136,7 @@ shot() {
 video_tools() {
     click "${stats_button[@]}"
     click "${local_rec[@]}" 4
-    shot "$lang-$p-stream-stats-recording"
+    shot "$look-$p-stream-stats-recording"
     click "${local_rec[@]}"
     click "${stats_button[@]}"
 }
@@ -139,28 +144,28 @@ video_tools() {
 # Tern's picture with a box being drawn and then tracked, and with the thermometry overlay over a
 # measured region (box tracking is off while thermometry is on).
 video_overlays() {
-    click "${tabs[4]}" 255
+    click "${tabs[4]}" "$tab_y"
     click "${box_switch[@]}" 1.5
     drag "${track_box[@]}"
-    shot "$lang-$p-tracking-box-drawn"
+    shot "$look-$p-tracking-box-drawn"
     confirm_box "${track_box[@]}"
-    shot "$lang-$p-tracking-box"
+    shot "$look-$p-tracking-box"
     click "${box_switch[@]}" 1.5
-    click "${tabs[1]}" 255
-    click "${ir_radio[@]}" 3
-    xdotool mousemove 260 450 click --repeat 10 --delay 50 5
+    click "${tabs[1]}" "$tab_y"
+    local radio="ir_radio_${lang}[@]"
+    click "${!radio}" 3
     local switch="thermometry_switch_${lang}[@]"
     click "${!switch}" 2
     drag "${region_box[@]}"
     confirm_box "${region_box[@]}"
-    shot "$lang-$p-thermometry"
+    shot "$look-$p-thermometry"
 }
 
 # The F1 help overlay over the runtime page (keyboard shortcuts and gamepad controls).
 help_overlay() {
     xdotool key F1
     sleep 1
-    shot "$lang-$p-help"
+    shot "$look-$p-help"
     xdotool key F1
     sleep 0.5
 }
@@ -169,7 +174,7 @@ help_overlay() {
 device_silent() {
     kill -STOP "$sim"
     sleep 5
-    shot "$lang-$p-device-silent"
+    shot "$look-$p-device-silent"
     kill -CONT "$sim"
 }
 
@@ -179,15 +184,18 @@ height=${size#*x}
 layout "$size"
 dir=$out/$size
 mkdir -p "$dir"
+for theme in ${SKYVANE_SCREENSHOT_THEMES:-light dark}; do
 for lang in zh en; do
+    # Every picture's name starts with the language and the theme ("en-dark-Tern-gimbal").
+    look="$lang-$theme"
     config "$lang"
     start Tern-LITE-A
-    shot "$lang-product-page"
+    shot "$look-product-page"
     read -r x y < <(product_button 2)
     xdotool mousemove "$x" "$y"
     sleep 1
-    import -window root -crop "${width}x${height}+0+0" +repage "$dir/$lang-product-page-hover.png"
-    echo "screenshots: $size/$lang-product-page-hover.png"
+    import -window root -crop "${width}x${height}+0+0" +repage "$dir/$look-product-page-hover.png"
+    echo "screenshots: $size/$look-product-page-hover.png"
     stop
 
     for p in "${shot_products[@]}"; do
@@ -195,19 +203,19 @@ for lang in zh en; do
         start "$p"
         click "${udp_switch[@]}" 2
         case $p in Tern | Tern-LITE-B | Dove) tabs=("${tabs5[@]}") ;; *) tabs=("${tabs4[@]}") ;; esac
-        shot "$lang-$p-gimbal"
+        shot "$look-$p-gimbal"
         [ "$p" = Tern ] && help_overlay
         if [ "$all" = 0 ] && [ "$p" != Tern ]; then
-            click "${tabs[1]}" 255
-            shot "$lang-$p-camera"
+            click "${tabs[1]}" "$tab_y"
+            shot "$look-$p-camera"
         else
             names=(gimbal camera channel ip tracking)
             for i in $(seq 1 $((${#tabs[@]} - 1))); do
-                click "${tabs[$i]}" 255
-                shot "$lang-$p-${names[$i]}"
+                click "${tabs[$i]}" "$tab_y"
+                shot "$look-$p-${names[$i]}"
             done
             click "${serial_tab[@]}"
-            shot "$lang-$p-serial"
+            shot "$look-$p-serial"
             click "${udp_tab[@]}"
             if [ "$p" = Tern ]; then
                 video_tools
@@ -217,5 +225,6 @@ for lang in zh en; do
         fi
         stop
     done
+done
 done
 done

@@ -8,6 +8,7 @@ ColumnLayout {
     id: rows
 
     property var panel
+    readonly property real labelWidth: panel ? panel.labelWidth : 0
     readonly property real uiScale: panel ? panel.uiScale : 1
     readonly property string product: panel ? panel.currentProduct : ""
     readonly property bool visibleOutput: panel ? (panel.videoOutputVisibleChecked || panel.hasVisibleOnlyCamera) : false
@@ -42,13 +43,18 @@ ColumnLayout {
             combo.currentIndex = at
     }
 
+    // "1920 * 1080" is shown as "1920 × 1080"; the entry as listed is what goes to the controller.
+    function sizeLabel(entry) {
+        return String(entry).replace(" * ", " × ")
+    }
+
     function showDeviceResolutions() {
         showDeviceSize(photoCombo, photoSizes, devicePhotoSizes, appBridge.cameraPhotoResolutionIndex, photoSyncCooldown)
         showDeviceSize(recordCombo, recordSizes, deviceRecordSizes, appBridge.cameraRecordResolutionIndex,
                        recordSyncCooldown)
     }
 
-    spacing: 8 * uiScale
+    spacing: 6 * uiScale
 
     // The same 2 s hold-off after an operator's choice as the camera panel's other mirrored controls.
     Timer {
@@ -70,6 +76,7 @@ ColumnLayout {
         FieldLabel {
             height: irTempMeasureSwitch.height
             uiScale: rows.uiScale
+            columnWidth: rows.labelWidth
             text: rows.zhText("测温", "Thermometry")
         }
         ToggleSwitch {
@@ -93,15 +100,18 @@ ColumnLayout {
         }
         FieldLabel {
             height: irTempMeasureSwitch.height
-            visible: appBridge.irTempMeasureOn && appBridge.irThermometryValid && !appBridge.irThermometryPointSelected
+            visible: appBridge.irTempMeasureOn && appBridge.irThermometryValid
             uiScale: rows.uiScale
-            text: rows.zhText("平均：", "Avg: ") + appBridge.irThermometryAvgTemp.toFixed(1) + "℃"
+            text: appBridge.irThermometryPointSelected ? rows.zhText("温度：", "Temp: ") : rows.zhText("平均：", "Avg: ")
         }
-        FieldLabel {
+        DeviceValue {
+            objectName: "thermometryReading"
             height: irTempMeasureSwitch.height
-            visible: appBridge.irTempMeasureOn && appBridge.irThermometryValid && appBridge.irThermometryPointSelected
+            visible: appBridge.irTempMeasureOn && appBridge.irThermometryValid
             uiScale: rows.uiScale
-            text: rows.zhText("温度：", "Temp: ") + appBridge.irThermometryPointTemp + "℃"
+            language: rows.panel ? rows.panel.language : "zh"
+            value: (appBridge.irThermometryPointSelected ? Number(appBridge.irThermometryPointTemp).toFixed(1)
+                                                         : appBridge.irThermometryAvgTemp.toFixed(1)) + " °C"
         }
     }
 
@@ -112,17 +122,17 @@ ColumnLayout {
 
         FieldLabel {
             uiScale: rows.uiScale
+            columnWidth: rows.labelWidth
             text: rows.zhText("拍照分辨率", "Photo Res")
         }
-        ComboBox {
+        PanelCombo {
             id: photoCombo
 
             objectName: "photoResolutionCombo"
-            // A click leaves the keyboard focus where it was: arrow keys steer the gimbal, not this control.
-            focusPolicy: Qt.NoFocus
             Layout.fillWidth: true
-            font.pixelSize: Theme.fontNormal * rows.uiScale
+            uiScale: rows.uiScale
             model: rows.photoSizes
+            labelOf: rows.sizeLabel
             onActivated: {
                 photoSyncCooldown.restart()
                 appBridge.setPhotoResolution(currentText)
@@ -136,17 +146,17 @@ ColumnLayout {
 
         FieldLabel {
             uiScale: rows.uiScale
+            columnWidth: rows.labelWidth
             text: rows.zhText("录像分辨率", "Record Res")
         }
-        ComboBox {
+        PanelCombo {
             id: recordCombo
 
             objectName: "recordResolutionCombo"
-            // A click leaves the keyboard focus where it was: arrow keys steer the gimbal, not this control.
-            focusPolicy: Qt.NoFocus
             Layout.fillWidth: true
-            font.pixelSize: Theme.fontNormal * rows.uiScale
+            uiScale: rows.uiScale
             model: rows.recordSizes
+            labelOf: rows.sizeLabel
             onActivated: {
                 recordSyncCooldown.restart()
                 appBridge.setRecordResolution(currentText)
@@ -163,6 +173,7 @@ ColumnLayout {
         FieldLabel {
             height: cameraTrackSwitch.height
             uiScale: rows.uiScale
+            columnWidth: rows.labelWidth
             text: rows.zhText("框选目标追踪", "Box Tracking")
         }
         ToggleSwitch {

@@ -12,6 +12,7 @@ ColumnLayout {
     property string language: "zh"
     property string product: ""
     property bool syncing: false
+    property real labelWidth: 0
     property alias paletteIndex: irColorSchemeCombo.currentIndex
     readonly property bool hasSuperRes: product === "WrenT-R2" || product === "Tern-LITE-A"
     readonly property bool holdingPalette: paletteSyncCooldown.running
@@ -111,16 +112,15 @@ ColumnLayout {
 
         FieldLabel {
             uiScale: group.uiScale
+            columnWidth: group.labelWidth
             text: group.zhText("色板切换", "IR Palette")
         }
-        ComboBox {
+        PanelCombo {
             id: irColorSchemeCombo
 
             objectName: "irColorSchemeCombo"
-            // A click leaves the keyboard focus where it was: arrow keys steer the gimbal, not this control.
-            focusPolicy: Qt.NoFocus
             Layout.fillWidth: true
-            font.pixelSize: Theme.fontNormal * group.uiScale
+            uiScale: group.uiScale
             model: group.paletteNames()
             onActivated: {
                 paletteSyncCooldown.restart()
@@ -136,6 +136,7 @@ ColumnLayout {
         objectName: "irBrightness"
         Layout.fillWidth: true
         uiScale: group.uiScale
+        labelWidth: group.labelWidth
         syncing: group.syncing
         holdCommit: group.committingAll
         label: group.zhText("红外亮度", "IR Brightness")
@@ -147,6 +148,7 @@ ColumnLayout {
         objectName: "irContrast"
         Layout.fillWidth: true
         uiScale: group.uiScale
+        labelWidth: group.labelWidth
         syncing: group.syncing
         holdCommit: group.committingAll
         label: group.zhText("红外对比度", "IR Contrast")
@@ -158,6 +160,7 @@ ColumnLayout {
         objectName: "irDenoise"
         Layout.fillWidth: true
         uiScale: group.uiScale
+        labelWidth: group.labelWidth
         syncing: group.syncing
         holdCommit: group.committingAll
         hasSwitch: true
@@ -170,6 +173,7 @@ ColumnLayout {
         objectName: "irEnhance"
         Layout.fillWidth: true
         uiScale: group.uiScale
+        labelWidth: group.labelWidth
         syncing: group.syncing
         holdCommit: group.committingAll
         hasSwitch: true
@@ -187,6 +191,7 @@ ColumnLayout {
 
         FieldLabel {
             uiScale: group.uiScale
+            columnWidth: group.labelWidth
             text: group.zhText("红外超分", "IR Super Res")
         }
         RadioChoice {

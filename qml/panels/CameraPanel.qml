@@ -38,6 +38,14 @@ Item {
     property alias videoOutputVisibleChecked: videoOutputVisible.checked
     property alias videoOutputSplitChecked: videoOutputSplit.checked
     property alias irColorSchemeComboIndex: irGroup.paletteIndex
+    // The tab's label column: every row's control starts at its right edge.
+    readonly property real labelWidth: Math.max(dp(Theme.labelColumnMin), labels.widest(
+        [zhText("相机版本", "Camera Ver"), zhText("视频码率", "Bitrate"), zhText("RTSP分辨率", "RTSP Res"),
+         zhText("视频编码格式", "Codec"), zhText("视频输出", "Output"), zhText("色板切换", "IR Palette"),
+         zhText("红外亮度", "IR Brightness"), zhText("红外对比度", "IR Contrast"), zhText("红外去噪", "IR Denoise"),
+         zhText("红外图像增强", "IR Enhance"), zhText("红外超分", "IR Super Res"), zhText("测温", "Thermometry"),
+         zhText("拍照分辨率", "Photo Res"), zhText("录像分辨率", "Record Res"),
+         zhText("框选目标追踪", "Box Tracking")]))
 
     signal trackingToggled(bool enabled)
     signal trackingRectHide()
@@ -174,12 +182,18 @@ Item {
         function onCameraStatusChanged() { cameraPanel.syncCameraStatusFromBridge() }
     }
 
+    LabelMetrics {
+        id: labels
+
+        uiScale: cameraPanel.uiScale
+    }
+
     Text {
         anchors.centerIn: parent
         visible: !cameraPanel.hasCameraSettings
         text: cameraPanel.zhText("当前型号无独立相机设置", "No camera settings for this model")
         font.pixelSize: Theme.fontNormal * cameraPanel.uiScale
-        color: Theme.textMuted
+        color: Theme.textHint
     }
 
     TabScroller {
@@ -194,7 +208,7 @@ Item {
             id: ternCameraSettingsLayout
 
             width: scroller.contentAreaWidth
-            spacing: cameraPanel.dp(8)
+            spacing: cameraPanel.dp(6)
 
             Timer {
                 id: cameraStatusSyncTimer
@@ -229,14 +243,22 @@ Item {
                 onTriggered: cameraPanel.videoBitrateSyncCooldown = false
             }
 
-            Flow {
+            RowLayout {
                 Layout.fillWidth: true
-                spacing: cameraPanel.dp(10)
+                spacing: cameraPanel.dp(6)
 
                 FieldLabel {
-                    height: restartButton.height
                     uiScale: cameraPanel.uiScale
-                    text: cameraPanel.zhText("相机版本", "Camera Ver") + ": " + appBridge.cameraVersion
+                    columnWidth: cameraPanel.labelWidth
+                    text: cameraPanel.zhText("相机版本", "Camera Ver")
+                }
+                DeviceValue {
+                    objectName: "cameraVersion"
+                    Layout.fillWidth: true
+                    Layout.preferredHeight: restartButton.implicitHeight
+                    uiScale: cameraPanel.uiScale
+                    language: cameraPanel.language
+                    value: appBridge.cameraVersion
                 }
                 PanelButton {
                     id: restartButton
@@ -244,6 +266,7 @@ Item {
                     objectName: "restartCamera"
                     visible: cameraPanel.currentProduct !== "Tern" && cameraPanel.currentProduct !== "Tern-LITE-B"
                     uiScale: cameraPanel.uiScale
+                    danger: true
                     text: cameraPanel.zhText("相机重启", "Restart")
                     onClicked: appBridge.restartCamera()
                 }
@@ -254,17 +277,17 @@ Item {
 
                 FieldLabel {
                     uiScale: cameraPanel.uiScale
+                    columnWidth: cameraPanel.labelWidth
                     text: cameraPanel.zhText("视频码率", "Bitrate")
                 }
-                ComboBox {
+                PanelCombo {
                     id: videoBitrateCombo
 
                     objectName: "videoBitrateCombo"
-                    // A click leaves the keyboard focus where it was: arrow keys steer the gimbal, not this control.
-                    focusPolicy: Qt.NoFocus
                     Layout.fillWidth: true
-                    font.pixelSize: Theme.fontNormal * cameraPanel.uiScale
+                    uiScale: cameraPanel.uiScale
                     model: ["1M", "1.5M", "2M", "4M", "8M", "12M"]
+                    labelOf: function(entry) { return entry.replace("M", " Mbps") }
                     onActivated: {
                         cameraPanel.videoBitrateSyncCooldown = true
                         videoBitrateSyncCooldownTimer.restart()
@@ -355,6 +378,7 @@ Item {
                                  || cameraPanel.currentProduct === "Tern-LITE-B"))
                 uiScale: cameraPanel.uiScale
                 language: cameraPanel.language
+                labelWidth: cameraPanel.labelWidth
                 product: cameraPanel.currentProduct
                 syncing: cameraPanel.syncing
             }
@@ -376,6 +400,7 @@ Item {
 
         FieldLabel {
             uiScale: cameraPanel.uiScale
+            columnWidth: cameraPanel.labelWidth
             text: parent.label
         }
     }

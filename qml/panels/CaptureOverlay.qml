@@ -33,7 +33,7 @@ Rectangle {
     height: 170 * uiScale
     z: 30
     radius: Theme.radiusLarge * uiScale
-    color: Theme.videoReadoutBackground
+    color: Theme.hudBacking
 
     Column {
         anchors.centerIn: parent
@@ -96,8 +96,9 @@ Rectangle {
             objectName: "recordingTime"
             anchors.horizontalCenter: parent.horizontalCenter
             visible: overlay.isRecording && overlay.captureMode === "video"
-            color: Theme.textOnAccent
-            font.pixelSize: Theme.fontSmall * overlay.uiScale
+            color: Theme.recordBadgeText
+            font.pixelSize: Theme.fontNormal * overlay.uiScale
+            font.bold: true
             text: overlay.recordingText
         }
     }

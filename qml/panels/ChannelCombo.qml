@@ -4,17 +4,11 @@ import "."
 
 // A combo box listing the remote-control channels, with a list of fixed row height that shows at
 // most `maxVisibleItems` rows before it scrolls.
-ComboBox {
+PanelCombo {
     id: combo
 
-    property real uiScale: 1
     property real itemHeight: 34
     property int maxVisibleItems: 6
-
-    // A click leaves the keyboard focus where it was: arrow keys steer the gimbal, not this control.
-    focusPolicy: Qt.NoFocus
-    implicitHeight: Theme.controlHeight * uiScale
-    font.pixelSize: Theme.fontNormal * uiScale
 
     delegate: ItemDelegate {
         width: combo.width

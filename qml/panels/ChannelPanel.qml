@@ -172,6 +172,7 @@ Item {
                 PanelButton {
                     objectName: "channelWriteButton"
                     uiScale: channelPanel.uiScale
+                    danger: true
                     text: channelPanel.zhText("写入", "Write")
                     onClicked: channelPanel.writeChannels()
                 }
@@ -190,35 +191,35 @@ Item {
                 FieldLabel {
                     Layout.fillWidth: true
                     uiScale: channelPanel.uiScale
-                    color: Theme.textMuted
+                    color: Theme.dangerText
                     wrapMode: Text.WordWrap
                     text: channelPanel.zhText("修改后需断电重启生效", "Power cycle required after change")
                 }
                 GridLayout {
                     Layout.fillWidth: true
                     columns: 2
-                    columnSpacing: 8 * channelPanel.uiScale
+                    columnSpacing: 6 * channelPanel.uiScale
                     rowSpacing: 6 * channelPanel.uiScale
 
                     FieldLabel {
                         uiScale: channelPanel.uiScale
+                        columnWidth: channelPanel.widestLabel()
                         text: channelPanel.zhText("最大值", "Max")
                     }
                     RangeStepField {
                         id: rangeMax
 
-                        Layout.fillWidth: true
                         fieldName: "channelRangeMaxInput"
                         uiScale: channelPanel.uiScale
                     }
                     FieldLabel {
                         uiScale: channelPanel.uiScale
+                        columnWidth: channelPanel.widestLabel()
                         text: channelPanel.zhText("最小值", "Min")
                     }
                     RangeStepField {
                         id: rangeMin
 
-                        Layout.fillWidth: true
                         fieldName: "channelRangeMinInput"
                         uiScale: channelPanel.uiScale
                     }
@@ -235,6 +236,7 @@ Item {
                     PanelButton {
                         objectName: "channelRangeApplyButton"
                         uiScale: channelPanel.uiScale
+                        danger: true
                         text: channelPanel.zhText("设置", "Apply")
                         onClicked: appBridge.writeChannelRange(rangeMax.value(), rangeMin.value())
                     }

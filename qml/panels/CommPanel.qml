@@ -99,17 +99,14 @@ PanelBox {
                     uiScale: commPanel.uiScale
                     text: commPanel.zhText("端口", "Port")
                 }
-                ComboBox {
+                PanelCombo {
                     id: serialPortCombo
 
                     objectName: "serialPortCombo"
-                    // A click leaves the keyboard focus where it was: arrow keys steer the gimbal, not this control.
-                    focusPolicy: Qt.NoFocus
+                    uiScale: commPanel.uiScale
                     Layout.fillWidth: true
                     Layout.minimumWidth: 120 * commPanel.uiScale
                     Layout.columnSpan: 2
-                    implicitHeight: Theme.controlHeight * commPanel.uiScale
-                    font.pixelSize: Theme.fontNormal * commPanel.uiScale
                     model: appBridge.serialPorts
                     currentIndex: 0
                     enabled: !serialSwitch.checked
@@ -128,17 +125,14 @@ PanelBox {
                     uiScale: commPanel.uiScale
                     text: commPanel.zhText("波特率", "Baud Rate")
                 }
-                ComboBox {
+                PanelCombo {
                     id: serialBaudCombo
 
                     objectName: "serialBaudCombo"
-                    // A click leaves the keyboard focus where it was: arrow keys steer the gimbal, not this control.
-                    focusPolicy: Qt.NoFocus
+                    uiScale: commPanel.uiScale
                     Layout.fillWidth: true
                     Layout.minimumWidth: 120 * commPanel.uiScale
                     Layout.columnSpan: 2
-                    implicitHeight: Theme.controlHeight * commPanel.uiScale
-                    font.pixelSize: Theme.fontNormal * commPanel.uiScale
                     model: ["9600", "19200", "38400", "57600", "115200", "921600"]
                     currentIndex: 4
                     enabled: !serialSwitch.checked

@@ -7,6 +7,7 @@ import "."
 Item {
     id: gimbalPanel
 
+    objectName: "gimbalPanel"
     property real uiScale: 1
     property string fontFamily: ""
     property string language: "zh"
@@ -20,8 +21,16 @@ Item {
     // True from an arrow's press to its release, so that a release (or a lost press) stops once.
     property bool holdingDirection: false
     property string holdSource: ""
-    property alias pitchInputRef: pitchInput
-    property alias yawInputRef: yawInput
+    readonly property var pitchInput: pitchStepper.field
+    readonly property var yawInput: yawStepper.field
+    property alias pitchInputRef: pitchStepper.field
+    property alias yawInputRef: yawStepper.field
+    // The tab's label column and the width of the command buttons on its right edge.
+    readonly property real labelWidth: Math.max(dp(Theme.labelColumnMin), labels.widest(
+        [zhText("硬件版本", "HW Ver"), zhText("俯仰角度", "Pitch"), zhText("方位角度", "Yaw"),
+         zhText("红外变倍", "IR Zoom"), zhText("可见光变倍", "Zoom"), zhText("测距", "Range")]))
+    readonly property real commandWidth: Math.max(dp(96), labels.widest([zhText("一键朝下", "One-Key Down"),
+                                                                         zhText("设置", "Apply")]) + dp(24))
     property alias zoomSliderRef: zoomRow.slider
     property alias zoomInputRef: zoomRow.input
 
@@ -101,6 +110,12 @@ Item {
             endMove()
     }
 
+    LabelMetrics {
+        id: labels
+
+        uiScale: gimbalPanel.uiScale
+    }
+
     Timer {
         id: gimbalRepeatTimer
 
@@ -126,19 +141,34 @@ Item {
             id: content
 
             width: scroller.contentAreaWidth
-            spacing: gimbalPanel.dp(10)
+            spacing: gimbalPanel.dp(8)
 
-            Flow {
+            RowLayout {
                 Layout.fillWidth: true
-                spacing: gimbalPanel.dp(16)
+                spacing: gimbalPanel.dp(6)
 
                 FieldLabel {
                     uiScale: gimbalPanel.uiScale
-                    text: gimbalPanel.zhText("硬件版本", "HW Ver") + ": " + appBridge.gimbalHwVersion
+                    columnWidth: gimbalPanel.labelWidth
+                    text: gimbalPanel.zhText("硬件版本", "HW Ver")
+                }
+                DeviceValue {
+                    objectName: "gimbalHwVersion"
+                    Layout.fillWidth: true
+                    uiScale: gimbalPanel.uiScale
+                    language: gimbalPanel.language
+                    value: appBridge.gimbalHwVersion
                 }
                 FieldLabel {
                     uiScale: gimbalPanel.uiScale
-                    text: gimbalPanel.zhText("软件版本", "SW Ver") + ": " + appBridge.gimbalSwVersion
+                    text: gimbalPanel.zhText("软件版本", "SW Ver")
+                }
+                DeviceValue {
+                    objectName: "gimbalSwVersion"
+                    Layout.fillWidth: true
+                    uiScale: gimbalPanel.uiScale
+                    language: gimbalPanel.language
+                    value: appBridge.gimbalSwVersion
                 }
             }
 
@@ -168,65 +198,57 @@ Item {
                 Item { Layout.preferredWidth: 1; Layout.preferredHeight: 1 }
             }
 
-            GridLayout {
-                Layout.fillWidth: true
-                columns: 4
-                rowSpacing: gimbalPanel.dp(6)
-                columnSpacing: gimbalPanel.dp(6)
-
-                FieldLabel {
-                    uiScale: gimbalPanel.uiScale
-                    text: gimbalPanel.zhText("俯仰角度", "Pitch")
-                }
-                AngleField { id: pitchInput; objectName: "pitchInput"; onCommit: gimbalPanel.normalizePitch() }
-                PanelButton {
-                    objectName: "pitchStepUp"
-                    Layout.preferredWidth: gimbalPanel.dp(40)
-                    uiScale: gimbalPanel.uiScale
-                    text: "︿"
-                    onClicked: gimbalPanel.stepAngle(pitchInput, 90, 1)
-                }
-                PanelButton {
-                    objectName: "pitchStepDown"
-                    Layout.preferredWidth: gimbalPanel.dp(40)
-                    uiScale: gimbalPanel.uiScale
-                    text: "﹀"
-                    onClicked: gimbalPanel.stepAngle(pitchInput, 90, -1)
-                }
-                FieldLabel {
-                    uiScale: gimbalPanel.uiScale
-                    text: gimbalPanel.zhText("方位角度", "Yaw")
-                }
-                AngleField { id: yawInput; objectName: "yawInput"; onCommit: gimbalPanel.normalizeYaw() }
-                PanelButton {
-                    objectName: "yawStepUp"
-                    Layout.preferredWidth: gimbalPanel.dp(40)
-                    uiScale: gimbalPanel.uiScale
-                    text: "︿"
-                    onClicked: gimbalPanel.stepAngle(yawInput, 180, 1)
-                }
-                PanelButton {
-                    objectName: "yawStepDown"
-                    Layout.preferredWidth: gimbalPanel.dp(40)
-                    uiScale: gimbalPanel.uiScale
-                    text: "﹀"
-                    onClicked: gimbalPanel.stepAngle(yawInput, 180, -1)
-                }
-            }
-
-            Flow {
+            // Pitch and yaw on the label column, each with its command button on the right edge.
+            RowLayout {
                 Layout.fillWidth: true
                 spacing: gimbalPanel.dp(6)
 
+                FieldLabel {
+                    uiScale: gimbalPanel.uiScale
+                    columnWidth: gimbalPanel.labelWidth
+                    text: gimbalPanel.zhText("俯仰角度", "Pitch")
+                }
+                AngleStepper {
+                    id: pitchStepper
+
+                    fieldName: "pitchInput"
+                    minusName: "pitchStepDown"
+                    plusName: "pitchStepUp"
+                    limit: 90
+                    onCommit: gimbalPanel.normalizePitch()
+                }
+                Item { Layout.fillWidth: true }
                 PanelButton {
                     objectName: "oneKeyDown"
+                    Layout.preferredWidth: gimbalPanel.commandWidth
                     uiScale: gimbalPanel.uiScale
                     enabled: !gimbalPanel.trackingEnabled
                     text: gimbalPanel.zhText("一键朝下", "One-Key Down")
                     onClicked: appBridge.gimbalDown()
                 }
+            }
+            RowLayout {
+                Layout.fillWidth: true
+                spacing: gimbalPanel.dp(6)
+
+                FieldLabel {
+                    uiScale: gimbalPanel.uiScale
+                    columnWidth: gimbalPanel.labelWidth
+                    text: gimbalPanel.zhText("方位角度", "Yaw")
+                }
+                AngleStepper {
+                    id: yawStepper
+
+                    fieldName: "yawInput"
+                    minusName: "yawStepDown"
+                    plusName: "yawStepUp"
+                    limit: 180
+                    onCommit: gimbalPanel.normalizeYaw()
+                }
+                Item { Layout.fillWidth: true }
                 PanelButton {
                     objectName: "applyAngle"
+                    Layout.preferredWidth: gimbalPanel.commandWidth
                     uiScale: gimbalPanel.uiScale
                     enabled: !gimbalPanel.trackingEnabled
                     text: gimbalPanel.zhText("设置", "Apply")
@@ -242,58 +264,67 @@ Item {
                 Layout.fillWidth: true
                 uiScale: gimbalPanel.uiScale
                 language: gimbalPanel.language
+                labelWidth: gimbalPanel.labelWidth
                 irMode: gimbalPanel.videoOutputIrChecked
                 splitMode: gimbalPanel.videoOutputSplitChecked
                 maxVisibleZoom: gimbalPanel.maxVisibleZoom
                 onClearAngleFocus: gimbalPanel.clearAngleFocus()
             }
 
-            ColumnLayout {
+            RowLayout {
                 Layout.fillWidth: true
                 visible: gimbalPanel.hasRangeRead
                 spacing: gimbalPanel.dp(6)
 
-                Flow {
-                    Layout.fillWidth: true
-                    spacing: gimbalPanel.dp(8)
-
-                    FieldLabel {
-                        uiScale: gimbalPanel.uiScale
-                        text: gimbalPanel.zhText("测距", "Range")
-                    }
-                    FieldLabel {
-                        objectName: "rangeDistance"
-                        uiScale: gimbalPanel.uiScale
-                        text: gimbalPanel.zhText("距离(m)：", "Distance(m):")
-                              + (appBridge.laserRangeValid ? appBridge.laserRangeDistance.toFixed(2) : "-")
-                    }
-                    FieldLabel {
-                        uiScale: gimbalPanel.uiScale
-                        text: appBridge.laserRangeValid ? "" : gimbalPanel.zhText("无效", "Invalid")
-                    }
+                FieldLabel {
+                    uiScale: gimbalPanel.uiScale
+                    columnWidth: gimbalPanel.labelWidth
+                    text: gimbalPanel.zhText("测距", "Range")
                 }
-                Flow {
+                FieldLabel {
+                    uiScale: gimbalPanel.uiScale
+                    text: gimbalPanel.zhText("距离(m)：", "Distance(m):")
+                }
+                DeviceValue {
+                    objectName: "rangeDistance"
+                    uiScale: gimbalPanel.uiScale
+                    language: gimbalPanel.language
+                    value: appBridge.laserRangeValid ? appBridge.laserRangeDistance.toFixed(2) : "-"
+                }
+                FieldLabel {
+                    objectName: "rangeInvalid"
                     Layout.fillWidth: true
-                    spacing: gimbalPanel.dp(6)
+                    uiScale: gimbalPanel.uiScale
+                    color: Theme.dangerText
+                    text: appBridge.laserRangeValid ? "" : gimbalPanel.zhText("无效", "Invalid")
+                }
+            }
+            RowLayout {
+                Layout.fillWidth: true
+                visible: gimbalPanel.hasRangeRead
+                spacing: gimbalPanel.dp(6)
 
-                    PanelButton {
-                        objectName: "rangeSingle"
-                        uiScale: gimbalPanel.uiScale
-                        text: gimbalPanel.zhText("单次测距", "Single")
-                        onClicked: appBridge.laserRangeSingle()
-                    }
-                    PanelButton {
-                        objectName: "rangeContinuous"
-                        uiScale: gimbalPanel.uiScale
-                        text: gimbalPanel.zhText("连续测距", "Continuous")
-                        onClicked: appBridge.laserPeriodicOn()
-                    }
-                    PanelButton {
-                        objectName: "rangeStop"
-                        uiScale: gimbalPanel.uiScale
-                        text: gimbalPanel.zhText("停止连续测距", "Stop Continuous")
-                        onClicked: appBridge.laserPeriodicOff()
-                    }
+                Item { Layout.preferredWidth: gimbalPanel.labelWidth }
+                PanelButton {
+                    objectName: "rangeSingle"
+                    Layout.fillWidth: true
+                    uiScale: gimbalPanel.uiScale
+                    text: gimbalPanel.zhText("单次测距", "Single")
+                    onClicked: appBridge.laserRangeSingle()
+                }
+                PanelButton {
+                    objectName: "rangeContinuous"
+                    Layout.fillWidth: true
+                    uiScale: gimbalPanel.uiScale
+                    text: gimbalPanel.zhText("连续测距", "Continuous")
+                    onClicked: appBridge.laserPeriodicOn()
+                }
+                PanelButton {
+                    objectName: "rangeStop"
+                    Layout.fillWidth: true
+                    uiScale: gimbalPanel.uiScale
+                    text: gimbalPanel.zhText("停止连续测距", "Stop Continuous")
+                    onClicked: appBridge.laserPeriodicOff()
                 }
             }
         }
@@ -310,20 +341,17 @@ Item {
         onCanceled: gimbalPanel.endMove("panel")
     }
 
-    component AngleField: TextField {
+    component AngleStepper: NumberStepper {
+        property int limit: 90
+
         signal commit()
 
-        Layout.fillWidth: true
-        Layout.minimumWidth: gimbalPanel.dp(70)
-        implicitHeight: Theme.controlHeight * gimbalPanel.uiScale
-        font.pixelSize: Theme.fontNormal * gimbalPanel.uiScale
+        uiScale: gimbalPanel.uiScale
+        unit: "°"
         text: "0"
-        selectByMouse: true
         validator: RegExpValidator { regExp: /^-?\d{0,3}(\.\d{0,2})?$/ }
+        onStepClicked: gimbalPanel.stepAngle(field, limit, dir)
         onEditingFinished: commit()
-        onActiveFocusChanged: {
-            if (!activeFocus)
-                commit()
-        }
+        onFocusLost: commit()
     }
 }

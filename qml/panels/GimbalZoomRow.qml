@@ -19,7 +19,9 @@ ColumnLayout {
     readonly property bool manualInputActive: visibleZoomSlider.pressed || visibleZoomInput.activeFocus
                                               || zoomDebounceTimer.running || zoomManualInputCooldownTimer.running
     property alias slider: visibleZoomSlider
-    property alias input: visibleZoomInput
+    property alias input: zoomStepper.field
+    readonly property var visibleZoomInput: zoomStepper.field
+    property real labelWidth: 0
     // A step press that changed nothing (already at a limit) sends nothing on release either.
     property bool stepChangedWhilePressed: false
     property bool zoomTextEdited: false
@@ -182,6 +184,7 @@ ColumnLayout {
 
         FieldLabel {
             uiScale: zoomRow.uiScale
+            columnWidth: zoomRow.labelWidth
             text: zoomRow.irMode ? zoomRow.zhText("红外变倍", "IR Zoom") : zoomRow.zhText("可见光变倍", "Zoom")
         }
         Slider {
@@ -195,6 +198,8 @@ ColumnLayout {
             focusPolicy: Qt.NoFocus
             Layout.fillWidth: true
             Layout.minimumWidth: 80 * zoomRow.uiScale
+            // As tall as the row's other controls: the stock slider is taller than it needs to be.
+            Layout.preferredHeight: Theme.controlHeight * zoomRow.uiScale
             from: 1
             to: zoomRow.zoomMax
             stepSize: zoomRow.irMode ? 1 : 0.1
@@ -219,50 +224,35 @@ ColumnLayout {
                 zoomRow.sendZoom(value)
             }
         }
-        PanelButton {
-            objectName: "zoomMinus"
-            uiScale: zoomRow.uiScale
-            Layout.preferredWidth: 40 * zoomRow.uiScale
-            text: "−"
-            onPressed: zoomRow.pressStep(-1)
-            onReleased: zoomRow.releaseStep()
-            onCanceled: zoomRow.releaseStep()
-        }
-        TextField {
-            id: visibleZoomInput
+        NumberStepper {
+            id: zoomStepper
 
-            objectName: "visibleZoomInput"
-            Layout.preferredWidth: 56 * zoomRow.uiScale
-            implicitHeight: Theme.controlHeight * zoomRow.uiScale
-            font.pixelSize: Theme.fontNormal * zoomRow.uiScale
-            horizontalAlignment: TextInput.AlignHCenter
+            fieldName: "visibleZoomInput"
+            minusName: "zoomMinus"
+            plusName: "zoomPlus"
+            uiScale: zoomRow.uiScale
+            unit: "×"
             text: "1.0"
-            selectByMouse: true
             validator: RegExpValidator { regExp: /^\d{0,3}(\.\d?)?$/ }
+            // The zoom the device reported, dimmed while the device is silent.
+            field.color: appBridge.deviceSilent ? Theme.textStale : Theme.textPrimary
+            onStepPressed: zoomRow.pressStep(dir)
+            onStepReleased: zoomRow.releaseStep()
+            onStepCanceled: zoomRow.releaseStep()
             onTextEdited: zoomRow.zoomTextEdited = true
             onEditingFinished: zoomRow.applyZoomFromText()
-            onActiveFocusChanged: {
-                if (!activeFocus)
-                    zoomRow.applyZoomFromText()
-            }
-        }
-        PanelButton {
-            objectName: "zoomPlus"
-            uiScale: zoomRow.uiScale
-            Layout.preferredWidth: 40 * zoomRow.uiScale
-            text: "+"
-            onPressed: zoomRow.pressStep(1)
-            onReleased: zoomRow.releaseStep()
-            onCanceled: zoomRow.releaseStep()
+            onFocusLost: zoomRow.applyZoomFromText()
         }
     }
 
-    Flow {
+    RowLayout {
         Layout.fillWidth: true
         spacing: 6 * zoomRow.uiScale
 
+        Item { Layout.preferredWidth: zoomRow.labelWidth }
         PanelButton {
             objectName: "zoomIn"
+            Layout.fillWidth: true
             uiScale: zoomRow.uiScale
             enabled: !zoomRow.splitMode
             text: zoomRow.zhText("连续放大", "Zoom In")
@@ -275,6 +265,7 @@ ColumnLayout {
         }
         PanelButton {
             objectName: "zoomOut"
+            Layout.fillWidth: true
             uiScale: zoomRow.uiScale
             enabled: !zoomRow.splitMode
             text: zoomRow.zhText("连续缩小", "Zoom Out")

@@ -31,6 +31,7 @@ Rectangle {
                 ["P", "拍照", "Take a photo"],
                 ["R", "开始/停止录像", "Start/stop recording"],
                 ["F / " + zhText("双击视频", "double click"), "全屏切换", "Toggle fullscreen"],
+                ["H", "显示/隐藏视频上的抬头显示", "Show/hide the head-up display on the video"],
                 ["Esc", "退出全屏；离开输入框", "Leave fullscreen; leave a text field"],
                 ["F1", "显示/关闭本帮助", "Show/close this help"]]
     }

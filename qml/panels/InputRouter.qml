@@ -87,6 +87,7 @@ Item {
         case Qt.Key_P: appBridge.takePhoto(); return true
         case Qt.Key_R: toggleRecording(); return true
         case Qt.Key_F: win.videoFullscreen = !win.videoFullscreen; return true
+        case Qt.Key_H: appBridge.showHud = !appBridge.showHud; return true
         case Qt.Key_F1: helpOverlay.visible = !helpOverlay.visible; return true
         case Qt.Key_Escape:
             helpOverlay.visible = false

@@ -123,6 +123,7 @@ Item {
                 PanelButton {
                     objectName: "ipSaveButton"
                     uiScale: ipPanel.uiScale
+                    danger: true
                     text: ipPanel.zhText("保存", "Save")
                     onClicked: appBridge.setCameraIp(0, addrRow.joined(), maskRow.joined(), gwRow.joined())
                 }

@@ -3,7 +3,8 @@ import QtQuick.Controls 2.2
 import QtQuick.Layouts 1.3
 import "."
 
-// One infrared image setting: label, optional on/off switch, slider, "−", number field, "+".
+// One infrared image setting: label, optional on/off switch, slider and stepper. The level of a
+// setting that has a switch can be changed only while the switch is on.
 // Every change the operator makes is reported once through `changedByOperator`; setting the value
 // from outside (`show`) reports nothing.
 RowLayout {
@@ -20,7 +21,11 @@ RowLayout {
     // Set while the owner sends every field at once: this field's own commit waits for that.
     property bool holdCommit: false
     property alias switchOn: toggle.checked
-    property alias fieldRef: field
+    property alias fieldRef: stepper.field
+    readonly property var field: stepper.field
+    property real labelWidth: 0
+    // A level whose function is switched off cannot be set: its slider and stepper are disabled.
+    readonly property bool levelUsable: !hasSwitch || toggle.checked
     readonly property int value: Math.round(slider.value)
 
     signal changedByOperator()
@@ -65,17 +70,24 @@ RowLayout {
 
     FieldLabel {
         uiScale: row.uiScale
+        columnWidth: row.labelWidth
         text: row.label
     }
-    ToggleSwitch {
-        id: toggle
+    // Every row keeps the switch's place, so that all slider tracks start at one edge.
+    Item {
+        Layout.preferredWidth: toggle.implicitWidth
+        Layout.preferredHeight: toggle.implicitHeight
 
-        objectName: row.objectName + "Switch"
-        visible: row.hasSwitch
-        uiScale: row.uiScale
-        onToggled: {
-            row.show(row.fieldValue())
-            row.changedByOperator()
+        ToggleSwitch {
+            id: toggle
+
+            objectName: row.objectName + "Switch"
+            visible: row.hasSwitch
+            uiScale: row.uiScale
+            onToggled: {
+                row.show(row.fieldValue())
+                row.changedByOperator()
+            }
         }
     }
     Slider {
@@ -86,6 +98,10 @@ RowLayout {
         focusPolicy: Qt.NoFocus
         Layout.fillWidth: true
         Layout.minimumWidth: 60 * row.uiScale
+        // As tall as the row's other controls: the stock slider is taller than it needs to be.
+        Layout.preferredHeight: Theme.controlHeight * row.uiScale
+        enabled: row.levelUsable
+        opacity: enabled ? 1 : 0.4
         from: row.from
         to: row.to
         value: row.initial
@@ -96,33 +112,22 @@ RowLayout {
             row.changedByOperator()
         }
     }
-    PanelButton {
-        uiScale: row.uiScale
-        Layout.preferredWidth: 40 * row.uiScale
-        text: "−"
-        onClicked: row.step(-1)
-    }
-    TextField {
-        id: field
+    NumberStepper {
+        id: stepper
 
-        objectName: row.objectName + "Field"
-        Layout.preferredWidth: 48 * row.uiScale
-        implicitHeight: Theme.controlHeight * row.uiScale
-        font.pixelSize: Theme.fontNormal * row.uiScale
-        horizontalAlignment: TextInput.AlignHCenter
+        fieldName: row.objectName + "Field"
+        minusName: row.objectName + "Minus"
+        plusName: row.objectName + "Plus"
+        enabled: row.levelUsable
+        opacity: enabled ? 1 : 0.4
+        uiScale: row.uiScale
         text: String(row.initial)
-        selectByMouse: true
         validator: IntValidator { bottom: row.from; top: row.to }
+        onStepClicked: row.step(dir)
         onEditingFinished: row.commitField()
-        onActiveFocusChanged: {
-            if (!activeFocus && acceptableInput === false)
+        onFocusLost: {
+            if (field.acceptableInput === false)
                 row.commitField()
         }
-    }
-    PanelButton {
-        uiScale: row.uiScale
-        Layout.preferredWidth: 40 * row.uiScale
-        text: "+"
-        onClicked: row.step(1)
     }
 }

@@ -25,7 +25,7 @@ Rectangle {
         width: pill.segmentWidth
         height: pill.height - 8 * pill.uiScale
         radius: height / 2
-        color: Theme.accent
+        color: Theme.accentStrong
 
         Behavior on x {
             NumberAnimation { duration: 180; easing.type: Easing.OutCubic }

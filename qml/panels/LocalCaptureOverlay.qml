@@ -2,15 +2,15 @@ import QtQuick 2.9
 import QtQuick.Controls 2.2
 import "."
 
-// Over the video: the local recording's badge, the context menu with the snapshot, and the messages
-// about both for the message log. Takes right clicks only; everything else reaches the items below.
+// Over the video: the context menu with the snapshot, and the messages about local recordings and
+// snapshots for the message log (the recording's badge is on the head-up display's top row). Takes
+// right clicks only; everything else reaches the items below.
 Item {
     id: overlay
 
     property real uiScale: 1
     property string language: "zh"
     property var capture: null
-    property rect picture: Qt.rect(0, 0, 0, 0)
     readonly property bool available: capture !== null && capture !== undefined
 
     function zhText(cn, en) {
@@ -41,15 +41,5 @@ Item {
         function onCaptureEvent(kind, path, detail) {
             appBridge.reportLocalCapture(kind, path, detail)
         }
-    }
-
-    RecordingBadge {
-        objectName: "localRecordingBadge"
-        anchors.horizontalCenter: parent.horizontalCenter
-        y: overlay.picture.y + 6 * overlay.uiScale
-        visible: overlay.available && overlay.capture.recording
-        uiScale: overlay.uiScale
-        seconds: visible ? overlay.capture.recordingSeconds : 0
-        bytes: visible ? overlay.capture.recordingBytes : 0
     }
 }

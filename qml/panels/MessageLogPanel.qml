@@ -32,6 +32,13 @@ PanelBox {
                 font.bold: true
                 color: Theme.textPrimary
             }
+            // The day of the first line; the lines carry only their time.
+            Text {
+                objectName: "messageLogDate"
+                text: appBridge.messageLines.startDate
+                font.pixelSize: Theme.fontNormal * logPanel.uiScale
+                color: Theme.logDateText
+            }
             Button {
                 id: clearButton
 
@@ -55,8 +62,8 @@ PanelBox {
                 }
                 background: Rectangle {
                     radius: Theme.radiusSmall * logPanel.uiScale
-                    color: clearButton.pressed ? Theme.accentPressed
-                                               : (clearButton.enabled ? Theme.accent : Theme.accentDisabled)
+                    // The danger style: clearing cannot be undone on screen.
+                    color: clearButton.pressed ? Theme.dangerSolidPressed : Theme.dangerSolid
                 }
             }
         }
@@ -64,7 +71,7 @@ PanelBox {
         Rectangle {
             Layout.fillWidth: true
             Layout.fillHeight: true
-            color: Theme.windowBackground
+            color: Theme.logBackground
             radius: Theme.radiusSmall * logPanel.uiScale
 
             MessageLogView {
@@ -79,7 +86,8 @@ PanelBox {
                 font.family: logPanel.fontFamily
                 color: Theme.textPrimary
                 fillColor: parent.color
-                selectionColor: Theme.accent
+                dateColor: Theme.logDateText
+                selectionColor: Theme.accentStrong
                 selectedTextColor: Theme.textOnAccent
             }
 

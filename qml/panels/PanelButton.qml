@@ -2,11 +2,13 @@ import QtQuick 2.9
 import QtQuick.Controls 2.2
 import "."
 
-// The interface's ordinary push button: flat face, thin border, accent tint when hovered.
+// The interface's ordinary push button: flat face, thin border, accent tint when hovered. With
+// `danger` it is the danger style for destructive or risky actions: red text on a red-tinted face.
 Button {
     id: control
 
     property real uiScale: 1
+    property bool danger: false
 
     // Tall enough for the text's line height in either language (CJK lines are taller).
     implicitHeight: Math.max(Theme.controlHeight * uiScale, contentItem.implicitHeight + topPadding + bottomPadding)
@@ -20,7 +22,7 @@ Button {
     contentItem: Text {
         text: control.text
         font: control.font
-        color: Theme.textPrimary
+        color: control.danger ? Theme.dangerText : Theme.textPrimary
         horizontalAlignment: Text.AlignHCenter
         verticalAlignment: Text.AlignVCenter
     }
@@ -28,10 +30,14 @@ Button {
     background: Rectangle {
         implicitWidth: 64 * control.uiScale
         radius: Theme.radiusSmall * control.uiScale
-        color: control.pressed ? Theme.buttonPressed
-                               : (control.checked ? Theme.accentSoft
-                                                  : (control.hovered ? Theme.buttonHovered : Theme.buttonIdle))
-        border.color: control.hovered || control.checked ? Theme.accent : Theme.buttonBorder
+        color: control.danger ? (control.pressed ? Theme.dangerPressed
+                                                 : (control.hovered ? Theme.dangerHovered : Theme.dangerFace))
+                              : (control.pressed ? Theme.buttonPressed
+                                                 : (control.checked ? Theme.accentSoft
+                                                                    : (control.hovered ? Theme.buttonHovered
+                                                                                       : Theme.buttonIdle)))
+        border.color: control.danger ? Theme.dangerBorder
+                                     : (control.hovered || control.checked ? Theme.accent : Theme.buttonBorder)
         border.width: 1
     }
 }

@@ -16,7 +16,7 @@ TabButton {
     contentItem: Text {
         text: tab.text
         font: tab.font
-        color: tab.checked ? Theme.accent : Theme.textSecondary
+        color: tab.checked ? Theme.accentText : Theme.textSecondary
         horizontalAlignment: Text.AlignHCenter
         verticalAlignment: Text.AlignVCenter
     }

@@ -26,7 +26,7 @@ Row {
         anchors.verticalCenter: parent.verticalCenter
         text: choice.text
         font.pixelSize: Theme.fontNormal * choice.uiScale
-        color: choice.enabled ? Theme.textPrimary : Theme.textMuted
+        color: choice.enabled ? Theme.textPrimary : Theme.textHint
 
         MouseArea {
             anchors.fill: parent

@@ -3,16 +3,13 @@ import QtQuick.Controls 2.2
 import QtQuick.Layouts 1.3
 import "."
 
-// An integer field with "−" and "+" beside it, kept within [minimum, maximum]. Editing or stepping
-// only changes the text; the owner decides when the value is sent.
-RowLayout {
+// An integer stepper kept within [minimum, maximum]. Editing or stepping only changes the text;
+// the owner decides when the value is sent.
+NumberStepper {
     id: stepField
 
-    property real uiScale: 1
     property int minimum: 0
     property int maximum: 2047
-    property string fieldName: ""
-    property alias text: field.text
 
     // The text as a value in range; text that is no number counts as the lower bound's zero.
     function value() {
@@ -30,41 +27,8 @@ RowLayout {
         field.text = String(Math.max(minimum, Math.min(maximum, value() + delta)))
     }
 
-    spacing: 4 * uiScale
-
-    PanelButton {
-        objectName: stepField.fieldName + "Minus"
-        Layout.preferredWidth: Theme.controlHeight * stepField.uiScale
-        leftPadding: 0
-        rightPadding: 0
-        uiScale: stepField.uiScale
-        text: "−"
-        onClicked: stepField.step(-1)
-    }
-    TextField {
-        id: field
-
-        objectName: stepField.fieldName
-        Layout.fillWidth: true
-        Layout.minimumWidth: 60 * stepField.uiScale
-        implicitHeight: Theme.controlHeight * stepField.uiScale
-        font.pixelSize: Theme.fontNormal * stepField.uiScale
-        horizontalAlignment: TextInput.AlignHCenter
-        inputMethodHints: Qt.ImhDigitsOnly
-        selectByMouse: true
-        onEditingFinished: stepField.normalize()
-        onActiveFocusChanged: {
-            if (!activeFocus)
-                stepField.normalize()
-        }
-    }
-    PanelButton {
-        objectName: stepField.fieldName + "Plus"
-        Layout.preferredWidth: Theme.controlHeight * stepField.uiScale
-        leftPadding: 0
-        rightPadding: 0
-        uiScale: stepField.uiScale
-        text: "+"
-        onClicked: stepField.step(1)
-    }
+    field.inputMethodHints: Qt.ImhDigitsOnly
+    onStepClicked: step(dir)
+    onEditingFinished: normalize()
+    onFocusLost: normalize()
 }

@@ -1,39 +1,65 @@
 import QtQuick 2.9
 import "."
 
-// Over the video while a local recording runs: how long it has run and how big the file is.
+// A running recording, loud: a red badge with a pulsing dot, "REC" and its clock. The camera's
+// recording is a device value and turns grey with its age when the device falls silent.
 Rectangle {
     id: badge
 
     property real uiScale: 1
-    property int seconds: 0
-    property real bytes: 0
+    property string language: "zh"
+    property string label: ""
+    property bool stale: false
+    property int ageSeconds: 0
 
-    function twoDigits(n) {
-        return (n < 10 ? "0" : "") + n
-    }
-    function elapsedText() {
+    // A local recording's clock (m:ss, h:mm:ss past an hour) and size.
+    function elapsedText(seconds) {
         var h = Math.floor(seconds / 3600)
         var m = Math.floor(seconds / 60) % 60
-        return (h > 0 ? h + ":" : "") + twoDigits(m) + ":" + twoDigits(seconds % 60)
+        var s = seconds % 60
+        return (h > 0 ? h + ":" : "") + (m < 10 ? "0" : "") + m + ":" + (s < 10 ? "0" : "") + s
     }
-    function sizeText() {
+    function sizeText(bytes) {
         return (bytes / (1024 * 1024)).toFixed(1) + " MB"
     }
 
-    width: label.implicitWidth + 16 * uiScale
-    height: label.implicitHeight + 6 * uiScale
+    width: row.implicitWidth + 14 * uiScale
+    height: row.implicitHeight + 6 * uiScale
     radius: Theme.radiusSmall * uiScale
-    color: Theme.videoInfoBackground
+    color: stale ? Theme.hudBacking : Theme.recordBadgeFill
 
-    Text {
-        id: label
+    Row {
+        id: row
 
-        objectName: "recordingBadgeText"
         anchors.centerIn: parent
-        color: Theme.textOnAccent
-        font.pixelSize: Theme.fontSmall * badge.uiScale
-        textFormat: Text.StyledText
-        text: "<font color='" + Theme.recordRed + "'>●</font> REC " + badge.elapsedText() + "  " + badge.sizeText()
+        spacing: 6 * badge.uiScale
+
+        // Two steps a second rather than an animation: the scene is redrawn only when it changes.
+        Rectangle {
+            id: dot
+
+            anchors.verticalCenter: parent.verticalCenter
+            width: 10 * badge.uiScale
+            height: width
+            radius: width / 2
+            color: badge.stale ? Theme.hudStale : Theme.recordBadgeText
+
+            Timer {
+                interval: 500
+                repeat: true
+                running: badge.visible && !badge.stale
+                onTriggered: dot.opacity = dot.opacity < 1 ? 1 : 0.3
+                onRunningChanged: dot.opacity = 1
+            }
+        }
+        Text {
+            objectName: badge.objectName + "Text"
+            anchors.verticalCenter: parent.verticalCenter
+            color: badge.stale ? Theme.hudStale : Theme.recordBadgeText
+            font.pixelSize: Theme.fontNormal * badge.uiScale
+            font.bold: true
+            text: badge.label + (badge.stale ? "  · " + badge.ageSeconds + (badge.language === "zh" ? " 秒前" : " s ago")
+                                             : "")
+        }
     }
 }

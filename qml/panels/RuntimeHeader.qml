@@ -92,8 +92,26 @@ Rectangle {
         color: Theme.textPrimary
     }
 
+    // Light for daylight, dark for dim rooms and night work; remembered by the controller.
+    PanelButton {
+        id: themeButton
+
+        objectName: "themeButton"
+        anchors.right: padStatus.left
+        anchors.rightMargin: 12 * header.uiScale
+        anchors.verticalCenter: parent.verticalCenter
+        leftPadding: 10 * header.uiScale
+        rightPadding: 10 * header.uiScale
+        uiScale: header.uiScale
+        // Names the theme a click switches to.
+        text: appBridge.theme === "dark" ? header.zhText("浅色主题", "Light theme") : header.zhText("深色主题", "Dark theme")
+        onClicked: appBridge.setTheme(appBridge.theme === "dark" ? "light" : "dark")
+    }
+
     // The gamepad in use, if any, and where its controls are explained.
     Text {
+        id: padStatus
+
         objectName: "padStatus"
         anchors.right: parent.right
         anchors.rightMargin: 12 * header.uiScale
@@ -101,6 +119,6 @@ Rectangle {
         text: (header.pad && header.pad.connected ? header.zhText("手柄：", "Gamepad: ") + header.pad.padName
                                                   : header.zhText("无手柄", "No gamepad")) + "  ·  F1 " + header.zhText("帮助", "Help")
         font.pixelSize: Theme.fontSmall * header.uiScale
-        color: header.pad && header.pad.connected ? Theme.pillUdpText : Theme.textMuted
+        color: header.pad && header.pad.connected ? Theme.pillUdpText : Theme.textHint
     }
 }

@@ -25,6 +25,8 @@ Item {
     // The row's width, known before the row lays itself out (the page less the row's margins), so
     // that the left pane's width never changes in the middle of the row's own layout pass.
     readonly property real rowWidth: width - 2 * runtimeRow.Layout.margins
+    // The tabs share the bar's width equally, however many the product has.
+    readonly property real tabWidth: controlTabs.width / (win && win.hasTernTrackingTab ? 5 : 4)
 
     function dp(v) {
         return v * uiScale
@@ -150,8 +152,9 @@ Item {
                     id: commPanel
 
                     Layout.fillWidth: true
+                    // Its minimum is all the two rows of a link need: the rest goes to the tabs.
                     Layout.minimumHeight: runtimePage.dp(150)
-                    Layout.preferredHeight: runtimePage.dp(170)
+                    Layout.preferredHeight: runtimePage.dp(150)
                     uiScale: runtimePage.uiScale
                     fontFamily: runtimePage.fontFamily
                     language: runtimePage.language
@@ -182,6 +185,7 @@ Item {
                                 id: tabGimbal
 
                                 objectName: "tabGimbal"
+                                width: runtimePage.tabWidth
                                 uiScale: runtimePage.uiScale
                                 text: runtimePage.win.zhText("云台设置", "Gimbal")
                             }
@@ -189,6 +193,7 @@ Item {
                                 id: tabCamera
 
                                 objectName: "tabCamera"
+                                width: runtimePage.tabWidth
                                 uiScale: runtimePage.uiScale
                                 text: runtimePage.win.zhText("相机设置", "Camera")
                             }
@@ -196,6 +201,7 @@ Item {
                                 id: tabChannel
 
                                 objectName: "tabChannel"
+                                width: runtimePage.tabWidth
                                 uiScale: runtimePage.uiScale
                                 text: runtimePage.win.zhText("通道设置", "Channel")
                             }
@@ -203,6 +209,7 @@ Item {
                                 id: tabIP
 
                                 objectName: "tabIP"
+                                width: runtimePage.tabWidth
                                 uiScale: runtimePage.uiScale
                                 text: runtimePage.win.zhText("IP设置", "IP")
                             }
@@ -211,7 +218,7 @@ Item {
 
                                 objectName: "tabTracking"
                                 // A hidden tab keeps its place (the last) but takes no room.
-                                width: visible ? implicitWidth : 0
+                                width: visible ? runtimePage.tabWidth : 0
                                 visible: runtimePage.win.hasTernTrackingTab
                                 uiScale: runtimePage.uiScale
                                 text: runtimePage.win.zhText("识别追踪", "Tracking")
@@ -312,8 +319,10 @@ Item {
                     id: messageLogPanel
 
                     Layout.fillWidth: true
-                    Layout.preferredHeight: runtimePage.dp(190)
-                    Layout.minimumHeight: runtimePage.dp(120)
+                    // A small window gives the tabs their room first: the log keeps a few lines.
+                    Layout.preferredHeight: runtimePage.height < runtimePage.dp(900) ? runtimePage.dp(96)
+                                                                                     : runtimePage.dp(190)
+                    Layout.minimumHeight: runtimePage.dp(96)
                     uiScale: runtimePage.uiScale
                     fontFamily: runtimePage.fontFamily
                     language: runtimePage.language
@@ -372,6 +381,7 @@ Item {
                 videoOutputIrChecked: cameraPanel.videoOutputIrChecked
                 videoOutputSplitChecked: cameraPanel.videoOutputSplitChecked
                 videoOutputVisibleChecked: cameraPanel.videoOutputVisibleChecked
+                win: runtimePage.win
                 recordingText: runtimePage.win.formatRecordingDuration(runtimePage.win.recordingElapsedSeconds)
                 onFullscreenToggled: runtimePage.win.videoFullscreen = !runtimePage.win.videoFullscreen
                 onCaptureModeChosen: runtimePage.win.captureMode = mode

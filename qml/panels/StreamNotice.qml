@@ -38,7 +38,7 @@ Rectangle {
     height: label.implicitHeight + 12 * uiScale
     radius: Theme.radiusSmall * uiScale
     // Readable over the frozen picture; nothing to read it against without one.
-    color: reconnecting ? Theme.videoInfoBackground : "transparent"
+    color: reconnecting ? Theme.hudBacking : "transparent"
 
     Text {
         id: label

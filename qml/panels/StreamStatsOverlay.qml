@@ -32,7 +32,8 @@ Rectangle {
     width: label.implicitWidth + 12 * uiScale
     height: label.implicitHeight + 8 * uiScale
     radius: Theme.radiusSmall * uiScale
-    color: Theme.videoInfoBackground
+    // The HUD's backing: readable over the busiest picture.
+    color: Theme.hudBacking
 
     Text {
         id: label
@@ -40,7 +41,7 @@ Rectangle {
         objectName: "streamStatsText"
         anchors.centerIn: parent
         color: Theme.textOnAccent
-        font.pixelSize: Theme.fontSmall * overlay.uiScale
+        font.pixelSize: Theme.fontNormal * overlay.uiScale
         text: overlay.lines().join("\n")
     }
 }

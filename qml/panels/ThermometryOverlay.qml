@@ -10,6 +10,9 @@ Item {
 
     property real uiScale: 1
     property rect picture: Qt.rect(0, 0, 0, 0)
+    property string language: "zh"
+    // The device went quiet: the readings are old, and say how old.
+    readonly property bool stale: appBridge.deviceSilent
     readonly property bool regionShown: appBridge.irThermometryRectWidth > 0 && appBridge.irThermometryRectHeight > 0
 
     function viewX(x) {
@@ -21,7 +24,11 @@ Item {
     }
 
     function celsius(value) {
-        return Number(value).toFixed(1) + "℃"
+        return Number(value).toFixed(1) + "°C"
+    }
+    function reading(prefix, value) {
+        var age = stale ? "  · " + appBridge.deviceSilentSeconds + (language === "zh" ? " 秒前" : " s ago") : ""
+        return prefix + celsius(value) + age
     }
 
     Rectangle {
@@ -41,16 +48,17 @@ Item {
             anchors.right: parent.right
             anchors.top: parent.top
             anchors.margins: 2
-            width: 20 * overlay.uiScale
+            width: 28 * overlay.uiScale
             height: width
             radius: Theme.radiusSmall * overlay.uiScale
-            color: Theme.videoReadoutBackground
+            color: Theme.hudBacking
 
             Text {
                 anchors.centerIn: parent
                 text: "×"
                 color: Theme.thermometryBox
-                font.pixelSize: Theme.fontNormal * overlay.uiScale
+                font.pixelSize: Theme.fontLarge * overlay.uiScale
+                font.bold: true
             }
             // Back to measuring the region's centre as a point.
             MouseArea {
@@ -63,32 +71,51 @@ Item {
     }
 
     ThermometryMark {
-        id: thermPLabel
+        id: hotMark
 
-        objectName: "thermPLabel"
-        uiScale: overlay.uiScale
-        markX: overlay.viewX(appBridge.irThermometryPointX)
-        markY: overlay.viewY(appBridge.irThermometryPointY)
-        visible: appBridge.irThermometryPointSelected && appBridge.irThermometryValid
-        color: Theme.thermometryBox
-        text: overlay.celsius(appBridge.irThermometryPointTemp)
-    }
-    ThermometryMark {
         objectName: "thermMaxLabel"
         uiScale: overlay.uiScale
+        language: overlay.language
+        bounds: overlay.picture
+        stale: overlay.stale
         markX: overlay.viewX(appBridge.irThermometryMaxX)
         markY: overlay.viewY(appBridge.irThermometryMaxY)
         visible: appBridge.irThermometryValid && overlay.regionShown
         color: Theme.thermometryHot
-        text: "H:" + overlay.celsius(appBridge.irThermometryMaxTemp)
+        textColor: Theme.markHotText
+        text: overlay.reading("H ", appBridge.irThermometryMaxTemp)
     }
+    // Close to the hottest spot the coldest one's chip takes another side.
     ThermometryMark {
+        id: coldMark
+
         objectName: "thermMinLabel"
         uiScale: overlay.uiScale
+        language: overlay.language
+        bounds: overlay.picture
+        avoid: [hotMark.chipRect]
+        stale: overlay.stale
         markX: overlay.viewX(appBridge.irThermometryMinX)
         markY: overlay.viewY(appBridge.irThermometryMinY)
         visible: appBridge.irThermometryValid && overlay.regionShown
-        color: Theme.thermometryCold
-        text: "L:" + overlay.celsius(appBridge.irThermometryMinTemp)
+        color: Theme.markColdText
+        textColor: Theme.markColdText
+        text: overlay.reading("L ", appBridge.irThermometryMinTemp)
+    }
+    ThermometryMark {
+        id: thermPLabel
+
+        objectName: "thermPLabel"
+        uiScale: overlay.uiScale
+        language: overlay.language
+        bounds: overlay.picture
+        avoid: [hotMark.chipRect, coldMark.chipRect]
+        stale: overlay.stale
+        markX: overlay.viewX(appBridge.irThermometryPointX)
+        markY: overlay.viewY(appBridge.irThermometryPointY)
+        visible: appBridge.irThermometryPointSelected && appBridge.irThermometryValid
+        color: Theme.thermometryBox
+        textColor: Theme.markPointText
+        text: overlay.reading("", appBridge.irThermometryPointTemp)
     }
 }

@@ -143,11 +143,24 @@ Item {
                     model: trackingPanel.categories
 
                     CheckBox {
+                        id: categoryBox
+
                         objectName: "aiCategory" + (index + 1)
                         Layout.fillWidth: true
                         font.pixelSize: Theme.fontNormal * trackingPanel.uiScale
                         text: trackingPanel.zhText(modelData.cn, modelData.en)
+                        // Locked while AI tracking runs: the box is dimmed, the name stays readable
+                        // so that the operator sees what is being detected.
                         enabled: !aiSwitch.checked
+                        indicator.opacity: enabled ? 1 : 0.45
+
+                        contentItem: Text {
+                            leftPadding: categoryBox.indicator.width + categoryBox.spacing
+                            text: categoryBox.text
+                            font: categoryBox.font
+                            color: categoryBox.enabled ? Theme.textPrimary : Theme.textHint
+                            verticalAlignment: Text.AlignVCenter
+                        }
                         checked: trackingPanel.aiCategoryChecked[index] === true
                         onClicked: {
                             trackingPanel.applyCategory(index, checked)

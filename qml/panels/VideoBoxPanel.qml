@@ -24,6 +24,8 @@ PanelBox {
     property bool videoOutputSplitChecked: false
     property bool videoOutputVisibleChecked: true
     property string _streamUrl: ""
+    // The main window, for the product's capability flags the head-up display needs.
+    property var win: null
     property alias streamUrl: videoPanel._streamUrl
     property alias videoItemRef: videoItem
     property alias trackingRectRef: trackingRect
@@ -49,6 +51,19 @@ PanelBox {
     readonly property int thermometryFrameHeight: 1080
     readonly property int clickThreshold: 5
     property string recordingText: ""
+    // The device reported the tracked target lost: shown for a while, until tracking starts again.
+    property bool trackerLost: false
+    property bool trackingWasOn: false
+    readonly property string trackingState: trackingEnabled ? "tracking" : (trackerLost ? "lost" : "idle")
+
+    onTrackingEnabledChanged: {
+        if (trackingEnabled) {
+            trackerLost = false
+            trackingWasOn = true
+        } else {
+            Qt.callLater(function () { videoPanel.trackingWasOn = videoPanel.trackingEnabled })
+        }
+    }
 
     function picture() {
         return videoItem.contentRect
@@ -81,6 +96,19 @@ PanelBox {
         trackingProtoY = box.y
         trackingProtoW = box.w
         trackingProtoH = box.h
+    }
+
+    // Lost only when the report actually ended the tracking (the window ignores it for a moment
+    // after an output switch).
+    function noteTrackerReport(isOn) {
+        if (isOn || !trackingWasOn)
+            return
+        Qt.callLater(function () {
+            if (!videoPanel.trackingEnabled) {
+                videoPanel.trackerLost = true
+                lostShownTimer.restart()
+            }
+        })
     }
 
     function startBox(x, y) {
@@ -153,6 +181,23 @@ PanelBox {
 
     padding: videoFullscreen ? 0 : 8 * uiScale
     font.family: fontFamily
+
+    Connections {
+        target: appBridge
+        function onTrackingStateFromDevice(isOn) {
+            videoPanel.noteTrackerReport(isOn)
+        }
+        function onTrackingResetRequested() {
+            videoPanel.trackerLost = false
+        }
+    }
+
+    Timer {
+        id: lostShownTimer
+
+        interval: 10000
+        onTriggered: videoPanel.trackerLost = false
+    }
 
     ColumnLayout {
         anchors.fill: parent
@@ -300,6 +345,8 @@ PanelBox {
 
             // Over the video's top-right corner: the address bar has no width to spare.
             VideoToolBar {
+                id: toolBar
+
                 anchors.top: parent.top
                 anchors.right: parent.right
                 anchors.margins: 8 * videoPanel.uiScale
@@ -308,13 +355,35 @@ PanelBox {
                 language: videoPanel.language
                 capture: videoItem.capture
                 statsShown: appBridge.showStreamStats
+                hudShown: appBridge.showHud
                 onStatsToggled: appBridge.showStreamStats = shown
+                onHudToggled: appBridge.showHud = shown
+            }
+
+            HudOverlay {
+                id: hud
+
+                objectName: "hudOverlay"
+                anchors.fill: parent
+                z: 3
+                uiScale: videoPanel.uiScale
+                language: videoPanel.language
+                picture: videoItem.contentRect
+                reservedRight: toolBar.width + 8 * videoPanel.uiScale
+                shown: appBridge.showHud
+                win: videoPanel.win
+                outputIr: videoPanel.videoOutputIrChecked
+                outputSplit: videoPanel.videoOutputSplitChecked
+                trackingState: videoPanel.trackingState
+                isRecording: videoPanel.isRecording
+                recordingText: videoPanel.recordingText
+                capture: videoItem.capture
             }
 
             StreamStatsOverlay {
                 objectName: "streamStatsOverlay"
-                x: videoItem.contentRect.x + 6 * videoPanel.uiScale
-                y: videoItem.contentRect.y + videoItem.contentRect.height - height - 6 * videoPanel.uiScale
+                x: hud.pictureLeftFree + 6 * videoPanel.uiScale
+                y: hud.pictureBottomFree - height - 6 * videoPanel.uiScale
                 z: 3
                 visible: appBridge.showStreamStats && videoItem.streamStatsAvailable
                 uiScale: videoPanel.uiScale
@@ -333,7 +402,6 @@ PanelBox {
                 uiScale: videoPanel.uiScale
                 language: videoPanel.language
                 capture: videoItem.capture
-                picture: videoItem.contentRect
             }
 
             ThermometryOverlay {
@@ -342,6 +410,7 @@ PanelBox {
                 z: 1  // its remove button stays above the drawing area
                 visible: videoPanel.thermometryDrawing
                 uiScale: videoPanel.uiScale
+                language: videoPanel.language
                 picture: videoItem.contentRect
             }
 
@@ -363,65 +432,58 @@ PanelBox {
                 onDoubleClicked: videoPanel.fullscreenToggled()
             }
 
-            Rectangle {
+            // The box being drawn: dashed until confirmed, with its confirm and cancel buttons below it
+            // (or inside its bottom edge when the box reaches the frame's bottom).
+            Item {
                 id: trackingRect
 
                 objectName: "trackingRect"
                 z: 2
                 visible: false
-                color: "transparent"
-                border.color: Theme.trackingBox
-                border.width: 2
 
-                // Below the box, or inside its bottom edge when the box reaches the frame's bottom.
+                HudDraftBox {
+                    anchors.fill: parent
+                    uiScale: videoPanel.uiScale
+                }
                 Row {
-                    x: parent.width - width
+                    x: Math.max(-trackingRect.x, parent.width - width)
                     y: trackingRect.y + trackingRect.height + height + 4 * videoPanel.uiScale <= videoFrame.height
-                       ? trackingRect.height + 2 * videoPanel.uiScale
+                       ? trackingRect.height + 4 * videoPanel.uiScale
                        : trackingRect.height - height - 4 * videoPanel.uiScale
                     spacing: 4 * videoPanel.uiScale
 
-                    Rectangle {
-                        width: 24 * videoPanel.uiScale
-                        height: width
-                        radius: Theme.radiusSmall * videoPanel.uiScale
-                        color: Theme.accent
-
-                        Text {
-                            anchors.centerIn: parent
-                            text: "✓"
-                            color: Theme.textOnAccent
-                            font.pixelSize: Theme.fontNormal * videoPanel.uiScale
-                        }
-                        MouseArea {
-                            id: confirmTrackMouse
-
-                            objectName: "confirmTrackMouse"
-                            anchors.fill: parent
-                            onClicked: videoPanel.confirmBox()
-                        }
+                    HudBoxButton {
+                        objectName: "confirmTrackMouse"
+                        uiScale: videoPanel.uiScale
+                        glyph: "✓"
+                        fill: Theme.confirmFill
+                        onClicked: videoPanel.confirmBox()
                     }
-                    Rectangle {
-                        width: 24 * videoPanel.uiScale
-                        height: width
-                        radius: Theme.radiusSmall * videoPanel.uiScale
-                        color: Theme.controlOff
-
-                        Text {
-                            anchors.centerIn: parent
-                            text: "×"
-                            color: Theme.textOnAccent
-                            font.pixelSize: Theme.fontNormal * videoPanel.uiScale
-                        }
-                        MouseArea {
-                            id: cancelTrackMouse
-
-                            objectName: "cancelTrackMouse"
-                            anchors.fill: parent
-                            onClicked: trackingRect.visible = false
-                        }
+                    HudBoxButton {
+                        objectName: "cancelTrackMouse"
+                        uiScale: videoPanel.uiScale
+                        glyph: "✕"
+                        fill: Theme.cancelFill
+                        onClicked: trackingRect.visible = false
                     }
                 }
+            }
+
+            HudTrackedBox {
+                objectName: "trackedBox"
+                z: 2
+                visible: (videoPanel.trackingEnabled || videoPanel.trackerLost) && videoPanel.trackingProtoW > 0
+                         && videoPanel.trackingProtoH > 0 && !trackingRect.visible
+                uiScale: videoPanel.uiScale
+                language: videoPanel.language
+                picture: videoItem.contentRect
+                boxX: videoPanel.trackingProtoX
+                boxY: videoPanel.trackingProtoY
+                boxW: videoPanel.trackingProtoW
+                boxH: videoPanel.trackingProtoH
+                lost: !videoPanel.trackingEnabled
+                stale: appBridge.deviceSilent
+                ageSeconds: appBridge.deviceSilentSeconds
             }
 
             CaptureOverlay {
@@ -443,27 +505,6 @@ PanelBox {
                         appBridge.toggleRecord()
                     else
                         appBridge.takePhoto()
-                }
-            }
-
-            Rectangle {
-                objectName: "trackingReadout"
-                x: videoItem.contentRect.x + 6 * videoPanel.uiScale
-                y: videoItem.contentRect.y + 6 * videoPanel.uiScale
-                width: readoutText.implicitWidth + 12 * videoPanel.uiScale
-                height: readoutText.implicitHeight + 6 * videoPanel.uiScale
-                visible: videoPanel.trackingEnabled
-                radius: Theme.radiusSmall * videoPanel.uiScale
-                color: Theme.videoReadoutBackground
-
-                Text {
-                    id: readoutText
-
-                    anchors.centerIn: parent
-                    color: Theme.textOnAccent
-                    font.pixelSize: Theme.fontSmall * videoPanel.uiScale
-                    text: "x:" + videoPanel.trackingProtoX + " y:" + videoPanel.trackingProtoY + " w:"
-                          + videoPanel.trackingProtoW + " h:" + videoPanel.trackingProtoH
                 }
             }
         }

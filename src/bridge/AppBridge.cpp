@@ -29,6 +29,11 @@ QString normalizedLanguage(const QString& lang) {
     return lang.trimmed().toLower() == QLatin1String("en") ? QStringLiteral("en") : QStringLiteral("zh");
 }
 
+// The two themes the interface has; anything else is the default, light.
+QString themeName(const QString& theme) {
+    return theme.trimmed().toLower() == QLatin1String("dark") ? QStringLiteral("dark") : QStringLiteral("light");
+}
+
 }  // namespace
 
 AppBridge::AppBridge(QObject* parent)
@@ -40,6 +45,7 @@ AppBridge::AppBridge(QObject* parent)
         AppConfig::stringValue(QStringLiteral("general/language"), m_language).trimmed().toLower();
     if (storedLanguage == QLatin1String("en") || storedLanguage == QLatin1String("zh"))
         m_language = storedLanguage;
+    m_theme = themeName(AppConfig::stringValue(QStringLiteral("Display/Theme")));
     const QString storedProduct = AppConfig::stringValue(QStringLiteral("general/currentProduct"));
     if (!storedProduct.isEmpty())
         m_currentProduct = storedProduct;
@@ -52,6 +58,7 @@ AppBridge::AppBridge(QObject* parent)
 
     m_videoBackend = videoBackendName();
     m_showStreamStats = AppConfig::boolValue(QStringLiteral("Video/ShowStats"), false);
+    m_showHud = AppConfig::boolValue(QStringLiteral("Video/ShowHud"), true);
     elog_i("app", "Video backend=%s (see [Video] in %s), log file=%s", m_videoBackend.toUtf8().constData(),
            videoConfigFilePath().toUtf8().constData(), AppLog::logFilePathUtf8());
 
@@ -70,6 +77,7 @@ AppBridge::AppBridge(QObject* parent)
     m_inboundContinuation.setInterval(0);
     connect(&m_inboundContinuation, &QTimer::timeout, this, &AppBridge::continueInbound);
     setUpSilenceWatch();
+    setUpTelemetryFeed();
     wordMessageLogNotices();
 
     appendMessage(tr2(QStringLiteral("应用已启动"), QStringLiteral("Application started")));
@@ -109,7 +117,7 @@ QString AppBridge::linkStatus() const {
 }
 
 // Local time goes through the C library's time-zone lookup, which looks at the zone file on every
-// call; lines come in bursts, so the stamp is made once per second.
+// call; lines come in bursts, so the stamp ("yyyy-MM-dd hh:mm:ss") is made once per second.
 QString AppBridge::messageStamp() {
     const qint64 second = QDateTime::currentSecsSinceEpoch();
     if (second != m_stampSecond) {
@@ -119,12 +127,14 @@ QString AppBridge::messageStamp() {
     return m_stamp;
 }
 
-// Every line goes to the session log; the on-screen log merges repeats and floods (MessageLogModel),
-// and only the lines it shows as lines of their own are echoed to the console.
+// Every line goes to the session log; the on-screen log merges repeats and floods (MessageLogModel)
+// and shows the date once per day, the time on each line. Only the lines it shows as lines of their
+// own are echoed to the console, with date and time.
 void AppBridge::appendMessage(const QString& text) {
     const QString stamp = messageStamp();
     elog_i("app", "Message: %s", text.toUtf8().constData());
-    if (m_messageLines.append(stamp, text, m_stampSecond)) {
+    m_messageLines.noteDate(stamp.left(10));
+    if (m_messageLines.append(stamp.mid(11), text, m_stampSecond)) {
         const QString line = QStringLiteral("[%1] %2").arg(stamp, text);
         if (AppConsole::isAttached()) {
             AppConsole::writeLine(line);
@@ -180,6 +190,15 @@ void AppBridge::setLanguage(const QString& lang) {
     emit languageChanged();
     emit irColorSchemeModelChanged();
     emit linkStatusChanged();
+}
+
+void AppBridge::setTheme(const QString& theme) {
+    const QString name = themeName(theme);
+    if (name == m_theme)
+        return;
+    m_theme = name;
+    AppConfig::setValue(QStringLiteral("Display/Theme"), m_theme);
+    emit themeChanged();
 }
 
 void AppBridge::selectProduct(const QString& product) {

@@ -30,6 +30,8 @@ class AppBridge : public QObject {
     Q_OBJECT
     // Product, language, pages, message log
     Q_PROPERTY(QString language READ language WRITE setLanguage NOTIFY languageChanged)
+    // The interface's colours: "light" (the default) or "dark", remembered in Display/Theme.
+    Q_PROPERTY(QString theme READ theme WRITE setTheme NOTIFY themeChanged)
     Q_PROPERTY(QString currentProduct READ currentProduct NOTIFY currentProductChanged)
     Q_PROPERTY(bool runtimePage READ runtimePage NOTIFY runtimePageChanged)
     Q_PROPERTY(QString messageLog READ messageLog NOTIFY messageLogChanged)
@@ -60,6 +62,8 @@ class AppBridge : public QObject {
     Q_PROPERTY(QString videoConfigPath READ videoConfigPath CONSTANT)
     // The stream health overlay on the video, remembered in Video/ShowStats.
     Q_PROPERTY(bool showStreamStats READ showStreamStats WRITE setShowStreamStats NOTIFY showStreamStatsChanged)
+    // The head-up display over the video (attitude, zoom, range, states), remembered in Video/ShowHud.
+    Q_PROPERTY(bool showHud READ showHud WRITE setShowHud NOTIFY showHudChanged)
     // Camera status
     Q_PROPERTY(bool cameraStatusAvailable READ cameraStatusAvailable NOTIFY cameraStatusChanged)
     Q_PROPERTY(int cameraVideoBitrateIndex READ cameraVideoBitrateIndex NOTIFY cameraStatusChanged)
@@ -136,6 +140,7 @@ public:
     ~AppBridge() override;
 
     QString language() const { return m_language; }
+    QString theme() const { return m_theme; }
     QString currentProduct() const { return m_currentProduct; }
     bool runtimePage() const { return m_runtimePage; }
     // The lines the on-screen log keeps (the session log has every line).
@@ -163,6 +168,8 @@ public:
     QString videoBackend() const { return m_videoBackend; }
     bool showStreamStats() const { return m_showStreamStats; }
     void setShowStreamStats(bool show);
+    bool showHud() const { return m_showHud; }
+    void setShowHud(bool show);
     QString videoConfigPath() const;
 
     bool cameraStatusAvailable() const { return m_cameraStatusAvailable; }
@@ -249,6 +256,8 @@ public:
 
     // Invokables, in the order QML knows them.
     Q_INVOKABLE void setLanguage(const QString& lang);
+    // Anything but "dark" (any case) is the light theme.
+    Q_INVOKABLE void setTheme(const QString& theme);
     Q_INVOKABLE void selectProduct(const QString& product);
     Q_INVOKABLE void backToMain();
     // Link manager: at most one link is up; opening one closes the other.
@@ -346,7 +355,9 @@ public slots:
 
 signals:
     void languageChanged();
+    void themeChanged();
     void showStreamStatsChanged();
+    void showHudChanged();
     void currentProductChanged();
     void runtimePageChanged();
     void messageLogChanged();
@@ -446,6 +457,10 @@ private:
     void updateDeviceSilentAge();
     void resetSilenceWatch();
 
+    // Telemetry for recordings and snapshots (AppBridgeTelemetry.cpp).
+    void setUpTelemetryFeed();
+    void publishTelemetry();
+
     // Inbound helpers
     void cutSerialFrames();
     void continueInbound();
@@ -541,6 +556,7 @@ private:
     };
 
     QString m_language = QStringLiteral("zh");
+    QString m_theme = QStringLiteral("light");
     QString m_currentProduct;
     bool m_runtimePage = false;
     MessageLogModel m_messageLines;
@@ -561,6 +577,7 @@ private:
     QString m_cameraVersion = QStringLiteral("-");
     QString m_videoBackend = QStringLiteral("easyplayer");
     bool m_showStreamStats = false;
+    bool m_showHud = true;
 
     bool m_cameraStatusAvailable = false;
     int m_cameraVideoBitrateIndex = -1;
@@ -584,6 +601,7 @@ private:
 
     double m_laserRangeDistance = 0.0;
     bool m_laserRangeValid = false;
+    qint64 m_laserRangeTimeMs = 0;  // when the last reading came (ms since the epoch)
 
     QStringList m_streamHistory;
     double m_currentVisibleZoom = 1.0;

@@ -1,6 +1,6 @@
 // The video panel's own tools: messages about the recordings and snapshots made on this computer
 // (the video item makes them), about a stream the video item refuses, and the stream health
-// overlay's switch.
+// overlay's and the head-up display's switches.
 #include <QDir>
 #include <QHash>
 
@@ -23,6 +23,8 @@ const QHash<QString, CaptureText>& captureTexts() {
         {QStringLiteral("recordingStopped"), {"本地录像已保存: %1 (%2)", "Local recording saved: %1 (%2)"}},
         {QStringLiteral("recordingFailed"),
          {"本地录像已停止, 无法写入 %1 %2", "Local recording stopped: cannot write to %1 %2"}},
+        {QStringLiteral("sidecarFailed"),
+         {"无法写入字幕文件 %1 %2, 本地录像继续", "Cannot write the subtitle file %1 %2, local recording goes on"}},
         {QStringLiteral("snapshotSaved"), {"截图已保存: %1", "Snapshot saved: %1"}},
         {QStringLiteral("snapshotNoPicture"), {"截图失败: 还没有画面", "Snapshot failed: no picture yet"}},
         {QStringLiteral("snapshotFailed"), {"截图失败, 无法保存到 %1 %2", "Snapshot failed: cannot save to %1 %2"}},
@@ -54,4 +56,12 @@ void AppBridge::setShowStreamStats(bool show) {
     m_showStreamStats = show;
     AppConfig::setValue(QStringLiteral("Video/ShowStats"), show);
     emit showStreamStatsChanged();
+}
+
+void AppBridge::setShowHud(bool show) {
+    if (show == m_showHud)
+        return;
+    m_showHud = show;
+    AppConfig::setValue(QStringLiteral("Video/ShowHud"), show);
+    emit showHudChanged();
 }

@@ -1,5 +1,7 @@
 #include "MessageLogModel.h"
 
+#include <QRegularExpression>
+
 #include <algorithm>
 #include <utility>
 
@@ -40,6 +42,28 @@ QString stamped(const QString& stamp, const QString& text) {
 }
 
 }  // namespace
+
+void MessageLogModel::noteDate(const QString& date) {
+    if (date == m_date)
+        return;
+    const bool first = m_date.isEmpty();
+    m_date = date;
+    if (first) {
+        m_startDate = date;
+        emit startDateChanged();
+        return;
+    }
+    append(dateLine(date));
+}
+
+QString MessageLogModel::dateLine(const QString& date) {
+    return QStringLiteral("—— %1 ——").arg(date);
+}
+
+bool MessageLogModel::isDateLine(const QString& line) {
+    static const QRegularExpression form(QStringLiteral("^—— \\d{4}-\\d{2}-\\d{2} ——$"));
+    return line.startsWith(QStringLiteral("—— ")) && form.match(line).hasMatch();
+}
 
 bool MessageLogModel::append(const QString& stamp, const QString& text, qint64 second) {
     if (m_lastRepeats > 0 && text == m_lastText) {
@@ -122,6 +146,11 @@ void MessageLogModel::dropOldest() {
 }
 
 void MessageLogModel::clear() {
+    m_date.clear();
+    if (!m_startDate.isEmpty()) {
+        m_startDate.clear();
+        emit startDateChanged();
+    }
     m_lastText.clear();
     m_lastRepeats = 0;
     m_second = -1;

@@ -16,6 +16,9 @@
 class MessageLogModel : public QAbstractListModel {
     Q_OBJECT
     Q_PROPERTY(int count READ rowCount NOTIFY countChanged)
+    // The day of the log's first line ("yyyy-MM-dd", "" while the log is empty): lines carry only
+    // the time, and a later day starts with a line of its own (dateLine()).
+    Q_PROPERTY(QString startDate READ startDate NOTIFY startDateChanged)
 
 public:
     // Lines kept below the notice of earlier lines, and how many more may come before the oldest
@@ -35,6 +38,14 @@ public:
     void setSummaryFormat(const QString& format) { m_summaryFormat = format; }
     void setEarlierLinesFormat(const QString& format) { m_earlierFormat = format; }
 
+    // The day of the lines that follow. The first day of the log becomes startDate; another day
+    // appends its date line first.
+    void noteDate(const QString& date);
+    QString startDate() const { return m_startDate; }
+    // The line that starts a new day in the log, and whether a line is one.
+    static QString dateLine(const QString& date);
+    static bool isDateLine(const QString& line);
+
     // Appends text under a time stamp; second is the clock's second the stamp stands for. True when
     // the text became a line of its own, false when it only counted up or fed a summary.
     bool append(const QString& stamp, const QString& text, qint64 second);
@@ -51,6 +62,7 @@ public:
 
 signals:
     void countChanged();
+    void startDateChanged();
 
 private:
     struct Summary {
@@ -64,6 +76,8 @@ private:
     void dropOldest();
 
     QStringList m_lines;
+    QString m_startDate;
+    QString m_date;
     QString m_summaryFormat = QStringLiteral("… %1 more: %2");
     QString m_earlierFormat = QStringLiteral("… %1 earlier lines");
     // Row 0 is the notice once lines were dropped.

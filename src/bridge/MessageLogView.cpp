@@ -139,6 +139,10 @@ void MessageLogView::setSelectedTextColor(const QColor& color) {
     changeColor(m_selectedTextColor, color);
 }
 
+void MessageLogView::setDateColor(const QColor& color) {
+    changeColor(m_dateColor, color);
+}
+
 void MessageLogView::changeColor(QColor& member, const QColor& color) {
     if (member == color)
         return;
@@ -626,6 +630,7 @@ void MessageLogView::drawRows(QPainter& painter, int top, int bottom, int pictur
                 range.format.setForeground(m_selectedTextColor);
                 selection << range;
             }
+            painter.setPen(MessageLogModel::isDateLine(at.layout.text()) ? m_dateColor : m_color);
             at.layout.draw(&painter, QPointF(0, y), selection);
         }
         y += at.height;

@@ -29,6 +29,8 @@ class MessageLogView : public QQuickPaintedItem {
     Q_PROPERTY(QColor color READ color WRITE setColor NOTIFY colorsChanged)
     Q_PROPERTY(QColor selectionColor READ selectionColor WRITE setSelectionColor NOTIFY colorsChanged)
     Q_PROPERTY(QColor selectedTextColor READ selectedTextColor WRITE setSelectedTextColor NOTIFY colorsChanged)
+    // The colour of the line that starts a new day (MessageLogModel::dateLine).
+    Q_PROPERTY(QColor dateColor READ dateColor WRITE setDateColor NOTIFY colorsChanged)
     Q_PROPERTY(int count READ count NOTIFY countChanged)
     Q_PROPERTY(qreal position READ position WRITE setPosition NOTIFY scrolled)
     Q_PROPERTY(qreal visibleFraction READ visibleFraction NOTIFY scrolled)
@@ -49,6 +51,8 @@ public:
     void setSelectionColor(const QColor& color);
     QColor selectedTextColor() const { return m_selectedTextColor; }
     void setSelectedTextColor(const QColor& color);
+    QColor dateColor() const { return m_dateColor; }
+    void setDateColor(const QColor& color);
 
     int count() const;
     // Where the screen begins and how much of the log it shows, as fractions of the log's rows.
@@ -127,6 +131,7 @@ private:
     QColor m_color = Qt::black;
     QColor m_selectionColor = Qt::blue;
     QColor m_selectedTextColor = Qt::white;
+    QColor m_dateColor = Qt::darkGray;
 
     // The row at the top of the screen and how many pixels of it are above the screen.
     int m_topRow = 0;

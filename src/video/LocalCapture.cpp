@@ -1,6 +1,7 @@
 #include "LocalCapture.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -11,6 +12,7 @@
 
 #include "CaptureFile.h"
 #include "StreamRecorder.h"
+#include "Telemetry.h"
 #include "app/AppConfig.h"
 #include "app/DataLocations.h"
 #include "app/elog.h"
@@ -28,6 +30,9 @@ LocalCapture::LocalCapture(PictureSource currentPicture, QObject* parent)
     connect(m_recorder, &StreamRecorder::fileStarted, this, &LocalCapture::onFileStarted);
     connect(m_recorder, &StreamRecorder::fileFinished, this, &LocalCapture::onFileFinished);
     connect(m_recorder, &StreamRecorder::failed, this, &LocalCapture::onFailed);
+    connect(m_recorder, &StreamRecorder::sidecarFailed, this, [this](const QString& path, const QString& reason) {
+        emit captureEvent(QStringLiteral("sidecarFailed"), path, reason);
+    });
 }
 
 LocalCapture::~LocalCapture() {
@@ -38,6 +43,15 @@ LocalCapture::~LocalCapture() {
 QString LocalCapture::folder() {
     return DataLocations::recordingsFolder(DataLocations::current(),
                                            AppConfig::stringValue(QStringLiteral("Video/RecordingDir"), QString()));
+}
+
+StreamRecorder::Format LocalCapture::recordingFormat() {
+    const QString name = AppConfig::stringValue(QStringLiteral("Video/RecordingFormat"), QStringLiteral("ts"));
+    bool known = false;
+    const StreamRecorder::Format format = StreamRecorder::formatFromName(name, &known);
+    if (!known)
+        elog_w("video", "Video/RecordingFormat=%s is not ts or mkv: recording as ts", name.toUtf8().constData());
+    return format;
 }
 
 int LocalCapture::recordingSeconds() const {
@@ -79,7 +93,7 @@ bool LocalCapture::startRecording() {
         return false;
     }
     elog_i("video", "Recording requested into %s", dir.toUtf8().constData());
-    m_recorder->start(dir);
+    m_recorder->start(dir, recordingFormat());
     setRecording(true);
     return true;
 }
@@ -99,7 +113,7 @@ void LocalCapture::toggleRecording() {
 }
 
 QString LocalCapture::saveSnapshot() {
-    const QImage picture = m_currentPicture();
+    QImage picture = m_currentPicture();
     const QString dir = folder();
     if (picture.isNull()) {
         emit captureEvent(QStringLiteral("snapshotNoPicture"), QString(), QString());
@@ -118,6 +132,10 @@ QString LocalCapture::saveSnapshot() {
         emit captureEvent(QStringLiteral("snapshotFailed"), created.path, created.error);
         return QString();
     }
+    // The telemetry of this moment goes into the file as text chunks.
+    const qint64 nowMs = QDateTime::currentMSecsSinceEpoch();
+    for (const auto& text : TelemetryFeed::latest().freshAt(nowMs).pngText(nowMs))
+        picture.setText(text.first, text.second);
     QPointer<LocalCapture> self(this);
     const QString path = created.path;
     const int fd = created.fd;

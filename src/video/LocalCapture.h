@@ -6,7 +6,7 @@
 #include <QTimer>
 #include <functional>
 
-class StreamRecorder;
+#include "StreamRecorder.h"
 
 // The operator's own copy of the stream on this computer: a recording of the received packets and
 // snapshots of the decoded picture, both into the folder Video/RecordingDir (default: the
@@ -29,6 +29,8 @@ public:
     StreamRecorder* recorder() const { return m_recorder; }
     // Video/RecordingDir as an absolute path, or the layout's recordings folder when it is not set.
     static QString folder();
+    // Video/RecordingFormat: ts (default) or mkv; another value records as ts, with a warning.
+    static StreamRecorder::Format recordingFormat();
 
     bool recording() const { return m_recording; }
     int recordingSeconds() const;
@@ -45,8 +47,8 @@ signals:
     void recordingChanged();
     void progressChanged();
     // kind: "recordingStarted", "recordingNewFile", "recordingStopped", "recordingFailed" (path is the
-    // file or the folder), "snapshotSaved", "snapshotFailed", "snapshotNoPicture"; detail: a size or
-    // the system's reason.
+    // file or the folder), "sidecarFailed" (the subtitle file; the recording goes on),
+    // "snapshotSaved", "snapshotFailed", "snapshotNoPicture"; detail: a size or the system's reason.
     void captureEvent(const QString& kind, const QString& path, const QString& detail);
 
 private slots:

@@ -1,8 +1,10 @@
 #include "StreamRecorder.h"
 
+#include <QFile>
 #include <algorithm>
 
 #include <cerrno>
+#include <cstring>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -31,10 +33,38 @@ constexpr size_t kMaxLeadInPackets = 300;
 // The muxer's write buffer.
 constexpr int kOutputBufferBytes = 64 * 1024;
 
-void freePackets(std::deque<AVPacket*>* packets) {
-    for (AVPacket* packet : *packets)
-        av_packet_free(&packet);
+template <typename Queued>
+void freePackets(std::deque<Queued>* packets) {
+    for (Queued& received : *packets)
+        av_packet_free(&received.packet);
     packets->clear();
+}
+
+qint64 epochUs() {
+    return av_gettime();
+}
+
+// "00:01:02,000": a subtitle cue's time.
+QByteArray srtTime(qint64 ms) {
+    return QStringLiteral("%1:%2:%3,%4")
+        .arg(ms / 3600000, 2, 10, QLatin1Char('0'))
+        .arg(ms / 60000 % 60, 2, 10, QLatin1Char('0'))
+        .arg(ms / 1000 % 60, 2, 10, QLatin1Char('0'))
+        .arg(ms % 1000, 3, 10, QLatin1Char('0'))
+        .toUtf8();
+}
+
+bool writeAll(int fd, const QByteArray& bytes) {
+    qint64 written = 0;
+    while (written < bytes.size()) {
+        const ssize_t result = ::write(fd, bytes.constData() + written, size_t(bytes.size() - written));
+        if (result < 0 && errno == EINTR)
+            continue;
+        if (result <= 0)
+            return false;
+        written += result;
+    }
+    return true;
 }
 
 // The muxer writes through the descriptor of the file we created ourselves, so that nothing opens the
@@ -85,24 +115,30 @@ struct StreamRecorder::Item {
     enum class Kind { Begin, Stream, Packet, Finish };
 
     Item() = default;
-    explicit Item(Kind k, AVPacket* p = nullptr, std::shared_ptr<const StreamInfo> s = {}, QString f = {})
-        : kind(k), packet(p), stream(std::move(s)), folder(std::move(f)) {}
+    explicit Item(Kind k, std::shared_ptr<const StreamInfo> s = {}, QString f = {}, Format fmt = Format::Ts)
+        : kind(k), stream(std::move(s)), folder(std::move(f)), format(fmt) {}
+    explicit Item(Received r) : kind(Kind::Packet), received(std::move(r)) {}
 
     Kind kind = Kind::Finish;
-    AVPacket* packet = nullptr;  // Packet: owned by the item until written
+    Received received;  // Packet: its packet owned by the item until written
     std::shared_ptr<const StreamInfo> stream;
     QString folder;  // Begin
+    Format format = Format::Ts;
 };
 
 // The file being written and its time line; lives on the writer thread only.
 class StreamRecorder::Writer {
 public:
     explicit Writer(StreamRecorder* owner) : m_owner(owner) {}
-    ~Writer() { finishFile(); }
+    ~Writer() {
+        finishFile();
+        av_packet_free(&m_metadataPacket);
+    }
 
-    void begin(const QString& folder, std::shared_ptr<const StreamInfo> stream) {
+    void begin(const QString& folder, Format format, std::shared_ptr<const StreamInfo> stream) {
         finishFile();
         m_folder = folder;
+        m_format = format;
         m_stream = std::move(stream);
         m_active = true;
         m_nextFileIsNewStream = false;
@@ -121,7 +157,8 @@ public:
         m_segmentPending = true;
     }
 
-    void write(AVPacket* packet) {
+    void write(const Received& received) {
+        AVPacket* packet = received.packet;
         if (!m_active || !m_stream)
             return;
         const bool key = packet->flags & AV_PKT_FLAG_KEY;
@@ -130,13 +167,17 @@ public:
         if (!m_output && !openFile())
             return;
         mapTimeStamps(packet);
-        const int result = av_write_frame(m_output, packet);
-        const int ioError = m_output->pb->error;
-        if (result < 0 || ioError < 0) {
-            fail(ffmpegErrorText(result < 0 ? result : ioError));
+        const int64_t pts = packet->pts;
+        if (!writePacket(packet))
             return;
-        }
         ++m_packetsInFile;
+        // What the device said when this picture arrived, on the picture's own time.
+        const Telemetry telemetry = received.telemetry.freshAt(received.arrivalUs / 1000);
+        if (m_format == Format::Ts && !writeLocalSet(telemetry, received.arrivalUs, pts))
+            return;
+        writeCue(telemetry, received.arrivalUs / 1000, pts);
+        if (!flushEverySecond())
+            return;
         m_owner->m_bytesWritten = avio_tell(m_output->pb);
     }
 
@@ -148,17 +189,122 @@ public:
     bool active() const { return m_active; }
 
 private:
+    static constexpr int kVideo = 0;
+    static constexpr int kMetadata = 1;
+
+    bool flushEverySecond() {
+        const int64_t nowUs = av_gettime_relative();
+        if (m_output->flush_packets || nowUs - m_lastFlushUs < int64_t(kClusterMs) * 1000)
+            return true;
+        m_lastFlushUs = nowUs;
+        avio_flush(m_output->pb);
+        return m_output->pb->error >= 0 || fail(ffmpegErrorText(m_output->pb->error));
+    }
+
+    bool writePacket(AVPacket* packet) {
+        const int result = av_write_frame(m_output, packet);
+        const int ioError = m_output->pb->error;
+        if (result < 0 || ioError < 0)
+            return fail(ffmpegErrorText(result < 0 ? result : ioError));
+        return true;
+    }
+
+    // One local set on the data stream, presented with the picture it belongs to.
+    bool writeLocalSet(const Telemetry& telemetry, qint64 arrivalUs, int64_t videoPts) {
+        const QByteArray set =
+            Klv0601::accessUnit(Klv0601::encodeLocalSet(telemetry.klvValues(arrivalUs)), m_metadataSequence++);
+        const AVStream* data = m_output->streams[kMetadata];
+        int64_t pts = av_rescale_q(videoPts, m_output->streams[kVideo]->time_base, data->time_base);
+        if (m_lastMetadataPts != AV_NOPTS_VALUE && pts <= m_lastMetadataPts)
+            pts = m_lastMetadataPts + 1;
+        m_lastMetadataPts = pts;
+        m_metadataPacket->data = reinterpret_cast<uint8_t*>(const_cast<char*>(set.constData()));
+        m_metadataPacket->size = set.size();
+        m_metadataPacket->stream_index = kMetadata;
+        m_metadataPacket->pts = pts;
+        m_metadataPacket->dts = pts;
+        m_metadataPacket->flags = AV_PKT_FLAG_KEY;
+        const bool written = writePacket(m_metadataPacket);
+        m_metadataPacket->data = nullptr;
+        m_metadataPacket->size = 0;
+        return written;
+    }
+
+    // The subtitle beside the file: a cue for every second of the file's time line that has
+    // pictures, with what was known at the first of them.
+    void writeCue(const Telemetry& telemetry, qint64 arrivalMs, int64_t videoPts) {
+        if (m_sidecarFd < 0)
+            return;
+        if (m_firstPts == AV_NOPTS_VALUE)
+            m_firstPts = videoPts;
+        const qint64 fileMs =
+            std::max<qint64>(0, av_rescale_q(videoPts - m_firstPts, m_output->streams[kVideo]->time_base, {1, 1000}));
+        const qint64 second = fileMs / 1000;
+        if (second < m_nextCueSecond)
+            return;
+        m_nextCueSecond = second + 1;
+        const QByteArray cue = QByteArray::number(++m_cues) + '\n' + srtTime(second * 1000) + " --> " +
+                               srtTime((second + 1) * 1000) + '\n' + telemetry.subtitleText(arrivalMs).toUtf8() +
+                               "\n\n";
+        if (!writeAll(m_sidecarFd, cue)) {
+            const QString reason = QString::fromLocal8Bit(std::strerror(errno));
+            elog_e("video", "Subtitle file no longer written: %s (%s)", reason.toUtf8().constData(),
+                   m_sidecarPath.toUtf8().constData());
+            emit m_owner->sidecarFailed(m_sidecarPath, reason);
+            closeSidecar(false);
+        }
+    }
+
+    // Made like the recording itself: exclusively, owner-only, never through a link planted there.
+    void openSidecar() {
+        m_sidecarPath = m_path.left(m_path.lastIndexOf(QLatin1Char('.'))) + QStringLiteral(".srt");
+        const QByteArray encoded = QFile::encodeName(m_sidecarPath);
+        m_sidecarFd = ::open(encoded.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        m_cues = 0;
+        m_nextCueSecond = 0;
+        m_firstPts = AV_NOPTS_VALUE;
+        if (m_sidecarFd >= 0)
+            return;
+        const QString reason = QString::fromLocal8Bit(std::strerror(errno));
+        elog_e("video", "Subtitle file not possible: %s (%s); the recording goes on without it",
+               reason.toUtf8().constData(), m_sidecarPath.toUtf8().constData());
+        emit m_owner->sidecarFailed(m_sidecarPath, reason);
+    }
+
+    void closeSidecar(bool remove) {
+        if (m_sidecarFd < 0)
+            return;
+        if (remove)
+            CaptureFile::removeIfSame(m_sidecarFd, m_sidecarPath);
+        ::close(m_sidecarFd);
+        m_sidecarFd = -1;
+    }
+
+    bool addMetadataStream() {
+        AVStream* data = avformat_new_stream(m_output, nullptr);
+        if (!data)
+            return false;
+        data->codecpar->codec_type = AVMEDIA_TYPE_DATA;
+        data->codecpar->codec_id = AV_CODEC_ID_SMPTE_KLV;
+        // Synchronous metadata: each local set carries the time of its picture.
+        data->codecpar->profile = FF_PROFILE_KLVA_SYNC;
+        data->time_base = AVRational{1, 90000};
+        m_lastMetadataPts = AV_NOPTS_VALUE;
+        return true;
+    }
+
     bool openFile() {
         const CaptureFile::Created created =
-            CaptureFile::create(m_folder, QStringLiteral("skyvane_"), QStringLiteral(".mkv"));
+            CaptureFile::create(m_folder, QStringLiteral("skyvane_"), StreamRecorder::suffixOf(m_format));
         if (created.fd < 0)
             return fail(created.error, created.path);
         m_fd = created.fd;
         m_path = created.path;
         m_packetsInFile = 0;
-        int result = avformat_alloc_output_context2(&m_output, nullptr, "matroska", nullptr);
+        const bool ts = m_format == Format::Ts;
+        int result = avformat_alloc_output_context2(&m_output, nullptr, ts ? "mpegts" : "matroska", nullptr);
         AVStream* stream = result >= 0 ? avformat_new_stream(m_output, nullptr) : nullptr;
-        if (!stream)
+        if (!stream || (ts && !addMetadataStream()))
             return fail(ffmpegErrorText(result < 0 ? result : AVERROR(ENOMEM)));
         avcodec_parameters_copy(stream->codecpar, m_stream->parameters);
         stream->codecpar->codec_tag = 0;
@@ -172,10 +318,14 @@ private:
             return fail(ffmpegErrorText(AVERROR(ENOMEM)));
         }
         m_output->flags |= AVFMT_FLAG_CUSTOM_IO;
-        // Short clusters written out at once: a file cut off loses at most its last second.
+        // Short clusters written out at once: a file cut off loses at most its last second. A
+        // transport stream needs no clusters; its buffer is written out at least as often (below),
+        // not after every packet, which would cost a system call each.
         AVDictionary* options = nullptr;
-        av_dict_set_int(&options, "cluster_time_limit", kClusterMs, 0);
-        m_output->flush_packets = 1;
+        if (!ts)
+            av_dict_set_int(&options, "cluster_time_limit", kClusterMs, 0);
+        m_output->flush_packets = ts ? 0 : 1;
+        m_lastFlushUs = av_gettime_relative();
         result = avformat_write_header(m_output, &options);
         av_dict_free(&options);
         if (result < 0)
@@ -185,9 +335,11 @@ private:
         m_lastInDts = AV_NOPTS_VALUE;
         m_owner->m_bytesWritten = avio_tell(m_output->pb);
         const QByteArray pathUtf8 = m_path.toUtf8();
-        elog_i("video", "Recording file opened %s (%dx%d %s)", pathUtf8.constData(), m_stream->parameters->width,
-               m_stream->parameters->height, avcodec_get_name(m_stream->parameters->codec_id));
+        elog_i("video", "Recording file opened %s (%dx%d %s%s)", pathUtf8.constData(), m_stream->parameters->width,
+               m_stream->parameters->height, avcodec_get_name(m_stream->parameters->codec_id),
+               ts ? ", KLV telemetry" : "");
         emit m_owner->fileStarted(m_path, m_nextFileIsNewStream);
+        openSidecar();
         m_nextFileIsNewStream = false;
         return true;
     }
@@ -213,14 +365,16 @@ private:
         }
         m_lastWallUs = nowUs;
         m_lastInDts = dts + m_segmentOffset;
-        packet->stream_index = 0;
+        packet->stream_index = kVideo;
         packet->dts = dts + m_segmentOffset;
         packet->pts = std::max(pts + m_segmentOffset, packet->dts);
         packet->pos = -1;
-        av_packet_rescale_ts(packet, inBase, m_output->streams[0]->time_base);
-        if (m_lastOutDts != AV_NOPTS_VALUE && packet->dts < m_lastOutDts) {
-            packet->pts += m_lastOutDts - packet->dts;
-            packet->dts = m_lastOutDts;
+        av_packet_rescale_ts(packet, inBase, m_output->streams[kVideo]->time_base);
+        // Strictly rising: a transport stream takes no two packets with the same time (a reopened
+        // stream's first stamps may still be settling).
+        if (m_lastOutDts != AV_NOPTS_VALUE && packet->dts <= m_lastOutDts) {
+            packet->pts += m_lastOutDts + 1 - packet->dts;
+            packet->dts = m_lastOutDts + 1;
         }
         m_lastOutDts = packet->dts;
     }
@@ -242,11 +396,14 @@ private:
         closeFile();
     }
 
-    // A file that got no picture is of no use to anyone: it goes (a full disk leaves no empty files).
+    // A file that got no picture, or none of whose bytes reached the disk (the muxer buffers), is of
+    // no use to anyone: it goes (a full disk leaves no empty files).
     void closeFile() {
         if (m_fd < 0)
             return;
-        const bool empty = m_packetsInFile == 0;
+        struct stat written {};
+        const bool empty = m_packetsInFile == 0 || (::fstat(m_fd, &written) == 0 && written.st_size == 0);
+        closeSidecar(empty);
         if (empty)
             CaptureFile::removeIfSame(m_fd, m_path);
         ::close(m_fd);
@@ -276,6 +433,16 @@ private:
     }
 
     StreamRecorder* m_owner;
+    AVPacket* m_metadataPacket = av_packet_alloc();  // borrows each local set's bytes while it is written
+    Format m_format = Format::Ts;
+    int64_t m_lastMetadataPts = AV_NOPTS_VALUE;
+    uint8_t m_metadataSequence = 0;
+    int64_t m_lastFlushUs = 0;
+    QString m_sidecarPath;
+    int m_sidecarFd = -1;
+    int m_cues = 0;
+    qint64 m_nextCueSecond = 0;
+    int64_t m_firstPts = AV_NOPTS_VALUE;
     QString m_folder;
     QString m_path;
     std::shared_ptr<const StreamInfo> m_stream;
@@ -308,16 +475,27 @@ StreamRecorder::~StreamRecorder() {
     freePackets(&m_leadIn);
 }
 
-void StreamRecorder::start(const QString& folder) {
+StreamRecorder::Format StreamRecorder::formatFromName(const QString& name, bool* known) {
+    const QString lower = name.trimmed().toLower();
+    if (known)
+        *known = lower == QLatin1String("ts") || lower == QLatin1String("mkv");
+    return lower == QLatin1String("mkv") ? Format::Mkv : Format::Ts;
+}
+
+QString StreamRecorder::suffixOf(Format format) {
+    return format == Format::Mkv ? QStringLiteral(".mkv") : QStringLiteral(".ts");
+}
+
+void StreamRecorder::start(const QString& folder, Format format) {
     std::lock_guard<std::mutex> locker(m_lock);
     m_bytesWritten = 0;
     m_droppedPackets = 0;
     m_acceptedPackets = 0;
     m_recording = true;
     m_skipUntilKey = false;
-    m_queue.push_back(Item{Item::Kind::Begin, nullptr, m_stream, folder});
-    for (const AVPacket* packet : m_leadIn)
-        queuePacket(packet);
+    m_queue.push_back(Item{Item::Kind::Begin, m_stream, folder, format});
+    for (const Received& received : m_leadIn)
+        queuePacket(received);
     m_wake.notify_one();
 }
 
@@ -341,11 +519,13 @@ void StreamRecorder::setStream(const AVCodecParameters* parameters, int timeBase
     m_leadInComplete = false;
     if (!m_recording)
         return;
-    m_queue.push_back(Item{Item::Kind::Stream, nullptr, info});
+    m_queue.push_back(Item{Item::Kind::Stream, info});
     m_wake.notify_one();
 }
 
 void StreamRecorder::pushPacket(const AVPacket* packet) {
+    // Taken before the lock: the moment the picture arrived and what was known then.
+    Received received{const_cast<AVPacket*>(packet), epochUs(), TelemetryFeed::latest()};
     std::lock_guard<std::mutex> locker(m_lock);
     if (packet->flags & AV_PKT_FLAG_KEY) {
         freePackets(&m_leadIn);
@@ -357,26 +537,27 @@ void StreamRecorder::pushPacket(const AVPacket* packet) {
         m_leadInComplete = false;
     }
     if (m_leadInComplete)
-        m_leadIn.push_back(av_packet_clone(packet));
+        m_leadIn.push_back(Received{av_packet_clone(packet), received.arrivalUs, received.telemetry});
     if (!m_recording)
         return;
-    queuePacket(packet);
+    queuePacket(received);
     m_wake.notify_one();
 }
 
 // With the lock held. After a packet had to be dropped the pictures that refer to it would not
 // decode, so the file goes on at the next key frame.
-void StreamRecorder::queuePacket(const AVPacket* packet) {
-    if (packet->flags & AV_PKT_FLAG_KEY)
+void StreamRecorder::queuePacket(const Received& received) {
+    if (received.packet->flags & AV_PKT_FLAG_KEY)
         m_skipUntilKey = false;
-    AVPacket* copy = m_queue.size() < size_t(kMaxQueuedPackets) && !m_skipUntilKey ? av_packet_clone(packet) : nullptr;
+    AVPacket* copy =
+        m_queue.size() < size_t(kMaxQueuedPackets) && !m_skipUntilKey ? av_packet_clone(received.packet) : nullptr;
     if (!copy) {
         ++m_droppedPackets;
         m_skipUntilKey = true;
         return;
     }
     ++m_acceptedPackets;
-    m_queue.push_back(Item{Item::Kind::Packet, copy});
+    m_queue.push_back(Item{Received{copy, received.arrivalUs, received.telemetry}});
 }
 
 void StreamRecorder::writerLoop() {
@@ -396,14 +577,14 @@ void StreamRecorder::writerLoop() {
         }
         switch (item.kind) {
             case Item::Kind::Begin:
-                m_writer->begin(item.folder, item.stream);
+                m_writer->begin(item.folder, item.format, item.stream);
                 break;
             case Item::Kind::Stream:
                 m_writer->streamChanged(item.stream);
                 break;
             case Item::Kind::Packet:
-                m_writer->write(item.packet);
-                av_packet_free(&item.packet);
+                m_writer->write(item.received);
+                av_packet_free(&item.received.packet);
                 break;
             case Item::Kind::Finish:
                 m_writer->finish();

@@ -66,8 +66,10 @@ private slots:
         QCOMPARE(bridge.videoConfigPath(), TestSupport::configPath());
         QCOMPARE(bridge.linkStatus(), QString("当前连接: 未连接"));
         QCOMPARE(firstLogText(bridge), QString("应用已启动"));
-        QVERIFY2(QRegularExpression(R"(^\[\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\] )").match(bridge.messageLog()).hasMatch(),
+        // The time on each line, the day once for the log.
+        QVERIFY2(QRegularExpression(R"(^\[\d\d:\d\d:\d\d\] )").match(bridge.messageLog()).hasMatch(),
                  qPrintable(bridge.messageLog()));
+        QVERIFY(QRegularExpression(R"(^\d{4}-\d\d-\d\d$)").match(bridge.messageLines()->startDate()).hasMatch());
     }
 
     void constructorReadsStoredChoices_data() {
@@ -344,6 +346,24 @@ private slots:
         log.append("t2", "Range 10.5 m", 2);  // a new second shows the kind again
         QCOMPARE(log.line(log.rowCount() - 1), QString("[t2] Range 10.5 m"));
 
+        // The day is shown once: the first as the log's start date, a later one on a line of its own.
+        log.clear();
+        QSignalSpy dated(&log, &MessageLogModel::startDateChanged);
+        log.noteDate("2026-12-07");
+        log.append("23:59:59", "before midnight", 10);
+        log.noteDate("2026-12-07");
+        log.append("23:59:59", "still the same day", 10);
+        log.noteDate("2026-12-08");
+        log.append("00:00:00", "after midnight", 11);
+        QCOMPARE(log.startDate(), QString("2026-12-07"));
+        QCOMPARE(log.text().split('\n'),
+                 QStringList({"[23:59:59] before midnight", "[23:59:59] still the same day",
+                              MessageLogModel::dateLine("2026-12-08"), "[00:00:00] after midnight"}));
+        QVERIFY(MessageLogModel::isDateLine(log.line(2)) && !MessageLogModel::isDateLine(log.line(3)));
+        log.clear();
+        QCOMPARE(log.startDate(), QString());
+        QCOMPARE(dated.count(), 2);
+
         log.clear();
         const int total = MessageLogModel::kKeptLines + MessageLogModel::kTrimStep + 1;
         QSignalSpy removed(&log, &QAbstractItemModel::rowsRemoved);
@@ -357,7 +377,7 @@ private slots:
     }
 
     // The stamp is the local time the line came, to the second, also for a line a second after the
-    // previous one.
+    // previous one: the time on the line, the day once, above the log.
     void messagesCarryTheLocalTimeTheyCame() {
         AppBridge bridge;
         for (int i = 0; i < 2; ++i) {
@@ -368,7 +388,8 @@ private slots:
             bridge.appendMessage("stamped");
             const QDateTime after = QDateTime::currentDateTime();
             const QString line = logLines(bridge).last();
-            const QDateTime stamp = QDateTime::fromString(line.mid(1, 19), "yyyy-MM-dd hh:mm:ss");
+            const QString day = bridge.messageLines()->startDate();
+            const QDateTime stamp = QDateTime::fromString(day + " " + line.mid(1, 8), "yyyy-MM-dd hh:mm:ss");
             QVERIFY2(stamp.isValid() && stamp >= before && stamp <= after, qPrintable(line));
         }
     }

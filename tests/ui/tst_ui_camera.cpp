@@ -242,9 +242,12 @@ private slots:
         const QList<uint32_t> ids{MessageId::InfraredBrightness, MessageId::InfraredContrast,
                                   MessageId::InfraredDenoise, MessageId::InfraredEnhance};
         QVERIFY(startLinked("en"));
+        QSignalSpy drawn(ui.window, &QQuickWindow::frameSwapped);
         QVERIFY(ui.click("videoOutputIr"));
         QTRY_VERIFY_WITH_TIMEOUT(!device.payloads(MessageId::InfraredSuperResolution).isEmpty(), 10000);
         if (!switchFirst.isEmpty()) {
+            // The image rows appear with the output switch: click the switch once a frame has laid them out.
+            QTRY_VERIFY(drawn.count() > 0);
             QVERIFY(ui.click(switchFirst));
             QTRY_VERIFY_WITH_TIMEOUT(device.payloads(ids[2]).size() + device.payloads(ids[3]).size() == 3, 10000);
         }

@@ -57,6 +57,11 @@ class TestUiLocalCapture : public QObject {
         return match.hasMatch() ? match.captured(1) : QString();
     }
 
+    QRectF sceneRect(const QString& itemName) const {
+        QQuickItem* target = ui.item(itemName);
+        return QRectF(target->mapToScene(QPointF(0, 0)), target->size());
+    }
+
     static QQuickItem* visibleTextContaining(QQuickItem* from, const QString& text) {
         if (from->isVisible() && from->property("text").toString().contains(text))
             return from;
@@ -105,7 +110,7 @@ private slots:
         QVERIFY(ui.click(QStringLiteral("localRecordButton")));
         QTRY_VERIFY_WITH_TIMEOUT(!pathAfter(QStringLiteral("Local recording started: ")).isEmpty(), 10000);
         const QString path = pathAfter(QStringLiteral("Local recording started: "));
-        QQuickItem* badgeText = ui.item(QStringLiteral("recordingBadgeText"));
+        QQuickItem* badgeText = ui.item(QStringLiteral("localRecordingBadgeText"));
         QVERIFY(badgeText && ui.item(QStringLiteral("localRecordingBadge"))->isVisible());
         // The badge counts the time and the size as they grow.
         QTRY_VERIFY_WITH_TIMEOUT(badgeText->property("text").toString().contains(QStringLiteral("REC 00:02")), 10000);
@@ -147,6 +152,14 @@ private slots:
         QVERIFY(ui.click(QStringLiteral("streamStatsButton")));
         QTRY_VERIFY(ui.item(QStringLiteral("streamStatsOverlay"))->isVisible());
         QVERIFY(TestSupport::readFile(TestSupport::configPath()).contains("ShowStats=true"));
+        // The head-up display's rows sit in the letter-box bars above and below the picture.
+        QQuickItem* video = ui.item(QStringLiteral("videoItem"));
+        const QRectF contentRect = video->property("contentRect").toRectF();
+        const QRectF picture(video->mapToScene(contentRect.topLeft()), contentRect.size());
+        for (const char* row : {"hudTopRow", "hudBottomRow"}) {
+            const QRectF shown = sceneRect(QString::fromLatin1(row));
+            QVERIFY2(shown.height() > 0 && !shown.intersects(picture), row);
+        }
 
         // The figures shown are the backend's own, once it has measured a second of the stream (the
         // simulator sends 30 pictures a second; a loaded machine may receive fewer).

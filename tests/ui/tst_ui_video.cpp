@@ -55,6 +55,36 @@ class TestUiVideo : public QObject {
     QVector<QByteArray> trackingFrames() const { return framesOf(MessageId::BoxTracking); }
 
     static int u16At(const QByteArray& payload, int at) { return quint8(payload[at]) | (quint8(payload[at + 1]) << 8); }
+    static void putU16(QByteArray& payload, int at, int value) {
+        payload[at] = char(value & 0xff);
+        payload[at + 1] = char((value >> 8) & 0xff);
+    }
+    QString textOf(const QString& itemName) const { return ui.read(itemName, "text").toString(); }
+
+    // The HUD and the overlays without a stream: the picture rectangle is then the whole video item.
+    bool startLinkedTern(const QByteArray& extra = {}) {
+        return ui.start(Ui::config("en", "Tern", {"rtsp://127.0.0.1:9/none"}, extra), QSize(1280, 800)) &&
+               device.attach(ui, Ui::Link::Udp);
+    }
+    // A thermometry report (temperatures in tenths of a degree) with the hottest and coldest spots.
+    static QByteArray thermometry(QPoint hot, QPoint cold) {
+        QByteArray p(34, '\0');
+        putU16(p, 0, 661);
+        putU16(p, 2, 128);
+        putU16(p, 6, 307);
+        putU16(p, 8, 261);
+        putU16(p, 10, hot.x());
+        putU16(p, 12, hot.y());
+        putU16(p, 14, cold.x());
+        putU16(p, 16, cold.y());
+        putU16(p, 22, 960);
+        putU16(p, 24, 540);
+        return p;
+    }
+    QRectF sceneRect(const QString& itemName) const {
+        QQuickItem* target = ui.item(itemName);
+        return QRectF(target->mapToScene(QPointF(0, 0)), target->size());
+    }
 
     void drag(QPoint from, QPoint to) {
         QTest::mousePress(ui.window, Qt::LeftButton, Qt::NoModifier, from);
@@ -363,6 +393,137 @@ private slots:
                                                                         picture.y() + 240.0 / 1080 * picture.height());
         QVERIFY2(box->isVisible() && corner.manhattanLength() <= 2,
                  qPrintable(QString("%1,%2").arg(corner.x()).arg(corner.y())));
+    }
+
+    // The HUD shows what the device reports (attitude, zooms, range, recording, the tracker's state),
+    // greys it with its age and says so over the picture when the device falls silent, and comes
+    // back with the next frame. H hides it; the choice outlives a restart.
+    void hudFollowsTheDevice() {
+        QVERIFY(startLinkedTern("[Link]\nSilenceTimeoutSec=1\n"));
+        QVERIFY(ui.item("hudBottomRow")->isVisible());
+        QCOMPARE(textOf("hudPitch"), QString::fromUtf8("Pitch —"));
+        QCOMPARE(textOf("hudLaser"), QString::fromUtf8("Range —"));
+        QByteArray attitude(20, '\0');
+        putU16(attitude, 6, 12340);            // yaw 123.4
+        putU16(attitude, 8, -450 & 0xffff);    // roll -4.5
+        putU16(attitude, 10, -3020 & 0xffff);  // pitch -30.2
+        QByteArray zoom(15, '\0');
+        putU16(zoom, 3, 125);  // 12.5x
+        QByteArray irSettings(4, '\0');
+        irSettings[3] = char(3 << 3);  // IR zoom 3x
+        QByteArray range(4, '\0');
+        putU16(range, 2, 12345);  // 1234.5 m
+        QByteArray recording(4, '\0');
+        recording[1] = 1;
+        putU16(recording, 2, 65);
+        for (const QByteArray& frame :
+             {LinkTest::frameBytes(3, 1, 0x020002, attitude), LinkTest::frameBytes(4, 1, 0x020005, zoom),
+              LinkTest::frameBytes(4, 1, 0x000100, irSettings), LinkTest::frameBytes(4, 1, 0x020406, range),
+              LinkTest::frameBytes(4, 1, 0x020303, recording)})
+            QVERIFY(device.deliver(frame));
+        QTRY_COMPARE_WITH_TIMEOUT(textOf("hudPitch"), QString::fromUtf8("Pitch -30.2°"), LinkTest::kLongWaitMs);
+        QCOMPARE(textOf("hudYaw"), QString::fromUtf8("Yaw 123.4°"));
+        QCOMPARE(textOf("hudRoll"), QString::fromUtf8("Roll -4.5°"));
+        QTRY_COMPARE(textOf("hudVisibleZoom"), QString::fromUtf8("EO 12.5×"));
+        QTRY_COMPARE(textOf("hudIrZoom"), QString::fromUtf8("IR 3.0×"));
+        QTRY_COMPARE(textOf("hudLaser"), QStringLiteral("Range 1234.5 m"));
+        QTRY_VERIFY(ui.item("deviceRecordingBadge")->isVisible());
+        QVERIFY2(textOf("deviceRecordingBadgeText").startsWith("Camera REC 00:01:0"),
+                 qPrintable(textOf("deviceRecordingBadgeText")));
+        // The yaw marker sits where 123.4 degrees lies on the -180..180 track.
+        QQuickItem* yawScale = ui.item("hudYawScale");
+        const double marker = ui.item("hudYawScaleMarker")->x() + ui.item("hudYawScaleMarker")->width() / 2;
+        const double inset = yawScale->property("inset").toDouble();
+        const double expected = inset + (123.4 + 180) / 360 * (yawScale->width() - 2 * inset);
+        QVERIFY2(qAbs(marker - expected) < 1, qPrintable(QString("%1 vs %2").arg(marker).arg(expected)));
+
+        // Tracking, then the tracker's report that the target is lost.
+        QCOMPARE(textOf("hudTracking"), QStringLiteral("Tracking idle"));
+        ui.window->setProperty("trackingProtoW", 200);
+        ui.window->setProperty("trackingProtoH", 100);
+        ui.window->setProperty("trackingEnabled", true);
+        QTRY_COMPARE(textOf("hudTracking"), QStringLiteral("Tracking"));
+        QVERIFY(ui.item("trackedBox")->isVisible());
+        QCOMPARE(textOf("trackedBoxLabel"), QString::fromUtf8("Tracking  200×100"));
+        QCOMPARE(textOf("trackingReadout"), QStringLiteral("x:0 y:0 w:200 h:100"));
+        QByteArray tracker(12, '\0');
+        tracker[11] = 2;
+        QVERIFY(device.deliver(LinkTest::frameBytes(4, 1, 0x020324, tracker)));
+        QTRY_COMPARE_WITH_TIMEOUT(textOf("hudTracking"), QStringLiteral("Lost"), LinkTest::kLongWaitMs);
+        QCOMPARE(textOf("trackedBoxLabel"), QString::fromUtf8("Lost  200×100"));
+        QVERIFY(!ui.windowProperty("trackingEnabled").toBool());
+
+        // Silence: every device value is stale and the banner counts the seconds; a frame ends both.
+        QQuickItem* banner = ui.item("hudSilentBanner");
+        QTRY_VERIFY_WITH_TIMEOUT(banner->isVisible(), LinkTest::kLongWaitMs);
+        QTRY_VERIFY(textOf("hudSilentText").contains(QRegularExpression("^No data from device for [1-9][0-9]* s$")));
+        for (const char* name : {"hudPitch", "hudYaw", "hudRoll", "hudVisibleZoom", "hudIrZoom", "hudLaser",
+                                 "hudTracking", "hudSdCard", "deviceRecordingBadge", "trackedBoxLabel"})
+            QVERIFY2(ui.read(name, "stale").toBool(), name);
+        QVERIFY(ui.read("hudPitch", "shownText").toString().endsWith(" s ago"));
+        QVERIFY(!ui.read("hudLink", "stale").toBool());  // the link is this computer's own state
+        QVERIFY(device.deliver(LinkTest::frameBytes(3, 1, 0x020002, attitude)));
+        QTRY_VERIFY_WITH_TIMEOUT(!banner->isVisible(), LinkTest::kLongWaitMs);
+        QVERIFY(!ui.read("hudPitch", "stale").toBool());
+        QCOMPARE(ui.read("hudPitch", "shownText").toString(), textOf("hudPitch"));
+
+        // H hides the display (not the recording badge) and the choice is remembered.
+        ui.window->requestActivate();
+        QTest::keyClick(ui.window, Qt::Key_H);
+        QTRY_VERIFY(!ui.item("hudBottomRow")->isVisible());
+        QVERIFY(!ui.item("hudYawScale")->isVisible());
+        QVERIFY(ui.item("deviceRecordingBadge")->isVisible());
+        QVERIFY(!ui.read("hudButton", "checked").toBool());
+        const QByteArray remembered = TestSupport::readFile(TestSupport::configPath());
+        QVERIFY(remembered.contains("ShowHud=false"));
+        ui.stop();
+        device.reset();
+        QVERIFY(ui.start(remembered, QSize(1280, 800)));
+        QVERIFY(!ui.item("hudBottomRow")->isVisible());
+        QVERIFY(ui.click("hudButton"));
+        QTRY_VERIFY(ui.item("hudBottomRow")->isVisible());
+        QVERIFY(TestSupport::readFile(TestSupport::configPath()).contains("ShowHud=true"));
+    }
+
+    // The temperature chips stay inside the picture at its corners and keep apart when the hottest
+    // and coldest spots lie close together; a silent device greys them with their age.
+    void thermometryChipsStayInsideAndApart_data() {
+        QTest::addColumn<QPoint>("hot");
+        QTest::addColumn<QPoint>("cold");
+        QTest::newRow("top-left") << QPoint(325, 33) << QPoint(335, 40);
+        QTest::newRow("top-right") << QPoint(1594, 33) << QPoint(1590, 45);
+        QTest::newRow("bottom-left") << QPoint(330, 1046) << QPoint(325, 1040);
+        QTest::newRow("bottom-right") << QPoint(1594, 1046) << QPoint(1594, 1046);
+        QTest::newRow("middle") << QPoint(960, 540) << QPoint(970, 545);
+    }
+
+    void thermometryChipsStayInsideAndApart() {
+        QFETCH(QPoint, hot);
+        QFETCH(QPoint, cold);
+        QVERIFY(startLinkedTern("[Link]\nSilenceTimeoutSec=1\n"));
+        QObject* page = ui.item("runtimeRow")->parentItem()->parentItem();
+        page->property("cameraPanelRef").value<QObject*>()->setProperty("videoOutputIrChecked", true);
+        ui.bridge->setIrTempMeasure(true);
+        ui.bridge->setIrTempMeasureRegion(960, 540, 1269, 1013);
+        QTRY_VERIFY(ui.bridge->irTempMeasureOn());
+        QVERIFY(device.deliver(LinkTest::frameBytes(4, 1, 0x020004, thermometry(hot, cold))));
+        QTRY_VERIFY_WITH_TIMEOUT(ui.item("thermMaxLabel")->isVisible() && ui.item("thermMinLabel")->isVisible(),
+                                 LinkTest::kLongWaitMs);
+        QCOMPARE(textOf("thermMaxLabelText"), QString::fromUtf8("H 66.1°C"));
+        QCOMPARE(textOf("thermMinLabelText"), QString::fromUtf8("L 12.8°C"));
+        const QRectF picture = pictureInWindow().adjusted(-0.5, -0.5, 0.5, 0.5);
+        const QRectF hotChip = sceneRect("thermMaxLabelChip");
+        const QRectF coldChip = sceneRect("thermMinLabelChip");
+        const auto show = [](const QRectF& r) {
+            return QString("%1,%2 %3x%4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height());
+        };
+        QVERIFY2(picture.contains(hotChip) && picture.contains(coldChip),
+                 qPrintable(show(hotChip) + " / " + show(coldChip) + " in " + show(picture)));
+        QVERIFY2(!hotChip.intersects(coldChip), qPrintable(show(hotChip) + " / " + show(coldChip)));
+
+        QTRY_VERIFY_WITH_TIMEOUT(ui.bridge->deviceSilent(), LinkTest::kLongWaitMs);
+        QTRY_VERIFY(textOf("thermMaxLabelText").endsWith(" s ago"));
+        QVERIFY(ui.read("thermMinLabel", "stale").toBool());
     }
 
     // The address bar: a picked history row plays after Apply, "×" removes a row, and Apply with

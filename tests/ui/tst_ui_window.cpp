@@ -5,6 +5,7 @@
 
 #include "LinkTestDevices.h"
 #include "UiFixture.h"
+#include "app/AppConfig.h"
 #include "protocol/MessageCatalogue.h"
 
 namespace {
@@ -71,17 +72,35 @@ private slots:
         QCOMPARE(result.toString(), expected.toString());
     }
 
-    void languagePillSwitchesAndSurvivesRestart() {
+    // The language (product page) and the theme (runtime header) switch at run time and are read
+    // again on the next start; the theme recolours the window at once.
+    void languageAndThemeSwitchAndSurviveRestart() {
         QVERIFY(ui.start(Ui::config("zh")));
         QCOMPARE(ui.read("langSwitcher", "currentIndex").toInt(), 0);
         QVERIFY(ui.click("langSegment1"));
         QTRY_COMPARE(ui.bridge->language(), QStringLiteral("en"));
         QTRY_COMPARE(ui.read("langSwitcher", "currentIndex").toInt(), 1);
+        QCOMPARE(ui.bridge->theme(), QStringLiteral("light"));
+        const QColor light = ui.windowProperty("color").value<QColor>();
+        ui.bridge->selectProduct("Tern");
+        QTRY_VERIFY(ui.item("themeButton") && ui.item("themeButton")->isVisible());
+        QCOMPARE(ui.read("themeButton", "text").toString(), QStringLiteral("Dark theme"));
+        QVERIFY(ui.click("themeButton"));
+        QTRY_COMPARE(ui.bridge->theme(), QStringLiteral("dark"));
+        const QColor dark = ui.windowProperty("color").value<QColor>();
+        QVERIFY2(dark.lightnessF() < 0.2 && light.lightnessF() > 0.8, qPrintable(dark.name() + " " + light.name()));
+        QCOMPARE(ui.read("themeButton", "text").toString(), QStringLiteral("Light theme"));
 
-        // A restart reads the stored choice (the configuration is not rewritten here).
+        // A restart reads the stored choices (the configuration is not rewritten here).
         ui.stop();
         AppBridge reread;
         QCOMPARE(reread.language(), QStringLiteral("en"));
+        QCOMPARE(reread.theme(), QStringLiteral("dark"));
+        QCOMPARE(AppConfig::stringValue("Display/Theme"), QStringLiteral("dark"));
+        QVERIFY(ui.start(Ui::config("en", "Tern", {}, "[Display]\nTheme=DARK\n")));
+        QCOMPARE(ui.windowProperty("color").value<QColor>(), dark);
+        ui.bridge->setTheme("anything else");
+        QTRY_COMPARE(ui.windowProperty("color").value<QColor>(), light);
     }
 
     void productButtonOpensRuntimePageWithItsAddresses_data() {
@@ -193,8 +212,9 @@ private slots:
         QCOMPARE(pill->property("border").value<QObject*>()->property("color").value<QColor>(), QColor(border));
     }
 
-    // While the open link's device is silent the pill is amber and says so in the current language;
-    // the next frame gives it back the link's colours and text.
+    // While the open link's device is silent the pill is amber and says so in the current language,
+    // and the values the device reported in the panels are shown stale, with their age; the next
+    // frame gives both back their look.
     void linkPillShowsASilentDevice_data() {
         QTest::addColumn<QString>("language");
         QTest::addColumn<QString>("silentText");
@@ -216,9 +236,16 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(pill->property("color").value<QColor>(), QColor("#fff6e5"), LinkTest::kLongWaitMs);
         QCOMPARE(border->property("color").value<QColor>(), QColor("#f0b654"));
         QCOMPARE(ui.read("linkPillText", "text").toString(), silentText);
+        QQuickItem* version = ui.item("gimbalHwVersion");
+        QVERIFY(version->property("stale").toBool());
+        const QString age = language == "zh" ? QString::fromUtf8("秒前") : QString("s ago");
+        QTRY_VERIFY(version->property("text").toString().contains(age));
+        QVERIFY(version->property("font").value<QFont>().italic());
 
         QVERIFY(device.send(heartbeat));
         QTRY_COMPARE_WITH_TIMEOUT(pill->property("color").value<QColor>(), QColor("#edf9f2"), LinkTest::kLongWaitMs);
+        QCOMPARE(version->property("text").toString(), ui.bridge->gimbalHwVersion());
+        QVERIFY(!version->property("font").value<QFont>().italic());
         QCOMPARE(border->property("color").value<QColor>(), QColor("#9ad8b7"));
         QCOMPARE(ui.read("linkPillText", "text").toString(), ui.bridge->linkStatus());
     }

@@ -1,16 +1,82 @@
 #pragma once
 
-// Reads a recording back the way a player would: container and stream with libavformat, every
-// picture decoded with libavcodec and its frame stamp read from the luma plane.
+// Reads a recording back the way a player would: container and streams with libavformat, every
+// picture decoded with libavcodec and its frame stamp read from the luma plane, every KLV packet of
+// the data stream taken apart item by item (the local set's own rules, written out here afresh).
 
+#include <QFile>
+#include <QMap>
+#include <QRegularExpression>
 #include <QString>
 #include <QVector>
+#include <cmath>
 
 #include "FrameStamp.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
+}
+
+// One KLV packet of the data stream and what its items say.
+struct LocalSet {
+    double ptsS = 0;  // its presentation time, in seconds on the file's time line
+    QByteArray bytes;
+    QString fault;                // "" when the key, the length and the checksum are right
+    QMap<int, QByteArray> items;  // tag -> value
+
+    bool has(int tag) const { return items.contains(tag); }
+    quint64 unsignedValue(int tag) const {
+        quint64 value = 0;
+        for (char byte : items.value(tag))
+            value = (value << 8) | quint8(byte);
+        return value;
+    }
+    // Items 18 and 20 (0..360), 19 (±180) and 21 (0..5,000,000 m) back in their units.
+    double degrees0To360(int tag) const { return unsignedValue(tag) * 360.0 / 4294967295.0; }
+    double degreesSigned(int tag) const { return qint32(quint32(unsignedValue(tag))) * 360.0 / 4294967294.0; }
+    double metres(int tag) const { return unsignedValue(tag) * 5000000.0 / 4294967295.0; }
+    QString text(int tag) const { return QString::fromLatin1(items.value(tag)); }
+    qint64 timeMs() const { return qint64(unsignedValue(2) / 1000); }
+};
+
+inline LocalSet decodeLocalSet(const QByteArray& bytes, double ptsS) {
+    static const QByteArray key = QByteArray::fromHex("060E2B34020B01010E01030101000000");
+    LocalSet set;
+    set.bytes = bytes;
+    set.ptsS = ptsS;
+    if (!bytes.startsWith(key) || bytes.size() < key.size() + 1)
+        return set.fault = QStringLiteral("no local set key: %1").arg(QString::fromLatin1(bytes.left(20).toHex())), set;
+    int at = key.size();
+    int length = quint8(bytes[at++]);
+    if (length & 0x80) {
+        const int lengthBytes = length & 0x7F;
+        length = 0;
+        for (int i = 0; i < lengthBytes && at < bytes.size(); ++i)
+            length = (length << 8) | quint8(bytes[at++]);
+    }
+    if (at + length != bytes.size())
+        return set.fault = QStringLiteral("length %1, %2 bytes follow").arg(length).arg(bytes.size() - at), set;
+    while (at + 2 <= bytes.size()) {
+        const int tag = quint8(bytes[at]);
+        const int itemLength = quint8(bytes[at + 1]);
+        if (at + 2 + itemLength > bytes.size())
+            return set.fault = QStringLiteral("item %1 runs past the end").arg(tag), set;
+        set.items.insert(tag, bytes.mid(at + 2, itemLength));
+        if (tag == 1) {
+            quint16 sum = 0;
+            for (int i = 0; i < at + 2; ++i)
+                sum = quint16(sum + (quint8(bytes[i]) << (8 * ((i + 1) % 2))));
+            if (at + 4 != bytes.size())
+                return set.fault = QStringLiteral("checksum is not the last item"), set;
+            if (sum != set.unsignedValue(1))
+                return set.fault = QStringLiteral("checksum %1, computed %2").arg(set.unsignedValue(1)).arg(sum), set;
+        }
+        at += 2 + itemLength;
+    }
+    if (!set.has(1))
+        set.fault = QStringLiteral("no checksum");
+    return set;
 }
 
 struct RecordingContents {
@@ -23,6 +89,8 @@ struct RecordingContents {
     int pictures = 0;                     // pictures that decoded
     int picturesOfOtherSize = 0;          // pictures that decoded at another size than the header's
     QVector<FrameStamp::Decoded> stamps;  // the stamps that decoded, in file order
+    int dataStreams = 0;                  // KLV streams beside the video
+    QVector<LocalSet> localSets;          // the KLV packets, in file order
 };
 
 inline RecordingContents readRecording(const QString& path) {
@@ -30,11 +98,22 @@ inline RecordingContents readRecording(const QString& path) {
     AVFormatContext* input = nullptr;
     if (avformat_open_input(&input, path.toUtf8().constData(), nullptr, nullptr) < 0)
         return contents;
-    if (avformat_find_stream_info(input, nullptr) < 0 || input->nb_streams != 1) {
+    const int videoIndex = avformat_find_stream_info(input, nullptr) < 0
+                               ? -1
+                               : av_find_best_stream(input, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+    int dataIndex = -1;
+    for (unsigned i = 0; videoIndex >= 0 && i < input->nb_streams; ++i) {
+        if (input->streams[i]->codecpar->codec_id == AV_CODEC_ID_SMPTE_KLV) {
+            ++contents.dataStreams;
+            dataIndex = int(i);
+        }
+    }
+    // A video stream, and nothing else but the telemetry.
+    if (videoIndex < 0 || input->nb_streams != unsigned(1 + contents.dataStreams)) {
         avformat_close_input(&input);
         return contents;
     }
-    const AVStream* stream = input->streams[0];
+    const AVStream* stream = input->streams[videoIndex];
     contents.opened = true;
     contents.codec = stream->codecpar->codec_id;
     contents.width = stream->codecpar->width;
@@ -66,6 +145,19 @@ inline RecordingContents readRecording(const QString& path) {
         }
     };
     while (av_read_frame(input, packet) >= 0) {
+        if (packet->stream_index == dataIndex) {
+            const double ptsS = packet->pts == AV_NOPTS_VALUE
+                                    ? std::nan("")
+                                    : packet->pts * av_q2d(input->streams[dataIndex]->time_base);
+            contents.localSets << decodeLocalSet(QByteArray(reinterpret_cast<const char*>(packet->data), packet->size),
+                                                 ptsS);
+            av_packet_unref(packet);
+            continue;
+        }
+        if (packet->stream_index != videoIndex) {
+            av_packet_unref(packet);
+            continue;
+        }
         ++contents.packets;
         avcodec_send_packet(decoder, packet);
         av_packet_unref(packet);
@@ -92,4 +184,47 @@ inline QString counterFault(const QVector<FrameStamp::Decoded>& stamps) {
                 .arg(i);
     }
     return QString();
+}
+
+// One cue of a recording's subtitle file.
+struct SubtitleCue {
+    int number = 0;
+    qint64 startMs = 0;
+    qint64 endMs = 0;
+    QString text;
+};
+
+// The cues of an .srt file; fault tells the first line that does not follow the format.
+inline QVector<SubtitleCue> readSubtitles(const QString& path, QString* fault) {
+    QVector<SubtitleCue> cues;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *fault = QStringLiteral("cannot open %1").arg(path);
+        return cues;
+    }
+    const QRegularExpression timing(
+        QStringLiteral("^(\\d\\d):(\\d\\d):(\\d\\d),(\\d\\d\\d) --> (\\d\\d):(\\d\\d):(\\d\\d),(\\d\\d\\d)$"));
+    const auto ms = [](const QRegularExpressionMatch& m, int first) {
+        return ((m.captured(first).toLongLong() * 60 + m.captured(first + 1).toLongLong()) * 60 +
+                m.captured(first + 2).toLongLong()) *
+                   1000 +
+               m.captured(first + 3).toLongLong();
+    };
+    const QStringList blocks = QString::fromUtf8(file.readAll()).split(QStringLiteral("\n\n"), Qt::SkipEmptyParts);
+    for (const QString& block : blocks) {
+        const QStringList lines = block.split(QLatin1Char('\n'));
+        bool numbered = false;
+        SubtitleCue cue;
+        cue.number = lines.value(0).toInt(&numbered);
+        const QRegularExpressionMatch match = timing.match(lines.value(1));
+        if (!numbered || !match.hasMatch() || lines.size() < 3) {
+            *fault = QStringLiteral("not a cue: %1").arg(block);
+            return cues;
+        }
+        cue.startMs = ms(match, 1);
+        cue.endMs = ms(match, 5);
+        cue.text = lines.mid(2).join(QLatin1Char('\n'));
+        cues << cue;
+    }
+    return cues;
 }

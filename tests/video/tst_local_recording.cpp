@@ -1,7 +1,9 @@
 // Local recording on the FFmpeg backend against the simulator's stream on loopback, each file read
-// back with libavformat and libavcodec: codec, size, duration and every picture's stamp; a recorder
-// killed mid-file; a stream outage in the middle of a recording, with and without a change of picture
-// size; links planted at the names of recordings and snapshots; a full disk.
+// back with libavformat and libavcodec: codec, size, duration and every picture's stamp, the KLV
+// telemetry beside the picture and the subtitle file; the telemetry of a simulated device followed
+// through a recording (held, changed, silent, back); a recorder killed mid-file; a stream outage in
+// the middle of a recording, with and without a change of picture size; links planted at the names
+// of recordings, subtitles and snapshots; a full disk.
 #include <sys/resource.h>
 #include <QDateTime>
 #include <QDir>
@@ -11,9 +13,11 @@
 #include <QtTest>
 #include <csignal>
 
+#include "../sim/SimProcess.h"
 #include "RecordingReader.h"
 #include "TestSupport.h"
 #include "VideoTestSupport.h"
+#include "bridge/AppBridge.h"
 #include "video/FFmpegItem.h"
 #include "video/FFmpegThread.h"
 #include "video/LocalCapture.h"
@@ -25,7 +29,8 @@ constexpr int kStreamTimeoutMs = 30000;
 
 QStringList recordingsIn(const QString& folder) {
     QStringList files;
-    for (const QString& name : QDir(folder).entryList({QStringLiteral("*.mkv")}, QDir::Files, QDir::Name))
+    for (const QString& name :
+         QDir(folder).entryList({QStringLiteral("*.mkv"), QStringLiteral("*.ts")}, QDir::Files, QDir::Name))
         files << folder + QLatin1Char('/') + name;
     return files;
 }
@@ -36,8 +41,10 @@ struct Recording {
     FFmpegItem item;
     QSignalSpy events{item.localCapture(), &LocalCapture::captureEvent};
 
-    bool play(const QString& url) {
-        if (!TestSupport::writeConfig("[Video]\nBackend=ffmpeg\nRecordingDir=" + folder.path().toUtf8() + "\n"))
+    // config: more of skyvane.cfg, after the [Video] lines.
+    bool play(const QString& url, const QByteArray& config = QByteArray()) {
+        if (!TestSupport::writeConfig("[Video]\nBackend=ffmpeg\nRecordingDir=" + folder.path().toUtf8() + "\n" +
+                                      config))
             return false;
         item.setUrl(url);
         item.open();
@@ -52,11 +59,47 @@ struct Recording {
         }
         return false;
     }
+    // The subtitle file beside a recording.
+    static QString sidecarOf(const QString& path) { return path.left(path.lastIndexOf(QLatin1Char('.'))) + ".srt"; }
     // Waits until the file of a stopped recording is finished.
     bool finished() {
         return QTest::qWaitFor([&] { return sawEvent(QStringLiteral("recordingStopped")); }, kStreamTimeoutMs);
     }
 };
+
+// The cues of a recording's subtitle file, checked for numbering and rising times that cover
+// durationS; fault says what is wrong.
+QVector<SubtitleCue> checkedSubtitles(const QString& path, double durationS, QString* fault) {
+    const QVector<SubtitleCue> cues = readSubtitles(path, fault);
+    for (int i = 0; fault->isEmpty() && i < cues.size(); ++i) {
+        if (cues[i].number != i + 1 || cues[i].endMs <= cues[i].startMs ||
+            (i > 0 && cues[i].startMs < cues[i - 1].endMs))
+            *fault = QStringLiteral("cue %1 (%2 ms) after cue %3").arg(cues[i].number).arg(cues[i].startMs).arg(i);
+    }
+    if (fault->isEmpty() && (cues.isEmpty() || cues.last().endMs < (durationS - 1.5) * 1000))
+        *fault = QStringLiteral("%1 cues for %2 s").arg(cues.size()).arg(durationS);
+    return cues;
+}
+
+// Every local set well formed, stamped with rising ground times and presented within the pictures'
+// time line; "" when so.
+QString localSetFault(const RecordingContents& file) {
+    for (int i = 0; i < file.localSets.size(); ++i) {
+        const LocalSet& set = file.localSets[i];
+        if (!set.fault.isEmpty())
+            return QStringLiteral("set %1: %2 (%3)").arg(i).arg(set.fault, QString::fromLatin1(set.bytes.toHex(' ')));
+        if (!set.has(2) || !set.has(65) || set.unsignedValue(65) != Klv0601::kLsVersion)
+            return QStringLiteral("set %1 without time stamp or version").arg(i);
+        if (i > 0 && set.unsignedValue(2) <= file.localSets[i - 1].unsignedValue(2))
+            return QStringLiteral("set %1: time %2 after %3")
+                .arg(i)
+                .arg(set.unsignedValue(2))
+                .arg(file.localSets[i - 1].unsignedValue(2));
+        if (i > 0 && !(set.ptsS > file.localSets[i - 1].ptsS))
+            return QStringLiteral("set %1: pts %2 after %3").arg(i).arg(set.ptsS).arg(file.localSets[i - 1].ptsS);
+    }
+    return QString();
+}
 
 }  // namespace
 
@@ -67,20 +110,29 @@ private slots:
     void initTestCase() { QVERIFY(AppLog::start()); }
     void cleanupTestCase() { TestSupport::removeConfig(); }
 
+    // No device talks to this program: the local sets carry only their time, and the subtitle says so.
     void recordsStreamWithoutLosingPictures_data() {
         QTest::addColumn<QString>("codec");
         QTest::addColumn<int>("expectedCodec");
-        QTest::newRow("h264") << QStringLiteral("h264") << int(AV_CODEC_ID_H264);
-        QTest::newRow("h265") << QStringLiteral("h265") << int(AV_CODEC_ID_HEVC);
+        QTest::addColumn<QString>("format");
+        QTest::newRow("h264-ts") << QStringLiteral("h264") << int(AV_CODEC_ID_H264) << QStringLiteral("ts");
+        QTest::newRow("h265-ts") << QStringLiteral("h265") << int(AV_CODEC_ID_HEVC) << QStringLiteral("ts");
+        QTest::newRow("h264-mkv") << QStringLiteral("h264") << int(AV_CODEC_ID_H264) << QStringLiteral("mkv");
+        // An unknown format records as the default, with a warning.
+        QTest::newRow("h264-unknown-format")
+            << QStringLiteral("h264") << int(AV_CODEC_ID_H264) << QStringLiteral("avi");
     }
 
     void recordsStreamWithoutLosingPictures() {
         QFETCH(QString, codec);
         QFETCH(int, expectedCodec);
+        QFETCH(QString, format);
         VideoTestSupport::Simulator sim;
         QVERIFY2(sim.start({QStringLiteral("--codec"), codec}), qPrintable(sim.errorOutput()));
         Recording recording;
-        QVERIFY(recording.play(sim.url()));
+        QVERIFY(recording.play(sim.url(), "RecordingFormat=" + format.toUtf8() + "\n"));
+        const bool ts = format != QLatin1String("mkv");
+        const int logFrom = VideoTestSupport::sessionLog().size();
 
         QElapsedTimer recorded;
         recorded.start();
@@ -93,7 +145,10 @@ private slots:
 
         const QStringList files = recordingsIn(recording.folder.path());
         QCOMPARE(files.size(), 1);
+        QVERIFY2(files.first().endsWith(ts ? QLatin1String(".ts") : QLatin1String(".mkv")), qPrintable(files.first()));
         QVERIFY2(recording.sawEvent(QStringLiteral("recordingStarted")), "the file is named to the operator");
+        QCOMPARE(VideoTestSupport::sessionLogLines(QStringLiteral("is not ts or mkv: recording as ts"), logFrom).size(),
+                 format == QLatin1String("avi") ? 1 : 0);
         const RecordingContents file = readRecording(files.first());
         QVERIFY2(file.opened, qPrintable(files.first()));
         QCOMPARE(int(file.codec), expectedCodec);
@@ -122,14 +177,185 @@ private slots:
         QCOMPARE(file.pictures, file.packets);
         QCOMPARE(file.stamps.size(), file.pictures);
         QVERIFY2(counterFault(file.stamps).isEmpty(), qPrintable(counterFault(file.stamps)));
+
+        // One local set per picture; without a device nothing but the time and the version.
+        QCOMPARE(file.dataStreams, ts ? 1 : 0);
+        QCOMPARE(file.localSets.size(), ts ? file.packets : 0);
+        QVERIFY2(localSetFault(file).isEmpty(), qPrintable(localSetFault(file)));
+        for (const LocalSet& set : file.localSets)
+            QCOMPARE(set.items.keys(), (QList<int>{1, 2, 65}));
+        QString fault;
+        const QVector<SubtitleCue> cues = checkedSubtitles(Recording::sidecarOf(files.first()), file.durationS, &fault);
+        QVERIFY2(fault.isEmpty(), qPrintable(fault));
+        QVERIFY2(cues.first().text.endsWith(QLatin1String("\nno data")), qPrintable(cues.first().text));
+        QCOMPARE(QFile(Recording::sidecarOf(files.first())).permissions() &
+                     ~(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser),
+                 QFile::Permissions());
+    }
+
+    // A simulated device on its own link (so that it can fall silent while the picture goes on): its
+    // attitude held, then changed by a set-angle command, then silent, then back; the laser ranging
+    // all along. Every local set holds what the controller held when its picture arrived, the subtitle
+    // and a snapshot show the same.
+    void recordingCarriesTelemetry() {
+        VideoTestSupport::Simulator video;
+        QVERIFY2(video.start(), qPrintable(video.errorOutput()));
+        SimProcess device;
+        const quint16 port = device.startOnFreeUdpPort({"--product", "WrenT-R2", "--rtsp-port", "0"}, {"UDP ready"});
+        QVERIFY2(port != 0, qPrintable(device.errorOutput()));
+        Recording recording;
+        QVERIFY(recording.play(video.url(),
+                               "[General]\nlanguage=en\ncurrentProduct=WrenT-R2\n"
+                               "[Link]\nSilenceTimeoutSec=1\n"));
+        AppBridge bridge;
+        struct Report {
+            qint64 ms;
+            double yaw, pitch, roll;
+        };
+        QVector<Report> reports;
+        connect(&bridge, &AppBridge::gimbalAttitudeChanged, this, [&] {
+            reports.append(
+                {QDateTime::currentMSecsSinceEpoch(), bridge.gimbalYaw(), bridge.gimbalPitch(), bridge.gimbalRoll()});
+        });
+        qint64 silentFromMs = 0;
+        qint64 backFromMs = 0;
+        connect(&bridge, &AppBridge::deviceSilentChanged, this,
+                [&] { (bridge.deviceSilent() ? silentFromMs : backFromMs) = QDateTime::currentMSecsSinceEpoch(); });
+        bridge.connectUdp(QStringLiteral("127.0.0.1"), port);
+        bridge.gimbalSetAngle(-30, 20);
+        bridge.laserPeriodicOn();
+        const auto holds = [&](double pitch, double yaw) {
+            return QTest::qWaitFor(
+                [&] { return bridge.gimbalPitch() == pitch && bridge.gimbalYaw() == yaw && bridge.laserRangeValid(); },
+                kStreamTimeoutMs);
+        };
+        // Ground 120 m below, seen 30 degrees down.
+        QVERIFY(holds(-30, 20));
+        QTRY_COMPARE_WITH_TIMEOUT(bridge.laserRangeDistance(), 240.0, kStreamTimeoutMs);
+        QTRY_COMPARE_WITH_TIMEOUT(bridge.cameraStreamModeIndex(), 1, kStreamTimeoutMs);  // the visible camera
+        const qint64 heldFromMs = QDateTime::currentMSecsSinceEpoch();
+        const auto framesGoOn = [&](int frames) {
+            const int until = recording.recorder()->acceptedPackets() + frames;
+            return QTest::qWaitFor([&] { return recording.recorder()->acceptedPackets() >= until; }, kStreamTimeoutMs);
+        };
+        QVERIFY(recording.capture()->startRecording());
+        QVERIFY(framesGoOn(60));
+        const qint64 heldUntilMs = QDateTime::currentMSecsSinceEpoch();
+        const QString snapshot = recording.capture()->saveSnapshot();
+        QVERIFY(!snapshot.isEmpty());
+        bridge.gimbalSetAngle(-10, 45);
+        QVERIFY(holds(-10, 45));
+        QVERIFY(framesGoOn(30));
+        const qint64 pausedMs = QDateTime::currentMSecsSinceEpoch();
+        QVERIFY(device.pause());
+        QTRY_VERIFY_WITH_TIMEOUT(bridge.deviceSilent(), kStreamTimeoutMs);
+        QVERIFY(framesGoOn(60));
+        QVERIFY(device.resume());
+        QTRY_VERIFY_WITH_TIMEOUT(!bridge.deviceSilent(), kStreamTimeoutMs);
+        const int reportsBeforeResume = reports.size();
+        QTRY_VERIFY_WITH_TIMEOUT(reports.size() > reportsBeforeResume, kStreamTimeoutMs);
+        const qint64 attitudeBackMs = reports.last().ms;
+        QVERIFY(framesGoOn(30));
+        recording.capture()->stopRecording();
+        QVERIFY(recording.finished());
+
+        const QStringList files = recordingsIn(recording.folder.path());
+        QCOMPARE(files.size(), 1);
+        const RecordingContents file = readRecording(files.first());
+        QVERIFY2(file.opened && file.dataStreams == 1, qPrintable(files.first()));
+        QCOMPARE(file.localSets.size(), file.packets);
+        QVERIFY2(localSetFault(file).isEmpty(), qPrintable(localSetFault(file)));
+        // Each set holds the attitude last reported when its picture arrived (give or take the report
+        // that came within the same moment), and nothing of the device's while it was silent.
+        const auto latestReportAt = [&](qint64 t) {
+            int k = -1;
+            while (k + 1 < reports.size() && reports[k + 1].ms <= t)
+                ++k;
+            return k;
+        };
+        const auto holdsReport = [&](const LocalSet& set, const Report& report) {
+            return qAbs(set.degrees0To360(18) - std::fmod(report.yaw + 360, 360)) < 1e-6 &&
+                   qAbs(set.degreesSigned(19) - report.pitch) < 1e-6 &&
+                   qAbs(set.degrees0To360(20) - std::fmod(report.roll + 360, 360)) < 1e-6;
+        };
+        int held = 0;
+        int silent = 0;
+        int back = 0;
+        for (const LocalSet& set : file.localSets) {
+            const qint64 t = set.timeMs();
+            const QString where = QStringLiteral("set at %1: %2").arg(t).arg(QString::fromLatin1(set.bytes.toHex(' ')));
+            QCOMPARE(set.text(10), QStringLiteral("WrenT-R2"));
+            if (t > silentFromMs + 20 && t < backFromMs) {
+                QVERIFY2(set.items.keys() == (QList<int>{1, 2, 10, 65}), qPrintable(where));
+                ++silent;
+                continue;
+            }
+            // From the freeze to the first report after it the last attitude may still count.
+            if (t >= pausedMs && t <= attitudeBackMs + 20)
+                continue;
+            // The lead-in's pictures came while the device was still telling its state.
+            if (t < heldFromMs && !set.has(18))
+                continue;
+            QVERIFY2(set.has(18) && set.has(19) && set.has(20), qPrintable(where));
+            QVERIFY2(t < heldFromMs || set.text(11) == QLatin1String("EO"), qPrintable(where));
+            const int k = latestReportAt(t);
+            QVERIFY2(k >= 0, qPrintable(where));
+            const bool matched =
+                holdsReport(set, reports[k]) || (k > 0 && reports[k].ms >= t - 1 && holdsReport(set, reports[k - 1])) ||
+                (k + 1 < reports.size() && reports[k + 1].ms <= t + 20 && holdsReport(set, reports[k + 1]));
+            QVERIFY2(matched, qPrintable(QStringLiteral("%1; report then: %2 %3 %4")
+                                             .arg(where)
+                                             .arg(reports[k].yaw)
+                                             .arg(reports[k].pitch)
+                                             .arg(reports[k].roll)));
+            if (t > heldFromMs && t < heldUntilMs) {
+                QVERIFY2(qAbs(set.degrees0To360(18) - 20) < 1e-6 && qAbs(set.degreesSigned(19) + 30) < 1e-6,
+                         qPrintable(where));
+                QVERIFY2(set.has(21) && qAbs(set.metres(21) - 240) < 0.002, qPrintable(where));
+                ++held;
+            }
+            back += t > attitudeBackMs;
+        }
+        QVERIFY2(held >= 30 && silent >= 30 && back >= 15,
+                 qPrintable(QStringLiteral("%1 held, %2 silent, %3 after").arg(held).arg(silent).arg(back)));
+
+        QString fault;
+        const QVector<SubtitleCue> cues = checkedSubtitles(Recording::sidecarOf(files.first()), file.durationS, &fault);
+        QVERIFY2(fault.isEmpty(), qPrintable(fault));
+        const auto anyCue = [&cues](const QString& text) {
+            return std::any_of(cues.begin(), cues.end(),
+                               [&text](const SubtitleCue& cue) { return cue.text.contains(text); });
+        };
+        QVERIFY(anyCue(QStringLiteral("Yaw 20.0° Pitch -30.0° Roll 0.0°  Zoom 1.0×  Range 240.0 m")));
+        QVERIFY(anyCue(QStringLiteral("\nno data")));
+        QVERIFY(anyCue(QStringLiteral("Yaw 45.0° Pitch -10.0° Roll 0.0°")));
+
+        QTRY_VERIFY_WITH_TIMEOUT(recording.sawEvent(QStringLiteral("snapshotSaved")), kStreamTimeoutMs);
+        const QImage picture(snapshot);
+        QCOMPARE(picture.text(QStringLiteral("Skyvane Yaw")), QStringLiteral("20.00"));
+        QCOMPARE(picture.text(QStringLiteral("Skyvane Pitch")), QStringLiteral("-30.00"));
+        QCOMPARE(picture.text(QStringLiteral("Skyvane Roll")), QStringLiteral("0.00"));
+        QCOMPARE(picture.text(QStringLiteral("Skyvane Slant Range")), QStringLiteral("240.0"));
+        QCOMPARE(picture.text(QStringLiteral("Skyvane Zoom")), QStringLiteral("1.0"));
+        QCOMPARE(picture.text(QStringLiteral("Skyvane Product")), QStringLiteral("WrenT-R2"));
+        QCOMPARE(picture.text(QStringLiteral("Skyvane Sensor")), QStringLiteral("EO"));
+        const QDateTime taken = QDateTime::fromString(picture.text(QStringLiteral("Creation Time")), Qt::ISODateWithMs);
+        QVERIFY2(qAbs(taken.toMSecsSinceEpoch() - heldUntilMs) < 2000, qPrintable(picture.text("Creation Time")));
+    }
+
+    void killedRecorderLeavesPlayableFile_data() {
+        QTest::addColumn<QString>("format");
+        QTest::newRow("ts") << QStringLiteral("ts");
+        QTest::newRow("mkv") << QStringLiteral("mkv");
     }
 
     void killedRecorderLeavesPlayableFile() {
+        QFETCH(QString, format);
         VideoTestSupport::Simulator sim;
         QVERIFY2(sim.start(), qPrintable(sim.errorOutput()));
         QTemporaryDir folder;
         QProcess recorder;
-        recorder.start(QStringLiteral(RECORD_UNTIL_KILLED_PATH), {sim.url(), folder.path()});
+        recorder.start(QStringLiteral(RECORD_UNTIL_KILLED_PATH), {sim.url(), folder.path(), format});
         QVERIFY(recorder.waitForStarted(5000));
         // Five seconds of pictures taken (counted by the recorder, however slow the machine), then
         // the kill.
@@ -156,17 +382,22 @@ private slots:
         QVERIFY(recorder.waitForFinished(5000));
 
         const RecordingContents file = readRecording(path);
-        QVERIFY2(file.opened, qPrintable(path));
+        QVERIFY2(file.opened && path.endsWith("." + format), qPrintable(path));
         QVERIFY2(!file.stamps.isEmpty(), "pictures written before the kill decode");
         QCOMPARE(file.stamps.size(), file.pictures);
         QVERIFY2(counterFault(file.stamps).isEmpty(), qPrintable(counterFault(file.stamps)));
-        // Clusters are closed every second of pictures: at most about that much of what the recorder
-        // had taken is lost (two seconds allowed for the writer's queue and the last report).
+        // Clusters are closed every second of pictures, a transport stream is written as it comes: at
+        // most about a second of what the recorder had taken is lost (two seconds allowed for the
+        // writer's queue and the last report). The telemetry goes with the pictures.
         const int perSecond = 30;
         QVERIFY2(
             file.packets >= accepted - 2 * perSecond,
             qPrintable(
                 QStringLiteral("%1 pictures in the file, %2 taken before the kill").arg(file.packets).arg(accepted)));
+        if (format == QLatin1String("ts")) {
+            QVERIFY2(file.localSets.size() >= file.packets - 1, qPrintable(QString::number(file.localSets.size())));
+            QVERIFY2(localSetFault(file).isEmpty(), qPrintable(localSetFault(file)));
+        }
     }
 
     // The same stream coming back goes on in the same file; one that comes back at another picture size
@@ -215,6 +446,9 @@ private slots:
                                     .arg(file.width)
                                     .arg(file.height)));
             QVERIFY2(counterFault(file.stamps).isEmpty(), qPrintable(counterFault(file.stamps)));
+            // The telemetry goes on across the gap, its times still rising.
+            QCOMPARE(file.localSets.size(), file.packets);
+            QVERIFY2(localSetFault(file).isEmpty(), qPrintable(localSetFault(file)));
             packets += file.packets;
         }
         // Every packet taken is in a file.
@@ -243,7 +477,8 @@ private slots:
 
     // Someone else may write to the recordings folder and plant links at the names the next
     // recording and snapshot will take: neither follows them, neither touches their targets, and each
-    // gets a file of its own under the next free name.
+    // gets a file of its own under the next free name. A link at the name of the subtitle file keeps
+    // the recording from having one: the operator is told and the recording goes on.
     void plantedLinksAreNotFollowed() {
         VideoTestSupport::Simulator sim;
         QVERIFY2(sim.start(), qPrintable(sim.errorOutput()));
@@ -260,7 +495,7 @@ private slots:
         for (int second = 0; second < 30; ++second) {
             const QString stem = recording.folder.filePath(
                 QStringLiteral("skyvane_") + now.addSecs(second).toString(QStringLiteral("yyyyMMdd_HHmmss")));
-            for (const QString& suffix : {QStringLiteral(".mkv"), QStringLiteral(".png")})
+            for (const QString& suffix : {QStringLiteral(".ts"), QStringLiteral(".png"), QStringLiteral("_2.srt")})
                 QVERIFY(QFile::link(target, stem + suffix));
         }
         const int links = QDir(recording.folder.path()).entryList(QDir::System | QDir::Files).size();
@@ -268,6 +503,8 @@ private slots:
         QVERIFY(recording.capture()->startRecording());
         QTRY_VERIFY_WITH_TIMEOUT(recording.sawEvent(QStringLiteral("recordingStarted")), kStreamTimeoutMs);
         QTRY_VERIFY_WITH_TIMEOUT(recording.capture()->recordingBytes() > 50000, kStreamTimeoutMs);
+        QVERIFY(recording.sawEvent(QStringLiteral("sidecarFailed")));
+        QVERIFY(recording.capture()->recording());
         recording.capture()->stopRecording();
         QVERIFY(recording.finished());
         const QString snapshot = recording.capture()->saveSnapshot();
@@ -290,7 +527,7 @@ private slots:
                      QFile::Permissions());
         }
         QCOMPARE(QImage(snapshot).size(), QSize(1280, 720));
-        const QStringList recordings = made.filter(QStringLiteral(".mkv"));
+        const QStringList recordings = made.filter(QStringLiteral(".ts"));
         QCOMPARE(recordings.size(), 1);
         QVERIFY(readRecording(recording.folder.filePath(recordings.first())).packets > 0);
     }

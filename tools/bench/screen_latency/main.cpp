@@ -1,10 +1,11 @@
 // skyvane-bench-screen-latency: what the operator sees. Starts a virtual X server, the simulator
 // (stamped RTSP stream on loopback) and then, one after the other, the program with each renderer
-// and ffplay on the same stream. While each one runs, the screen is read back as often as it goes
-// (MIT-SHM), the stamp of the picture on screen is decoded, and every frame counter seen for the
-// first time gives one stamp-to-screen latency. Prints per configuration the median and p95 latency,
-// the distinct frames that reached the screen per second, the time from start to the first picture,
-// and the ratios to the peer. Run it inside scripts/netns.sh: it touches nothing but loopback.
+// and ffplay on the same stream. With --hud both, each program configuration runs once with the
+// head-up display and the stream statistics over the picture and once without them. While each one runs, the screen is
+// read back as often as it goes (MIT-SHM), the stamp of the picture on screen is decoded, and every frame counter seen
+// for the first time gives one stamp-to-screen latency. Prints per configuration the median and p95 latency, the
+// distinct frames that reached the screen per second, the time from start to the first picture, and the ratios to the
+// peer. Run it inside scripts/netns.sh: it touches nothing but loopback.
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDateTime>
@@ -13,6 +14,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QUrl>
@@ -230,12 +232,15 @@ struct Options {
     QString simulator = QStringLiteral(SKYVANE_SIM_PATH);
     QByteArray display = ":97";
     QStringList configs{"default", "software", "opengl", "peer"};
+    // "on", "off" or both: the head-up display and the statistics overlay over the picture.
+    QStringList overlays{"on"};
     int startups = 5;
 };
 
 // The program copied into a directory of its own with a skyvane.cfg for the simulator's stream, so
 // the build's own configuration stays untouched.
-Result runProgram(ScreenReader& screen, const Options& options, quint16 rtspPort, const QString& config, int seconds) {
+Result runProgram(ScreenReader& screen, const Options& options, quint16 rtspPort, const QString& config, int seconds,
+                  const QString& overlays) {
     QTemporaryDir dir;
     const QString program = dir.path() + QStringLiteral("/skyvane");
     QFile::copy(options.program, program);
@@ -245,10 +250,13 @@ Result runProgram(ScreenReader& screen, const Options& options, quint16 rtspPort
     prepare.start(options.simulator,
                   {"--product", "WrenT-R2", "--rtsp-port", QString::number(rtspPort), "--prepare-app-config", cfg});
     prepare.waitForFinished(10000);
-    if (config != QLatin1String("default")) {
-        QFile file(cfg);
-        if (file.open(QIODevice::Append))
-            file.write(QStringLiteral("\n[Display]\nRenderer=%1\n").arg(config).toUtf8());
+    {
+        QSettings settings(cfg, QSettings::IniFormat);
+        if (config != QLatin1String("default"))
+            settings.setValue(QStringLiteral("Display/Renderer"), config);
+        const bool shown = overlays != QLatin1String("off");
+        settings.setValue(QStringLiteral("Video/ShowHud"), shown);
+        settings.setValue(QStringLiteral("Video/ShowStats"), shown);
     }
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("DISPLAY"), QString::fromLatin1(options.display));
@@ -262,7 +270,8 @@ Result runProgram(ScreenReader& screen, const Options& options, quint16 rtspPort
     process.setStandardErrorFile(QProcess::nullDevice());
     process.setStandardOutputFile(QProcess::nullDevice());
     process.start(program, QStringList());
-    Result result = watchScreen(screen, QStringLiteral("program, %1").arg(config), seconds, options.warmupMs, process);
+    Result result = watchScreen(screen, QStringLiteral("program, %1, HUD %2").arg(config, overlays), seconds,
+                                options.warmupMs, process);
     stopProcess(process);
     result.note = lastFrameCounts(dir.path());
     return result;
@@ -361,6 +370,7 @@ int main(int argc, char* argv[]) {
     parser.addOption({"display", "Virtual X display (default :97; started when not running).", "name", ":97"});
     parser.addOption({"configs", "Comma-separated: default, software, opengl, peer (default all).", "list"});
     parser.addOption({"startups", "Extra starts per configuration timing the first picture (default 5).", "n", "5"});
+    parser.addOption({"hud", "Head-up display and statistics overlay: on, off or both (default on).", "mode", "on"});
     parser.process(app);
     Options options;
     const QStringList wh = parser.value("video-size").split('x');
@@ -376,6 +386,8 @@ int main(int argc, char* argv[]) {
     options.startups = qMax(0, parser.value("startups").toInt());
     if (parser.isSet("configs"))
         options.configs = parser.value("configs").split(',', Qt::SkipEmptyParts);
+    const QString hud = parser.value("hud");
+    options.overlays = hud == QLatin1String("both") ? QStringList{"on", "off"} : QStringList{hud};
 
     QProcess xvfb;
     if (!startVirtualScreen(xvfb, options.display)) {
@@ -407,15 +419,18 @@ int main(int argc, char* argv[]) {
     }
     for (const QString& config : options.configs) {
         const bool peer = config == QLatin1String("peer");
-        results.push_back(peer ? runPeer(screen, options, url, options.seconds)
-                               : runProgram(screen, options, port, config, options.seconds));
-        for (int i = 0; i < options.startups; ++i) {
-            const Result start = peer ? runPeer(screen, options, url, 0) : runProgram(screen, options, port, config, 0);
-            if (start.firstPictureMs >= 0)  // a start that showed no picture is left out (and shows in the count)
-                results.back().startupMs.push_back(start.firstPictureMs);
+        for (const QString& overlays : peer ? QStringList{QString()} : options.overlays) {
+            results.push_back(peer ? runPeer(screen, options, url, options.seconds)
+                                   : runProgram(screen, options, port, config, options.seconds, overlays));
+            for (int i = 0; i < options.startups; ++i) {
+                const Result start =
+                    peer ? runPeer(screen, options, url, 0) : runProgram(screen, options, port, config, 0, overlays);
+                if (start.firstPictureMs >= 0)  // a start that showed no picture is left out (and shows in the count)
+                    results.back().startupMs.push_back(start.firstPictureMs);
+            }
+            printResult(results.back(), nullptr);
+            std::fflush(stdout);
         }
-        printResult(results.back(), nullptr);
-        std::fflush(stdout);
     }
     const Result* peer = nullptr;
     for (const Result& r : results) {
