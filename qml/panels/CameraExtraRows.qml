@@ -111,7 +111,7 @@ ColumnLayout {
             uiScale: rows.uiScale
             language: rows.panel ? rows.panel.language : "zh"
             value: (appBridge.irThermometryPointSelected ? Number(appBridge.irThermometryPointTemp).toFixed(1)
-                                                         : appBridge.irThermometryAvgTemp.toFixed(1)) + " °C"
+                                                         : appBridge.irThermometryAvgTemp.toFixed(1)) + "°C"
         }
     }
 

@@ -97,7 +97,7 @@ Rectangle {
                 text: overlay.zhText("跟踪开启时方向、回中与朝下不起作用。按 F1 或 Esc 关闭。",
                                      "Directions, centre and down do nothing while tracking. F1 or Esc closes.")
                 font.pixelSize: Theme.fontSmall * overlay.uiScale
-                color: Theme.textMuted
+                color: Theme.textHint
             }
         }
     }
@@ -118,6 +118,6 @@ Rectangle {
         text: index % 2 === 0 ? row[0] : overlay.zhText(row[1], row[2])
         font.pixelSize: Theme.fontNormal * overlay.uiScale
         font.bold: index % 2 === 0
-        color: index % 2 === 0 ? Theme.accentPressed : Theme.textSecondary
+        color: index % 2 === 0 ? Theme.accentText : Theme.textSecondary
     }
 }

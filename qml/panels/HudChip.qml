@@ -12,8 +12,10 @@ Rectangle {
     property color textColor: Theme.hudText
     property bool stale: false
     property int ageSeconds: 0
-    readonly property string shownText: stale ? text + "  · " + ageSeconds + (language === "zh" ? " 秒前" : " s ago")
-                                              : text
+    // In a row of readings the age is told once, by the row's own age chip (no text of its own).
+    property bool showAge: true
+    readonly property string ageText: ageSeconds + (language === "zh" ? " 秒前" : " s ago")
+    readonly property string shownText: !stale || !showAge ? text : (text === "" ? ageText : text + "  · " + ageText)
 
     implicitWidth: label.implicitWidth + 12 * uiScale
     implicitHeight: label.implicitHeight + 6 * uiScale

@@ -122,7 +122,7 @@ Item {
             textColor: hud.trackingState === "tracking" ? Theme.hudGood
                                                         : (hud.trackingState === "lost" ? Theme.hudWarning : Theme.hudText)
             stale: hud.stale && hud.trackingState !== "idle"
-            ageSeconds: hud.age
+            showAge: false
         }
         HudChip {
             objectName: "hudSdCard"
@@ -132,6 +132,14 @@ Item {
             text: hud.sdText()
             textColor: appBridge.sdStatus > 0 ? Theme.hudWarning : Theme.hudText
             stale: hud.stale
+            showAge: false
+        }
+        HudChip {
+            objectName: "hudTopAge"
+            visible: hud.shown && hud.stale
+            uiScale: hud.uiScale
+            language: hud.language
+            stale: true
             ageSeconds: hud.age
         }
     }
@@ -217,7 +225,7 @@ Item {
             language: hud.language
             text: hud.zhText("俯仰 ", "Pitch ") + hud.degrees(appBridge.gimbalPitch)
             stale: hud.stale && hud.attitudeKnown
-            ageSeconds: hud.age
+            showAge: false
         }
         HudChip {
             objectName: "hudYaw"
@@ -225,7 +233,7 @@ Item {
             language: hud.language
             text: hud.zhText("方位 ", "Yaw ") + hud.degrees(appBridge.gimbalYaw)
             stale: hud.stale && hud.attitudeKnown
-            ageSeconds: hud.age
+            showAge: false
         }
         HudChip {
             objectName: "hudRoll"
@@ -233,7 +241,7 @@ Item {
             language: hud.language
             text: hud.zhText("横滚 ", "Roll ") + hud.degrees(appBridge.gimbalRoll)
             stale: hud.stale && hud.attitudeKnown
-            ageSeconds: hud.age
+            showAge: false
         }
         HudChip {
             objectName: "hudVisibleZoom"
@@ -241,7 +249,7 @@ Item {
             language: hud.language
             text: hud.zhText("可见光 ", "EO ") + hud.zoom(appBridge.currentVisibleZoom)
             stale: hud.stale
-            ageSeconds: hud.age
+            showAge: false
         }
         HudChip {
             objectName: "hudIrZoom"
@@ -250,7 +258,7 @@ Item {
             language: hud.language
             text: hud.zhText("红外 ", "IR ") + hud.zoom(appBridge.currentIrZoom)
             stale: hud.stale
-            ageSeconds: hud.age
+            showAge: false
         }
         HudChip {
             objectName: "hudLaser"
@@ -260,6 +268,14 @@ Item {
             text: hud.zhText("测距 ", "Range ")
                   + (appBridge.laserRangeValid ? Number(appBridge.laserRangeDistance).toFixed(1) + " m" : "—")
             stale: hud.stale && appBridge.laserRangeValid
+            showAge: false
+        }
+        HudChip {
+            objectName: "hudBottomAge"
+            visible: hud.shown && hud.stale
+            uiScale: hud.uiScale
+            language: hud.language
+            stale: true
             ageSeconds: hud.age
         }
     }

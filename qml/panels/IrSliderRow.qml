@@ -25,7 +25,7 @@ RowLayout {
     readonly property var field: stepper.field
     property real labelWidth: 0
     // A level whose function is switched off cannot be set: its slider and stepper are disabled.
-    readonly property bool levelUsable: !hasSwitch || toggle.checked
+    readonly property bool levelApplied: !hasSwitch || toggle.checked
     readonly property int value: Math.round(slider.value)
 
     signal changedByOperator()
@@ -100,8 +100,9 @@ RowLayout {
         Layout.minimumWidth: 60 * row.uiScale
         // As tall as the row's other controls: the stock slider is taller than it needs to be.
         Layout.preferredHeight: Theme.controlHeight * row.uiScale
-        enabled: row.levelUsable
-        opacity: enabled ? 1 : 0.4
+        // The level can be set before the feature is switched on (it goes out with the switch's
+        // state), so the slider stays usable; only its fill tells that the level is not applied.
+        palette.dark: row.levelApplied ? Theme.accent : Theme.controlOff
         from: row.from
         to: row.to
         value: row.initial
@@ -118,8 +119,6 @@ RowLayout {
         fieldName: row.objectName + "Field"
         minusName: row.objectName + "Minus"
         plusName: row.objectName + "Plus"
-        enabled: row.levelUsable
-        opacity: enabled ? 1 : 0.4
         uiScale: row.uiScale
         text: String(row.initial)
         validator: IntValidator { bottom: row.from; top: row.to }

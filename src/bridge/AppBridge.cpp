@@ -193,12 +193,11 @@ void AppBridge::setLanguage(const QString& lang) {
 }
 
 void AppBridge::setTheme(const QString& theme) {
-    const QString name = themeName(theme);
-    if (name == m_theme)
-        return;
-    m_theme = name;
-    AppConfig::setValue(QStringLiteral("Display/Theme"), m_theme);
-    emit themeChanged();
+    setRememberedAndNotify(m_theme, themeName(theme), QStringLiteral("Display/Theme"), &AppBridge::themeChanged);
+}
+
+void AppBridge::remember(const QString& key, const QVariant& value) {
+    AppConfig::setValue(key, value);
 }
 
 void AppBridge::selectProduct(const QString& product) {

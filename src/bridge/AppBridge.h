@@ -414,6 +414,16 @@ private:
         member = value;
         emit(this->*signal)();
     }
+    // The same for an operator's choice that outlives the session: kept in the configuration under key.
+    template <typename T>
+    void setRememberedAndNotify(T& member, const T& value, const QString& key, Notifier signal) {
+        if (member == value)
+            return;
+        member = value;
+        remember(key, QVariant::fromValue(value));
+        emit(this->*signal)();
+    }
+    static void remember(const QString& key, const QVariant& value);
 
     enum class FrameLink : uint8_t { Serial = 1, Udp = 2 };
     static constexpr uint8_t kSerialOnly = uint8_t(FrameLink::Serial);

@@ -5,7 +5,6 @@
 #include <QHash>
 
 #include "AppBridge.h"
-#include "app/AppConfig.h"
 
 namespace {
 
@@ -51,17 +50,10 @@ void AppBridge::reportLocalCapture(const QString& kind, const QString& path, con
 }
 
 void AppBridge::setShowStreamStats(bool show) {
-    if (show == m_showStreamStats)
-        return;
-    m_showStreamStats = show;
-    AppConfig::setValue(QStringLiteral("Video/ShowStats"), show);
-    emit showStreamStatsChanged();
+    setRememberedAndNotify(m_showStreamStats, show, QStringLiteral("Video/ShowStats"),
+                           &AppBridge::showStreamStatsChanged);
 }
 
 void AppBridge::setShowHud(bool show) {
-    if (show == m_showHud)
-        return;
-    m_showHud = show;
-    AppConfig::setValue(QStringLiteral("Video/ShowHud"), show);
-    emit showHudChanged();
+    setRememberedAndNotify(m_showHud, show, QStringLiteral("Video/ShowHud"), &AppBridge::showHudChanged);
 }

@@ -225,6 +225,10 @@ private slots:
         QTest::newRow("contrast typed") << "irContrastField"
                                         << "70"
                                         << "" << QStringList{"32 00", "46 00", "00 32 00", "00 00"};
+        // A level set while its feature is off goes out with the switch's state, ready for later.
+        QTest::newRow("denoise typed while off") << "irDenoiseField"
+                                                 << "70"
+                                                 << "" << QStringList{"32 00", "32 00", "00 46 00", "00 00"};
         QTest::newRow("denoise emptied while on")
             << "irDenoiseField"
             << ""

@@ -242,12 +242,13 @@ class TestUiLayout : public QObject {
 
     Readability readability;
 
-    QStringList faultsOn(const QString& where) {
+    // An overlay shades what lies under it: then only the overlay's own texts are there to be read.
+    QStringList faultsOn(const QString& where, QQuickItem* top = nullptr) {
         Ui::Fixture::settle(150);
         QStringList faults;
         walk(ui.window->contentItem(), &faults);
         const QImage picture = screenOf(ui.window);
-        checkContrast(ui.window->contentItem(), picture, picture.width() / double(ui.window->width()), &faults,
+        checkContrast(top ? top : ui.window->contentItem(), picture, picture.width() / double(ui.window->width()), &faults,
                       &readability);
         for (QString& fault : faults)
             fault = where + ": " + fault;
@@ -340,6 +341,13 @@ private slots:
                 faults += faultsOn(where);
                 if (small && tab == 0)
                     faults += unreachableOn(where, "gimbalPanel");
+            }
+            if (product == ui.bridge->products().constFirst()) {
+                QTest::keyClick(ui.window, Qt::Key_F1);
+                QTRY_VERIFY(ui.item("helpOverlay")->isVisible());
+                faults += faultsOn(product + " help", ui.item("helpOverlay"));
+                QTest::keyClick(ui.window, Qt::Key_F1);
+                QTRY_VERIFY(!ui.item("helpOverlay")->isVisible());
             }
             if (small) {
                 ui.item("controlTabs")->setProperty("currentIndex", 1);
