@@ -86,23 +86,6 @@ ApplicationWindow {
         return [false, false, false, false, false, false, false, false, false, false]
     }
 
-    function hostFromStreamUrl(url) {
-        if (url === undefined || url === null || typeof url !== "string")
-            return ""
-        var text = url.trim()
-        var slashes = text.indexOf("//")
-        if (slashes < 0)
-            return ""
-        var rest = text.substring(slashes + 2)
-        var slash = rest.indexOf("/")
-        if (slash >= 0)
-            rest = rest.substring(0, slash)
-        var colon = rest.indexOf(":")
-        if (colon >= 0)
-            rest = rest.substring(0, colon)
-        return rest
-    }
-
     function channelToComboIndex(ch) {
         if (channelEncoding1Based)
             return (ch === 0 || ch === 16) ? 0 : Math.min(ch, 16)

@@ -32,6 +32,13 @@ void unmount(const QString& dir) {
     ::umount2(QFile::encodeName(dir).constData(), MNT_DETACH);
 }
 
+// The desktop's folder settings under <home>/cfg: videos go to ~/Clips.
+bool writeUserDirs(const QString& home) {
+    QFile userDirs(home + "/cfg/user-dirs.dirs");
+    return QDir().mkpath(home + "/cfg") && userDirs.open(QIODevice::WriteOnly) &&
+           userDirs.write("XDG_VIDEOS_DIR=\"$HOME/Clips\"\n") > 0;
+}
+
 }  // namespace
 
 // The choice between the application directory and the user's folders, and every reader and writer
@@ -52,11 +59,7 @@ private slots:
         qputenv("HOME", QFile::encodeName(home()));
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(home() + "/cfg"));
         qputenv("XDG_STATE_HOME", QFile::encodeName(home() + "/state"));
-        QVERIFY(QDir().mkpath(home() + "/cfg"));
-        QFile userDirs(home() + "/cfg/user-dirs.dirs");
-        QVERIFY(userDirs.open(QIODevice::WriteOnly));
-        userDirs.write("XDG_VIDEOS_DIR=\"$HOME/Clips\"\n");
-        userDirs.close();
+        QVERIFY(writeUserDirs(home()));
         m_appDirReadOnly = mountReadOnly(TestSupport::appDir());
     }
     void cleanupTestCase() {
@@ -68,32 +71,28 @@ private slots:
         QTest::addColumn<bool>("readOnly");
         QTest::addColumn<QByteArray>("xdgConfig");
         QTest::addColumn<QByteArray>("xdgState");
-        QTest::addColumn<bool>("writeUserDirs");
+        QTest::addColumn<bool>("userDirs");
         QTest::addColumn<QString>("config");  // relative to the application directory or to HOME
         QTest::addColumn<QString>("state");
         QTest::addColumn<QString>("recordings");
-        QTest::newRow("writable-app-dir-ignores-xdg")
-            << false << QByteArray("%h/cfg") << QByteArray("%h/state") << true << "%a/skyvane.cfg"
-            << "%a"
-            << "%a/recordings";
-        QTest::newRow("read-only-xdg-set")
-            << true << QByteArray("%h/cfg") << QByteArray("%h/state") << true << "%h/cfg/skyvane/skyvane.cfg"
-            << "%h/state/skyvane"
-            << "%h/Clips";
-        QTest::newRow("read-only-xdg-unset")
-            << true << QByteArray() << QByteArray() << false << "%h/.config/skyvane/skyvane.cfg"
-            << "%h/.local/state/skyvane"
-            << "%h/Videos";
-        QTest::newRow("read-only-xdg-relative-ignored")
-            << true << QByteArray("cfg") << QByteArray("state") << false << "%h/.config/skyvane/skyvane.cfg"
-            << "%h/.local/state/skyvane"
-            << "%h/Videos";
+        auto row = [](const char* name, bool readOnly, const char* xdgConfig, const char* xdgState, bool userDirs,
+                      const char* config, const char* state, const char* recordings) {
+            QTest::newRow(name) << readOnly << QByteArray(xdgConfig) << QByteArray(xdgState) << userDirs
+                                << QString(config) << QString(state) << QString(recordings);
+        };
+        row("writable-app-dir-ignores-xdg", false, "%h/cfg", "%h/state", true, "%a/skyvane.cfg", "%a", "%a/recordings");
+        row("read-only-xdg-set", true, "%h/cfg", "%h/state", true, "%h/cfg/skyvane/skyvane.cfg", "%h/state/skyvane",
+            "%h/Clips");
+        row("read-only-xdg-unset", true, nullptr, nullptr, false, "%h/.config/skyvane/skyvane.cfg",
+            "%h/.local/state/skyvane", "%h/Videos");
+        row("read-only-xdg-relative-ignored", true, "cfg", "state", false, "%h/.config/skyvane/skyvane.cfg",
+            "%h/.local/state/skyvane", "%h/Videos");
     }
     void decision() {
         QFETCH(bool, readOnly);
         QFETCH(QByteArray, xdgConfig);
         QFETCH(QByteArray, xdgState);
-        QFETCH(bool, writeUserDirs);
+        QFETCH(bool, userDirs);
         QFETCH(QString, config);
         QFETCH(QString, state);
         QFETCH(QString, recordings);
@@ -108,12 +107,8 @@ private slots:
         qputenv("HOME", QFile::encodeName(h));
         qputenv("XDG_CONFIG_HOME", QByteArray(xdgConfig).replace("%h", QFile::encodeName(h)));
         qputenv("XDG_STATE_HOME", QByteArray(xdgState).replace("%h", QFile::encodeName(h)));
-        if (writeUserDirs) {
-            QDir().mkpath(h + "/cfg");
-            QFile userDirs(h + "/cfg/user-dirs.dirs");
-            QVERIFY(userDirs.open(QIODevice::WriteOnly));
-            userDirs.write("XDG_VIDEOS_DIR=\"$HOME/Clips\"\n");
-        }
+        if (userDirs)
+            QVERIFY(writeUserDirs(h));
         DataLocations::Environment env = DataLocations::currentEnvironment();
         env.appDir = a;
         const DataLocations::Layout layout = DataLocations::decide(env);
@@ -127,17 +122,11 @@ private slots:
         QCOMPARE(layout.portable, !readOnly);
         QCOMPARE(layout.configFile, expand(config));
         QCOMPARE(layout.stateDir, expand(state));
-        QCOMPARE(layout.logDir(), expand(state) + "/logs");
-        QCOMPARE(layout.protocolStatsFile(), expand(state) + "/protocol_stats.log");
         QCOMPARE(layout.recordingsDir, expand(recordings));
         QVERIFY2(QDir(a).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty(),
                  "the writability probe leaves nothing behind");
-    }
-
-    void missingApplicationDirectoryCountsAsReadOnly() {
-        DataLocations::Environment env = DataLocations::currentEnvironment();
-        env.appDir = home() + "/no-such-dir";
-        QVERIFY(!DataLocations::decide(env).portable);
+        env.appDir = a + "/no-such-dir";
+        QVERIFY2(!DataLocations::decide(env).portable, "a missing directory counts as read-only");
     }
 
     // The process itself runs from a read-only directory: its configuration, session log and

@@ -43,13 +43,8 @@ private:
     int m_saved;
 };
 
-QByteArray readAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 QList<QByteArray> linesOf(const QString& path) {
-    QByteArray text = readAll(path);
+    QByteArray text = TestSupport::readFile(path);
     if (text.startsWith(kBom))
         text.remove(0, kBom.size());
     QList<QByteArray> lines = text.split('\n');
@@ -64,27 +59,77 @@ class TestElog : public QObject {
     Q_OBJECT
 
 private slots:
+    // The session log of this run is started once, with the protocol switches of the config.
     void initTestCase() {
         elog_assert_set_hook(recordAssertion);
-        QVERIFY(AppLog::start());
         QVERIFY(m_dir.isValid());
+        QDir(TestSupport::appDir() + "/logs").removeRecursively();
+        QVERIFY(TestSupport::writeConfig("[Protocol]\nLogEnabled=true\nLogTx=false\nLogHex=1\n"));
+        QVERIFY(AppLog::logFilePath().isEmpty());
+        m_started = QDateTime::currentDateTime();
+        QVERIFY(AppLog::start());
     }
+    void cleanupTestCase() { TestSupport::removeConfig(); }
 
     void init() {
         m_path = m_dir.filePath(QStringLiteral("%1.log").arg(QTest::currentTestFunction()));
         QVERIFY(elog_file_reopen(m_path.toUtf8().constData()));
     }
 
+    // One file per run under logs/, named by its start, with the banner and the protocol switches;
+    // a second start keeps the file of the first.
+    void sessionFileBannerAndSwitches() {
+        const QDateTime start(QDate(2026, 3, 4), QTime(5, 6, 7));
+        QCOMPARE(AppLog::logFilePathFor("/opt/skyvane", start),
+                 QString("/opt/skyvane/logs/skyvane_20260304_050607.log"));
+        const QString path = AppLog::logFilePath();
+        QVERIFY2(path.startsWith(TestSupport::appDir() + "/logs/skyvane_"), qPrintable(path));
+        QVERIFY2(QRegularExpression(R"(/skyvane_\d{8}_\d{6}\.log$)").match(path).hasMatch(), qPrintable(path));
+        const QDateTime named = QDateTime::fromString(path.right(19).left(15), "yyyyMMdd_HHmmss");
+        QVERIFY2(qAbs(named.secsTo(m_started)) <= 2, qPrintable(path));
+
+        // What the operator did is the user's alone: the file and the folder made for it.
+        QCOMPARE(TestSupport::modeOf(path), QString("600"));
+        QCOMPARE(TestSupport::modeOf(TestSupport::appDir() + "/logs"), QString("700"));
+
+        const QByteArray bytes = TestSupport::readFile(path);
+        QVERIFY(bytes.startsWith(kBom));
+        const QString text = QString::fromUtf8(bytes);
+        const QStringList expectedInOrder = {
+            "I/app      [",
+            "] ========== Skyvane log session start (UTF-8) ==========",
+            "] Log file: " + path,
+            "] Local time: ",
+            "] Build time: ",
+            "] Debug console: ",
+            "] Protocol log: enabled=yes tx=no rx=yes status_frames=no hex=yes (see [Protocol] in cfg)",
+        };
+        int from = 0;
+        for (const QString& piece : expectedInOrder) {
+            const int at = text.indexOf(piece, from);
+            QVERIFY2(at >= 0, qPrintable("missing or out of order: " + piece + "\n" + text));
+            from = at + piece.size();
+        }
+
+        QVERIFY(AppLog::start());
+        QCOMPARE(AppLog::logFilePath(), path);
+        QCOMPARE(QDir(TestSupport::appDir() + "/logs").entryList(QDir::Files).size(), 1);
+    }
+
     void lineLayout() {
         elog_i("app", "hello %d", 42);
         elog_w("video", "%s", "second");
-        const QByteArray text = readAll(m_path);
-        QVERIFY2(text.startsWith(kBom), "every log file starts with the byte-order mark");
+        elog_i("ninechars", "产品切换 -> %s", "Tern");
+        elog_i("12345678", "y");
         const QList<QByteArray> lines = linesOf(m_path);
-        QCOMPARE(lines.size(), 2);
-        // Level prefix, tag padded to 8 characters, one blank, bracketed time, message.
+        QCOMPARE(lines.size(), 4);
+        // Level prefix, tag padded to 8 characters (a longer one is not cut), one blank, bracketed
+        // time, message; UTF-8 text is kept as it is.
         QVERIFY2(lines[0].startsWith("I/app      ["), lines[0].constData());
         QVERIFY2(lines[1].startsWith("W/video    ["), lines[1].constData());
+        QVERIFY2(lines[2].startsWith("I/ninechars ["), lines[2].constData());
+        QVERIFY2(lines[3].startsWith("I/12345678 ["), lines[3].constData());
+        QVERIFY(QString::fromUtf8(lines[2]).endsWith(QStringLiteral("] 产品切换 -> Tern")));
         const auto match = kLinePattern.match(QString::fromUtf8(lines[0]));
         QVERIFY2(match.hasMatch(), lines[0].constData());
         QCOMPARE(match.captured(10), QString("hello 42"));
@@ -92,30 +137,14 @@ private slots:
         QVERIFY2(qAbs(stamp.msecsTo(QDateTime::currentDateTime())) < 60000, lines[0].constData());
     }
 
-    void longTagIsNotPadded() {
-        elog_i("ninechars", "x");
-        elog_i("12345678", "y");
-        const QList<QByteArray> lines = linesOf(m_path);
-        QCOMPARE(lines.size(), 2);
-        QVERIFY2(lines[0].startsWith("I/ninechars ["), lines[0].constData());
-        QVERIFY2(lines[1].startsWith("I/12345678 ["), lines[1].constData());
-    }
-
     void longMessageIsCutTo1024Bytes() {
         const QByteArray message(2000, 'x');
         elog_i("app", "%s", message.constData());
         elog_i("app", "after");
-        const QByteArray text = readAll(m_path).mid(kBom.size());
+        const QByteArray text = TestSupport::readFile(m_path).mid(kBom.size());
         const int firstNewline = text.indexOf('\n');
         QCOMPARE(firstNewline + 1, 1024);
         QVERIFY2(text.mid(firstNewline + 1).startsWith("I/app"), "the next line starts cleanly");
-    }
-
-    void utf8TextIsKeptAsIs() {
-        elog_i("app", "产品切换 -> %s", "Tern");
-        const QList<QByteArray> lines = linesOf(m_path);
-        QCOMPARE(lines.size(), 1);
-        QVERIFY(QString::fromUtf8(lines[0]).endsWith(QStringLiteral("产品切换 -> Tern")));
     }
 
     void filtersDropLines() {
@@ -157,7 +186,7 @@ private slots:
              {QString(), QString(".0"), QString(".1"), QString(".2"), QString(".3"), QString(".4")}) {
             const QString path = m_path + suffix;
             QVERIFY2(QFile::exists(path), qPrintable(path));
-            QVERIFY2(readAll(path).startsWith(kBom), qPrintable(path + " lacks the byte-order mark"));
+            QVERIFY2(TestSupport::readFile(path).startsWith(kBom), qPrintable(path + " lacks the byte-order mark"));
             QVERIFY2(TestSupport::modeOf(path) == "600", qPrintable(path + " is not owner-only"));
             QVERIFY2(QFileInfo(path).size() <= ELOG_FILE_MAX_SIZE + 1024, qPrintable(path));
             const QList<QByteArray> lines = linesOf(path);
@@ -203,6 +232,7 @@ private slots:
 private:
     QTemporaryDir m_dir;
     QString m_path;
+    QDateTime m_started;
 };
 
 QTEST_GUILESS_MAIN(TestElog)

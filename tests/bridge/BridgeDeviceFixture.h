@@ -6,6 +6,7 @@
 
 #include <QTest>
 
+#include <functional>
 #include <memory>
 
 #include "BridgeLinksSupport.h"
@@ -14,12 +15,7 @@ namespace BridgeDevice {
 
 enum class Link { Udp, Serial };
 
-inline QByteArray bytes(std::initializer_list<uint8_t> list) {
-    QByteArray result;
-    for (uint8_t b : list)
-        result.append(char(b));
-    return result;
-}
+using BridgeLinks::bytes;
 
 // Little-endian u16 as two bytes.
 inline QByteArray u16(int value) {
@@ -45,6 +41,13 @@ using LinkTest::kLongWaitMs;
                                  .arg(elapsedMs)                                                           \
                                  .arg(windowMs)));                                                         \
     } while (false)
+
+// One row per link, in an int column "link".
+inline void addLinkRows() {
+    QTest::addColumn<int>("link");
+    QTest::newRow("udp") << int(Link::Udp);
+    QTest::newRow("serial") << int(Link::Serial);
+}
 
 inline QString linkName(Link link) {
     return link == Link::Udp ? QStringLiteral("udp") : QStringLiteral("serial");
@@ -179,3 +182,7 @@ private:
 };
 
 }  // namespace BridgeDevice
+
+// A command of the controller, as a column of a test table.
+using Command = std::function<void(AppBridge&)>;
+Q_DECLARE_METATYPE(Command)

@@ -16,6 +16,29 @@ namespace BridgeLinks {
 
 using LinkTest::kLongWaitMs;
 
+inline QByteArray bytes(std::initializer_list<uint8_t> list) {
+    QByteArray result;
+    for (uint8_t b : list)
+        result.append(char(b));
+    return result;
+}
+
+inline QByteArray withBadChecksum(QByteArray frame) {
+    frame[frame.size() - 1] = char(frame.at(frame.size() - 1) ^ 0x5A);
+    return frame;
+}
+
+// A report whose handling is visible: the tracker lost its target (byte 11 = 2).
+inline QByteArray targetLostReport(uint8_t sender = 4) {
+    QByteArray payload(12, '\0');
+    payload[11] = 2;
+    return LinkTest::frameBytes(sender, 1, 0x020324, payload);
+}
+
+inline QByteArray cameraVersionReply(uint8_t a, uint8_t b, uint8_t c, uint8_t sender = 4) {
+    return LinkTest::frameBytes(sender, 1, 0x010317, LinkTest::replyPayload(0, bytes({a, b, c})));
+}
+
 // Message log lines without their stamps, repeats spelled out.
 inline QStringList messages(const AppBridge& bridge) {
     return TestSupport::logMessages(bridge.messageLog());

@@ -52,17 +52,12 @@ private slots:
         QCOMPARE(bridge.currentProduct(), QString());
         QVERIFY(!bridge.runtimePage());
         QCOMPARE(bridge.products(), QStringList({"WrenT-R2", "Wren-R2", "Tern-LITE-A", "Tern-LITE-B", "Tern", "Dove"}));
-        QCOMPARE(bridge.appVersion(), QString("v1.0.16"));
         QCOMPARE(bridge.gimbalHwVersion(), QString("-"));
         QCOMPARE(bridge.cameraVersion(), QString("-"));
-        QCOMPARE(bridge.cameraIpAddr(), QString("192.168.120.10"));
-        QCOMPARE(bridge.cameraSubnetMask(), QString("255.255.255.0"));
-        QCOMPARE(bridge.cameraGateway(), QString("192.168.120.1"));
         QCOMPARE(bridge.channelStreamCh(), 16);
         QCOMPARE(bridge.channelIrPaletteCh(), 16);
         QCOMPARE(bridge.cameraStreamModeIndex(), -1);
         QCOMPARE(bridge.currentVisibleZoom(), 1.0);
-        QCOMPARE(bridge.videoBackend(), QString("easyplayer"));
         QCOMPARE(bridge.videoConfigPath(), TestSupport::configPath());
         QCOMPARE(bridge.linkStatus(), QString("当前连接: 未连接"));
         QCOMPARE(firstLogText(bridge), QString("应用已启动"));
@@ -143,18 +138,13 @@ private slots:
         QCOMPARE(AppConfig::stringValue("general/language"), expected);
         QCOMPARE(bridge.linkStatus(), expected == "en" ? QString("Connected: None") : QString("当前连接: 未连接"));
 
-        AppBridge restarted;
-        QCOMPARE(restarted.language(), expected);
-    }
-
-    void settingTheSameLanguageChangesNothing() {
-        AppBridge bridge;
+        // The language in use again, in another spelling, changes nothing at all.
+        bridge.appendMessage("kept");
         settle();
-        SignalRecorder recorder(&bridge);
-        const QString log = bridge.messageLog();
-        bridge.setLanguage("ZH");
+        recorder.clear();
+        bridge.setLanguage(expected.toUpper());
         settle();
-        QCOMPARE(bridge.messageLog(), log);
+        QCOMPARE(lastLogText(bridge), QString("kept"));
         QVERIFY(recorder.names.isEmpty());
     }
 
@@ -193,26 +183,6 @@ private slots:
                  QStringList({"streamHistoryChanged", "currentProductChanged", "runtimePageChanged"}));
         QCOMPARE(lastLogText(bridge), QString("Select Product Model: Heron"));
         QCOMPARE(bridge.maxVisibleZoom(), 160.0);
-    }
-
-    void maxVisibleZoom_data() {
-        QTest::addColumn<QString>("product");
-        QTest::addColumn<double>("zoom");
-        QTest::newRow("WrenT-R2") << "WrenT-R2" << 40.0;
-        QTest::newRow("Wren-R2") << "Wren-R2" << 40.0;
-        QTest::newRow("Tern-LITE-A") << "Tern-LITE-A" << 80.0;
-        QTest::newRow("Tern-LITE-B") << "Tern-LITE-B" << 100.0;
-        QTest::newRow("Tern") << "Tern" << 160.0;
-        QTest::newRow("Dove") << "Dove" << 160.0;
-        QTest::newRow("case-matters") << "wren-r2" << 160.0;
-    }
-    void maxVisibleZoom() {
-        QFETCH(QString, product);
-        QFETCH(double, zoom);
-        AppBridge bridge;
-        QCOMPARE(bridge.maxVisibleZoom(), 160.0);  // no product yet
-        bridge.selectProduct(product);
-        QCOMPARE(bridge.maxVisibleZoom(), zoom);
     }
 
     void streamHistoryIsPerProductAndBounded() {
@@ -392,16 +362,6 @@ private slots:
             const QDateTime stamp = QDateTime::fromString(day + " " + line.mid(1, 8), "yyyy-MM-dd hh:mm:ss");
             QVERIFY2(stamp.isValid() && stamp >= before && stamp <= after, qPrintable(line));
         }
-    }
-
-    void linkStatusAnnouncement() {
-        AppBridge bridge;
-        bridge.setLanguage("en");
-        bridge.announceLinkStatus();
-        QCOMPARE(lastLogText(bridge), QString("Link status: Connected: None"));
-        bridge.setLanguage("zh");
-        bridge.announceLinkStatus();
-        QCOMPARE(lastLogText(bridge), QString("连接状态: 当前连接: 未连接"));
     }
 
     void imagesDirectorySearch() {

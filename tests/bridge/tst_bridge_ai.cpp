@@ -29,20 +29,10 @@ private:
 private slots:
     void cleanup() { f.reset(); }
 
-    void categoryBitmapOnTheWire_data() {
-        QTest::addColumn<QVariantList>("ids");
-        QTest::addColumn<QString>("payload");
-        QTest::newRow("1-8-9-128") << QVariantList{1, 8, 9, 128}
-                                   << "01 00 81 01 00 00 00 00 00 00 00 00 00 00 00 00 00 80";
-        QTest::newRow("nothing-valid") << QVariantList{0, 129, QStringLiteral("car")}
-                                       << "01 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00";
-    }
     void categoryBitmapOnTheWire() {
-        QFETCH(QVariantList, ids);
-        QFETCH(QString, payload);
         AppBridge& bridge = f.up(Link::Udp);
-        bridge.setAiDetectWithCategories(true, ids);
-        QCOMPARE(f.payloadHex(kDetect), payload);
+        bridge.setAiDetectWithCategories(true, {1, 8, 9, 128});
+        QCOMPARE(f.payloadHex(kDetect), QStringLiteral("01 00 81 01 00 00 00 00 00 00 00 00 00 00 00 00 00 80"));
         QCOMPARE(int(f.sent(kDetect).first().frame.receiverId), 4);
         // Switching on leaves the state to the device's reports.
         QVERIFY(!bridge.aiDetecting());
@@ -113,6 +103,8 @@ private slots:
                                             << "Box tracking started: region (0,0) 1x1";
         QTest::newRow("beyond-the-frame") << QVector<int>{5000, 5000, 5000, 5000} << "01 7f 07 3f 04 01 00 01 00 00"
                                           << "Box tracking started: region (1919,1087) 1x1";
+        QTest::newRow("inside") << QVector<int>{100, 200, 300, 400} << "01 64 00 c8 00 2c 01 90 01 00"
+                                << "Box tracking started: region (100,200) 300x400";
     }
     void trackingBoxIsClipped() {
         QFETCH(QVector<int>, box);
@@ -124,20 +116,26 @@ private slots:
         QCOMPARE(f.newMessages(), QStringList{message});
     }
 
-    // A stop goes out twice: at once with its message, 150 ms later silently, and no more.
+    // A stop goes out twice: at once with its message, 150 ms later silently, and no more. A stop
+    // that is itself a silent retry is not repeated, and a silent request says nothing.
     void stopIsRepeatedOnceSilently() {
         AppBridge& bridge = f.up(Link::Serial, QStringLiteral("zh"));
+        bridge.setTracking(true, 1900, 1000, 100, 200);
+        QCOMPARE(f.waitSent(kTrack).size(), 1);
         const qint64 calledAt = f.now();
         bridge.setTracking(false, 100, 100, 50, 50);
-        const auto frames = f.waitSent(kTrack, 2);
-        QVERIFY2(frames.size() == 2, qPrintable(f.wire()));
-        QCOMPARE(LinkTest::hex(frames[0].payload()), QStringLiteral("02 00 00 00 00 00 00 00 00 00"));
-        QCOMPARE(frames[1].payload(), frames[0].payload());
+        const auto frames = f.waitSent(kTrack, 3);
+        QVERIFY2(frames.size() == 3, qPrintable(f.wire()));
+        QCOMPARE(LinkTest::hex(frames[1].payload()), QStringLiteral("02 00 00 00 00 00 00 00 00 00"));
+        QCOMPARE(frames[2].payload(), frames[1].payload());
         // A timer never fires early; how late it fires depends on the machine.
-        QVERIFY2(frames[1].atMs - calledAt >= 149, qPrintable(f.wire()));
+        QVERIFY2(frames[2].atMs - calledAt >= 149, qPrintable(f.wire()));
+        bridge.setTracking(false, 0, 0, 1, 1, true, false);
+        bridge.setTracking(true, 5, 5, 5, 5, false, true);
         QTest::qWait(250);
-        QCOMPARE(f.sent(kTrack).size(), 2);
-        QCOMPARE(f.newMessages(), QStringList{QString::fromUtf8("已关闭框选跟踪")});
+        QCOMPARE(f.sent(kTrack).size(), 5);
+        QCOMPARE(f.newMessages(), (QStringList{QString::fromUtf8("已发送框选跟踪: 区域 (1900,1000) 20×88"),
+                                               QString::fromUtf8("已关闭框选跟踪")}));
     }
 
     // At most one acknowledgement message per 800 ms, worded for the last request.
@@ -233,12 +231,6 @@ private slots:
         QCOMPARE(received.first().at(0).toBool(), enabled);
         QCOMPARE(received.first().at(1).toList(), ids);
         QCOMPARE(f.newMessages(), QStringList{message});
-    }
-
-    void categoriesNeedALink() {
-        AppBridge& bridge = f.offline(QStringLiteral("zh"), QStringLiteral("Wren-R2"));
-        bridge.getAiDetectCategories();
-        QCOMPARE(f.newMessages(), QStringList{QString::fromUtf8("获取识别类别：请先连接UDP或UART")});
     }
 };
 

@@ -1,9 +1,12 @@
 // Camera commands against a loopback device: zoom encodings and limits, the infrared zoom, photo
-// and recording, soft restart, the combo-text tables and the failure messages.
+// and recording, soft restart, the combo-text tables and the failure messages; the infrared
+// commands, the palette codes per product and palette set, the palette feedback from the device,
+// and the thermometry commands and their clamping.
 #include <QSignalSpy>
 #include <QtTest>
 
 #include "BridgeDeviceFixture.h"
+#include "SignalRecorder.h"
 
 using namespace BridgeDevice;
 
@@ -16,6 +19,18 @@ QByteArray cameraStatus(uint8_t outputCode) {
     return payload;
 }
 
+// Thermometry report long enough to carry the palette set (byte 30); temperatures all zero.
+QByteArray paletteSetReport(uint8_t set) {
+    QByteArray payload(34, '\0');
+    payload[30] = char(set);
+    return payload;
+}
+
+// Infrared settings answer: result 0, palette code, zoom byte.
+QByteArray irSettings(uint8_t code, uint8_t zoomByte = 0) {
+    return bytes({0, 0, code, zoomByte});
+}
+
 }  // namespace
 
 class TestBridgeCamera : public QObject {
@@ -23,6 +38,12 @@ class TestBridgeCamera : public QObject {
 
 private:
     Fixture f;
+
+    void reportPaletteSet(AppBridge& bridge, uint8_t set) {
+        QVERIFY(f.report(0x020004, paletteSetReport(set)));
+        QTRY_VERIFY_WITH_TIMEOUT(!bridge.irColorSchemeNames().isEmpty(), kLongWaitMs);
+        f.settle();
+    }
 
 private slots:
     void cleanup() { f.reset(); }
@@ -62,11 +83,9 @@ private slots:
         QTest::addColumn<QString>("product");
         QTest::addColumn<double>("ratio");
         QTest::addColumn<QString>("payload");
-        QTest::newRow("2.35-rounded") << "Wren-R2" << 2.35 << "00 18 00";
         QTest::newRow("500-clamped-to-40-on-Wren-R2") << "Wren-R2" << 500.0 << "00 90 01";
         QTest::newRow("0.2-clamped-to-1") << "Dove" << 0.2 << "00 0a 00";
         QTest::newRow("500-clamped-to-100-on-Tern-LITE-B") << "Tern-LITE-B" << 500.0 << "00 e8 03";
-        QTest::newRow("500-clamped-to-160-on-Dove") << "Dove" << 500.0 << "00 40 06";
         QTest::newRow("nan-taken-as-1") << "Dove" << qQNaN() << "00 0a 00";
     }
     void visibleZoomRatio() {
@@ -170,31 +189,6 @@ private slots:
         QVERIFY(f.sent(0x000300).first().atMs <= shutter.first().atMs);
     }
 
-    void toggleRecordStartsAndStops() {
-        AppBridge& bridge = f.up(Link::Udp);
-        QSignalSpy recording(&bridge, &AppBridge::recordingChanged);
-        bridge.toggleRecord();
-        QCOMPARE(recording.count(), 0);  // announced on the next turn of the event loop
-        QVERIFY(recording.wait(kLongWaitMs));
-        QVERIFY(bridge.recording());
-        QVERIFY(f.waitSent(0x000303).size() == 1);
-        // The link-up reads due at 400 and 500 ms may come in between on a slow machine.
-        const auto mode = f.sent(0x000300);
-        const auto record = f.sent(0x000303);
-        QCOMPARE(mode.size(), 1);
-        QCOMPARE(uint8_t(mode[0].frame.sequence + 1), record[0].frame.sequence);
-        QCOMPARE(LinkTest::hex(mode[0].payload()), QStringLiteral("01 00"));
-        QCOMPARE(record[0].payload(), QByteArray("\x00\x01", 2) + QByteArray(52, '\0'));
-
-        f.clearFrames();
-        bridge.toggleRecord();
-        QVERIFY(recording.wait(kLongWaitMs));
-        QVERIFY(!bridge.recording());
-        QCOMPARE(f.waitSent(0x000303).size(), 1);
-        QCOMPARE(f.sent(0x000303).first().payload(), QByteArray("\x00\x02", 2) + QByteArray(52, '\0'));
-        QVERIFY(f.sent(0x000300).isEmpty());  // stopping does not switch the mode
-    }
-
     void resolutionCommands() {
         AppBridge& bridge = f.up(Link::Udp);
         QSignalSpy status(&bridge, &AppBridge::cameraStatusChanged);
@@ -212,52 +206,6 @@ private slots:
 
         bridge.setPhotoResolution(QStringLiteral("  4000 * 3000  "));
         QCOMPARE(f.payloadHex(0x000202), QStringLiteral("00 15"));
-        QCOMPARE(bridge.cameraPhotoResolutionIndex(), -1);  // waits for the device's confirmation
-        QVERIFY(f.reply(0x010202, 0));
-        QTRY_COMPARE_WITH_TIMEOUT(bridge.cameraPhotoResolutionIndex(), 1, kLongWaitMs);
-        QCOMPARE(f.newMessages(), QStringList{"Photo resolution confirmed by device"});
-    }
-
-    void streamSettingCodes_data() {
-        QTest::addColumn<QString>("method");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<uint32_t>("id");
-        QTest::addColumn<QString>("payload");  // "" = nothing sent
-        QTest::newRow("bitrate-1.5M") << "bitrate"
-                                      << "1.5M" << 0x000308u << "02 00";
-        QTest::newRow("bitrate-unknown") << "bitrate"
-                                         << "3M" << 0x000308u << "";
-        QTest::newRow("rtsp-1080") << "rtsp"
-                                   << "1080P30fps" << 0x00030Au << "01 00";
-        QTest::newRow("encoding-H264") << "encoding"
-                                       << "H264" << 0x00030Bu << "00 00";
-        QTest::newRow("output-Visible") << "output"
-                                        << "Visible" << 0x000318u << "05 00";
-        QTest::newRow("output-split-zh") << "output" << QString::fromUtf8("分屏") << 0x000318u << "07 00";
-        QTest::newRow("output-lower-case-ignored") << "output"
-                                                   << "visible" << 0x000318u << "";
-    }
-    void streamSettingCodes() {
-        QFETCH(QString, method);
-        QFETCH(QString, text);
-        QFETCH(uint32_t, id);
-        QFETCH(QString, payload);
-        AppBridge& bridge = f.up(Link::Udp);
-        if (method == QLatin1String("bitrate"))
-            bridge.setVideoBitrate(text);
-        else if (method == QLatin1String("rtsp"))
-            bridge.setRtspResolution(text);
-        else if (method == QLatin1String("encoding"))
-            bridge.setVideoEncoding(text);
-        else
-            bridge.setVideoOutputMode(text);
-        if (payload.isEmpty()) {
-            f.settle();
-            QVERIFY2(f.sent(id).isEmpty(), qPrintable(f.wire()));
-        } else {
-            QCOMPARE(f.payloadHex(id), payload);
-            QCOMPARE(int(f.sent(id).first().frame.receiverId), 4);
-        }
         QCOMPARE(f.newMessages(), QStringList());
     }
 
@@ -314,83 +262,86 @@ private slots:
         QCOMPARE(f.sent(0x000106).size(), resend ? 1 : 0);
     }
 
-    void failureMessagesWithoutALink_data() {
+    // Without a link a guarded command says so and builds no frame; any other tries to send, and
+    // its failure follows the send path's own complaint. Nothing local changes either way.
+    void commandsWithoutALink_data() {
         QTest::addColumn<QString>("language");
-        QTest::addColumn<QString>("method");
+        QTest::addColumn<Command>("command");
         QTest::addColumn<QString>("message");
-        QTest::newRow("zoom-en") << "en"
-                                 << "zoom"
-                                 << "Continuous zoom command send failed";
-        QTest::newRow("zoom-zh") << "zh"
-                                 << "zoom" << QString::fromUtf8("连续变倍指令发送失败");
-        QTest::newRow("restart-en") << "en"
-                                    << "restart"
-                                    << "Failed to send camera soft reboot command";
-        QTest::newRow("photo-zh") << "zh"
-                                  << "photo" << QString::fromUtf8("拍照指令发送失败");
-        QTest::newRow("record-start-en") << "en"
-                                         << "record"
-                                         << "Failed to send start record command";
-        QTest::newRow("photo-resolution-zh") << "zh"
-                                             << "photoRes" << QString::fromUtf8("拍照分辨率请求下发失败");
-        QTest::newRow("record-resolution-en") << "en"
-                                              << "recordRes"
-                                              << "Failed to set record resolution";
-        QTest::newRow("rtsp-en") << "en"
-                                 << "rtsp"
-                                 << "Failed to set RTSP resolution";
-        QTest::newRow("bitrate-zh") << "zh"
-                                    << "bitrate" << QString::fromUtf8("视频码率设置失败");
-        QTest::newRow("encoding-en") << "en"
-                                     << "encoding"
-                                     << "Failed to set video encoding";
-        QTest::newRow("output-zh") << "zh"
-                                   << "output" << QString::fromUtf8("视频输出切换请求发送失败");
+        auto row = [](const char* name, const char* language, const QString& message, Command command) {
+            QTest::addRow("%s-%s", name, language) << QString(language) << command << message;
+        };
+        row("zoom", "en", "Continuous zoom command send failed", [](AppBridge& b) { b.cameraZoom(1); });
+        row("zoom", "zh", "连续变倍指令发送失败", [](AppBridge& b) { b.cameraZoom(1); });
+        row("restart", "en", "Failed to send camera soft reboot command", [](AppBridge& b) { b.restartCamera(); });
+        row("photo", "zh", "拍照指令发送失败", [](AppBridge& b) { b.takePhoto(); });
+        row("record", "en", "Failed to send start record command", [](AppBridge& b) { b.toggleRecord(); });
+        row("photoRes", "zh", "拍照分辨率请求下发失败", [](AppBridge& b) { b.setPhotoResolution("1920*1080"); });
+        row("recordRes", "en", "Failed to set record resolution",
+            [](AppBridge& b) { b.setRecordResolution("1920*1080"); });
+        row("rtsp", "en", "Failed to set RTSP resolution", [](AppBridge& b) { b.setRtspResolution("720P30fps"); });
+        row("bitrate", "zh", "视频码率设置失败", [](AppBridge& b) { b.setVideoBitrate("2M"); });
+        row("encoding", "en", "Failed to set video encoding", [](AppBridge& b) { b.setVideoEncoding("H265"); });
+        row("output", "zh", "视频输出切换请求发送失败", [](AppBridge& b) { b.setVideoOutputMode("IR"); });
+        row("irRead", "en", "Failed to send IR settings request", [](AppBridge& b) { b.requestIrSettings(); });
+        row("brightness", "zh", "红外亮度设置请求下发失败", [](AppBridge& b) { b.setIrBrightness(50); });
+        row("contrast", "en", "Failed to send IR contrast setting request", [](AppBridge& b) { b.setIrContrast(50); });
+        row("denoise", "zh", "红外降噪设置请求下发失败", [](AppBridge& b) { b.setIrDenoise(true, 5); });
+        row("enhance", "en", "Failed to send IR enhance setting request",
+            [](AppBridge& b) { b.setIrEnhance(true, 5); });
+        row("superres", "en", "Failed to send IR super-resolution setting request",
+            [](AppBridge& b) { b.setIrSuperRes(true); });
+        row("measure", "zh", "红外测温开关下发失败", [](AppBridge& b) { b.setIrTempMeasure(true); });
+        row("point", "en", "Failed to send IR thermometry point",
+            [](AppBridge& b) { b.setIrTempMeasurePoint(500, 500); });
+        row("region", "zh", "红外测温区域下发失败", [](AppBridge& b) { b.setIrTempMeasureRegion(500, 500, 20, 20); });
+        row("channelRead", "en", "Channel read: connect UDP or UART first",
+            [](AppBridge& b) { b.readChannelConfig(); });
+        row("channelWrite", "zh", "通道写入：请先连接UDP或UART",
+            [](AppBridge& b) { b.writeChannelConfig(1, 2, 3, 4, 5, 6, 7, 8); });
+        row("range", "en", "Range set: connect UDP or UART first",
+            [](AppBridge& b) { b.writeChannelRange(1800, 200); });
+        row("ipSet", "zh", "IP设置：请先连接UDP或UART", [](AppBridge& b) { b.setCameraIp(0, "bad", {}, {}); });
+        row("ipGet", "en", "IP get: connect UDP or UART first", [](AppBridge& b) { b.getCameraIp(); });
+        row("single", "zh", "单次测距：请先连接UDP或UART", [](AppBridge& b) { b.laserRangeSingle(); });
+        row("periodicOn", "en", "Laser periodic: connect UDP or UART first", [](AppBridge& b) { b.laserPeriodicOn(); });
+        row("periodicOff", "zh", "停止连续测距：请先连接UDP或UART", [](AppBridge& b) { b.laserPeriodicOff(); });
+        row("angle", "en", "Set angle: connect UDP or UART first", [](AppBridge& b) { b.gimbalSetAngle(10, 10); });
+        row("angle", "zh", "角度设置：请先连接UDP或UART", [](AppBridge& b) { b.gimbalSetAngle(10, 10); });
+        row("categories", "zh", "获取识别类别：请先连接UDP或UART", [](AppBridge& b) { b.getAiDetectCategories(); });
     }
-    void failureMessagesWithoutALink() {
+    void commandsWithoutALink() {
         QFETCH(QString, language);
-        QFETCH(QString, method);
+        QFETCH(Command, command);
         QFETCH(QString, message);
-        AppBridge& bridge = f.offline(language, QStringLiteral("Wren-R2"));
-        if (method == QLatin1String("zoom"))
-            bridge.cameraZoom(1);
-        else if (method == QLatin1String("restart"))
-            bridge.restartCamera();
-        else if (method == QLatin1String("photo"))
-            bridge.takePhoto();
-        else if (method == QLatin1String("record"))
-            bridge.toggleRecord();
-        else if (method == QLatin1String("photoRes"))
-            bridge.setPhotoResolution(QStringLiteral("1920*1080"));
-        else if (method == QLatin1String("recordRes"))
-            bridge.setRecordResolution(QStringLiteral("1920*1080"));
-        else if (method == QLatin1String("rtsp"))
-            bridge.setRtspResolution(QStringLiteral("720P30fps"));
-        else if (method == QLatin1String("bitrate"))
-            bridge.setVideoBitrate(QStringLiteral("2M"));
-        else if (method == QLatin1String("encoding"))
-            bridge.setVideoEncoding(QStringLiteral("H265"));
-        else
-            bridge.setVideoOutputMode(QStringLiteral("IR"));
+        // A nine-palette model: the only kind that has the super-resolution switch.
+        AppBridge& bridge = f.offline(language, QStringLiteral("Tern-LITE-A"));
+        QSignalSpy thermometry(&bridge, &AppBridge::irThermometryChanged);
+        const uint8_t sequence = bridge.nextSequenceNumber();
+        command(bridge);
         const QString noLink = language == QLatin1String("en") ? QStringLiteral("No UDP/UART link, send failed")
-                                                               : QString::fromUtf8("未连接UDP/UART，发送失败");
+                                                               : QStringLiteral("未连接UDP/UART，发送失败");
         const QStringList got = f.newMessages();
-        QCOMPARE(got.last(), message);
-        QVERIFY2(got.count(noLink) >= 1, qPrintable(got.join(" | ")));
+        QCOMPARE(got.value(got.size() - 1), message);
+        if (got.size() == 1)
+            QCOMPARE(bridge.nextSequenceNumber(), sequence);  // guarded: no frame was even built
+        else
+            QVERIFY2(got.contains(noLink), qPrintable(got.join(" | ")));
         QVERIFY(!bridge.recording());
         QCOMPARE(bridge.cameraRecordResolutionIndex(), -1);
+        QCOMPARE(bridge.channelRangeMax(), 0);
+        QCOMPARE(thermometry.count(), 0);
+        QVERIFY(!bridge.irTempMeasureOn() && !bridge.irThermometryPointSelected());
+        QCOMPARE(bridge.irThermometryRectWidth(), 0);
     }
 
-    // Nothing is sent without a link, and nothing is said.
-    void settingsStateRequestNeedsALink() {
+    // Without a link nothing is sent and nothing is said; with one, three reads follow.
+    void settingsStateRequestIsFollowedByThreeReads() {
         AppBridge& bridge = f.offline(QStringLiteral("en"), QStringLiteral("Wren-R2"));
         bridge.requestCameraSettingsState();
         f.settle(300);
         QCOMPARE(f.newMessages(), QStringList());
-    }
-
-    void settingsStateRequestIsFollowedByThreeReads() {
-        AppBridge& bridge = f.up(Link::Udp);
+        f.attach(Link::Udp);
         const qint64 calledAt = f.now();
         bridge.requestCameraSettingsState();
         const auto settings = f.waitSent(0x000200);
@@ -405,6 +356,202 @@ private slots:
         QVERIFY(!f.sent(0x000100).isEmpty());
         f.settle();
         QCOMPARE(f.newMessages(), QStringList{"Get AI categories request sent"});
+    }
+
+    void paletteCodeOnTheWire_data() {
+        QTest::addColumn<QString>("product");
+        QTest::addColumn<int>("set");  // -1: none reported
+        QTest::addColumn<int>("scheme");
+        QTest::addColumn<QString>("payload");
+        QTest::addColumn<int>("comboIndex");
+        QTest::newRow("Tern-LITE-A-5-is-gray-red") << "Tern-LITE-A" << -1 << 5 << "09 00" << 5;
+        QTest::newRow("Tern-LITE-A-12-clamped") << "Tern-LITE-A" << -1 << 12 << "11 00" << 8;
+        QTest::newRow("WrenT-R2-7-cyan-red") << "WrenT-R2" << -1 << 7 << "0e 00" << 7;
+        QTest::newRow("Tern-set-1-14-clamped") << "Tern" << 1 << 14 << "0b 00" << 10;
+        QTest::newRow("Tern-LITE-B-set-3-14") << "Tern-LITE-B" << 3 << 14 << "0f 00" << 14;
+        QTest::newRow("Dove-negative") << "Dove" << -1 << -3 << "01 00" << 0;
+        QTest::newRow("Dove-40") << "Dove" << -1 << 40 << "14 00" << 19;
+    }
+    void paletteCodeOnTheWire() {
+        QFETCH(QString, product);
+        QFETCH(int, set);
+        QFETCH(int, scheme);
+        QFETCH(QString, payload);
+        QFETCH(int, comboIndex);
+        AppBridge& bridge = f.up(Link::Udp, QStringLiteral("en"), product);
+        if (set >= 0)
+            reportPaletteSet(bridge, uint8_t(set));
+        QSignalSpy changed(&bridge, &AppBridge::currentIrColorSchemeChanged);
+        bridge.setIrColorScheme(scheme);
+        QCOMPARE(f.payloadHex(0x000106), payload);
+        QCOMPARE(int(f.sent(0x000106).first().frame.receiverId), 4);
+        QCOMPARE(bridge.currentIrColorSchemeComboIndex(), comboIndex);
+        QCOMPARE(changed.count(), 1);
+    }
+
+    // The palette set reported by a Tern changes the names and, when the code no longer exists,
+    // falls back to the first palette; the model signal comes before the selection signal.
+    void paletteSetChangesTheModel() {
+        AppBridge& bridge = f.up(Link::Udp, QStringLiteral("en"), QStringLiteral("Tern"));
+        QCOMPARE(bridge.irColorSchemeNames().size(), 20);
+        QCOMPARE(bridge.irColorSchemeNames().at(3), QStringLiteral("High Contrast Rainbow"));
+        bridge.setIrColorScheme(14);  // code 15
+        f.settle();
+        SignalRecorder recorder(&bridge);
+        QVERIFY(f.report(0x020004, paletteSetReport(1)));
+        QTRY_COMPARE_WITH_TIMEOUT(bridge.irColorSchemeNames().size(), 11, kLongWaitMs);
+        QCOMPARE(bridge.currentIrColorSchemeComboIndex(), 0);
+        f.settle();
+        QStringList palette = recorder.names.filter(QStringLiteral("ColorScheme"));
+        QCOMPARE(palette, (QStringList{"irColorSchemeModelChanged", "currentIrColorSchemeChanged"}));
+        QCOMPARE(bridge.irColorSchemeNames().at(1), QStringLiteral("Glint Gold"));
+
+        // The same set again changes nothing; an unknown set means the full table.
+        recorder.clear();
+        QVERIFY(f.report(0x020004, paletteSetReport(1)));
+        f.settle();
+        QCOMPARE(recorder.names.filter(QStringLiteral("ColorScheme")), QStringList());
+        QVERIFY(f.report(0x020004, paletteSetReport(9)));
+        QTRY_COMPARE_WITH_TIMEOUT(bridge.irColorSchemeNames().size(), 20, kLongWaitMs);
+
+        bridge.setLanguage(QStringLiteral("zh"));
+        QCOMPARE(bridge.irColorSchemeNames().first(), QString::fromUtf8("白热"));
+    }
+
+    // The device's palette code is taken only when it exists for the product and set.
+    void paletteFromTheDevice_data() {
+        QTest::addColumn<QString>("product");
+        QTest::addColumn<int>("set");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<int>("comboIndex");
+        QTest::newRow("Tern-set-3-code-18-ignored") << "Tern" << 3 << 18 << 0;
+        QTest::newRow("Tern-set-3-code-15") << "Tern" << 3 << 15 << 14;
+        QTest::newRow("Dove-code-20") << "Dove" << -1 << 20 << 19;
+        QTest::newRow("Dove-code-0-ignored") << "Dove" << -1 << 0 << 0;
+        QTest::newRow("Tern-LITE-A-code-14") << "Tern-LITE-A" << -1 << 14 << 7;
+        QTest::newRow("Tern-LITE-A-code-6-not-in-combo") << "Tern-LITE-A" << -1 << 6 << 0;
+        QTest::newRow("Wren-R2-set-ignored-code-21") << "Wren-R2" << 1 << 21 << 0;
+    }
+    void paletteFromTheDevice() {
+        QFETCH(QString, product);
+        QFETCH(int, set);
+        QFETCH(int, code);
+        QFETCH(int, comboIndex);
+        AppBridge& bridge = f.up(Link::Udp, QStringLiteral("en"), product);
+        if (set >= 0) {
+            QVERIFY(f.report(0x020004, paletteSetReport(uint8_t(set))));
+            f.settle();
+        }
+        QVERIFY(f.report(0x000100, irSettings(uint8_t(code))));
+        f.settle();
+        QCOMPARE(bridge.currentIrColorSchemeComboIndex(), comboIndex);
+        QVERIFY(bridge.irColorSchemeNames().isEmpty() == (product != QLatin1String("Tern")));
+    }
+
+    // A palette send that fails still moves the local selection.
+    void failedPaletteSendMovesTheSelection() {
+        AppBridge& bridge = f.offline(QStringLiteral("zh"), QStringLiteral("Dove"));
+        bridge.setIrColorScheme(6);
+        QCOMPARE(bridge.currentIrColorSchemeComboIndex(), 6);
+        QCOMPARE(f.newMessages(), (QStringList{QString::fromUtf8("未连接UDP/UART，发送失败"),
+                                               QString::fromUtf8("红外色板设置请求下发失败")}));
+    }
+
+    // Setting commands on the wire, clamped, or refused without a word; the super-resolution
+    // switch exists on nine-palette models only.
+    void settingCodes_data() {
+        QTest::addColumn<QString>("product");
+        QTest::addColumn<Command>("command");
+        QTest::addColumn<uint32_t>("id");
+        QTest::addColumn<QString>("payload");  // "" = nothing sent
+        auto row = [](const char* name, const char* product, uint32_t id, const char* payload, Command command) {
+            QTest::newRow(name) << QString(product) << command << id << QString(payload);
+        };
+        const char* wren = "Wren-R2";
+        row("bitrate-1.5M", wren, 0x000308, "02 00", [](AppBridge& b) { b.setVideoBitrate("1.5M"); });
+        row("bitrate-unknown", wren, 0x000308, "", [](AppBridge& b) { b.setVideoBitrate("3M"); });
+        row("rtsp-1080", wren, 0x00030A, "01 00", [](AppBridge& b) { b.setRtspResolution("1080P30fps"); });
+        row("encoding-H264", wren, 0x00030B, "00 00", [](AppBridge& b) { b.setVideoEncoding("H264"); });
+        row("output-Visible", wren, 0x000318, "05 00", [](AppBridge& b) { b.setVideoOutputMode("Visible"); });
+        row("output-split-zh", wren, 0x000318, "07 00", [](AppBridge& b) { b.setVideoOutputMode("分屏"); });
+        row("output-lower-case", wren, 0x000318, "", [](AppBridge& b) { b.setVideoOutputMode("visible"); });
+        row("brightness-150", wren, 0x00010B, "64 00", [](AppBridge& b) { b.setIrBrightness(150); });
+        row("contrast-negative", wren, 0x00010C, "00 00", [](AppBridge& b) { b.setIrContrast(-5); });
+        row("denoise-on-300", wren, 0x00010D, "01 64 00", [](AppBridge& b) { b.setIrDenoise(true, 300); });
+        row("denoise-off-40", wren, 0x00010D, "00 28 00", [](AppBridge& b) { b.setIrDenoise(false, 40); });
+        row("enhance-off-7", wren, 0x00010E, "00 00", [](AppBridge& b) { b.setIrEnhance(false, 7); });
+        row("enhance-on-0", wren, 0x00010E, "01 00", [](AppBridge& b) { b.setIrEnhance(true, 0); });
+        row("enhance-on-25", wren, 0x00010E, "0a 00", [](AppBridge& b) { b.setIrEnhance(true, 25); });
+        row("thermometry-on", wren, 0x000108, "00 00", [](AppBridge& b) { b.setIrTempMeasure(true); });
+        row("thermometry-off", wren, 0x000108, "01 00", [](AppBridge& b) { b.setIrTempMeasure(false); });
+        const Command superRes = [](AppBridge& b) { b.setIrSuperRes(true); };
+        row("superres-Tern-LITE-A", "Tern-LITE-A", 0x000180, "01 00", superRes);
+        row("superres-WrenT-R2", "WrenT-R2", 0x000180, "01 00", superRes);
+        row("superres-Tern", "Tern", 0x000180, "", superRes);
+        row("superres-Wren-R2", wren, 0x000180, "", superRes);
+    }
+    void settingCodes() {
+        QFETCH(QString, product);
+        QFETCH(Command, command);
+        QFETCH(uint32_t, id);
+        QFETCH(QString, payload);
+        command(f.up(Link::Udp, QStringLiteral("en"), product));
+        if (payload.isEmpty()) {
+            f.settle();
+            QVERIFY2(f.sent(id).isEmpty(), qPrintable(f.wire()));
+        } else {
+            QCOMPARE(f.payloadHex(id), payload);
+            QCOMPARE(int(f.sent(id).first().frame.receiverId), 4);
+        }
+        QCOMPARE(f.newMessages(), QStringList());
+    }
+
+    void thermometryPointAndRegion() {
+        AppBridge& bridge = f.up(Link::Udp);
+        QSignalSpy thermometry(&bridge, &AppBridge::irThermometryChanged);
+        bridge.setIrTempMeasureRegion(0, 0, 100, 50);
+        QCOMPARE(f.payloadHex(0x000110), QStringLiteral("64 00 32 00 77 01 3a 00 00"));
+        QCOMPARE(bridge.irThermometryRectCenterX(), 375);
+        QCOMPARE(bridge.irThermometryRectCenterY(), 58);
+        QCOMPARE(bridge.irThermometryRectWidth(), 100);
+        QCOMPARE(bridge.irThermometryRectHeight(), 50);
+        QCOMPARE(thermometry.count(), 1);
+
+        bridge.setIrTempMeasurePoint(0, 2000);
+        QCOMPARE(f.payloadHex(0x00010F), QStringLiteral("45 01 16 04 00"));
+        QVERIFY(bridge.irThermometryPointSelected());
+        QCOMPARE(bridge.irThermometryPointX(), 325);
+        QCOMPARE(bridge.irThermometryPointY(), 1046);
+        QCOMPARE(bridge.irThermometryRectWidth(), 0);  // a point replaces the rectangle
+
+        bridge.setIrTempMeasureRegion(2000, 2000, 5000, 5000);
+        QCOMPARE(LinkTest::hex(f.waitSent(0x000110, 2).last().payload()), QStringLiteral("f5 04 f5 03 c0 03 1c 02 00"));
+        QVERIFY(!bridge.irThermometryPointSelected());
+        QCOMPARE(thermometry.count(), 3);
+    }
+
+    // Switching thermometry off clears the operator's spot and rectangle but keeps the readings.
+    void switchingThermometryOff() {
+        AppBridge& bridge = f.up(Link::Udp);
+        bridge.setIrTempMeasure(true);
+        QVERIFY(bridge.irTempMeasureOn());
+        QByteArray reading = u16(456) + u16(100) + bytes({0, 0}) + u16(300) + u16(250) + u16(400) + u16(100);
+        reading.resize(34);
+        QVERIFY(f.report(0x020004, reading));
+        QTRY_VERIFY_WITH_TIMEOUT(bridge.irThermometryValid(), kLongWaitMs);
+        bridge.setIrTempMeasureRegion(900, 500, 40, 40);
+        QCOMPARE(f.waitSent(0x000110).size(), 1);
+
+        SignalRecorder recorder(&bridge);
+        bridge.setIrTempMeasure(false);
+        QCOMPARE(recorder.names, (QStringList{"irTempMeasureOnChanged", "irThermometryChanged"}));
+        QVERIFY(!bridge.irTempMeasureOn());
+        QVERIFY(!bridge.irThermometryValid());
+        QCOMPARE(bridge.irThermometryRectWidth(), 0);
+        QCOMPARE(bridge.irThermometryRectCenterX(), 0);
+        QCOMPARE(bridge.irThermometryPointTemp(), 0.0);
+        QCOMPARE(bridge.irThermometryMaxTemp(), 45.6);
+        QCOMPARE(bridge.irThermometryMaxX(), 400);
     }
 };
 

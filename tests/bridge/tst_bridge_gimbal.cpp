@@ -71,27 +71,6 @@ private slots:
         QVERIFY(f.sent(kSetAngle).isEmpty());
     }
 
-    void setAngleIsClampedOnTheWire() {
-        AppBridge& bridge = f.up(Link::Udp);
-        bridge.gimbalSetAngle(120, -200);
-        QCOMPARE(f.payloadHex(kSetAngle), QStringLiteral("00 28 23 00 50 46 00"));
-    }
-
-    void setAngleNeedsALink_data() {
-        QTest::addColumn<QString>("language");
-        QTest::addColumn<QString>("message");
-        QTest::newRow("en") << "en"
-                            << "Set angle: connect UDP or UART first";
-        QTest::newRow("zh") << "zh" << QString::fromUtf8("角度设置：请先连接UDP或UART");
-    }
-    void setAngleNeedsALink() {
-        QFETCH(QString, language);
-        QFETCH(QString, message);
-        AppBridge& bridge = f.offline(language, QStringLiteral("Wren-R2"));
-        bridge.gimbalSetAngle(10, 10);
-        QCOMPARE(f.newMessages(), QStringList{message});
-    }
-
     // Presets have no guard: without a link the send path complains, for the frame and its resend.
     void presetWithoutALinkStillRetries() {
         AppBridge& bridge = f.offline(QStringLiteral("en"), QStringLiteral("Wren-R2"));
@@ -102,28 +81,22 @@ private slots:
 
     // Nobody answers: every preset and every angle goes out exactly twice, 400 ms apart.
     void withoutAnswersEachFrameGoesOutTwice_data() {
-        QTest::addColumn<QString>("command");
+        QTest::addColumn<Command>("command");
         QTest::addColumn<uint32_t>("id");
         QTest::addColumn<QString>("payload");
-        QTest::newRow("home") << "home" << kControl << "10 02 02 00";
-        QTest::newRow("down") << "down" << kControl << "20 02 02 00";
-        QTest::newRow("stop") << "stop" << kControl << "00 02 02 00";
-        QTest::newRow("angle") << "angle" << kSetAngle << "01 ea 0b 01 94 11 00";
+        QTest::newRow("home") << Command(&AppBridge::gimbalHome) << kControl << "10 02 02 00";
+        QTest::newRow("down") << Command(&AppBridge::gimbalDown) << kControl << "20 02 02 00";
+        QTest::newRow("stop") << Command(&AppBridge::gimbalStop) << kControl << "00 02 02 00";
+        QTest::newRow("angle") << Command([](AppBridge& b) { b.gimbalSetAngle(-30.5, 45); }) << kSetAngle
+                               << "01 ea 0b 01 94 11 00";
     }
     void withoutAnswersEachFrameGoesOutTwice() {
-        QFETCH(QString, command);
+        QFETCH(Command, command);
         QFETCH(uint32_t, id);
         QFETCH(QString, payload);
         AppBridge& bridge = f.up(Link::Udp);
         const qint64 calledAt = f.now();
-        if (command == QLatin1String("home"))
-            bridge.gimbalHome();
-        else if (command == QLatin1String("down"))
-            bridge.gimbalDown();
-        else if (command == QLatin1String("stop"))
-            bridge.gimbalStop();
-        else
-            bridge.gimbalSetAngle(-30.5, 45);
+        command(bridge);
         const auto frames = f.waitSent(id, 2);
         QVERIFY2(frames.size() == 2, qPrintable(f.wire()));
         QCOMPARE(LinkTest::hex(frames[0].payload()), payload);
@@ -135,23 +108,30 @@ private slots:
         QCOMPARE(f.newMessages(), QStringList());
     }
 
-    // A confirmation, as a reply or as a report, settles the command: no second copy.
+    // A confirmation, as a reply or as a report, settles the command on either link: no second copy.
     void confirmationSettlesTheCommand_data() {
+        QTest::addColumn<int>("link");
         QTest::addColumn<QString>("language");
         QTest::addColumn<bool>("angle");
         QTest::addColumn<uint32_t>("answerId");
         QTest::addColumn<QString>("message");
-        QTest::newRow("control-reply-en") << "en" << false << 0x010010u << "Gimbal control confirmed by device";
-        QTest::newRow("control-report-zh") << "zh" << false << 0x020010u << QString::fromUtf8("设备已确认云台控制成功");
-        QTest::newRow("angle-reply-zh") << "zh" << true << 0x010012u << QString::fromUtf8("设备已确认角度设置成功");
-        QTest::newRow("angle-report-en") << "en" << true << 0x020012u << "Angle set confirmed by device";
+        const int udp = int(Link::Udp);
+        const QString angleConfirmed = QStringLiteral("Angle set confirmed by device");
+        QTest::newRow("control-reply-en") << udp << "en" << false << 0x010010u << "Gimbal control confirmed by device";
+        QTest::newRow("control-report-zh")
+            << udp << "zh" << false << 0x020010u << QString::fromUtf8("设备已确认云台控制成功");
+        QTest::newRow("angle-reply-zh") << udp << "zh" << true << 0x010012u
+                                        << QString::fromUtf8("设备已确认角度设置成功");
+        QTest::newRow("angle-report-en") << udp << "en" << true << 0x020012u << angleConfirmed;
+        QTest::newRow("serial-angle-reply-en") << int(Link::Serial) << "en" << true << 0x010012u << angleConfirmed;
     }
     void confirmationSettlesTheCommand() {
+        QFETCH(int, link);
         QFETCH(QString, language);
         QFETCH(bool, angle);
         QFETCH(uint32_t, answerId);
         QFETCH(QString, message);
-        AppBridge& bridge = f.up(Link::Udp, language);
+        AppBridge& bridge = f.up(Link(link), language);
         const uint32_t id = angle ? kSetAngle : kControl;
         const qint64 calledAt = f.now();
         if (angle)
@@ -169,48 +149,48 @@ private slots:
         QCOMPARE(f.newMessages(), QStringList{message});
     }
 
-    // A refused preset is sent again at once, and only once.
-    void refusedPresetIsResentOnce() {
-        AppBridge& bridge = f.up(Link::Udp);
+    // A refused command is sent again at once, and only once; a refusal of the copy is reported too.
+    void refusedCommandIsResentOnce_data() {
+        QTest::addColumn<int>("link");
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<bool>("angle");
+        QTest::addColumn<uint32_t>("secondRefusal");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("preset-en") << int(Link::Udp) << "en" << false << 0x020010u
+                                   << "Gimbal control failed, resending once";
+        QTest::newRow("angle-zh") << int(Link::Udp) << "zh" << true << 0x010012u
+                                  << QString::fromUtf8("设备响应角度设置失败");
+        QTest::newRow("serial-preset-en")
+            << int(Link::Serial) << "en" << false << 0x020010u << "Gimbal control failed, resending once";
+    }
+    void refusedCommandIsResentOnce() {
+        QFETCH(int, link);
+        QFETCH(QString, language);
+        QFETCH(bool, angle);
+        QFETCH(uint32_t, secondRefusal);
+        QFETCH(QString, message);
+        AppBridge& bridge = f.up(Link(link), language);
+        const uint32_t id = angle ? kSetAngle : kControl;
         const qint64 calledAt = f.now();
-        bridge.gimbalDown();
-        QCOMPARE(f.waitSent(kControl).size(), 1);
+        if (angle)
+            bridge.gimbalSetAngle(-30.5, 45);
+        else
+            bridge.gimbalDown();
+        QCOMPARE(f.waitSent(id).size(), 1);
         const qint64 refusedAt = f.now();
-        QVERIFY(f.reply(0x010010, 0x0203));
-        const auto twice = f.waitSent(kControl, 2);
+        QVERIFY(f.reply(id | 0x010000, angle ? 2 : 0x0203));
+        const auto twice = f.waitSent(id, 2);
         QVERIFY2(twice.size() == 2, qPrintable(f.wire()));
         // Only a copy that came before the timer could have sent one tells that the refusal did.
         SKIP_IF_WINDOW_OVERRUN(twice[1].atMs - calledAt, 400);
-        QCOMPARE(LinkTest::hex(twice[1].payload()), QStringLiteral("20 02 02 00"));
-        QVERIFY(f.reply(0x020010, 1));  // the copy is refused as well
-        QVERIFY(f.waitHandled());
-        SKIP_IF_WINDOW_OVERRUN(f.now() - refusedAt, 400);
-        f.settle(500);
-        QVERIFY2(f.sent(kControl).size() == 2, qPrintable(f.wire()));
-        QCOMPARE(f.newMessages(),
-                 (QStringList{"Gimbal control failed, resending once", "Gimbal control failed, resending once"}));
-    }
-
-    // A refused angle is sent again at once, and only once; a refusal of the copy is reported too.
-    void refusedAngleIsResentOnce() {
-        AppBridge& bridge = f.up(Link::Udp, QStringLiteral("zh"));
-        const qint64 calledAt = f.now();
-        bridge.gimbalSetAngle(-30.5, 45);
-        QCOMPARE(f.waitSent(kSetAngle).size(), 1);
-        const qint64 refusedAt = f.now();
-        QVERIFY(f.reply(0x010012, 2));
-        const auto twice = f.waitSent(kSetAngle, 2);
-        QVERIFY2(twice.size() == 2, qPrintable(f.wire()));
-        SKIP_IF_WINDOW_OVERRUN(twice[1].atMs - calledAt, 400);
-        QCOMPARE(LinkTest::hex(twice[1].payload()), QStringLiteral("01 ea 0b 01 94 11 00"));
-        QVERIFY(f.reply(0x010012, 2));
+        QCOMPARE(twice[1].payload(), twice[0].payload());
+        QVERIFY(f.reply(secondRefusal, angle ? 2 : 1));
         // The copy, sent after the refusal was delivered, waits 400 ms for its own answer.
         QVERIFY(f.waitHandled());
         SKIP_IF_WINDOW_OVERRUN(f.now() - refusedAt, 400);
-        f.settle(900);
-        QVERIFY2(f.sent(kSetAngle).size() == 2, qPrintable(f.wire()));
-        const QString failed = QString::fromUtf8("设备响应角度设置失败");
-        QCOMPARE(f.newMessages(), (QStringList{failed, failed}));
+        f.settle(angle ? 900 : 500);
+        QVERIFY2(f.sent(id).size() == 2, qPrintable(f.wire()));
+        QCOMPARE(f.newMessages(), (QStringList{message, message}));
     }
 
     // The copy sent after a refusal (or after the timer) is still waiting for its answer: when the
@@ -287,47 +267,6 @@ private slots:
         bridge.gimbalStop();
         QVERIFY(f.waitSent(kControl, 2).size() == 2);
         QVERIFY2(f.sent(kSetAngle).size() == 1, qPrintable(f.wire()));
-    }
-
-    // Reports are taken from the gimbal (sender 3) only on the models that route it via the camera.
-    void gimbalReportsNeedTheRightSender_data() {
-        QTest::addColumn<QString>("product");
-        QTest::addColumn<int>("copies");
-        QTest::newRow("Tern-accepts-sender-3") << "Tern" << 1;
-        QTest::newRow("Wren-R2-ignores-sender-3") << "Wren-R2" << 2;
-    }
-    void gimbalReportsNeedTheRightSender() {
-        QFETCH(QString, product);
-        QFETCH(int, copies);
-        AppBridge& bridge = f.up(Link::Udp, QStringLiteral("en"), product);
-        const qint64 calledAt = f.now();
-        bridge.gimbalHome();
-        QCOMPARE(f.waitSent(kControl).size(), 1);
-        QVERIFY(f.reply(0x020010, 0, {}, 3));
-        QVERIFY(f.waitHandled());
-        SKIP_IF_WINDOW_OVERRUN(f.now() - calledAt, 400);
-        f.settle(600);
-        QVERIFY2(f.sent(kControl).size() == copies, qPrintable(f.wire()));
-    }
-
-    // The serial link settles the same way.
-    void serialConfirmationAndRefusal() {
-        AppBridge& bridge = f.up(Link::Serial);
-        const qint64 calledAt = f.now();
-        bridge.gimbalHome();
-        QCOMPARE(f.waitSent(kControl).size(), 1);
-        QVERIFY(f.reply(0x010010, 0));
-        bridge.gimbalSetAngle(5, 5);
-        QCOMPARE(f.waitSent(kSetAngle).size(), 1);
-        QVERIFY(f.reply(0x020012, 1));
-        const auto angles = f.waitSent(kSetAngle, 2);
-        QCOMPARE(angles.size(), 2);
-        // Both answers came before the first 400 ms ended: the confirmation settled the preset and
-        // the refusal, not the timer, sent the copy.
-        SKIP_IF_WINDOW_OVERRUN(angles[1].atMs - calledAt, 400);
-        f.settle(500);
-        QVERIFY2(f.sent(kControl).size() == 1 && f.sent(kSetAngle).size() == 2, qPrintable(f.wire()));
-        QCOMPARE(f.newMessages(), (QStringList{"Gimbal control confirmed by device", "Angle set failed"}));
     }
 };
 

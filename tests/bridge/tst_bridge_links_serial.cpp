@@ -17,23 +17,6 @@ namespace {
 
 const QString kLoopback = QStringLiteral("127.0.0.1");
 
-// A report whose handling is visible: the tracker lost its target (byte 11 = 2).
-QByteArray targetLostReport(uint8_t sender = 4) {
-    QByteArray payload(12, '\0');
-    payload[11] = 2;
-    return frameBytes(sender, 1, 0x020324, payload);
-}
-
-QByteArray cameraVersionReply(uint8_t a, uint8_t b, uint8_t c, uint8_t sender = 4) {
-    return frameBytes(sender, 1, 0x010317,
-                      replyPayload(0, QByteArray().append(char(a)).append(char(b)).append(char(c))));
-}
-
-QByteArray withBadChecksum(QByteArray frame) {
-    frame[frame.size() - 1] = char(frame.at(frame.size() - 1) ^ 0x5A);
-    return frame;
-}
-
 }  // namespace
 
 class TestBridgeLinksSerial : public QObject {
@@ -60,78 +43,6 @@ private slots:
     void cleanup() {
         m_bridge.reset();
         m_pty.reset();
-    }
-
-    void invalidParameters_data() {
-        QTest::addColumn<QString>("language");
-        QTest::addColumn<QString>("port");
-        QTest::addColumn<int>("baud");
-        QTest::addColumn<QString>("message");
-        QTest::newRow("blank-name") << "en"
-                                    << "   " << 115200 << "Invalid serial params";
-        QTest::newRow("baud-0") << "en"
-                                << "/dev/ttyUSB0" << 0 << "Invalid serial params";
-        QTest::newRow("baud-negative-zh") << "zh"
-                                          << "/dev/ttyUSB0" << -9600 << "串口参数无效";
-    }
-    void invalidParameters() {
-        QFETCH(QString, language);
-        QFETCH(QString, port);
-        QFETCH(int, baud);
-        QFETCH(QString, message);
-        prepareConfig(language);
-        AppBridge bridge;
-        QSignalSpy opened(&bridge, &AppBridge::serialOpenedChanged);
-        const int mark = messages(bridge).size();
-        QVERIFY(!bridge.openSerial(port, baud));
-        QCOMPARE(messagesSince(bridge, mark), QStringList{message});
-        QCOMPARE(opened.count(), 0);
-    }
-
-    void openAndCloseMessages_data() {
-        QTest::addColumn<QString>("language");
-        QTest::addColumn<QStringList>("onOpen");
-        QTest::addColumn<QStringList>("onClose");
-        QTest::addColumn<QString>("status");
-        QTest::newRow("en") << "en"
-                            << QStringList{"Link status: Connected: UART",   "Serial port opened: %1 @ 115200",
-                                           "Box tracking stopped",           "Time sync command sent automatically",
-                                           "Get AI categories request sent", "Version requests sent automatically"}
-                            << QStringList{"Link status: Connected: None", "Serial port closed"} << "Connected: UART";
-        QTest::newRow("zh") << "zh"
-                            << QStringList{"连接状态: 当前连接: UART", "串口已打开: %1 @ 115200", "已关闭框选跟踪",
-                                           "已自动发送授时指令",       "已请求获取智能识别类别",  "已自动请求版本信息"}
-                            << QStringList{"连接状态: 当前连接: 未连接", "串口已关闭"} << "当前连接: UART";
-    }
-    void openAndCloseMessages() {
-        QFETCH(QString, language);
-        QFETCH(QStringList, onOpen);
-        QFETCH(QStringList, onClose);
-        QFETCH(QString, status);
-        prepareConfig(language, QStringLiteral("Wren-R2"));
-        PtyDevice pty;
-        AppBridge bridge;
-        int mark = messages(bridge).size();
-        QVERIFY(bridge.openSerial(pty.slavePath(), 115200));
-        QVERIFY(bridge.serialOpened());
-        QCOMPARE(bridge.linkStatus(), status);
-        // Opening appends one statistics block with every counter at 0.
-        QCOMPARE(statsBlockCount(), 1);
-        QCOMPARE(lastStatsValue(QStringLiteral("UART frames: ")), 0);
-        QCOMPARE(lastStatsValue(QStringLiteral("UART resync discarded bytes: ")), 0);
-        onOpen[1] = onOpen[1].arg(pty.slavePath());
-        // Only the 150 ms version request announces itself; its 500 and 950 ms repeats are silent.
-        QTRY_VERIFY2_WITH_TIMEOUT(framesWithId(pty.collector, 0x000317).size() == 3, qPrintable(idList(pty.collector)),
-                                  kLongWaitMs);
-        QTest::qWait(50);
-        QCOMPARE(messagesSince(bridge, mark), onOpen);
-
-        mark = messages(bridge).size();
-        bridge.closeSerial();
-        QCOMPARE(messagesSince(bridge, mark), onClose);
-        mark = messages(bridge).size();
-        bridge.closeSerial();
-        QCOMPARE(messagesSince(bridge, mark), QStringList());
     }
 
     // The far end of the terminal goes away while the link is open: the link closes as the switch
@@ -304,19 +215,6 @@ private slots:
                  qPrintable(QStringLiteral("udp last %1, serial first %2").arg(udpLast).arg(serialFirst)));
     }
 
-    // Listing the ports while the link is open leaves the open port working.
-    void refreshWhileOpenKeepsThePort() {
-        AppBridge& bridge = openBridge();
-        QSignalSpy changed(&bridge, &AppBridge::cameraVersionChanged);
-        bridge.refreshSerialPorts();
-        QVERIFY(bridge.serialOpened());
-        QVERIFY(m_pty->write(cameraVersionReply(1, 2, 3)));
-        QTRY_COMPARE_WITH_TIMEOUT(bridge.cameraVersion(), QStringLiteral("1.2.3"), kLongWaitMs);
-        m_pty->collector.clear();
-        bridge.requestIrSettings();
-        QVERIFY(m_pty->collector.waitForFrames(1));
-    }
-
     void frameSplitAtEveryPosition() {
         AppBridge& bridge = openBridge();
         QSignalSpy lost(&bridge, &AppBridge::trackingStateFromDevice);
@@ -333,10 +231,13 @@ private slots:
         QCOMPARE(bridge.protocolCounters().uartResyncDiscardedBytes, 0);
     }
 
-    void framesThroughThePseudoTerminal() {
+    // Listing the ports while the link is open leaves the open port working: garbage first, then
+    // two frames in one write, both dispatched in order; and the port still sends.
+    void framesThroughThePseudoTerminalAfterARefresh() {
         AppBridge& bridge = openBridge();
         QSignalSpy versions(&bridge, &AppBridge::cameraVersionChanged);
-        // Garbage first, then two frames in one write: both dispatched, in order.
+        bridge.refreshSerialPorts();
+        QVERIFY(bridge.serialOpened());
         QVERIFY(m_pty->write(QByteArray("\x01\x02\x03\x04\x05", 5) + cameraVersionReply(1, 0, 0) +
                              cameraVersionReply(2, 0, 0)));
         QTRY_COMPARE_WITH_TIMEOUT(versions.count(), 2, kLongWaitMs);
@@ -344,6 +245,9 @@ private slots:
         QCOMPARE(bridge.protocolCounters().uartFrames, 2);
         QCOMPARE(bridge.protocolCounters().uartResyncDiscardedBytes, 5);
         QCOMPARE(bridge.protocolCounters().uartParseFails, 0);
+        m_pty->collector.clear();
+        bridge.requestIrSettings();
+        QVERIFY(m_pty->collector.waitForFrames(1));
     }
 
     void resynchronisation_data() {
@@ -354,6 +258,10 @@ private slots:
         QTest::newRow("length-byte-255") << QByteArray("\xFD\xFF", 2) << 1 << 2;
         // 17 bytes: the start byte is the failed candidate, the other 16 are not start bytes.
         QTest::newRow("bad-checksum-frame") << withBadChecksum(cameraVersionReply(9, 9, 9)) << 1 << 17;
+        QTest::newRow("zero-bytes") << QByteArray(500, '\0') << 0 << 500;
+        // Beyond a 1 MiB backlog the oldest bytes go, never the frame that just came in.
+        const int backlog = 1 << 20;
+        QTest::newRow("full-backlog") << QByteArray(backlog, '\0') << 0 << backlog - int(targetLostReport().size());
     }
     void resynchronisation() {
         QFETCH(QByteArray, prefix);
@@ -384,18 +292,6 @@ private slots:
         QCOMPARE(bridge.protocolCounters().uartFrames, 2);
         // The start and length bytes, and the filler behind the frames but for the 11 bytes that wait.
         QCOMPARE(bridge.protocolCounters().uartResyncDiscardedBytes, 2 + (92 - 2 - frames.size()) - 11);
-    }
-
-    void zeroBytesAreDiscardedUpToTheLastEleven() {
-        AppBridge& bridge = openBridge();
-        QSignalSpy lost(&bridge, &AppBridge::trackingStateFromDevice);
-        bridge.serialReceiveHandler(QByteArray(500, '\0'));
-        QCOMPARE(bridge.protocolCounters().uartResyncDiscardedBytes, 489);
-        QCOMPARE(bridge.protocolCounters().uartParseFails, 0);
-        // The eleven bytes kept are garbage too and go as soon as a frame follows.
-        bridge.serialReceiveHandler(targetLostReport());
-        QTRY_COMPARE_WITH_TIMEOUT(lost.count(), 1, kLongWaitMs);
-        QCOMPARE(bridge.protocolCounters().uartResyncDiscardedBytes, 500);
     }
 
     // Checksum failures and oversized length bytes are counted, and however many there are, the

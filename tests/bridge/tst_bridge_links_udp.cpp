@@ -1,13 +1,16 @@
 // The UDP link manager against a device socket on 127.0.0.1: parameters, messages in both
-// languages, the link-up frames and their timing, the shared sequence counter and the timers.
+// languages, the link-up frames and their timing, the shared sequence counter, the timers and
+// the protocol trace of both links.
 #include <QSignalSpy>
 #include <QtTest>
 
 #include <fcntl.h>
 #include <sys/resource.h>
+#include <time.h>
 #include <unistd.h>
 
 #include "BridgeLinksSupport.h"
+#include "app/AppLog.h"
 
 using namespace BridgeLinks;
 using LinkTest::UdpDevice;
@@ -16,100 +19,148 @@ namespace {
 
 const QString kLoopback = QStringLiteral("127.0.0.1");
 
+// Little-endian signed integer of 4 or 8 bytes.
+int64_t readLe(const QByteArray& bytes, int at, int size) {
+    uint64_t v = 0;
+    for (int i = size - 1; i >= 0; --i)
+        v = (v << 8) | uint8_t(bytes.at(at + i));
+    return size == 4 ? int64_t(int32_t(uint32_t(v))) : int64_t(v);
+}
+
 }  // namespace
 
 class TestBridgeLinksUdp : public QObject {
     Q_OBJECT
 
+    // The session log is named by the second it was started in: a run right after another one
+    // appends to the same file, so only what was written since the mark counts.
+    int m_logStart = 0;
+    QByteArray logText() const { return TestSupport::readFile(AppLog::logFilePath()).mid(m_logStart); }
+    int countOf(const char* needle) const { return logText().count(needle); }
+    void markLog() { m_logStart = TestSupport::readFile(AppLog::logFilePath()).size(); }
+
 private slots:
+    void initTestCase() { QVERIFY(AppLog::start()); }
     void init() { QFile::remove(statsPath()); }
 
+    // Invalid parameters of either link change nothing but the log.
     void invalidParametersChangeNothing_data() {
         QTest::addColumn<QString>("language");
-        QTest::addColumn<QString>("ip");
-        QTest::addColumn<int>("port");
+        QTest::addColumn<bool>("serial");
+        QTest::addColumn<QString>("target");  // address or port name
+        QTest::addColumn<int>("number");      // port or baud rate
         QTest::addColumn<QString>("message");
-        QTest::newRow("port-0") << "en" << kLoopback << 0 << "Invalid UDP params";
-        QTest::newRow("port-65536") << "en" << kLoopback << 65536 << "Invalid UDP params";
-        QTest::newRow("not-an-address") << "en"
-                                        << "gimbal.local" << 1030 << "Invalid UDP params";
-        QTest::newRow("empty-zh") << "zh"
-                                  << "" << 1030 << "UDP参数无效";
+        QTest::newRow("port-0") << "en" << false << kLoopback << 0 << "Invalid UDP params";
+        QTest::newRow("port-65536") << "en" << false << kLoopback << 65536 << "Invalid UDP params";
+        QTest::newRow("not-an-address") << "en" << false << "gimbal.local" << 1030 << "Invalid UDP params";
+        QTest::newRow("empty-zh") << "zh" << false << "" << 1030 << "UDP参数无效";
+        QTest::newRow("blank-name") << "en" << true << "   " << 115200 << "Invalid serial params";
+        QTest::newRow("baud-0") << "en" << true << "/dev/ttyUSB0" << 0 << "Invalid serial params";
+        QTest::newRow("baud-negative-zh") << "zh" << true << "/dev/ttyUSB0" << -9600 << "串口参数无效";
     }
     void invalidParametersChangeNothing() {
         QFETCH(QString, language);
-        QFETCH(QString, ip);
-        QFETCH(int, port);
+        QFETCH(bool, serial);
+        QFETCH(QString, target);
+        QFETCH(int, number);
         QFETCH(QString, message);
         prepareConfig(language, QStringLiteral("Wren-R2"));
         AppBridge bridge;
         QSignalSpy connected(&bridge, &AppBridge::udpConnectedChanged);
+        QSignalSpy opened(&bridge, &AppBridge::serialOpenedChanged);
         QSignalSpy status(&bridge, &AppBridge::linkStatusChanged);
         const int before = messages(bridge).size();
-        bridge.connectUdp(ip, port);
+        if (serial)
+            QVERIFY(!bridge.openSerial(target, number));
+        else
+            bridge.connectUdp(target, number);
         QCOMPARE(messagesSince(bridge, before), QStringList{message});
-        QVERIFY(!bridge.udpConnected());
-        QCOMPARE(connected.count(), 0);
-        QCOMPARE(status.count(), 0);
+        QVERIFY(!bridge.udpConnected() && !bridge.serialOpened());
+        QCOMPARE(connected.count() + opened.count() + status.count(), 0);
         QCOMPARE(statsBlockCount(), 0);
     }
 
-    void connectAndDisconnectMessages_data() {
+    // Either link says what came up and went down; a second close says nothing.
+    void linkUpAndDownMessages_data() {
         QTest::addColumn<QString>("language");
-        QTest::addColumn<QStringList>("onConnect");
-        QTest::addColumn<QStringList>("onDisconnect");
+        QTest::addColumn<bool>("serial");
+        QTest::addColumn<QStringList>("onUp");
+        QTest::addColumn<QStringList>("onDown");
         QTest::addColumn<QString>("statusUp");
-        QTest::addColumn<QString>("statusDown");
-        QTest::newRow("en") << "en" << QStringList{"Link status: Connected: UDP",
-                                                   "UDP connected: 127.0.0.1:%1",
-                                                   "Box tracking stopped",
-                                                   "Time sync command sent automatically",
-                                                   "Version requests sent automatically",
-                                                   "Get AI categories request sent"}
-                            << QStringList{"Link status: Connected: None", "UDP disconnected"} << "Connected: UDP"
-                            << "Connected: None";
-        QTest::newRow("zh") << "zh" << QStringList{"连接状态: 当前连接: UDP", "UDP已连接: 127.0.0.1:%1",
-                                                   "已关闭框选跟踪",          "已自动发送授时指令",
-                                                   "已自动请求版本信息",      "已请求获取智能识别类别"}
-                            << QStringList{"连接状态: 当前连接: 未连接", "UDP已断开"} << "当前连接: UDP"
-                            << "当前连接: 未连接";
+        QTest::newRow("udp-en") << "en" << false << QStringList{"Link status: Connected: UDP",
+                                                                "UDP connected: 127.0.0.1:%1",
+                                                                "Box tracking stopped",
+                                                                "Time sync command sent automatically",
+                                                                "Version requests sent automatically",
+                                                                "Get AI categories request sent"}
+                                << QStringList{"Link status: Connected: None", "UDP disconnected"} << "Connected: UDP";
+        QTest::newRow("udp-zh") << "zh" << false << QStringList{"连接状态: 当前连接: UDP", "UDP已连接: 127.0.0.1:%1",
+                                                                "已关闭框选跟踪",          "已自动发送授时指令",
+                                                                "已自动请求版本信息",      "已请求获取智能识别类别"}
+                                << QStringList{"连接状态: 当前连接: 未连接", "UDP已断开"} << "当前连接: UDP";
+        QTest::newRow("serial-en")
+            << "en" << true << QStringList{"Link status: Connected: UART",   "Serial port opened: %1 @ 115200",
+                                           "Box tracking stopped",           "Time sync command sent automatically",
+                                           "Get AI categories request sent", "Version requests sent automatically"}
+            << QStringList{"Link status: Connected: None", "Serial port closed"} << "Connected: UART";
+        QTest::newRow("serial-zh") << "zh" << true << QStringList{"连接状态: 当前连接: UART", "串口已打开: %1 @ 115200",
+                                                                  "已关闭框选跟踪",           "已自动发送授时指令",
+                                                                  "已请求获取智能识别类别",   "已自动请求版本信息"}
+                                   << QStringList{"连接状态: 当前连接: 未连接", "串口已关闭"} << "当前连接: UART";
     }
-    void connectAndDisconnectMessages() {
+    void linkUpAndDownMessages() {
         QFETCH(QString, language);
-        QFETCH(QStringList, onConnect);
-        QFETCH(QStringList, onDisconnect);
+        QFETCH(bool, serial);
+        QFETCH(QStringList, onUp);
+        QFETCH(QStringList, onDown);
         QFETCH(QString, statusUp);
-        QFETCH(QString, statusDown);
         prepareConfig(language, QStringLiteral("Wren-R2"));
         UdpDevice device;
+        LinkTest::PtyDevice pty;
         AppBridge bridge;
-        QSignalSpy connected(&bridge, &AppBridge::udpConnectedChanged);
+        QSignalSpy up(&bridge, serial ? &AppBridge::serialOpenedChanged : &AppBridge::udpConnectedChanged);
         QSignalSpy tracking(&bridge, &AppBridge::trackingResetRequested);
         int mark = messages(bridge).size();
-        bridge.connectUdp(kLoopback, device.port());
-        QVERIFY(bridge.udpConnected());
+        if (serial)
+            QVERIFY(bridge.openSerial(pty.slavePath(), 115200));
+        else
+            bridge.connectUdp(kLoopback, device.port());
+        QVERIFY(bridge.udpConnected() != serial && bridge.serialOpened() == serial);
         QCOMPARE(bridge.linkStatus(), statusUp);
-        QCOMPARE(connected.count(), 1);
+        QCOMPARE(up.count(), 1);
         QCOMPARE(tracking.count(), 1);
-        onConnect[1] = onConnect[1].arg(device.port());
-        QTRY_COMPARE_WITH_TIMEOUT(messagesSince(bridge, mark), onConnect, kLongWaitMs);
+        // Coming up appends one statistics block with every counter at 0.
         QCOMPARE(statsBlockCount(), 1);
-        QCOMPARE(lastStatsValue(QStringLiteral("UDP frames: ")), 0);
+        QCOMPARE(lastStatsValue(serial ? QStringLiteral("UART frames: ") : QStringLiteral("UDP frames: ")), 0);
+        QCOMPARE(lastStatsValue(QStringLiteral("UART resync discarded bytes: ")), 0);
+        // The link-up is over with its last request (500 ms on UDP; on serial the version request
+        // announces itself at 150 ms only, its 500 and 950 ms repeats are silent).
+        const auto& collector = serial ? pty.collector : device.collector;
+        if (serial)
+            QTRY_VERIFY2_WITH_TIMEOUT(framesWithId(collector, 0x000317).size() == 3, qPrintable(idList(collector)),
+                                      kLongWaitMs);
+        else
+            QVERIFY(device.collector.waitForFrames(10));
+        QTest::qWait(50);
+        onUp[1] = onUp[1].arg(serial ? pty.slavePath() : QString::number(device.port()));
+        QCOMPARE(messagesSince(bridge, mark), onUp);
 
-        QVERIFY(device.collector.waitForFrames(10));  // the link-up requests, the last at 500 ms
-        bridge.gimbalStop();                          // never answered: its one copy would be due 400 ms later
+        bridge.gimbalStop();  // never answered: its one copy would be due 400 ms later
         mark = messages(bridge).size();
-        bridge.disconnectUdp();
-        QVERIFY(!bridge.udpConnected());
-        QCOMPARE(bridge.linkStatus(), statusDown);
+        if (serial)
+            bridge.closeSerial();
+        else
+            bridge.disconnectUdp();
+        QVERIFY(!bridge.udpConnected() && !bridge.serialOpened());
+        QCOMPARE(up.count(), 2);
         QTest::qWait(600);  // the link took the wait for that answer with it: no copy, no failure line
-        QCOMPARE(messagesSince(bridge, mark), onDisconnect);
+        QCOMPARE(messagesSince(bridge, mark), onDown);
 
-        // A second disconnect does nothing at all.
+        // A second close does nothing at all.
         mark = messages(bridge).size();
-        bridge.disconnectUdp();
+        serial ? bridge.closeSerial() : bridge.disconnectUdp();
         QCOMPARE(messagesSince(bridge, mark), QStringList());
-        QCOMPARE(connected.count(), 2);
+        QCOMPARE(up.count(), 2);
     }
 
     // With no link the poll and statistics timers are stopped: no frames, no failure messages.
@@ -173,6 +224,34 @@ private slots:
         const auto stops = framesWithId(device.collector, 0x000324);
         QCOMPARE(stops.at(0).payload(), QByteArray("\x02\0\0\0\0\0\0\0\0\0", 10));
         QCOMPARE(stops.at(1).payload(), stops.at(0).payload());
+    }
+
+    // The time sync of the link-up, with the computer's zone (UTC+5:30) set through TZ; the zone
+    // per product and offset is left to the payload tests.
+    void timeSyncOnTheWire() {
+        const QByteArray savedTz = qgetenv("TZ");
+        qputenv("TZ", "IST-5:30");
+        tzset();
+        prepareConfig(QStringLiteral("en"), QStringLiteral("Wren-R2"));
+        UdpDevice device;
+        {
+            AppBridge bridge;
+            bridge.connectUdp(kLoopback, device.port());
+            QTRY_VERIFY_WITH_TIMEOUT(!framesWithId(device.collector, 0x00030E).isEmpty(), kLongWaitMs);
+        }
+        if (savedTz.isNull())
+            qunsetenv("TZ");
+        else
+            qputenv("TZ", savedTz);
+        tzset();
+        const auto wire = framesWithId(device.collector, 0x00030E).first();
+        QCOMPARE(wire.frame.receiverId, uint8_t(4));
+        const QByteArray payload = wire.payload();
+        QCOMPARE(payload.size(), 16);
+        QVERIFY2(qAbs(readLe(payload, 0, 8) - QDateTime::currentMSecsSinceEpoch()) < 5000,
+                 qPrintable(LinkTest::hex(payload)));
+        QCOMPARE(readLe(payload, 8, 4), qint64(-330));
+        QCOMPARE(readLe(payload, 12, 4), qint64(0));
     }
 
     void versionRequestReceiversByProduct_data() {
@@ -316,9 +395,6 @@ private slots:
         QCOMPARE(bridge.nextSequenceNumber(), uint8_t(before + 1));
 
         mark = messages(bridge).size();
-        bridge.requestIrSettings();
-        bridge.readChannelConfig();
-        bridge.getAiDetectCategories();
         bridge.setTracking(true, 10, 10, 50, 50);
         bridge.setTracking(false, 0, 0, 1, 1, true, false);
         bridge.setTracking(false, 0, 0, 1, 1, false, true);
@@ -327,46 +403,9 @@ private slots:
         bridge.requestVersions(false);
         QVERIFY(!bridge.requestVisibleSettings());
         const QString noLink = QStringLiteral("No UDP/UART link, send failed");
-        QCOMPARE(
-            messagesSince(bridge, mark),
-            (QStringList{noLink, "Failed to send IR settings request", "Channel read: connect UDP or UART first",
-                         "Get AI categories: connect UDP or UART first",
-                         "Box tracking: please connect UDP or UART first", noLink, "Failed to send time sync command",
-                         noLink, noLink, "Failed to send version requests", noLink, noLink, noLink}));
-    }
-
-    void trackingRequestsAndTheirMessages_data() {
-        QTest::addColumn<QString>("language");
-        QTest::addColumn<QString>("started");
-        QTest::newRow("en") << "en"
-                            << "Box tracking started: region (1900,1000) 20x88";
-        QTest::newRow("zh") << "zh"
-                            << "已发送框选跟踪: 区域 (1900,1000) 20×88";
-    }
-    void trackingRequestsAndTheirMessages() {
-        QFETCH(QString, language);
-        QFETCH(QString, started);
-        prepareConfig(language, QStringLiteral("Wren-R2"));
-        UdpDevice device;
-        AppBridge bridge;
-        bridge.connectUdp(kLoopback, device.port());
-        // The link-up stop and its silent repeat 150 ms later.
-        QTRY_COMPARE_WITH_TIMEOUT(framesWithId(device.collector, 0x000324).size(), 2, kLongWaitMs);
-        device.collector.clear();
-        const int mark = messages(bridge).size();
-        bridge.setTracking(true, 1900, 1000, 100, 200);
-        QTRY_VERIFY_WITH_TIMEOUT(!framesWithId(device.collector, 0x000324).isEmpty(), kLongWaitMs);
-        QCOMPARE(LinkTest::hex(framesWithId(device.collector, 0x000324).first().payload()),
-                 QStringLiteral("01 6c 07 e8 03 14 00 58 00 00"));
-        QCOMPARE(messagesSince(bridge, mark), QStringList{started});
-        // Silent requests say nothing and a silent retry is not repeated.
-        bridge.setTracking(false, 0, 0, 1, 1, true, false);
-        bridge.setTracking(true, 5, 5, 5, 5, false, true);
-        QTRY_COMPARE_WITH_TIMEOUT(framesWithId(device.collector, 0x000324).size(), 3, kLongWaitMs);
-        QTest::qWait(250);
-        QCOMPARE(messagesSince(bridge, mark).size(), 1);
-        QCOMPARE(framesWithId(device.collector, 0x000324).size(), 3);
-        bridge.disconnectUdp();
+        QCOMPARE(messagesSince(bridge, mark), (QStringList{"Box tracking: please connect UDP or UART first", noLink,
+                                                           "Failed to send time sync command", noLink, noLink,
+                                                           "Failed to send version requests", noLink, noLink, noLink}));
     }
 
     // Leaving the runtime page closes whichever link is up.
@@ -417,6 +456,50 @@ private slots:
         QCOMPARE(statsBlockCount(), 0);
         QTest::qWait(700);
         QCOMPARE(messagesSince(bridge, mark).size(), 2);  // no periodic request failures
+    }
+
+    // Frames sent and received on both links reach the protocol trace in the session log; a
+    // datagram's trace and hex dump cover its frame only, not the bytes that follow it.
+    void traceOfBothDirectionsOnBothLinks() {
+        markLog();
+        AppLog::ProtocolSwitches on;
+        on.enabled = true;
+        on.statusFrames = true;
+        on.hex = true;
+        AppLog::setProtocolSwitches(on);
+        const auto off = qScopeGuard([] { AppLog::setProtocolSwitches(AppLog::ProtocolSwitches()); });
+        prepareConfig(QStringLiteral("en"), QStringLiteral("Wren-R2"));
+        LinkTest::UdpDevice device;
+        LinkTest::PtyDevice pty;
+        AppBridge bridge;
+        const QByteArray reply =
+            LinkTest::frameBytes(4, 1, 0x010317, LinkTest::replyPayload(0, QByteArray("\x01\x02\x03", 3)));
+        QByteArray bad = reply;
+        bad[bad.size() - 1] = char(bad.at(bad.size() - 1) ^ 0x01);
+
+        bridge.connectUdp(QStringLiteral("127.0.0.1"), device.port());
+        QVERIFY(device.collector.waitForFrames(2));
+        QVERIFY(device.send(reply + QByteArray(300, '\xAB')));
+        QVERIFY(device.send(bad));
+        QTRY_COMPARE_WITH_TIMEOUT(bridge.protocolCounters().udpParseFails, 1, kLongWaitMs);
+        QCOMPARE(bridge.cameraVersion(), QStringLiteral("1.2.3"));
+        QVERIFY2(countOf("[发送][UDP]") >= 2, logText().constData());
+        QCOMPARE(countOf("[接收][UDP]"), 2);  // the good reply and the bad datagram
+        QCOMPARE(countOf("[接收][UDP] 帧解析失败"), 1);
+        QByteArray frameHex = "  hex:";
+        for (char byte : reply)
+            frameHex += " 0x" + QByteArray::number(uint8_t(byte), 16).rightJustified(2, '0').toUpper();
+        QVERIFY2(logText().contains(frameHex + '\n'), frameHex.constData());
+        QVERIFY2(!logText().contains("0xAB 0xAB"), "bytes after the frame were dumped");
+
+        QVERIFY(bridge.openSerial(pty.slavePath(), 115200));
+        QVERIFY(pty.collector.waitForFrames(2));
+        QVERIFY(pty.write(reply + bad + QByteArray(12, '\0')));
+        QTRY_COMPARE_WITH_TIMEOUT(bridge.protocolCounters().uartParseFails, 1, kLongWaitMs);
+        QVERIFY(countOf("[发送][UART]") >= 2);
+        QCOMPARE(countOf("[接收][UART] 帧解析失败"), 1);
+        QCOMPARE(countOf("[接收][UART]"), 2);
+        bridge.closeSerial();
     }
 };
 

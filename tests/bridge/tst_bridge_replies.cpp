@@ -66,15 +66,7 @@ private slots:
         QCOMPARE(f.newMessages(), expected);
     }
 
-    // Replies are taken from any sender, but need their result code.
-    void repliesFromAnySenderWithAResult() {
-        f.up(Link::Udp);
-        QVERIFY(f.deliver(LinkTest::frameBytes(2, 1, 0x010308, bytes({0}))));  // one byte: no result
-        QVERIFY(f.reply(0x010308, 0, {}, 2));
-        QTRY_COMPARE_WITH_TIMEOUT(f.newMessages(), QStringList{"Video bitrate confirmed by device"}, kLongWaitMs);
-    }
-
-    // Photo and recording confirmations keep their per-link wording.
+    // Photo and recording confirmations keep their per-link wording; the recording commands on the wire.
     void photoAndRecordConfirmations_data() {
         QTest::addColumn<int>("link");
         QTest::addColumn<QStringList>("expected");
@@ -95,13 +87,25 @@ private slots:
         QVERIFY(f.reply(0x010302, 0));
         QVERIFY(f.reply(0x010303, 0));
         QTRY_COMPARE_WITH_TIMEOUT(f.newMessages().size(), 2, kLongWaitMs);
-        bridge.toggleRecord();  // start
-        QVERIFY(f.waitSent(0x000303).size() == 1);
+        // Starting switches the mode to recording in the frame just before the command.
+        QSignalSpy recording(&bridge, &AppBridge::recordingChanged);
+        bridge.toggleRecord();
+        QCOMPARE(recording.count(), 0);  // announced on the next turn of the event loop
+        const auto start = f.waitSent(0x000303);
+        const auto mode = f.sent(0x000300);
+        QVERIFY2(start.size() == 1 && mode.size() == 1, qPrintable(f.wire()));
+        QCOMPARE(uint8_t(mode[0].frame.sequence + 1), start[0].frame.sequence);
+        QCOMPARE(LinkTest::hex(mode[0].payload()), QStringLiteral("01 00"));
+        QCOMPARE(start[0].payload(), QByteArray("\x00\x01", 2) + QByteArray(52, '\0'));
         QVERIFY(f.reply(0x010303, 0));
         QTRY_COMPARE_WITH_TIMEOUT(f.newMessages().size(), 3, kLongWaitMs);
-        QTRY_VERIFY_WITH_TIMEOUT(bridge.recording(), kLongWaitMs);
-        bridge.toggleRecord();  // stop
+        QVERIFY(bridge.recording());
+        bridge.toggleRecord();  // stopping does not switch the mode
         QVERIFY(f.waitSent(0x000303, 2).size() == 2);
+        QCOMPARE(f.sent(0x000303)[1].payload(), QByteArray("\x00\x02", 2) + QByteArray(52, '\0'));
+        QCOMPARE(f.sent(0x000300).size(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(recording.count(), 2, kLongWaitMs);
+        QVERIFY(!bridge.recording());
         QVERIFY(f.reply(0x010303, 0));
         QTRY_COMPARE_WITH_TIMEOUT(f.newMessages().size(), 4, kLongWaitMs);
         QVERIFY(f.reply(0x010303, 0x0201));
@@ -130,41 +134,55 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(status.count(), 1, kLongWaitMs);
     }
 
-    // A refused continuous zoom is resent once, on either link; the message comes with every refusal.
-    void continuousZoomRefusals_data() {
+    // A refused zoom command (continuous or ratio) is resent once, on either link; the message
+    // comes with every refusal, and a refused ratio is not announced as completed at rest.
+    void zoomRefusals_data() {
         QTest::addColumn<int>("link");
-        QTest::newRow("udp") << int(Link::Udp);
-        QTest::newRow("serial") << int(Link::Serial);
+        QTest::addColumn<bool>("continuous");
+        for (Link link : {Link::Udp, Link::Serial}) {
+            QTest::newRow(qPrintable(linkName(link) + QStringLiteral("-continuous"))) << int(link) << true;
+            QTest::newRow(qPrintable(linkName(link) + QStringLiteral("-ratio"))) << int(link) << false;
+        }
     }
-    void continuousZoomRefusals() {
+    void zoomRefusals() {
         QFETCH(int, link);
+        QFETCH(bool, continuous);
         AppBridge& bridge = f.up(Link(link));
-        bridge.cameraZoom(-1);
-        QCOMPARE(f.waitSent(0x000306).size(), 1);
-        QVERIFY(f.reply(0x010306, 1));
-        const auto resent = f.waitSent(0x000306, 2);
+        const uint32_t id = continuous ? 0x000306 : 0x000304;
+        const QString failed = continuous ? QStringLiteral("Continuous zoom failed, resending once")
+                                          : QStringLiteral("Zoom set failed, resending once");
+        continuous ? bridge.cameraZoom(-1) : bridge.setVisibleZoom(5);
+        QCOMPARE(f.waitSent(id).size(), 1);
+        QVERIFY(f.reply(id | 0x010000, 3));
+        const auto resent = f.waitSent(id, 2);
         QVERIFY2(resent.size() == 2, qPrintable(f.wire()));
-        QCOMPARE(LinkTest::hex(resent[1].payload()), QStringLiteral("01 00"));
-        QVERIFY(f.reply(0x010306, 1));
+        QCOMPARE(LinkTest::hex(resent[1].payload()), QString::fromLatin1(continuous ? "01 00" : "00 32 00"));
+        QCOMPARE(int(resent[1].frame.receiverId), 4);
+        QVERIFY(f.reply(id | 0x010000, 3));
+        QVERIFY(f.report(0x020005, zoomReport(false, 30)));
+        QTRY_COMPARE_WITH_TIMEOUT(bridge.currentVisibleZoom(), 3.0, kLongWaitMs);
         f.settle(150);
-        QVERIFY2(f.sent(0x000306).size() == 2, qPrintable(f.wire()));
-        QCOMPARE(f.newMessages(),
-                 (QStringList{"Continuous zoom failed, resending once", "Continuous zoom failed, resending once"}));
-        // Settled now: a further refusal is reported but resends nothing.
-        QVERIFY(f.reply(0x010306, 1));
-        f.settle(150);
-        QCOMPARE(f.sent(0x000306).size(), 2);
+        QVERIFY2(f.sent(id).size() == 2, qPrintable(f.wire()));
+        QCOMPARE(f.newMessages(), (QStringList{failed, failed}));
 
-        // Confirmations, worded by the last direction sent.
+        // Confirmations: the continuous zoom's worded by the direction sent, the ratio's silent
+        // until the zoom comes to rest.
         f.markMessages();
-        bridge.cameraZoom(1);
-        QVERIFY(f.reply(0x010306, 0));
-        QTRY_COMPARE_WITH_TIMEOUT(f.newMessages().size(), 1, kLongWaitMs);
-        bridge.cameraZoom(0);
-        QVERIFY(f.reply(0x010306, 0));
-        QTRY_COMPARE_WITH_TIMEOUT(
-            f.newMessages(), (QStringList{"Mixed zoom start confirmed by device", "Zoom stop confirmed by device"}),
-            kLongWaitMs);
+        continuous ? bridge.cameraZoom(1) : bridge.setVisibleZoom(6);
+        QVERIFY(f.reply(id | 0x010000, 0));
+        if (continuous) {
+            QTRY_COMPARE_WITH_TIMEOUT(f.newMessages().size(), 1, kLongWaitMs);
+            bridge.cameraZoom(0);
+            QVERIFY(f.reply(0x010306, 0));
+        } else {
+            f.settle();
+            QCOMPARE(f.newMessages(), QStringList());
+            QVERIFY(f.report(0x020005, zoomReport(false, 60)));
+        }
+        const QStringList confirmed =
+            continuous ? QStringList{"Mixed zoom start confirmed by device", "Zoom stop confirmed by device"}
+                       : QStringList{"Mixed zoom completed"};
+        QTRY_COMPARE_WITH_TIMEOUT(f.newMessages(), confirmed, kLongWaitMs);
     }
 
     // A refusal with no zoom command waiting must not start a zoom of its own.
@@ -176,39 +194,6 @@ private slots:
         QVERIFY2(f.sent(0x000306).isEmpty() && f.sent(0x000304).isEmpty(), qPrintable(f.wire()));
         QCOMPARE(f.newMessages(), (QStringList{QString::fromUtf8("连续变倍失败，重发一次"),
                                                QString::fromUtf8("指定变倍失败，重发一次")}));
-    }
-
-    // A refused zoom ratio is resent once; a second refusal also drops the completion message.
-    void zoomRatioRefusals_data() {
-        QTest::addColumn<int>("link");
-        QTest::newRow("udp") << int(Link::Udp);
-        QTest::newRow("serial") << int(Link::Serial);
-    }
-    void zoomRatioRefusals() {
-        QFETCH(int, link);
-        AppBridge& bridge = f.up(Link(link));
-        bridge.setVisibleZoom(5);
-        QCOMPARE(f.waitSent(0x000304).size(), 1);
-        QVERIFY(f.reply(0x010304, 3));
-        const auto resent = f.waitSent(0x000304, 2);
-        QVERIFY2(resent.size() == 2, qPrintable(f.wire()));
-        QCOMPARE(LinkTest::hex(resent[1].payload()), QStringLiteral("00 32 00"));
-        QCOMPARE(int(resent[1].frame.receiverId), 4);
-        QVERIFY(f.reply(0x010304, 3));
-        QVERIFY(f.report(0x020005, zoomReport(false, 30)));
-        QTRY_COMPARE_WITH_TIMEOUT(bridge.currentVisibleZoom(), 3.0, kLongWaitMs);
-        f.settle();
-        QCOMPARE(f.sent(0x000304).size(), 2);
-        QCOMPARE(f.newMessages(), (QStringList{"Zoom set failed, resending once", "Zoom set failed, resending once"}));
-
-        // Confirmed: nothing to say until the zoom comes to rest.
-        f.markMessages();
-        bridge.setVisibleZoom(6);
-        QVERIFY(f.reply(0x010304, 0));
-        f.settle();
-        QCOMPARE(f.newMessages(), QStringList());
-        QVERIFY(f.report(0x020005, zoomReport(false, 60)));
-        QTRY_COMPARE_WITH_TIMEOUT(f.newMessages(), QStringList{"Mixed zoom completed"}, kLongWaitMs);
     }
 
     // A new zoom-ratio command while one is pending keeps the retry already spent.

@@ -216,10 +216,6 @@ private slots:
         QTest::newRow("two-of-three-records-zh")
             << "zh" << detectionRecord(1, 4) + detectionRecord(1, 1) + bytes({3, 0}) << 3
             << QString::fromUtf8("检测成功 - 3个目标（小汽车、行人）") << true;
-        QTest::newRow("skipped-records") << "en"
-                                         << detectionRecord(0, 4) + detectionRecord(1, 0) + detectionRecord(1, 13) +
-                                                detectionRecord(1, 13) + bytes({4, 0})
-                                         << 4 << "Detected - 4 targets (Fire)" << true;
         QTest::newRow("count-only") << "en" << bytes({2, 0}) << 2 << "Detected - 2 targets" << true;
         QTest::newRow("nothing-found-zh") << "zh" << bytes({0, 2}) << 0 << QString::fromUtf8("未检测到目标") << true;
         QTest::newRow("unknown-status") << "en" << bytes({0, 9}) << 0 << "Unknown status" << false;

@@ -32,12 +32,6 @@ private:
         return f.newMessages().filter(QRegularExpression(QStringLiteral("^(No data from device|Device data resumed)")));
     }
 
-    static void addLinkRows() {
-        QTest::addColumn<int>("link");
-        QTest::newRow("udp") << int(Link::Udp);
-        QTest::newRow("serial") << int(Link::Serial);
-    }
-
 private slots:
     void cleanup() { f.reset(); }
 
@@ -48,8 +42,7 @@ private slots:
         AppBridge& bridge = *f.bridge;
         QSignalSpy silent(&bridge, &AppBridge::deviceSilentChanged);
         const ProtocolCounters before = bridge.protocolCounters();
-        QByteArray corrupt = LinkTest::frameBytes(4, 1, kHeartbeatId, bytes({0}));
-        corrupt[corrupt.size() - 1] = char(corrupt.at(corrupt.size() - 1) ^ 0x5A);
+        const QByteArray corrupt = BridgeLinks::withBadChecksum(LinkTest::frameBytes(4, 1, kHeartbeatId, bytes({0})));
         QVERIFY(f.deliver(bytes({0x13, 0x37, 0x00, 0xFF})));
         QVERIFY(f.deliver(corrupt));
         const auto failures = [&bridge] {

@@ -93,11 +93,7 @@ public:
     }
 
     bool waitForFrames(int count, int timeoutMs = kLongWaitMs) {
-        QElapsedTimer timer;
-        timer.start();
-        while (frames.size() < count && timer.elapsed() < timeoutMs)
-            QTest::qWait(5);
-        return frames.size() >= count;
+        return QTest::qWaitFor([&] { return frames.size() >= count; }, timeoutMs);
     }
 
     void clear() {
@@ -131,13 +127,7 @@ public:
         m_notifier = std::make_unique<QSocketNotifier>(m_master, QSocketNotifier::Read);
         QObject::connect(m_notifier.get(), &QSocketNotifier::activated, [this] { drain(); });
     }
-    ~PtyDevice() {
-        m_notifier.reset();
-        if (m_slaveHold >= 0)
-            ::close(m_slaveHold);
-        if (m_master >= 0)
-            ::close(m_master);
-    }
+    ~PtyDevice() { hangUp(); }
     PtyDevice(const PtyDevice&) = delete;
     PtyDevice& operator=(const PtyDevice&) = delete;
 
@@ -207,7 +197,6 @@ public:
     }
 
     quint16 port() const { return m_rx.localPort(); }
-    quint16 answerPort() const { return m_tx.localPort(); }
 
     bool send(const QByteArray& datagram) {
         return appPort != 0 &&

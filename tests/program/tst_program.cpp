@@ -104,17 +104,14 @@ private slots:
         }
         QVERIFY2(!run.output.contains("qrc:/qml/"), qPrintable("QML warnings:\n" + run.output));
 
+        // The log file's own layout and the backend's choice are the log's and the video's tests;
+        // here what the program puts in the log.
         const QString log = logFileIn(dir.path());
         QVERIFY2(!log.isEmpty(), "one log file under logs/");
-        QCOMPARE(TestSupport::modeOf(log), QString("600"));
-        QCOMPARE(TestSupport::modeOf(dir.path() + "/logs"), QString("700"));
         const QByteArray text = TestSupport::readFile(log);
-        QVERIFY(text.startsWith("\xEF\xBB\xBF"));
         const QString configPath = dir.path() + "/skyvane.cfg";
         for (const QString& piece :
-             {QString("========== Skyvane log session start (UTF-8) =========="), QString("Log file: ") + log,
-              QString("Protocol log: enabled=no tx=yes rx=yes status_frames=no hex=no"),
-              QString("Config file not found (%1), default backend=easyplayer").arg(configPath),
+             {QString("Protocol log: enabled=no tx=yes rx=yes status_frames=no hex=no"),
               QString("Video backend=easyplayer (see [Video] in %1), log file=%2").arg(configPath, log),
               QString("Config file: %1").arg(configPath),
               QString("Backend from skyvane.cfg: easyplayer (ffmpeg compiled: yes)")}) {
@@ -122,10 +119,10 @@ private slots:
         }
     }
 
-    void configuredBackendAndSwitchesAppearInTheLog() {
+    void configuredBackendAppearsInTheLog() {
         QTemporaryDir dir;
         const QString program = installInto(dir.path(), SKYVANE_EXE);
-        QVERIFY(writeConfigIn(dir.path(), "[Video]\nBackend= FFmpeg \n[Protocol]\nLogEnabled=true\nLogHex=true\n"));
+        QVERIFY(writeConfigIn(dir.path(), "[Video]\nBackend= FFmpeg \n"));
         QProcessEnvironment env = headlessEnvironment();
         env.insert("PATH", env.value("PATH") + ":/opt/AnaConda3/bin");
         const Run run = runUntilStarted(program, env);
@@ -133,25 +130,29 @@ private slots:
         QVERIFY2(run.output.contains("PATH contains anaconda: true"), qPrintable(run.output));
         const QByteArray text = TestSupport::readFile(logFileIn(dir.path()));
         QVERIFY2(text.contains("Backend from skyvane.cfg: ffmpeg (ffmpeg compiled: yes)"), text.constData());
-        QVERIFY2(text.contains("raw= FFmpeg ") || text.contains("raw=FFmpeg"), text.constData());
-        QVERIFY2(text.contains("Protocol log: enabled=yes tx=yes rx=yes status_frames=no hex=yes"), text.constData());
     }
 
     // Help and version are answered without a display (no platform plugin is asked for); an unknown
-    // option ends the program before any window opens.
-    void informationOptions_data() {
+    // option ends the program before any window opens. A main QML file that does not load ends
+    // the program with -1 (255 as a process exit status) and names the file.
+    void endsByItself_data() {
+        QTest::addColumn<QString>("program");
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QStringList>("output");
-        QTest::newRow("version") << QStringList{"--version"} << 0 << QStringList{"skyvane " SKYVANE_VERSION "\n"};
-        QTest::newRow("version-short") << QStringList{"-v"} << 0 << QStringList{"skyvane " SKYVANE_VERSION "\n"};
-        QTest::newRow("help") << QStringList{"--help"} << 0
+        const QStringList version{"skyvane " SKYVANE_VERSION "\n"};
+        QTest::newRow("version") << SKYVANE_EXE << QStringList{"--version"} << 0 << version;
+        QTest::newRow("version-short") << SKYVANE_EXE << QStringList{"-v"} << 0 << version;
+        QTest::newRow("help") << SKYVANE_EXE << QStringList{"--help"} << 0
                               << QStringList{"Usage: ", "-h, --help", "-v, --version",
                                              "Ground station for camera gimbals"};
-        QTest::newRow("unknown-option") << QStringList{"--no-such-option"} << 1
+        QTest::newRow("unknown-option") << SKYVANE_EXE << QStringList{"--no-such-option"} << 1
                                         << QStringList{"Unknown option 'no-such-option'."};
+        QTest::newRow("main-qml-does-not-load")
+            << SKYVANE_BADQML_EXE << QStringList() << 255 << QStringList{"qrc:/qml/Main.qml"};
     }
-    void informationOptions() {
+    void endsByItself() {
+        QFETCH(QString, program);
         QFETCH(QStringList, args);
         QFETCH(int, exitCode);
         QFETCH(QStringList, output);
@@ -163,18 +164,18 @@ private slots:
         else
             env.insert("QT_QPA_PLATFORM", "offscreen");
         QTemporaryDir dir;
-        const QString program = installInto(dir.path(), SKYVANE_EXE);
         QProcess process;
         process.setProcessEnvironment(env);
         process.setProcessChannelMode(QProcess::MergedChannels);
-        process.start(program, args);
+        process.start(installInto(dir.path(), program), args);
         QVERIFY2(process.waitForFinished(30000), "the program must end by itself");
         const QString text = QString::fromUtf8(process.readAll());
         QCOMPARE(process.exitStatus(), QProcess::NormalExit);
         QVERIFY2(process.exitCode() == exitCode, qPrintable(text));
         for (const QString& piece : output)
             QVERIFY2(text.contains(piece), qPrintable("lacks " + piece + ":\n" + text));
-        QVERIFY2(!QDir(dir.path() + "/logs").exists(), "no session is started");
+        if (exitCode != 255)
+            QVERIFY2(!QDir(dir.path() + "/logs").exists(), "no session is started");
     }
 
     // Installed system-wide the application directory is read-only: the program still starts,
@@ -211,27 +212,9 @@ private slots:
         for (const char* made : {"/state", "/state/skyvane", "/state/skyvane/logs"})
             QCOMPARE(TestSupport::modeOf(home.path() + made), QString("700"));
         QCOMPARE(TestSupport::modeOf(home.path() + "/config/skyvane"), QString("755"));
+        // What the log says of the folders is the data locations' own test.
         const QByteArray text = TestSupport::readFile(log);
-        for (const QString& line : {"Data folders: user folders, application directory " + dir.path() + " is read-only",
-                                    "Configuration file: " + home.path() + "/config/skyvane/skyvane.cfg",
-                                    "Logs and protocol statistics: " + home.path() + "/state/skyvane",
-                                    "Config file: " + home.path() + "/config/skyvane/skyvane.cfg"}) {
-            QVERIFY2(text.contains(line.toUtf8()), qPrintable("log lacks: " + line + "\n" + text));
-        }
-    }
-
-    void mainQmlThatDoesNotLoadEndsWithMinusOne() {
-        QTemporaryDir dir;
-        const QString program = installInto(dir.path(), SKYVANE_BADQML_EXE);
-        QProcess process;
-        process.setProcessEnvironment(headlessEnvironment());
-        process.setProcessChannelMode(QProcess::MergedChannels);
-        process.start(program, QStringList());
-        QVERIFY2(process.waitForFinished(30000), "the program must end by itself");
-        const QString output = QString::fromUtf8(process.readAll());
-        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
-        QVERIFY2(process.exitCode() == 255, qPrintable(output));  // -1 as a process exit status
-        QVERIFY2(output.contains("qrc:/qml/Main.qml"), qPrintable(output));
+        QVERIFY2(text.contains("Config file: " + QFile::encodeName(home.path()) + "/config/skyvane/skyvane.cfg"), text);
     }
 
     // Without a log file the program still runs, and says so on standard error and, in the
@@ -268,36 +251,26 @@ private slots:
     }
 
     // A FIFO where a file read at start belongs blocked that read for good (SIGTERM waited behind
-    // it); it is skipped with a line in the log, and so is a directory or a device.
+    // it); it is skipped with a line in the log (a directory or a device too, as the configuration's
+    // own tests show).
     void unusableFilesAtStartAreSkipped_data() {
         QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("kind");
         QTest::addColumn<QString>("line");
         QTest::newRow("config-fifo")
             << "skyvane.cfg"
-            << "FIFO"
             << "Configuration file %1 is a FIFO, not a regular file: not opened, defaults apply";
-        QTest::newRow("config-directory")
-            << "skyvane.cfg"
-            << "directory"
-            << "Configuration file %1 is a directory, not a regular file: not opened, defaults apply";
         QTest::newRow("gamepad-mapping-fifo") << "pads.txt"
-                                              << "FIFO"
                                               << "Gamepad mapping file %1 is a FIFO, not a regular file: not read";
     }
     void unusableFilesAtStartAreSkipped() {
         QFETCH(QString, name);
-        QFETCH(QString, kind);
         QFETCH(QString, line);
         QTemporaryDir dir;
         const QString program = installInto(dir.path(), SKYVANE_EXE);
         const QString path = dir.path() + "/" + name;
         if (name != "skyvane.cfg")
             QVERIFY(writeConfigIn(dir.path(), "[Input]\nMappingFile=" + name.toUtf8() + "\n"));
-        if (kind == "FIFO")
-            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
-        else
-            QVERIFY(QDir().mkdir(path));
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
         const Run run = runUntilStarted(program);
         QVERIFY2(run.exitStatus == QProcess::NormalExit && run.exitCode == 0, qPrintable(run.output));
         QVERIFY2(run.output.contains("] Application started") || run.output.contains("] 应用已启动"),

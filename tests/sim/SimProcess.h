@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QElapsedTimer>
 #include <QProcess>
 #include <QStringList>
 #include <QTcpServer>
@@ -39,15 +38,9 @@ public:
         m_process.start();
         if (!m_process.waitForStarted(30000))
             return false;
-        QElapsedTimer timer;
-        timer.start();
         QStringList missing = readyPrefixes;
-        while (!missing.isEmpty() && timer.elapsed() < timeoutMs) {
-            if (!m_process.canReadLine() && !m_process.waitForReadyRead(200)) {
-                if (m_process.state() != QProcess::Running)
-                    return false;
-                continue;
-            }
+        // Every ready line seen, or the simulator gone.
+        const auto readyOrGone = [&] {
             while (m_process.canReadLine()) {
                 const QString line = QString::fromUtf8(m_process.readLine()).trimmed();
                 m_readyLines << line;
@@ -55,8 +48,9 @@ public:
                     if (line.startsWith(missing[i]))
                         missing.removeAt(i);
             }
-        }
-        return missing.isEmpty();
+            return missing.isEmpty() || m_process.state() != QProcess::Running;
+        };
+        return QTest::qWaitFor(readyOrGone, timeoutMs) && missing.isEmpty();
     }
 
     // Starts the simulator with "--udp 127.0.0.1:<port>" added, on a port that was free a moment

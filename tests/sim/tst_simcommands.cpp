@@ -5,29 +5,19 @@
 #include "TestSupport.h"
 #include "bridge/AppBridge.h"
 
-// Operator commands round-trip between the program's controller and the simulator, once over UDP
-// and once over a pseudo-terminal: what the device answers and reports ends up in the controller's
-// properties and message log. One simulator and one controller serve all commands of a link, in
-// order, as one operator session.
+// Operator commands round-trip between the program's controller and the simulator over UDP: what
+// the device answers and reports ends up in the controller's properties and message log. One
+// simulator and one controller serve all commands, in order, as one operator session. (The serial
+// link's own faults show in the link tests, with the simulator and at loopback.)
 // Waits that only end a hung run: the simulator and the program share a possibly busy machine.
 constexpr int kLongWaitMs = 20000;
 
 class TestSimCommands : public QObject {
     Q_OBJECT
 
-public:
-    explicit TestSimCommands(bool serial) : m_serial(serial) {}
-
 private:
-    bool waitForMessage(const QString& text, int timeoutMs = kLongWaitMs) {
-        QElapsedTimer timer;
-        timer.start();
-        while (timer.elapsed() < timeoutMs) {
-            if (recentLog().contains(text))
-                return true;
-            QTest::qWait(20);
-        }
-        return false;
+    bool waitForMessage(const QString& text) {
+        return QTest::qWaitFor([&] { return recentLog().contains(text); }, kLongWaitMs);
     }
     // Ranges until the device answers the expected distance: the gimbal slews at 60 degrees per
     // second in the simulator's time, which a busy machine stretches.
@@ -51,7 +41,6 @@ private:
         return TestSupport::logMessages(m_bridge->messageLog()).mid(m_logMark).join(QLatin1Char('\n'));
     }
 
-    bool m_serial;
     SimProcess m_sim;
     AppBridge* m_bridge = nullptr;
     int m_logMark = 0;
@@ -60,17 +49,10 @@ private slots:
     void initTestCase() {
         TestSupport::writeConfig("[General]\nlanguage=en\ncurrentProduct=WrenT-R2\n");
         m_bridge = new AppBridge(this);
-        if (m_serial) {
-            QVERIFY2(
-                m_sim.start({"--product", "WrenT-R2", "--rtsp-port", "0", "--no-udp", "--serial"}, {"SERIAL ready"}),
-                qPrintable(m_sim.errorOutput()));
-            QVERIFY(m_bridge->openSerial(m_sim.readyValue("SERIAL ready"), 115200));
-        } else {
-            const quint16 port = m_sim.startOnFreeUdpPort({"--product", "WrenT-R2", "--rtsp-port", "0"}, {"UDP ready"});
-            QVERIFY2(port != 0, qPrintable(m_sim.errorOutput()));
-            m_bridge->connectUdp(QStringLiteral("127.0.0.1"), port);
-            QVERIFY(m_bridge->udpConnected());
-        }
+        const quint16 port = m_sim.startOnFreeUdpPort({"--product", "WrenT-R2", "--rtsp-port", "0"}, {"UDP ready"});
+        QVERIFY2(port != 0, qPrintable(m_sim.errorOutput()));
+        m_bridge->connectUdp(QStringLiteral("127.0.0.1"), port);
+        QVERIFY(m_bridge->udpConnected());
         QTRY_COMPARE_WITH_TIMEOUT(m_bridge->cameraVersion(), QStringLiteral("3.2.7"), kLongWaitMs);
         QTest::qWait(1000);  // past the link-up requests
     }
@@ -119,18 +101,14 @@ private slots:
     void photoAndRecording() {
         markLog();
         m_bridge->takePhoto();
-        QVERIFY2(waitForMessage(m_serial ? "Photo command confirmed by device" : "Photo captured successfully"),
-                 qPrintable(recentLog()));
+        QVERIFY2(waitForMessage("Photo captured successfully"), qPrintable(recentLog()));
         markLog();
         m_bridge->toggleRecord();
-        QVERIFY2(waitForMessage(m_serial ? "Record command confirmed by device" : "Start recording confirmed"),
-                 qPrintable(recentLog()));
+        QVERIFY2(waitForMessage("Start recording confirmed"), qPrintable(recentLog()));
         QVERIFY(m_bridge->recording());
-        QTRY_VERIFY_WITH_TIMEOUT(m_bridge->recordingTimeSeconds() >= 2, kLongWaitMs);
         markLog();
         m_bridge->toggleRecord();
-        QVERIFY2(waitForMessage(m_serial ? "Record command confirmed by device" : "Stop recording confirmed"),
-                 qPrintable(recentLog()));
+        QVERIFY2(waitForMessage("Stop recording confirmed"), qPrintable(recentLog()));
         QTRY_VERIFY_WITH_TIMEOUT(!m_bridge->recording(), kLongWaitMs);
     }
 
@@ -149,7 +127,8 @@ private slots:
                                  kLongWaitMs);
     }
 
-    void thermometryPointAndRegion() {
+    // The region and its hot and cold spots are left to the device model and loopback tests.
+    void thermometryPoint() {
         m_bridge->setIrTempMeasure(true);
         m_bridge->setIrTempMeasurePoint(800, 500);
         QTRY_VERIFY_WITH_TIMEOUT(m_bridge->irThermometryValid(), kLongWaitMs);
@@ -158,22 +137,6 @@ private slots:
         QVERIFY(m_bridge->irThermometryMaxTemp() > m_bridge->irThermometryMinTemp());
         QVERIFY(m_bridge->irThermometryPointTemp() >= m_bridge->irThermometryMinTemp());
         QVERIFY(m_bridge->irThermometryPointTemp() <= m_bridge->irThermometryMaxTemp());
-
-        m_bridge->setIrTempMeasureRegion(600, 400, 200, 100);
-        const QRect region(500, 350, 201, 101);
-        // Once the device reports the region, every later report stays inside it.
-        QTRY_VERIFY_WITH_TIMEOUT(region.contains(m_bridge->irThermometryMaxX(), m_bridge->irThermometryMaxY()) &&
-                                     region.contains(m_bridge->irThermometryMinX(), m_bridge->irThermometryMinY()),
-                                 kLongWaitMs);
-        for (int i = 0; i < 3; ++i) {
-            QTest::qWait(250);
-            QVERIFY(m_bridge->irThermometryValid());
-            QVERIFY2(
-                region.contains(m_bridge->irThermometryMaxX(), m_bridge->irThermometryMaxY()),
-                qPrintable(
-                    QString("max at %1,%2").arg(m_bridge->irThermometryMaxX()).arg(m_bridge->irThermometryMaxY())));
-            QVERIFY(region.contains(m_bridge->irThermometryMinX(), m_bridge->irThermometryMinY()));
-        }
         m_bridge->setIrTempMeasure(false);
         QVERIFY(!m_bridge->irThermometryValid());
     }
@@ -189,47 +152,21 @@ private slots:
         QVERIFY(!m_bridge->aiDetecting());
     }
 
-    void trackingStartAndStop() {
+    // A target the device loses is reported once, as tracking ended by the device.
+    void trackingStartLostAndStop() {
         QTest::qWait(900);  // acknowledgement messages are limited to one per 800 ms
+        QSignalSpy fromDevice(m_bridge, &AppBridge::trackingStateFromDevice);
         markLog();
         m_bridge->setTracking(true, 700, 400, 240, 160);
         QVERIFY2(waitForMessage("Box tracking confirmed by device"), qPrintable(recentLog()));
+        QCOMPARE(fromDevice.count(), 0);
+        m_sim.process().write("lose-target\n");
+        QTRY_COMPARE_WITH_TIMEOUT(fromDevice.count(), 1, kLongWaitMs);
+        QCOMPARE(fromDevice.at(0).at(0).toBool(), false);
         QTest::qWait(900);
         markLog();
         m_bridge->setTracking(false, 0, 0, 0, 0);
         QVERIFY2(waitForMessage("Box tracking stopped by device"), qPrintable(recentLog()));
-    }
-
-    void writtenSettingsReadBack() {
-        m_bridge->writeChannelRange(1900, 100);
-        m_bridge->writeChannelConfig(2, 3, 4, 5, 6, 7, 8, 9);
-        QTest::qWait(200);
-        m_bridge->readChannelConfig();
-        QTRY_COMPARE_WITH_TIMEOUT(m_bridge->channelIrPaletteCh(), 9, kLongWaitMs);
-        QCOMPARE(m_bridge->channelRangeMax(), 1900);
-        QCOMPARE(m_bridge->channelRangeMin(), 100);
-        QCOMPARE(m_bridge->channelStreamCh(), 2);
-        m_bridge->setCameraIp(0, "192.0.2.25", "255.255.255.0", "192.0.2.1");
-        QTest::qWait(200);
-        m_bridge->getCameraIp();
-        QTRY_COMPARE_WITH_TIMEOUT(m_bridge->cameraIpAddr(), QStringLiteral("192.0.2.25"), kLongWaitMs);
-        QCOMPARE(m_bridge->cameraGateway(), QStringLiteral("192.0.2.1"));
-    }
-
-    void outputModeAndInfraredZoom() {
-        markLog();
-        m_bridge->setVideoOutputMode("IR");
-        QVERIFY2(waitForMessage("Video output switch confirmed by device"), qPrintable(recentLog()));
-        QTRY_COMPARE_WITH_TIMEOUT(m_bridge->cameraStreamModeIndex(), 0, kLongWaitMs);
-        // On the infrared picture: integer zoom 6, which the device then reports on its settings poll.
-        // Answers that left the device before the command still carry the old zoom.
-        QSignalSpy reported(m_bridge, &AppBridge::irZoomFeedbackReceived);
-        m_bridge->setVisibleZoom(5.6);
-        QCOMPARE(m_bridge->currentIrZoom(), 6.0);
-        QTRY_VERIFY_WITH_TIMEOUT(!reported.isEmpty() && reported.last().at(0).toDouble() == 6.0, kLongWaitMs);
-        QCOMPARE(m_bridge->currentIrZoom(), 6.0);
-        m_bridge->setVideoOutputMode("Visible");
-        QTRY_COMPARE_WITH_TIMEOUT(m_bridge->cameraStreamModeIndex(), 1, kLongWaitMs);
     }
 
     void sdCardStateFromTheDevice() {
@@ -239,21 +176,11 @@ private slots:
         QVERIFY2(waitForMessage("SD card: Not inserted"), qPrintable(recentLog()));
         markLog();
         m_bridge->takePhoto();
-        if (!m_serial)
-            QVERIFY2(waitForMessage("Photo command failed"), qPrintable(recentLog()));
+        QVERIFY2(waitForMessage("Photo command failed"), qPrintable(recentLog()));
         m_sim.process().write("sd 0\n");
         QTRY_COMPARE_WITH_TIMEOUT(m_bridge->sdStatus(), 0, kLongWaitMs);
     }
 };
 
-int main(int argc, char* argv[]) {
-    QApplication app(argc, argv);
-    QTEST_SET_MAIN_SOURCE_PATH
-    TestSimCommands overUdp(false);
-    TestSimCommands overSerial(true);
-    int failures = QTest::qExec(&overUdp, argc, argv);
-    failures += QTest::qExec(&overSerial, argc, argv);
-    return failures;
-}
-
+QTEST_MAIN(TestSimCommands)
 #include "tst_simcommands.moc"

@@ -96,8 +96,6 @@ public:
     // Lets deferred signals, layouts and short animations run.
     static void settle(int ms = 300) { QTest::qWait(ms); }
 
-    QObject* root() const { return window; }
-
     // The item with this objectName, visible or not.
     QQuickItem* item(const QString& name) const { return findItem(window->contentItem(), name); }
 
@@ -116,7 +114,38 @@ public:
         QQuickItem* target = item(itemName);
         return target ? target->property(property) : QVariant();
     }
+    QString text(const QString& itemName) const { return read(itemName, "text").toString(); }
     QVariant windowProperty(const char* property) const { return window->property(property); }
+
+    QRectF sceneRect(const QString& itemName) const {
+        QQuickItem* target = item(itemName);
+        return QRectF(target->mapToScene(QPointF(0, 0)), target->size());
+    }
+
+    // The picture's rectangle in window coordinates (the whole video item until a stream plays).
+    QRectF picture() const {
+        QQuickItem* video = item("videoItem");
+        const QRectF local = video->property("contentRect").toRectF();
+        return QRectF(video->mapToScene(local.topLeft()), local.size());
+    }
+
+    // Waits until the stream plays and the picture stays put: a busy machine may take seconds to
+    // get there, and the window may still be settling its size and layout.
+    bool waitForSteadyPicture() {
+        QQuickItem* video = item("videoItem");
+        if (!QTest::qWaitFor([&] { return video->property("streamStatus").toString() == "playing"; }, 60000))
+            return false;
+        QRectF before;
+        return QTest::qWaitFor(
+            [&] {
+                const QRectF now = picture();
+                const bool still = now == before;
+                before = now;
+                settle(300);
+                return still;
+            },
+            60000);
+    }
 
     QPoint centre(QQuickItem* target) const {
         return target->mapToScene(QPointF(target->width() / 2, target->height() / 2)).toPoint();
@@ -138,11 +167,12 @@ public:
         return true;
     }
 
-    // Clicks into a text field, selects everything and types the text.
+    // Clicks into a text field, clears it and types the text.
     bool type(const QString& itemName, const QString& text) {
         if (!click(itemName))
             return false;
         QTest::keyClick(window, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(window, Qt::Key_Backspace);
         for (const QChar c : text)
             QTest::keyClick(window, c.toLatin1());
         return true;

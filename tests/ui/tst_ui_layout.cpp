@@ -14,10 +14,6 @@
 
 namespace {
 
-bool inherits(const QObject* object, const char* className) {
-    return object->inherits(className);
-}
-
 QString describe(const QQuickItem* item) {
     QString text = QString::fromLatin1(item->metaObject()->className());
     if (!item->objectName().isEmpty())
@@ -40,8 +36,8 @@ bool shown(const QQuickItem* item) {
 
 // Text that is wider or taller than its box while it neither elides nor wraps.
 void checkText(const QQuickItem* item, QStringList* faults) {
-    const bool isText = inherits(item, "QQuickText");
-    const bool isInput = inherits(item, "QQuickTextInput");
+    const bool isText = item->inherits("QQuickText");
+    const bool isInput = item->inherits("QQuickTextInput");
     if (!isText && !isInput)
         return;
     if (item->property("text").toString().isEmpty())
@@ -58,16 +54,16 @@ void checkText(const QQuickItem* item, QStringList* faults) {
 }
 
 bool arrangesChildren(const QQuickItem* item) {
-    return inherits(item, "QQuickLayout") || inherits(item, "QQuickBasePositioner");
+    return item->inherits("QQuickLayout") || item->inherits("QQuickBasePositioner");
 }
 
 // Scroll bars lie over the view they scroll, by design.
 bool overlaysByDesign(const QQuickItem* item) {
-    return inherits(item, "QQuickScrollBar") || inherits(item, "QQuickScrollIndicator");
+    return item->inherits("QQuickScrollBar") || item->inherits("QQuickScrollIndicator");
 }
 
 bool carriesText(const QQuickItem* item) {
-    return inherits(item, "QQuickText") || inherits(item, "QQuickControl") || inherits(item, "QQuickTextInput");
+    return item->inherits("QQuickText") || item->inherits("QQuickControl") || item->inherits("QQuickTextInput");
 }
 
 // Siblings of a layout never overlap; elsewhere text-bearing siblings must not.
@@ -179,8 +175,8 @@ void checkContrast(const QQuickItem* item, const QImage& picture, double scale, 
                    Readability* readability) {
     if (!shown(item))
         return;
-    const bool isText = inherits(item, "QQuickText") || inherits(item, "QQuickTextInput");
-    const bool isLog = inherits(item, "MessageLogView");
+    const bool isText = item->inherits("QQuickText") || item->inherits("QQuickTextInput");
+    const bool isLog = item->inherits("MessageLogView");
     if ((isText && !item->property("text").toString().trimmed().isEmpty()) || isLog) {
         const QRect rect = (shownRect(item).toAlignedRect() & QRect(QPoint(), picture.size() / scale));
         const QColor own = item->property("color").value<QColor>();
@@ -210,14 +206,14 @@ void checkContrast(const QQuickItem* item, const QImage& picture, double scale, 
 void checkReachable(const QQuickItem* item, const QRectF& area, QStringList* faults) {
     if (!shown(item))
         return;
-    if (inherits(item, "QQuickControl") || inherits(item, "QQuickText") || inherits(item, "QQuickTextInput")) {
+    if (item->inherits("QQuickControl") || item->inherits("QQuickText") || item->inherits("QQuickTextInput")) {
         const QRectF rect = item->mapRectToScene(QRectF(0, 0, item->width(), item->height()));
         if (rect.bottom() > area.bottom() + 1 || rect.right() > area.right() + 1 || rect.top() < area.top() - 1)
             *faults << QString("only reachable by scrolling (%1 below %2): %3")
                            .arg(rect.bottom())
                            .arg(area.bottom())
                            .arg(describe(item));
-        if (inherits(item, "QQuickControl"))
+        if (item->inherits("QQuickControl"))
             return;
     }
     for (const QQuickItem* child : item->childItems())
@@ -225,7 +221,7 @@ void checkReachable(const QQuickItem* item, const QRectF& area, QStringList* fau
 }
 
 QQuickItem* firstFlickable(QQuickItem* from) {
-    if (inherits(from, "QQuickFlickable"))
+    if (from->inherits("QQuickFlickable"))
         return from;
     for (QQuickItem* child : from->childItems())
         if (QQuickItem* found = firstFlickable(child))
@@ -248,8 +244,8 @@ class TestUiLayout : public QObject {
         QStringList faults;
         walk(ui.window->contentItem(), &faults);
         const QImage picture = screenOf(ui.window);
-        checkContrast(top ? top : ui.window->contentItem(), picture, picture.width() / double(ui.window->width()), &faults,
-                      &readability);
+        checkContrast(top ? top : ui.window->contentItem(), picture, picture.width() / double(ui.window->width()),
+                      &faults, &readability);
         for (QString& fault : faults)
             fault = where + ": " + fault;
         return faults;

@@ -3,27 +3,17 @@
 
 #include <QtTest>
 
-#include "LinkTestDevices.h"
 #include "UiLinkedDevice.h"
-#include "bridge/CommandPayloads.h"
 #include "protocol/MessageCatalogue.h"
 
 namespace {
 
-QByteArray bytes(std::initializer_list<int> list) {
-    QByteArray result;
-    for (int b : list)
-        result.append(char(b));
-    return result;
-}
+using Ui::bytes;
+using Ui::u16;
 
-QByteArray u16(int value) {
-    return bytes({value & 0xFF, (value >> 8) & 0xFF});
-}
-
-QString aiDetectHex(bool enable, const QVariantList& ids) {
-    const auto payload = CommandPayloads::encodeAiDetect(enable, ids);
-    return LinkTest::hex(QByteArray(reinterpret_cast<const char*>(payload.data()), int(payload.size())));
+// An AI detection payload: 1 on, 2 off, then the categories' bitmap (category n is bit n - 1).
+QString aiDetectHex(int mode, int firstBitmapByte) {
+    return LinkTest::hex(bytes({mode, 0, firstBitmapByte}) + QByteArray(15, '\0'));
 }
 
 // The channel combos in the order they stand on screen.
@@ -37,24 +27,14 @@ class TestUiTabs : public QObject {
     Ui::Fixture ui;
     Ui::LinkedDevice device;
 
-    bool startLinked(const QString& product = QStringLiteral("Wren-R2")) {
-        if (!ui.start(Ui::config("en", product, {"rtsp://127.0.0.1:9/a"})))
-            return false;
-        return link();
-    }
+    bool startLinked(const QString& product = QStringLiteral("Wren-R2")) { return device.start(ui, product); }
     // Opens the UDP link to a fresh device and lets the link-up traffic pass.
     bool link() { return device.attach(ui, Ui::Link::Udp); }
-    QVector<QByteArray> payloadsOf(uint32_t id) const {
-        QVector<QByteArray> payloads;
-        for (const auto& wire : device.collector().frames)
-            if (wire.frame.messageId == id)
-                payloads << wire.payload();
-        return payloads;
-    }
+    QVector<QByteArray> payloadsOf(uint32_t id) const { return device.raw(id); }
     bool reply(uint32_t id, const QByteArray& rest) {
         return device.deliver(LinkTest::frameBytes(4, 1, id, LinkTest::replyPayload(0, rest)));
     }
-    QString text(const QString& name) const { return ui.read(name, "text").toString(); }
+    QString text(const QString& name) const { return ui.text(name); }
     QStringList octets(const QString& prefix) const {
         QStringList parts;
         for (int i = 1; i <= 4; ++i)
@@ -154,6 +134,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(octets("ipAddr"), (QStringList{"127", "0", "0", "9"}), 10000);
         QCOMPARE(octets("ipMask"), (QStringList{"255", "255", "255", "0"}));
         QCOMPARE(octets("ipGw"), (QStringList{"127", "0", "0", "1"}));
+        QCOMPARE(payloadsOf(MessageId::GetCameraIp).size(), 1);  // asked once
 
         // No device sends fewer than four parts; the rows are checked on their own.
         QVERIFY(QMetaObject::invokeMethod(ui.item("ipPanel"), "showAddresses", Q_ARG(QVariant, "10.0.0"),
@@ -189,19 +170,19 @@ private slots:
 
         QVERIFY(ui.click("aiCategory4"));
         QTRY_COMPARE_WITH_TIMEOUT(payloadsOf(MessageId::AiDetection).size(), 1, 10000);
-        QCOMPARE(LinkTest::hex(payloadsOf(MessageId::AiDetection).last()), aiDetectHex(false, {4}));
+        QCOMPARE(LinkTest::hex(payloadsOf(MessageId::AiDetection).last()), aiDetectHex(2, 0x08));
         QTRY_VERIFY(ui.read("aiSwitch", "enabled").toBool());
 
         QVERIFY(ui.click("aiSwitch"));
         QTRY_COMPARE_WITH_TIMEOUT(payloadsOf(MessageId::AiDetection).size(), 2, 10000);
-        QCOMPARE(LinkTest::hex(payloadsOf(MessageId::AiDetection).last()), aiDetectHex(true, {4}));
+        QCOMPARE(LinkTest::hex(payloadsOf(MessageId::AiDetection).last()), aiDetectHex(1, 0x08));
         Ui::Fixture::settle();
         QVERIFY(ui.read("aiCategory4", "checked").toBool());
         QVERIFY(!ui.read("aiCategory4", "enabled").toBool());
 
         QVERIFY(ui.click("aiSwitch"));
         QTRY_COMPARE_WITH_TIMEOUT(payloadsOf(MessageId::AiDetection).size(), 3, 10000);
-        QCOMPARE(LinkTest::hex(payloadsOf(MessageId::AiDetection).last()), aiDetectHex(false, {}));
+        QCOMPARE(LinkTest::hex(payloadsOf(MessageId::AiDetection).last()), aiDetectHex(2, 0));
         QTRY_VERIFY(!ui.read("aiCategory4", "checked").toBool());
         QVERIFY(!ui.read("aiSwitch", "enabled").toBool());
     }

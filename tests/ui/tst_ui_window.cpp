@@ -3,18 +3,13 @@
 
 #include <QtTest>
 
-#include "LinkTestDevices.h"
-#include "UiFixture.h"
-#include "app/AppConfig.h"
+#include "UiLinkedDevice.h"
 #include "protocol/MessageCatalogue.h"
 
 namespace {
 
 QByteArray recordingReport(bool recording, int seconds) {
-    QByteArray payload;
-    payload.append(char(0)).append(char(recording ? 3 : 4));
-    payload.append(char(seconds & 0xFF)).append(char((seconds >> 8) & 0xFF));
-    return LinkTest::frameBytes(4, 1, 0x020303, payload);
+    return LinkTest::frameBytes(4, 1, 0x020303, Ui::bytes({0, recording ? 3 : 4}) + Ui::u16(seconds));
 }
 
 }  // namespace
@@ -23,12 +18,14 @@ class TestUiWindow : public QObject {
     Q_OBJECT
 
     Ui::Fixture ui;
+    Ui::LinkedDevice device;
 
 private slots:
     void init() { Ui::installPictures(); }
     void cleanup() {
         if (!QByteArray(QTest::currentTestFunction()).startsWith("windowHelpers"))
             ui.stop();
+        device.reset();
     }
 
     // The window's translations between the controller's values and what the panels show.
@@ -36,15 +33,6 @@ private slots:
         QTest::addColumn<QString>("function");
         QTest::addColumn<QVariant>("argument");
         QTest::addColumn<QVariant>("expected");
-        QTest::newRow("host-of-rtsp-url")
-            << "hostFromStreamUrl" << QVariant(" rtsp://10.0.0.7:554/live ") << QVariant("10.0.0.7");
-        QTest::newRow("host-without-slashes") << "hostFromStreamUrl" << QVariant("10.0.0.7:554") << QVariant("");
-        QTest::newRow("host-of-number") << "hostFromStreamUrl" << QVariant(5) << QVariant("");
-        QTest::newRow("channel-16-is-none") << "channelToComboIndex" << QVariant(16) << QVariant(0);
-        QTest::newRow("channel-0-is-ch1") << "channelToComboIndex" << QVariant(0) << QVariant(1);
-        QTest::newRow("channel-15-is-ch16") << "channelToComboIndex" << QVariant(15) << QVariant(16);
-        QTest::newRow("none-is-channel-16") << "comboIndexToChannel" << QVariant(0) << QVariant(16);
-        QTest::newRow("ch1-is-channel-0") << "comboIndexToChannel" << QVariant(1) << QVariant(0);
         QTest::newRow("index-17-capped") << "comboIndexToChannel" << QVariant(17) << QVariant(15);
         QTest::newRow("photo-res-3") << "photoResolutionUiIndex" << QVariant(3) << QVariant(0);
         QTest::newRow("photo-res-0") << "photoResolutionUiIndex" << QVariant(0) << QVariant(2);
@@ -53,9 +41,6 @@ private slots:
         QTest::newRow("record-res-unknown") << "recordResolutionUiIndex" << QVariant(7) << QVariant(1);
         QTest::newRow("duration") << "formatRecordingDuration" << QVariant(3723) << QVariant("01:02:03");
         QTest::newRow("duration-zero") << "formatRecordingDuration" << QVariant(0) << QVariant("00:00:00");
-        QTest::newRow("device-ip-B") << "defaultDeviceIpForProduct" << QVariant("Dove") << QVariant("192.168.120.20");
-        QTest::newRow("device-ip-A") << "defaultDeviceIpForProduct" << QVariant("Wren-R2")
-                                     << QVariant("192.168.120.10");
         QTest::newRow("stream-unknown-product")
             << "defaultStreamUrlForProduct" << QVariant("X") << QVariant("rtsp://192.168.120.10:8600/videoh264_chn0");
     }
@@ -96,7 +81,6 @@ private slots:
         AppBridge reread;
         QCOMPARE(reread.language(), QStringLiteral("en"));
         QCOMPARE(reread.theme(), QStringLiteral("dark"));
-        QCOMPARE(AppConfig::stringValue("Display/Theme"), QStringLiteral("dark"));
         QVERIFY(ui.start(Ui::config("en", "Tern", {}, "[Display]\nTheme=DARK\n")));
         QCOMPARE(ui.windowProperty("color").value<QColor>(), dark);
         ui.bridge->setTheme("anything else");
@@ -181,40 +165,9 @@ private slots:
         QCOMPARE(ui.windowProperty("captureMode").toString(), QStringLiteral("video"));
     }
 
-    void linkPillFollowsTheLink_data() {
-        QTest::addColumn<QString>("link");
-        QTest::addColumn<QString>("fill");
-        QTest::addColumn<QString>("border");
-        QTest::newRow("none") << "none"
-                              << "#f5f7fa"
-                              << "#d4dbe5";
-        QTest::newRow("udp") << "udp"
-                             << "#edf9f2"
-                             << "#9ad8b7";
-        QTest::newRow("serial") << "serial"
-                                << "#edf6ff"
-                                << "#89c7ff";
-    }
-
-    void linkPillFollowsTheLink() {
-        QFETCH(QString, link);
-        QFETCH(QString, fill);
-        QFETCH(QString, border);
-        LinkTest::UdpDevice udp;
-        LinkTest::PtyDevice pty;
-        QVERIFY(ui.start(Ui::config("en", "Wren-R2", {"rtsp://127.0.0.1:9/a"})));
-        if (link == "udp")
-            ui.bridge->connectUdp("127.0.0.1", udp.port());
-        else if (link == "serial")
-            QVERIFY(ui.bridge->openSerial(pty.slavePath(), 115200));
-        QQuickItem* pill = ui.item("linkPill");
-        QTRY_COMPARE(pill->property("color").value<QColor>(), QColor(fill));
-        QCOMPARE(pill->property("border").value<QObject*>()->property("color").value<QColor>(), QColor(border));
-    }
-
     // While the open link's device is silent the pill is amber and says so in the current language,
     // and the values the device reported in the panels are shown stale, with their age; the next
-    // frame gives both back their look.
+    // frame gives both back their look (the pill's look of a UDP link).
     void linkPillShowsASilentDevice_data() {
         QTest::addColumn<QString>("language");
         QTest::addColumn<QString>("silentText");
@@ -225,12 +178,9 @@ private slots:
     void linkPillShowsASilentDevice() {
         QFETCH(QString, language);
         QFETCH(QString, silentText);
-        LinkTest::UdpDevice device;
-        QVERIFY(ui.start(Ui::config(language, "Wren-R2", {"rtsp://127.0.0.1:9/a"}, "[Link]\nSilenceTimeoutSec=1\n")));
-        ui.bridge->connectUdp("127.0.0.1", device.port());
-        QVERIFY(device.collector.waitForFrames(1, LinkTest::kLongWaitMs));
+        QVERIFY(device.start(ui, "Wren-R2", Ui::Link::Udp, language, "[Link]\nSilenceTimeoutSec=1\n"));
         const QByteArray heartbeat = LinkTest::frameBytes(4, 1, 0x020002, QByteArray(1, '\0'));
-        QVERIFY(device.send(heartbeat));
+        QVERIFY(device.deliver(heartbeat));
         QQuickItem* pill = ui.item("linkPill");
         QObject* border = pill->property("border").value<QObject*>();
         QTRY_COMPARE_WITH_TIMEOUT(pill->property("color").value<QColor>(), QColor("#fff6e5"), LinkTest::kLongWaitMs);
@@ -242,7 +192,7 @@ private slots:
         QTRY_VERIFY(version->property("text").toString().contains(age));
         QVERIFY(version->property("font").value<QFont>().italic());
 
-        QVERIFY(device.send(heartbeat));
+        QVERIFY(device.deliver(heartbeat));
         QTRY_COMPARE_WITH_TIMEOUT(pill->property("color").value<QColor>(), QColor("#edf9f2"), LinkTest::kLongWaitMs);
         QCOMPARE(version->property("text").toString(), ui.bridge->gimbalHwVersion());
         QVERIFY(!version->property("font").value<QFont>().italic());
@@ -253,22 +203,12 @@ private slots:
     // Home leaves the runtime page. What the page change stops on the device (the gimbal, tracking,
     // continuous ranging) reaches it before the link closes, and no failure follows.
     void homeReturnsToProductPageAndClosesVideo() {
-        LinkTest::UdpDevice device;
-        QVERIFY(ui.start(Ui::config("en", "Wren-R2", {"rtsp://127.0.0.1:9/a"})));
-        ui.bridge->connectUdp("127.0.0.1", device.port());
-        QVERIFY(device.collector.waitForFrames(1, LinkTest::kLongWaitMs));
-        Ui::Fixture::settle(600);
-        const auto payloads = [&](uint32_t id) {
-            QStringList sent;
-            for (const auto& wire : device.collector.frames)
-                if (wire.frame.messageId == id)
-                    sent << LinkTest::hex(wire.payload());
-            return sent;
-        };
+        QVERIFY(device.start(ui, "Wren-R2"));
+        const auto payloads = [&](uint32_t id) { return device.payloads(id); };
         ui.bridge->laserPeriodicOn();
         QTRY_VERIFY_WITH_TIMEOUT(!payloads(MessageId::LaserPeriodicRanging).isEmpty(), LinkTest::kLongWaitMs);
         ui.window->setProperty("trackingEnabled", true);
-        device.collector.clear();
+        device.collector().clear();
         QTRY_VERIFY(ui.item("homeButton")->isVisible());
         QVERIFY(ui.click("homeButton"));
         QTRY_VERIFY(!ui.bridge->runtimePage());
@@ -365,25 +305,21 @@ private slots:
     void recordingClockFollowsTheDeviceOnlyWhenItDrifts() {
         QFETCH(int, drift);
         QFETCH(bool, resynchronised);
-        LinkTest::UdpDevice device;
-        QVERIFY(ui.start(Ui::config("en", "Wren-R2", {"rtsp://127.0.0.1:9/a"})));
-        ui.bridge->connectUdp("127.0.0.1", device.port());
-        QTRY_VERIFY(ui.bridge->udpConnected());
-        QVERIFY(device.collector.waitForFrames(1, 10000));  // the device answers the program's port
-        QVERIFY(device.send(recordingReport(true, 100)));
+        QVERIFY(device.start(ui, "Wren-R2"));  // the device answers the program's port
+        QVERIFY(device.deliver(recordingReport(true, 100)));
         QTRY_VERIFY(ui.windowProperty("isRecording").toBool());
         QTRY_COMPARE(ui.windowProperty("lastDeviceRecordingSeconds").toInt(), 100);
         // Hold the local clock still so that only the device's count can move it.
-        QObject* timer = ui.root()->findChild<QObject*>("recordingDurationTimer");
+        QObject* timer = ui.window->findChild<QObject*>("recordingDurationTimer");
         QVERIFY(timer);
         QMetaObject::invokeMethod(timer, "stop");
         ui.window->setProperty("recordingElapsedSeconds", 100);
 
-        QVERIFY(device.send(recordingReport(true, 100 + drift)));
+        QVERIFY(device.deliver(recordingReport(true, 100 + drift)));
         QTRY_COMPARE(ui.windowProperty("lastDeviceRecordingSeconds").toInt(), 100 + drift);
         QCOMPARE(ui.windowProperty("recordingElapsedSeconds").toInt(), resynchronised ? 100 + drift : 100);
 
-        QVERIFY(device.send(recordingReport(false, 0)));
+        QVERIFY(device.deliver(recordingReport(false, 0)));
         QTRY_VERIFY(!ui.windowProperty("isRecording").toBool());
         QCOMPARE(ui.windowProperty("recordingElapsedSeconds").toInt(), 0);
     }

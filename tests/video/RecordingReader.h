@@ -6,8 +6,8 @@
 
 #include <QFile>
 #include <QMap>
-#include <QRegularExpression>
 #include <QString>
+#include <QTime>
 #include <QVector>
 #include <cmath>
 
@@ -202,27 +202,23 @@ inline QVector<SubtitleCue> readSubtitles(const QString& path, QString* fault) {
         *fault = QStringLiteral("cannot open %1").arg(path);
         return cues;
     }
-    const QRegularExpression timing(
-        QStringLiteral("^(\\d\\d):(\\d\\d):(\\d\\d),(\\d\\d\\d) --> (\\d\\d):(\\d\\d):(\\d\\d),(\\d\\d\\d)$"));
-    const auto ms = [](const QRegularExpressionMatch& m, int first) {
-        return ((m.captured(first).toLongLong() * 60 + m.captured(first + 1).toLongLong()) * 60 +
-                m.captured(first + 2).toLongLong()) *
-                   1000 +
-               m.captured(first + 3).toLongLong();
+    const auto ms = [](const QString& time) {
+        const QTime t = QTime::fromString(time, QStringLiteral("hh:mm:ss,zzz"));
+        return t.isValid() ? qint64(t.msecsSinceStartOfDay()) : qint64(-1);
     };
     const QStringList blocks = QString::fromUtf8(file.readAll()).split(QStringLiteral("\n\n"), Qt::SkipEmptyParts);
     for (const QString& block : blocks) {
         const QStringList lines = block.split(QLatin1Char('\n'));
+        const QStringList times = lines.value(1).split(QStringLiteral(" --> "));
         bool numbered = false;
         SubtitleCue cue;
         cue.number = lines.value(0).toInt(&numbered);
-        const QRegularExpressionMatch match = timing.match(lines.value(1));
-        if (!numbered || !match.hasMatch() || lines.size() < 3) {
+        cue.startMs = ms(times.value(0));
+        cue.endMs = ms(times.value(1));
+        if (!numbered || times.size() != 2 || cue.startMs < 0 || cue.endMs < 0 || lines.size() < 3) {
             *fault = QStringLiteral("not a cue: %1").arg(block);
             return cues;
         }
-        cue.startMs = ms(match, 1);
-        cue.endMs = ms(match, 5);
         cue.text = lines.mid(2).join(QLatin1Char('\n'));
         cues << cue;
     }

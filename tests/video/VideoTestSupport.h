@@ -3,7 +3,6 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QMutex>
-#include <QProcess>
 #include <QStringList>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -13,18 +12,12 @@
 
 #include <sys/resource.h>
 
+#include "../sim/SimProcess.h"
 #include "app/AppLog.h"
 
 // Helpers of the video tests: the simulator as the RTSP server on loopback, and the program's
 // own diagnostics (debug output and the session log) captured for assertions.
 namespace VideoTestSupport {
-
-// A free TCP port on loopback (bound and released at once).
-inline quint16 freeLoopbackPort() {
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
-}
 
 // Simulator arguments: the stream stops for durationS seconds startS seconds after launch and
 // again every periodS seconds, so that a machine too slow for a first picture before the first
@@ -35,49 +28,22 @@ inline QStringList repeatingOutage(double startS, double durationS, int periodS)
 }
 
 // skyvane-sim serving RTSP on a free loopback port, without a UDP side unless extraArgs give one.
-class Simulator {
+class Simulator : public SimProcess {
 public:
-    ~Simulator() { stop(); }
-
     // On the given port, or a free one when port is 0.
     bool start(const QStringList& extraArgs = {}, quint16 port = 0) {
-        m_port = port ? port : freeLoopbackPort();
+        m_port = port ? port : freeTcpPort();
         QStringList args{QStringLiteral("--rtsp-port"), QString::number(m_port)};
         if (!extraArgs.contains(QStringLiteral("--udp")))
             args << QStringLiteral("--no-udp");
-        args += extraArgs;
-        m_process.setProcessChannelMode(QProcess::SeparateChannels);
-        m_process.start(QStringLiteral(SKYVANE_SIM_PATH), args);
-        if (!m_process.waitForStarted(5000))
-            return false;
-        QByteArray out;
-        for (int i = 0; i < 300 && !out.contains("RTSP ready"); ++i) {
-            m_process.waitForReadyRead(100);
-            out += m_process.readAllStandardOutput();
-            if (m_process.state() != QProcess::Running)
-                return false;
-        }
-        return out.contains("RTSP ready");
-    }
-
-    void stop() {
-        if (m_process.state() == QProcess::NotRunning)
-            return;
-        m_process.terminate();
-        if (!m_process.waitForFinished(3000)) {
-            m_process.kill();
-            m_process.waitForFinished(3000);
-        }
+        return SimProcess::start(args + extraArgs, {QStringLiteral("RTSP ready")});
     }
 
     QString url(const QString& path = QStringLiteral("/live0")) const {
         return QStringLiteral("rtsp://127.0.0.1:%1%2").arg(m_port).arg(path);
     }
-    quint16 port() const { return m_port; }
-    QString errorOutput() { return QString::fromUtf8(m_process.readAllStandardError()); }
 
 private:
-    QProcess m_process;
     quint16 m_port = 0;
 };
 
@@ -98,15 +64,6 @@ private:
     QTcpServer m_server;
     QList<QTcpSocket*> m_clients;
 };
-
-// The hostile servers both backends must leave: a 2 GB answer streamed in a burst, and an answer
-// that trickles for ever (columns announced, burst of HostileServer).
-inline void hostileServerRows() {
-    QTest::addColumn<qint64>("announced");
-    QTest::addColumn<qint64>("burst");
-    QTest::newRow("2-GB-answer") << qint64(2000000000) << qint64(384) * 1024 * 1024;
-    QTest::newRow("endless-trickle") << qint64(100000) << qint64(0);
-}
 
 // An RTSP server on loopback that answers every request with a body of announcedLength bytes (in
 // Content-Length), sends burstBytes of it at once and then one byte every 200 ms for ever: a client
@@ -193,46 +150,25 @@ inline qint64 peakResidentMb() {
     return usage.ru_maxrss / 1024;
 }
 
-// The URL with a user name and a password (none when null) put in front of its host.
-inline QString withCredentials(const QString& url, const QString& user, const QString& password) {
-    const QString userInfo = password.isNull() ? user : user + QLatin1Char(':') + password;
-    QString result = url;
-    return result.insert(url.indexOf(QLatin1String("://")) + 3, userInfo + QLatin1Char('@'));
-}
-
 // Debug output (qDebug from any thread), collected while installed.
 class DebugCapture {
 public:
     static void install() { qInstallMessageHandler(&DebugCapture::handler); }
-    static QStringList lines() {
-        QMutexLocker locker(&lock());
-        return store();
-    }
     static bool contains(const QString& text) {
-        const QStringList all = lines();
-        for (const QString& line : all) {
-            if (line.contains(text))
-                return true;
-        }
-        return false;
+        QMutexLocker locker(&s_mutex);
+        return !s_lines.filter(text).isEmpty();
     }
     static void clear() {
-        QMutexLocker locker(&lock());
-        store().clear();
+        QMutexLocker locker(&s_mutex);
+        s_lines.clear();
     }
 
 private:
-    static QMutex& lock() {
-        static QMutex mutex;
-        return mutex;
-    }
-    static QStringList& store() {
-        static QStringList lines;
-        return lines;
-    }
+    static inline QMutex s_mutex;
+    static inline QStringList s_lines;
     static void handler(QtMsgType, const QMessageLogContext&, const QString& message) {
-        QMutexLocker locker(&lock());
-        store().append(message);
+        QMutexLocker locker(&s_mutex);
+        s_lines.append(message);
     }
 };
 
@@ -246,13 +182,12 @@ inline QString sessionLog() {
 
 // Lines of the session log containing text, from the given offset (characters) on.
 inline QStringList sessionLogLines(const QString& text, int from = 0) {
-    QStringList found;
-    const QStringList lines = sessionLog().mid(from).split(QLatin1Char('\n'));
-    for (const QString& line : lines) {
-        if (line.contains(text))
-            found << line;
-    }
-    return found;
+    return sessionLog().mid(from).split(QLatin1Char('\n')).filter(text);
+}
+
+// Whether the session log holds text from the given offset (characters) on.
+inline bool logged(const QString& text, int from = 0) {
+    return sessionLog().indexOf(text, from) >= 0;
 }
 
 }  // namespace VideoTestSupport
