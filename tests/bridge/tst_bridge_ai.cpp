@@ -43,9 +43,8 @@ private slots:
         QTest::addColumn<QString>("language");
         QTest::addColumn<QString>("status");
         QTest::addColumn<QString>("message");
-        QTest::newRow("en") << "en"
-                            << "Disabled"
-                            << "AI detect off sent";
+        QTest::newRow("en") << QStringLiteral("en") << QStringLiteral("Disabled")
+                            << QStringLiteral("AI detect off sent");
         QTest::newRow("zh") << "zh" << QString::fromUtf8("已关闭") << QString::fromUtf8("已发送智能识别 关闭");
     }
     void switchingOff() {
@@ -134,8 +133,7 @@ private slots:
         bridge.setTracking(true, 5, 5, 5, 5, false, true);
         QTest::qWait(250);
         QCOMPARE(f.sent(kTrack).size(), 5);
-        QCOMPARE(f.newMessages(), (QStringList{QString::fromUtf8("已发送框选跟踪: 区域 (1900,1000) 20×88"),
-                                               QString::fromUtf8("已关闭框选跟踪")}));
+        QCOMPARE(f.newMessages(), (QStringList{"已发送框选跟踪: 区域 (1900,1000) 20×88", "已关闭框选跟踪"}));
     }
 
     // At most one acknowledgement message per 800 ms, worded for the last request.
@@ -211,7 +209,7 @@ private slots:
         QTest::newRow("udp-two") << int(Link::Udp) << "en" << bytes({1, 0x05}) << true << QVariantList{1, 3}
                                  << "AI categories received: on, 2 categories";
         QTest::newRow("serial-zh-off") << int(Link::Serial) << "zh" << bytes({0, 0x80, 0x01}) << false
-                                       << QVariantList{8, 9} << QString::fromUtf8("已接收智能识别类别: 关闭, 2 类");
+                                       << QVariantList{8, 9} << "已接收智能识别类别: 关闭, 2 类";
     }
     void categoriesReceived() {
         QFETCH(int, link);

@@ -33,12 +33,11 @@ private slots:
         QTest::addColumn<QString>("message");
         QTest::newRow("sent-en") << "en" << 1800 << 200 << "08 07 c8 00 00"
                                  << "Channel value range sent (max:1800 min:200); power cycle required";
-        QTest::newRow("sent-zh-clamped-max")
-            << "zh" << 9000 << -4 << "ff 07 00 00 00"
-            << QString::fromUtf8("通道值范围已下发（最大:2047 最小:0），修改后需断电重启生效");
-        QTest::newRow("both-clamped-to-2047") << "en" << 5000 << 3000 << ""
-                                              << "Min must be less than max";
-        QTest::newRow("equal-zh") << "zh" << 100 << 100 << "" << QString::fromUtf8("最小值须小于最大值");
+        QTest::newRow("sent-zh-clamped-max") << "zh" << 9000 << -4 << "ff 07 00 00 00"
+                                             << "通道值范围已下发（最大:2047 最小:0），修改后需断电重启生效";
+        QTest::newRow("both-clamped-to-2047") << "en" << 5000 << 3000 << QString() << "Min must be less than max";
+        QTest::newRow("equal-zh") << "zh" << 100 << 100 << ""
+                                  << "最小值须小于最大值";
     }
     void channelRange() {
         QFETCH(QString, language);
@@ -94,10 +93,8 @@ private slots:
     void cameraIpSet_data() {
         QTest::addColumn<QString>("ip");
         QTest::addColumn<QString>("payload");  // "" = refused
-        QTest::newRow("type-clamped") << "192.0.2.25"
-                                      << "01 c0 00 02 19 ff ff ff 00 c0 00 02 01";
-        QTest::newRow("three-parts") << "192.0.2"
-                                     << "";
+        QTest::newRow("type-clamped") << QStringLiteral("192.0.2.25") << "01 c0 00 02 19 ff ff ff 00 c0 00 02 01";
+        QTest::newRow("three-parts") << QStringLiteral("192.0.2") << QString();
     }
     void cameraIpSet() {
         QFETCH(QString, ip);
@@ -138,9 +135,8 @@ private slots:
         QVERIFY(f.reply(0x010312, 3));
         f.settle();
         QCOMPARE(bridge.cameraIpAddr(), QStringLiteral("192.0.2.30"));
-        QCOMPARE(f.newMessages(),
-                 en ? (QStringList{"Camera IP received", "IP get failed"})
-                    : (QStringList{QString::fromUtf8("已接收相机IP"), QString::fromUtf8("IP获取失败")}));
+        QCOMPARE(f.newMessages(), en ? (QStringList{"Camera IP received", "IP get failed"})
+                                     : (QStringList{"已接收相机IP", "IP获取失败"}));
     }
 
     void singleRange_data() {
@@ -201,8 +197,7 @@ private slots:
     void periodicRangingStoppedWithoutValueZh() {
         AppBridge& bridge = f.up(Link::Serial, QStringLiteral("zh"));
         QVERIFY(f.report(0x020406, rangeReport(0, 0)));
-        QTRY_COMPARE_WITH_TIMEOUT(f.newMessages(), QStringList{QString::fromUtf8("连续测距已停止，结果: 无效(无值)")},
-                                  kLongWaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(f.newMessages(), QStringList{"连续测距已停止，结果: 无效(无值)"}, kLongWaitMs);
         QVERIFY(!bridge.laserRangeValid());
     }
 };

@@ -43,9 +43,8 @@ private slots:
         const auto control = f.waitSent(kControl, 2);
         const auto angle = f.waitSent(kSetAngle, 1);
         QVERIFY2(control.size() == 2 && angle.size() == 1, qPrintable(f.wire()));
-        QCOMPARE(int(control[0].frame.receiverId), receiver);
-        QCOMPARE(int(control[1].frame.receiverId), receiver);
-        QCOMPARE(int(angle[0].frame.receiverId), receiver);
+        for (const auto& wire : control + angle)
+            QCOMPARE(int(wire.frame.receiverId), receiver);
     }
 
     // Press-and-hold moves carry no acknowledgement state: one frame each, never repeated, and an
@@ -118,10 +117,8 @@ private slots:
         const int udp = int(Link::Udp);
         const QString angleConfirmed = QStringLiteral("Angle set confirmed by device");
         QTest::newRow("control-reply-en") << udp << "en" << false << 0x010010u << "Gimbal control confirmed by device";
-        QTest::newRow("control-report-zh")
-            << udp << "zh" << false << 0x020010u << QString::fromUtf8("设备已确认云台控制成功");
-        QTest::newRow("angle-reply-zh") << udp << "zh" << true << 0x010012u
-                                        << QString::fromUtf8("设备已确认角度设置成功");
+        QTest::newRow("control-report-zh") << udp << "zh" << false << 0x020010u << "设备已确认云台控制成功";
+        QTest::newRow("angle-reply-zh") << udp << "zh" << true << 0x010012u << "设备已确认角度设置成功";
         QTest::newRow("angle-report-en") << udp << "en" << true << 0x020012u << angleConfirmed;
         QTest::newRow("serial-angle-reply-en") << int(Link::Serial) << "en" << true << 0x010012u << angleConfirmed;
     }
@@ -158,8 +155,7 @@ private slots:
         QTest::addColumn<QString>("message");
         QTest::newRow("preset-en") << int(Link::Udp) << "en" << false << 0x020010u
                                    << "Gimbal control failed, resending once";
-        QTest::newRow("angle-zh") << int(Link::Udp) << "zh" << true << 0x010012u
-                                  << QString::fromUtf8("设备响应角度设置失败");
+        QTest::newRow("angle-zh") << int(Link::Udp) << "zh" << true << 0x010012u << "设备响应角度设置失败";
         QTest::newRow("serial-preset-en")
             << int(Link::Serial) << "en" << false << 0x020010u << "Gimbal control failed, resending once";
     }

@@ -1,14 +1,14 @@
 // UDP inbound handling and dispatch: one frame per datagram, failures and their counters, the
-// settings-reply compatibility rule, sender filtering and replies from any sender.
+// settings-reply compatibility rule, host filtering and replies from any sender.
 #include <QSignalSpy>
 #include <QtTest>
 
-#include "BridgeLinksSupport.h"
+#include "BridgeDeviceFixture.h"
 
 using namespace BridgeLinks;
+using namespace BridgeDevice;
 using LinkTest::frameBytes;
 using LinkTest::replyPayload;
-using LinkTest::UdpDevice;
 
 namespace {
 
@@ -35,25 +35,15 @@ class TestBridgeLinksInbound : public QObject {
     Q_OBJECT
 
 private:
-    std::unique_ptr<UdpDevice> m_device;
-    std::unique_ptr<AppBridge> m_bridge;
+    Fixture f;
 
-    AppBridge& connectBridge(const QString& product = QStringLiteral("Wren-R2"), const QByteArray& moreConfig = {}) {
-        prepareConfig(QStringLiteral("en"), product, moreConfig);
-        m_device = std::make_unique<UdpDevice>();
-        m_bridge = std::make_unique<AppBridge>();
-        m_bridge->connectUdp(QStringLiteral("127.0.0.1"), m_device->port());
-        m_device->collector.waitForFrames(1);
-        return *m_bridge;
-    }
-    void send(const QByteArray& datagram) { QVERIFY(m_device->send(datagram)); }
+    void send(const QByteArray& datagram) { QVERIFY(f.deliver(datagram)); }
 
 private slots:
     void init() { QFile::remove(statsPath()); }
     void cleanup() {
         qInstallMessageHandler(nullptr);
-        m_bridge.reset();
-        m_device.reset();
+        f.reset();
     }
 
     void badDatagrams_data() {
@@ -68,7 +58,7 @@ private slots:
     void badDatagrams() {
         QFETCH(QByteArray, datagram);
         QFETCH(int, withHeader);
-        AppBridge& bridge = connectBridge();
+        AppBridge& bridge = f.up(Link::Udp);
         send(datagram);
         QTRY_COMPARE_WITH_TIMEOUT(bridge.protocolCounters().udpParseFails, 1, kLongWaitMs);
         QCOMPARE(bridge.protocolCounters().udpParseFailsWithHeader, withHeader);
@@ -96,8 +86,7 @@ private slots:
         QFETCH(QByteArray, datagram);
         QFETCH(int, photo);
         QFETCH(int, record);
-        AppBridge& bridge = connectBridge();
-        QTest::qWait(20);
+        AppBridge& bridge = f.up(Link::Udp);
         QSignalSpy status(&bridge, &AppBridge::cameraStatusChanged);
         const int mark = messages(bridge).size();
         send(datagram);
@@ -110,8 +99,7 @@ private slots:
     }
 
     void settingsReplyUpdatesOnlyOnChange() {
-        AppBridge& bridge = connectBridge();
-        QTest::qWait(20);
+        AppBridge& bridge = f.up(Link::Udp);
         QSignalSpy status(&bridge, &AppBridge::cameraStatusChanged);
         qInstallMessageHandler(captureDebug);
         g_debugLines.clear();
@@ -134,8 +122,7 @@ private slots:
 
     // The acknowledgement line is written for every reply of two bytes or more, from any sender.
     void ackDebugLineForEveryReply() {
-        AppBridge& bridge = connectBridge();
-        QTest::qWait(20);
+        AppBridge& bridge = f.up(Link::Udp);
         qInstallMessageHandler(captureDebug);
         g_debugLines.clear();
         send(cameraVersionReply(1, 2, 3, 2));
@@ -150,7 +137,7 @@ private slots:
     }
 
     void onlyTheFirstFrameOfADatagramCounts() {
-        AppBridge& bridge = connectBridge();
+        AppBridge& bridge = f.up(Link::Udp);
         send(cameraVersionReply(3, 2, 1) + gimbalVersionReply(4, 8));
         QTRY_COMPARE_WITH_TIMEOUT(bridge.cameraVersion(), QStringLiteral("3.2.1"), kLongWaitMs);
         QTest::qWait(20);
@@ -159,7 +146,7 @@ private slots:
     }
 
     void repliesShorterThanTheirMinimumAreIgnored() {
-        AppBridge& bridge = connectBridge();
+        AppBridge& bridge = f.up(Link::Udp);
         send(frameBytes(4, 1, 0x010018, replyPayload(0, bytes({1, 2, 3, 4, 5, 6}))));  // N = 8 < 9
         send(frameBytes(4, 1, 0x010317, replyPayload(0, bytes({1, 2}))));              // N = 4 < 5
         send(frameBytes(4, 1, 0x010317, replyPayload(3, bytes({1, 2, 3}))));           // refused
@@ -171,7 +158,7 @@ private slots:
     // However many datagrams fail, the statistics file grows only at the statistics timer's pace:
     // the link-up block is the last one for the first period.
     void failuresWithinAPeriodAddNoStatisticsBlock() {
-        AppBridge& bridge = connectBridge();
+        AppBridge& bridge = f.up(Link::Udp);
         const int blocks = statsBlockCount();
         for (int i = 1; i <= 300; ++i) {
             send(QByteArray("junk"));
@@ -179,33 +166,6 @@ private slots:
                 QTRY_COMPARE_WITH_TIMEOUT(bridge.protocolCounters().udpParseFails, i, kLongWaitMs);
         }
         QCOMPARE(statsBlockCount(), blocks);
-    }
-
-    // Which senders' reports are taken per product (more rows, with the attitude, in the report tests).
-    void reportsBySenderAndProduct_data() {
-        QTest::addColumn<QString>("product");
-        QTest::addColumn<int>("sender");
-        QTest::addColumn<bool>("handled");
-        QTest::newRow("Tern-LITE-B-gimbal") << "Tern-LITE-B" << 3 << true;
-        QTest::newRow("Dove-gimbal") << "Dove" << 3 << true;
-        QTest::newRow("Tern-LITE-A-gimbal") << "Tern-LITE-A" << 3 << false;
-        QTest::newRow("no-product-gimbal") << "" << 3 << false;
-        QTest::newRow("Tern-flight-controller") << "Tern" << 2 << false;
-        QTest::newRow("Tern-application") << "Tern" << 1 << false;
-    }
-    void reportsBySenderAndProduct() {
-        QFETCH(QString, product);
-        QFETCH(int, sender);
-        QFETCH(bool, handled);
-        TestSupport::removeConfig();
-        AppBridge& bridge = connectBridge(product);
-        QSignalSpy lost(&bridge, &AppBridge::trackingStateFromDevice);
-        send(targetLostReport(uint8_t(sender)));
-        QTRY_COMPARE_WITH_TIMEOUT(bridge.protocolCounters().udpFrames, 1, kLongWaitMs);
-        QTest::qWait(20);
-        QCOMPARE(lost.count(), handled ? 1 : 0);
-        if (handled)
-            QCOMPARE(lost.first().first().toBool(), false);
     }
 
     void repliesFromAnySender_data() {
@@ -217,7 +177,7 @@ private slots:
     void repliesFromAnySender() {
         QFETCH(QString, product);
         QFETCH(int, sender);
-        AppBridge& bridge = connectBridge(product);
+        AppBridge& bridge = f.up(Link::Udp, QStringLiteral("en"), product);
         QSignalSpy versions(&bridge, &AppBridge::gimbalVersionChanged);
         send(gimbalVersionReply(uint8_t(sender), 6));
         QTRY_COMPARE_WITH_TIMEOUT(bridge.gimbalHwVersion(), QStringLiteral("6.0.1"), kLongWaitMs);
@@ -230,7 +190,7 @@ private slots:
     // A flood of unsolicited range replies, each with another distance, and of junk: every datagram
     // is counted, and the message log stays a few lines long (the kind summed up per second).
     void floodLeavesTheLogShort() {
-        AppBridge& bridge = connectBridge();
+        AppBridge& bridge = f.up(Link::Udp);
         QElapsedTimer flood;
         flood.start();
         const int batches = 40;
@@ -271,12 +231,13 @@ private slots:
         QFETCH(bool, fromStranger);
         QFETCH(bool, taken);
         QFETCH(bool, checksumOverlooked);
-        AppBridge& bridge = connectBridge(QStringLiteral("Wren-R2"), "[Link]\nAcceptFrom=" + acceptFrom + "\n");
+        AppBridge& bridge =
+            f.up(Link::Udp, QStringLiteral("en"), QStringLiteral("Wren-R2"), "[Link]\nAcceptFrom=" + acceptFrom + "\n");
         QUdpSocket stranger;
         QVERIFY(stranger.bind(QHostAddress(QStringLiteral("127.0.0.2")), 0));
         for (const QByteArray& datagram : {gimbalVersionReply(4, 6), withBadChecksum(settingsReply(0, 0x15, 0x26))}) {
             if (fromStranger)
-                QCOMPARE(stranger.writeDatagram(datagram, QHostAddress::LocalHost, m_device->appPort), datagram.size());
+                QCOMPARE(stranger.writeDatagram(datagram, QHostAddress::LocalHost, f.udp->appPort), datagram.size());
             else
                 send(datagram);
         }
@@ -290,8 +251,7 @@ private slots:
 
     // A quiet tracking acknowledgement skips only itself; the datagram behind it is still handled.
     void quietTrackingAckDoesNotStallTheSocket() {
-        AppBridge& bridge = connectBridge();
-        QTest::qWait(20);
+        AppBridge& bridge = f.up(Link::Udp);
         QElapsedTimer sinceRequest;
         sinceRequest.start();
         bridge.setTracking(true, 10, 20, 30, 40, false, true);

@@ -5,9 +5,10 @@
 
 #include <sys/stat.h>
 
-#include "BridgeLinksSupport.h"
+#include "BridgeDeviceFixture.h"
 
 using namespace BridgeLinks;
+using namespace BridgeDevice;
 using LinkTest::frameBytes;
 using LinkTest::PtyDevice;
 using LinkTest::replyPayload;
@@ -23,27 +24,11 @@ class TestBridgeLinksSerial : public QObject {
     Q_OBJECT
 
 private:
-    std::unique_ptr<PtyDevice> m_pty;
-    std::unique_ptr<AppBridge> m_bridge;
-
-    // A controller with its serial link open on a fresh pseudo-terminal, link-up traffic settled.
-    AppBridge& openBridge(const QString& language = QStringLiteral("en"), bool settle = true) {
-        prepareConfig(language, QStringLiteral("Wren-R2"));
-        m_pty = std::make_unique<PtyDevice>();
-        m_bridge = std::make_unique<AppBridge>();
-        if (!m_bridge->openSerial(m_pty->slavePath(), 115200))
-            qWarning("pty open failed");
-        if (settle)
-            QTest::qWait(30);
-        return *m_bridge;
-    }
+    Fixture f;
 
 private slots:
     void init() { QFile::remove(statsPath()); }
-    void cleanup() {
-        m_bridge.reset();
-        m_pty.reset();
-    }
+    void cleanup() { f.reset(); }
 
     // The far end of the terminal goes away while the link is open: the link closes as the switch
     // would close it, names the port, and a new port opens afterwards as usual.
@@ -56,49 +41,44 @@ private slots:
     void lostPortClosesTheLink() {
         QFETCH(QString, language);
         QFETCH(QStringList, onLoss);
-        AppBridge& bridge = openBridge(language);
+        AppBridge& bridge = f.up(Link::Serial, language);
         // The link-up is over (its last request went out at 950 ms): nothing else adds messages.
-        QTRY_VERIFY_WITH_TIMEOUT(framesWithId(m_pty->collector, 0x000317).size() == 3, kLongWaitMs);
+        QCOMPARE(f.waitSent(0x000317, 2).size(), 2);
         QSignalSpy opened(&bridge, &AppBridge::serialOpenedChanged);
-        const QString lostPort = m_pty->slavePath();
+        const QString lostPort = f.pty->slavePath();
         const int mark = messages(bridge).size();
-        m_pty->hangUp();
+        f.pty->hangUp();
         QTRY_VERIFY_WITH_TIMEOUT(!bridge.serialOpened(), kLongWaitMs);
         QCOMPARE(opened.count(), 1);
         QTest::qWait(600);  // a poll period: a dead port must neither be reported twice nor polled
         onLoss[1] = onLoss[1].arg(lostPort);
         QCOMPARE(messagesSince(bridge, mark), onLoss);
 
-        m_pty = std::make_unique<PtyDevice>();
-        QVERIFY(bridge.openSerial(m_pty->slavePath(), 115200));
-        QVERIFY2(m_pty->collector.waitForFrames(3), qPrintable(idList(m_pty->collector)));
-        QVERIFY(bridge.serialOpened());
+        f.pty = std::make_unique<PtyDevice>();
+        QVERIFY(bridge.openSerial(f.pty->slavePath(), 115200));
+        QVERIFY2(f.pty->collector.waitForFrames(3), qPrintable(idList(f.pty->collector)));
     }
 
     void linkUpFramesWithTheirDelays() {
-        prepareConfig(QStringLiteral("en"), QStringLiteral("Wren-R2"));
-        m_pty = std::make_unique<PtyDevice>();
-        m_bridge = std::make_unique<AppBridge>();
-        AppBridge& bridge = *m_bridge;
+        AppBridge& bridge = f.offline(QStringLiteral("en"), QStringLiteral("Wren-R2"));
+        f.pty = std::make_unique<PtyDevice>();
         // The clock starts before the timers do: none of them can fire before its delay.
-        m_pty->collector.clock.restart();
-        QVERIFY(bridge.openSerial(m_pty->slavePath(), 115200));
-        QVERIFY2(m_pty->collector.waitForFrames(14), qPrintable(idList(m_pty->collector)));
+        f.pty->collector.clock.restart();
+        QVERIFY(bridge.openSerial(f.pty->slavePath(), 115200));
+        QVERIFY2(f.pty->collector.waitForFrames(14), qPrintable(idList(f.pty->collector)));
         const QVector<QPair<uint32_t, int>> expected = {
             {0x000324, 0},   {0x00030E, 0},   {0x000336, 0},   {0x000324, 150}, {0x000018, 150},
             {0x000317, 150}, {0x000100, 400}, {0x000200, 500}, {0x000018, 500}, {0x000317, 500},
             {0x000200, 500}, {0x000100, 500}, {0x000018, 950}, {0x000317, 950},
         };
-        const QString mismatch = linkUpMismatch(m_pty->collector, expected);
+        const QString mismatch = linkUpMismatch(f.pty->collector, expected);
         QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch));
-        QVERIFY(m_pty->collector.garbage.isEmpty());
-        QVERIFY(bridge.serialOpened());
+        QVERIFY(f.pty->collector.garbage.isEmpty());
     }
 
     void openFailureAfterUdpLeavesNoLink() {
-        prepareConfig(QStringLiteral("en"), QStringLiteral("Wren-R2"));
         UdpDevice device;
-        AppBridge bridge;
+        AppBridge& bridge = f.offline(QStringLiteral("en"), QStringLiteral("Wren-R2"));
         bridge.connectUdp(kLoopback, device.port());
         // The last link-up request (the 500 ms visible-light read) is out: no timer of it is left.
         QTRY_VERIFY_WITH_TIMEOUT(!framesWithId(device.collector, 0x000200).isEmpty(), kLongWaitMs);
@@ -185,7 +165,7 @@ private slots:
     }
 
     void linksExcludeEachOther() {
-        AppBridge& bridge = openBridge();
+        AppBridge& bridge = f.up(Link::Serial);
         UdpDevice device;
         QSignalSpy opened(&bridge, &AppBridge::serialOpenedChanged);
         int mark = messages(bridge).size();
@@ -193,30 +173,28 @@ private slots:
         QVERIFY(!bridge.serialOpened());
         QVERIFY(bridge.udpConnected());
         QCOMPARE(opened.count(), 1);
-        QStringList got = messagesSince(bridge, mark);
-        QCOMPARE(got.value(0), QStringLiteral("UART was closed automatically"));
-        QCOMPARE(got.value(1), QStringLiteral("Link status: Connected: UDP"));
+        QCOMPARE(messagesSince(bridge, mark).mid(0, 2),
+                 (QStringList{"UART was closed automatically", "Link status: Connected: UDP"}));
         QCOMPARE(bridge.linkStatus(), QStringLiteral("Connected: UDP"));
         QVERIFY(device.collector.waitForFrames(2));
 
         // The sequence counter carries on across the switch of links.
-        m_pty->collector.clear();
+        f.pty->collector.clear();
         const uint8_t udpLast = device.collector.frames.last().frame.sequence;
         QTest::qWait(20);
         mark = messages(bridge).size();
-        QVERIFY(bridge.openSerial(m_pty->slavePath(), 921600));
-        got = messagesSince(bridge, mark);
-        QCOMPARE(got.value(0), QStringLiteral("UDP was disconnected automatically"));
-        QCOMPARE(got.value(1), QStringLiteral("Link status: Connected: UART"));
+        QVERIFY(bridge.openSerial(f.pty->slavePath(), 921600));
+        QCOMPARE(messagesSince(bridge, mark).mid(0, 2),
+                 (QStringList{"UDP was disconnected automatically", "Link status: Connected: UART"}));
         QVERIFY(!bridge.udpConnected());
-        QVERIFY(m_pty->collector.waitForFrames(1));
-        const uint8_t serialFirst = m_pty->collector.frames.first().frame.sequence;
+        QVERIFY(f.pty->collector.waitForFrames(1));
+        const uint8_t serialFirst = f.pty->collector.frames.first().frame.sequence;
         QVERIFY2(uint8_t(serialFirst - udpLast) >= 1 && uint8_t(serialFirst - udpLast) < 20,
                  qPrintable(QStringLiteral("udp last %1, serial first %2").arg(udpLast).arg(serialFirst)));
     }
 
     void frameSplitAtEveryPosition() {
-        AppBridge& bridge = openBridge();
+        AppBridge& bridge = f.up(Link::Serial);
         QSignalSpy lost(&bridge, &AppBridge::trackingStateFromDevice);
         const QByteArray frame = targetLostReport();
         for (int cut = 1; cut < frame.size(); ++cut) {
@@ -234,20 +212,20 @@ private slots:
     // Listing the ports while the link is open leaves the open port working: garbage first, then
     // two frames in one write, both dispatched in order; and the port still sends.
     void framesThroughThePseudoTerminalAfterARefresh() {
-        AppBridge& bridge = openBridge();
+        AppBridge& bridge = f.up(Link::Serial);
         QSignalSpy versions(&bridge, &AppBridge::cameraVersionChanged);
         bridge.refreshSerialPorts();
         QVERIFY(bridge.serialOpened());
-        QVERIFY(m_pty->write(QByteArray("\x01\x02\x03\x04\x05", 5) + cameraVersionReply(1, 0, 0) +
+        QVERIFY(f.pty->write(QByteArray("\x01\x02\x03\x04\x05", 5) + cameraVersionReply(1, 0, 0) +
                              cameraVersionReply(2, 0, 0)));
         QTRY_COMPARE_WITH_TIMEOUT(versions.count(), 2, kLongWaitMs);
         QCOMPARE(bridge.cameraVersion(), QStringLiteral("2.0.0"));
         QCOMPARE(bridge.protocolCounters().uartFrames, 2);
         QCOMPARE(bridge.protocolCounters().uartResyncDiscardedBytes, 5);
         QCOMPARE(bridge.protocolCounters().uartParseFails, 0);
-        m_pty->collector.clear();
+        f.pty->collector.clear();
         bridge.requestIrSettings();
-        QVERIFY(m_pty->collector.waitForFrames(1));
+        QVERIFY(f.pty->collector.waitForFrames(1));
     }
 
     void resynchronisation_data() {
@@ -267,7 +245,7 @@ private slots:
         QFETCH(QByteArray, prefix);
         QFETCH(int, fails);
         QFETCH(int, discarded);
-        AppBridge& bridge = openBridge();
+        AppBridge& bridge = f.up(Link::Serial);
         QSignalSpy lost(&bridge, &AppBridge::trackingStateFromDevice);
         bridge.serialReceiveHandler(prefix + targetLostReport());
         QTRY_COMPARE_WITH_TIMEOUT(lost.count(), 1, kLongWaitMs);
@@ -280,7 +258,7 @@ private slots:
     // A stray 0xFD announcing 80 payload bytes holds the frames behind it until 92 bytes are in;
     // then its checksum fails and the frames are found by resynchronisation.
     void strayStartByteHoldsFramesBack() {
-        AppBridge& bridge = openBridge();
+        AppBridge& bridge = f.up(Link::Serial);
         QSignalSpy lost(&bridge, &AppBridge::trackingStateFromDevice);
         const QByteArray frames = targetLostReport() + targetLostReport();
         bridge.serialReceiveHandler(QByteArray("\xFD\x50", 2) + frames);
@@ -297,7 +275,7 @@ private slots:
     // Checksum failures and oversized length bytes are counted, and however many there are, the
     // statistics file grows only at the statistics timer's pace.
     void checksumFailuresAddNoStatisticsBlockWithinAPeriod() {
-        AppBridge& bridge = openBridge();
+        AppBridge& bridge = f.up(Link::Serial);
         const int blocks = statsBlockCount();
         QByteArray bad;
         for (int i = 0; i < 300; ++i)
@@ -311,13 +289,13 @@ private slots:
 
     // Bytes of a closed port are not glued to the next port's bytes.
     void closingEmptiesTheReceiveBuffer() {
-        AppBridge& bridge = openBridge();
+        AppBridge& bridge = f.up(Link::Serial);
         QSignalSpy versions(&bridge, &AppBridge::cameraVersionChanged);
         const QByteArray reply = cameraVersionReply(4, 5, 6);
         bridge.serialReceiveHandler(reply.left(8));
         bridge.closeSerial();
         bridge.serialReceiveHandler(reply.mid(8));  // dropped: the link is closed
-        QVERIFY(bridge.openSerial(m_pty->slavePath(), 115200));
+        QVERIFY(bridge.openSerial(f.pty->slavePath(), 115200));
         bridge.serialReceiveHandler(reply.mid(8));
         QTest::qWait(20);
         QCOMPARE(versions.count(), 0);
@@ -328,7 +306,7 @@ private slots:
     // A tracking acknowledgement inside the quiet window skips only itself: the frame behind it
     // in the same chunk is handled in the same pass.
     void quietTrackingAckDoesNotEndThePass() {
-        AppBridge& bridge = openBridge();
+        AppBridge& bridge = f.up(Link::Serial);
         bridge.setTracking(true, 100, 100, 50, 50, false, true);  // silent: acks are quiet for 1 s
         const int mark = messages(bridge).size();
         bridge.serialReceiveHandler(frameBytes(4, 1, 0x010324, replyPayload(0)) + cameraVersionReply(7, 8, 9));

@@ -9,7 +9,7 @@
 #include <time.h>
 #include <unistd.h>
 
-#include "BridgeLinksSupport.h"
+#include "BridgeDeviceFixture.h"
 #include "app/AppLog.h"
 
 using namespace BridgeLinks;
@@ -39,9 +39,12 @@ class TestBridgeLinksUdp : public QObject {
     int countOf(const char* needle) const { return logText().count(needle); }
     void markLog() { m_logStart = TestSupport::readFile(AppLog::logFilePath()).size(); }
 
+    BridgeDevice::Fixture f;
+
 private slots:
     void initTestCase() { QVERIFY(AppLog::start()); }
     void init() { QFile::remove(statsPath()); }
+    void cleanup() { f.reset(); }
 
     // Invalid parameters of either link change nothing but the log.
     void invalidParametersChangeNothing_data() {
@@ -64,8 +67,7 @@ private slots:
         QFETCH(QString, target);
         QFETCH(int, number);
         QFETCH(QString, message);
-        prepareConfig(language, QStringLiteral("Wren-R2"));
-        AppBridge bridge;
+        AppBridge& bridge = f.offline(language, QStringLiteral("Wren-R2"));
         QSignalSpy connected(&bridge, &AppBridge::udpConnectedChanged);
         QSignalSpy opened(&bridge, &AppBridge::serialOpenedChanged);
         QSignalSpy status(&bridge, &AppBridge::linkStatusChanged);
@@ -114,10 +116,9 @@ private slots:
         QFETCH(QStringList, onUp);
         QFETCH(QStringList, onDown);
         QFETCH(QString, statusUp);
-        prepareConfig(language, QStringLiteral("Wren-R2"));
         UdpDevice device;
         LinkTest::PtyDevice pty;
-        AppBridge bridge;
+        AppBridge& bridge = f.offline(language, QStringLiteral("Wren-R2"));
         QSignalSpy up(&bridge, serial ? &AppBridge::serialOpenedChanged : &AppBridge::udpConnectedChanged);
         QSignalSpy tracking(&bridge, &AppBridge::trackingResetRequested);
         int mark = messages(bridge).size();
@@ -165,9 +166,8 @@ private slots:
 
     // With no link the poll and statistics timers are stopped: no frames, no failure messages.
     void timersStopWithTheLink() {
-        prepareConfig(QStringLiteral("en"), QStringLiteral("Wren-R2"));
         UdpDevice device;
-        AppBridge bridge;
+        AppBridge& bridge = f.offline(QStringLiteral("en"), QStringLiteral("Wren-R2"));
         bridge.connectUdp(kLoopback, device.port());
         // Once the 500 ms visible-light read is out, only the periodic timers are left.
         QTRY_VERIFY2_WITH_TIMEOUT(!framesWithId(device.collector, 0x000200).isEmpty(),
@@ -185,10 +185,21 @@ private slots:
         QCOMPARE(statsBlockCount(), blocks);
     }
 
+    // The link-up frames; its time sync carries the computer's zone (UTC+5:30, set through TZ),
+    // the zone per product and offset is left to the payload tests.
     void linkUpFramesWithTheirDelays() {
-        prepareConfig(QStringLiteral("en"), QStringLiteral("Wren-R2"));
+        const QByteArray savedTz = qgetenv("TZ");
+        qputenv("TZ", "IST-5:30");
+        tzset();
+        const auto restoreTz = qScopeGuard([&] {
+            if (savedTz.isNull())
+                qunsetenv("TZ");
+            else
+                qputenv("TZ", savedTz);
+            tzset();
+        });
         UdpDevice device;
-        AppBridge bridge;
+        AppBridge& bridge = f.offline(QStringLiteral("en"), QStringLiteral("Wren-R2"));
         const uint8_t firstSequence = bridge.nextSequenceNumber();
         // The clock starts before the timers do: none of them can fire before its delay, and how
         // late they fire depends on the machine.
@@ -224,34 +235,12 @@ private slots:
         const auto stops = framesWithId(device.collector, 0x000324);
         QCOMPARE(stops.at(0).payload(), QByteArray("\x02\0\0\0\0\0\0\0\0\0", 10));
         QCOMPARE(stops.at(1).payload(), stops.at(0).payload());
-    }
-
-    // The time sync of the link-up, with the computer's zone (UTC+5:30) set through TZ; the zone
-    // per product and offset is left to the payload tests.
-    void timeSyncOnTheWire() {
-        const QByteArray savedTz = qgetenv("TZ");
-        qputenv("TZ", "IST-5:30");
-        tzset();
-        prepareConfig(QStringLiteral("en"), QStringLiteral("Wren-R2"));
-        UdpDevice device;
-        {
-            AppBridge bridge;
-            bridge.connectUdp(kLoopback, device.port());
-            QTRY_VERIFY_WITH_TIMEOUT(!framesWithId(device.collector, 0x00030E).isEmpty(), kLongWaitMs);
-        }
-        if (savedTz.isNull())
-            qunsetenv("TZ");
-        else
-            qputenv("TZ", savedTz);
-        tzset();
-        const auto wire = framesWithId(device.collector, 0x00030E).first();
-        QCOMPARE(wire.frame.receiverId, uint8_t(4));
-        const QByteArray payload = wire.payload();
-        QCOMPARE(payload.size(), 16);
-        QVERIFY2(qAbs(readLe(payload, 0, 8) - QDateTime::currentMSecsSinceEpoch()) < 5000,
-                 qPrintable(LinkTest::hex(payload)));
-        QCOMPARE(readLe(payload, 8, 4), qint64(-330));
-        QCOMPARE(readLe(payload, 12, 4), qint64(0));
+        const QByteArray time = framesWithId(device.collector, 0x00030E).first().payload();
+        QCOMPARE(time.size(), 16);
+        QVERIFY2(qAbs(readLe(time, 0, 8) - QDateTime::currentMSecsSinceEpoch()) < 5000,
+                 qPrintable(LinkTest::hex(time)));
+        QCOMPARE(readLe(time, 8, 4), qint64(-330));
+        QCOMPARE(readLe(time, 12, 4), qint64(0));
     }
 
     void versionRequestReceiversByProduct_data() {
@@ -267,9 +256,8 @@ private slots:
         QFETCH(QString, product);
         QFETCH(QVector<int>, receivers);
         TestSupport::removeConfig();
-        prepareConfig(QStringLiteral("en"), product);
         UdpDevice device;
-        AppBridge bridge;
+        AppBridge& bridge = f.offline(QStringLiteral("en"), product);
         QCOMPARE(bridge.currentProduct(), product);
         bridge.connectUdp(kLoopback, device.port());
         QTest::qWait(100);
@@ -297,10 +285,9 @@ private slots:
 
     // A second connect re-targets the datagrams and repeats the link-up requests, counters kept.
     void reconnectRetargetsAndKeepsCounters() {
-        prepareConfig(QStringLiteral("en"), QStringLiteral("Wren-R2"));
         UdpDevice first;
         UdpDevice second;
-        AppBridge bridge;
+        AppBridge& bridge = f.offline(QStringLiteral("en"), QStringLiteral("Wren-R2"));
         QSignalSpy connected(&bridge, &AppBridge::udpConnectedChanged);
         bridge.connectUdp(kLoopback, first.port());
         QTRY_VERIFY_WITH_TIMEOUT(!framesWithId(first.collector, 0x00030E).isEmpty(), kLongWaitMs);
@@ -323,9 +310,8 @@ private slots:
 
     // One counter for every frame built: consecutive, wrapping 255 -> 0, advanced by a failed build.
     void sequenceWrapsAndAdvancesOnFailedBuild() {
-        prepareConfig(QStringLiteral("en"), QStringLiteral("Wren-R2"));
         UdpDevice device;
-        AppBridge bridge;
+        AppBridge& bridge = f.offline(QStringLiteral("en"), QStringLiteral("Wren-R2"));
         bridge.connectUdp(kLoopback, device.port());
         QVERIFY(device.collector.waitForFrames(1));
         bridge.disconnectUdp();
@@ -385,8 +371,7 @@ private slots:
     }
 
     void sendsWithoutALinkFail() {
-        prepareConfig(QStringLiteral("en"), QStringLiteral("Wren-R2"));
-        AppBridge bridge;
+        AppBridge& bridge = f.offline(QStringLiteral("en"), QStringLiteral("Wren-R2"));
         const uint8_t payload[2] = {1, 0};
         const uint8_t before = bridge.nextSequenceNumber();
         int mark = messages(bridge).size();
@@ -410,10 +395,9 @@ private slots:
 
     // Leaving the runtime page closes whichever link is up.
     void backToMainClosesTheLinks() {
-        prepareConfig(QStringLiteral("en"), QStringLiteral("Wren-R2"));
         UdpDevice device;
         LinkTest::PtyDevice pty;
-        AppBridge bridge;
+        AppBridge& bridge = f.offline(QStringLiteral("en"), QStringLiteral("Wren-R2"));
         QVERIFY(bridge.runtimePage());
         bridge.connectUdp(kLoopback, device.port());
         bridge.backToMain();
@@ -435,8 +419,7 @@ private slots:
 
     // With no descriptor left for a socket the bind fails: nothing is up and no timer runs.
     void failedBindLeavesNoLink() {
-        prepareConfig(QStringLiteral("en"), QStringLiteral("Wren-R2"));
-        AppBridge bridge;
+        AppBridge& bridge = f.offline(QStringLiteral("en"), QStringLiteral("Wren-R2"));
         QSignalSpy status(&bridge, &AppBridge::linkStatusChanged);
         rlimit saved{};
         QVERIFY(getrlimit(RLIMIT_NOFILE, &saved) == 0);
@@ -468,10 +451,9 @@ private slots:
         on.hex = true;
         AppLog::setProtocolSwitches(on);
         const auto off = qScopeGuard([] { AppLog::setProtocolSwitches(AppLog::ProtocolSwitches()); });
-        prepareConfig(QStringLiteral("en"), QStringLiteral("Wren-R2"));
         LinkTest::UdpDevice device;
         LinkTest::PtyDevice pty;
-        AppBridge bridge;
+        AppBridge& bridge = f.offline(QStringLiteral("en"), QStringLiteral("Wren-R2"));
         const QByteArray reply =
             LinkTest::frameBytes(4, 1, 0x010317, LinkTest::replyPayload(0, QByteArray("\x01\x02\x03", 3)));
         QByteArray bad = reply;

@@ -192,8 +192,7 @@ private slots:
         QVERIFY(f.reply(0x010304, 1));
         f.settle(150);
         QVERIFY2(f.sent(0x000306).isEmpty() && f.sent(0x000304).isEmpty(), qPrintable(f.wire()));
-        QCOMPARE(f.newMessages(), (QStringList{QString::fromUtf8("连续变倍失败，重发一次"),
-                                               QString::fromUtf8("指定变倍失败，重发一次")}));
+        QCOMPARE(f.newMessages(), (QStringList{"连续变倍失败，重发一次", "指定变倍失败，重发一次"}));
     }
 
     // A new zoom-ratio command while one is pending keeps the retry already spent.

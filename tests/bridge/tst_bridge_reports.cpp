@@ -43,7 +43,8 @@ private slots:
     void cleanup() { f.reset(); }
 
     // Over UDP a short report is read with zeros for the missing bytes and the mode byte is
-    // stored; the serial link wants 16 bytes and does not take the mode byte.
+    // stored; the serial link wants 16 bytes of camera status (and no mode byte) and 34 bytes of
+    // thermometry, which short rows send with 26.
     void cameraStatusPerLink_data() {
         QTest::addColumn<int>("link");
         QTest::addColumn<int>("length");
@@ -60,17 +61,21 @@ private slots:
         QFETCH(bool, taken);
         QFETCH(int, mode);
         AppBridge& bridge = f.up(Link(link));
+        bridge.setIrTempMeasure(true);
         QSignalSpy status(&bridge, &AppBridge::cameraStatusChanged);
+        QSignalSpy thermo(&bridge, &AppBridge::irThermometryChanged);
         QVERIFY(f.report(0x020003, cameraStatus(0, length)));
+        const int thermometryLength = length < 16 ? 26 : 34;
+        QVERIFY(f.report(0x020004, thermometry(456, 100, 300, 250, {400, 100}, {}, {}, thermometryLength)));
         f.settle(100);
+        QCOMPARE(thermo.count(), taken ? 1 : 0);
+        QCOMPARE(bridge.irThermometryValid(), taken);
         QCOMPARE(bridge.cameraStatusAvailable(), taken);
         QCOMPARE(status.count(), taken ? 1 : 0);
         QCOMPARE(bridge.cameraPhotoVideoMode(), mode);
-        QCOMPARE(bridge.cameraRtspResolutionIndex(), taken ? 1 : -1);
-        QCOMPARE(bridge.cameraVideoEncodingIndex(), taken ? 0 : -1);
-        QCOMPARE(bridge.cameraStreamModeIndex(), taken ? 2 : -1);
-        QCOMPARE(bridge.cameraVideoBitrateIndex(), taken ? 2 : -1);
-        QCOMPARE(bridge.sdStatus(), taken ? 0 : -1);
+        QCOMPARE((QVector<int>{bridge.cameraRtspResolutionIndex(), bridge.cameraVideoEncodingIndex(),
+                               bridge.cameraStreamModeIndex(), bridge.cameraVideoBitrateIndex(), bridge.sdStatus()}),
+                 taken ? (QVector<int>{1, 0, 2, 2, 0}) : QVector<int>(5, -1));
     }
 
     // One message per change of the SD card state; a healthy card is never announced.
@@ -79,9 +84,7 @@ private slots:
         QTest::addColumn<QStringList>("expected");
         QTest::newRow("en") << "en"
                             << QStringList{"SD card: Not inserted", "SD card: Not inserted", "SD card: Unknown"};
-        QTest::newRow("zh") << "zh"
-                            << QStringList{QString::fromUtf8("SD卡状态: 未插入"), QString::fromUtf8("SD卡状态: 未插入"),
-                                           QString::fromUtf8("SD卡状态: 未知")};
+        QTest::newRow("zh") << "zh" << QStringList{"SD卡状态: 未插入", "SD卡状态: 未插入", "SD卡状态: 未知"};
     }
     void sdCardMessages() {
         QFETCH(QString, language);
@@ -93,20 +96,6 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(status.count(), 6, kLongWaitMs);  // every report announces the status
         QCOMPARE(f.newMessages(), expected);
         QCOMPARE(bridge.sdStatus(), 9);
-    }
-
-    // Measurement off: only the palette set is taken.
-    void thermometryWhileMeasurementIsOff() {
-        AppBridge& bridge = f.up(Link::Udp, QStringLiteral("en"), QStringLiteral("Tern"));
-        QSignalSpy thermo(&bridge, &AppBridge::irThermometryChanged);
-        QByteArray report = thermometry(456, 100, 300, 250, {400, 100}, {500, 500}, {600, 600});
-        report[30] = 3;
-        QVERIFY(f.report(0x020004, report));
-        QTRY_COMPARE_WITH_TIMEOUT(bridge.irColorSchemeNames().size(), 15, kLongWaitMs);
-        f.settle();
-        QCOMPARE(thermo.count(), 0);
-        QCOMPARE(bridge.irThermometryMaxTemp(), 0.0);
-        QVERIFY(!bridge.irThermometryValid());
     }
 
     void thermometryValidityAndClamping() {
@@ -138,25 +127,6 @@ private slots:
         QVERIFY(f.report(0x020004, thermometry(0, 0, 0, 0, {900, 500}, {900, 500}, {900, 500})));
         QTRY_COMPARE_WITH_TIMEOUT(thermo.count(), 3, kLongWaitMs);
         QVERIFY(!bridge.irThermometryValid());
-    }
-
-    // The serial link wants 34 bytes; over UDP any length is read (missing bytes as zero).
-    void thermometryLengthPerLink_data() {
-        QTest::addColumn<int>("link");
-        QTest::addColumn<bool>("taken");
-        QTest::newRow("udp-26-bytes") << int(Link::Udp) << true;
-        QTest::newRow("serial-26-bytes-ignored") << int(Link::Serial) << false;
-    }
-    void thermometryLengthPerLink() {
-        QFETCH(int, link);
-        QFETCH(bool, taken);
-        AppBridge& bridge = f.up(Link(link));
-        bridge.setIrTempMeasure(true);
-        QSignalSpy thermo(&bridge, &AppBridge::irThermometryChanged);
-        QVERIFY(f.report(0x020004, thermometry(456, 100, 300, 250, {400, 100}, {0, 0}, {0, 0}, 26)));
-        f.settle(100);
-        QCOMPARE(thermo.count(), taken ? 1 : 0);
-        QCOMPARE(bridge.irThermometryValid(), taken);
     }
 
     void visibleZoomReports() {
@@ -215,9 +185,9 @@ private slots:
             << "Detected - 3 targets (Car, Pedestrian)" << true;
         QTest::newRow("two-of-three-records-zh")
             << "zh" << detectionRecord(1, 4) + detectionRecord(1, 1) + bytes({3, 0}) << 3
-            << QString::fromUtf8("检测成功 - 3个目标（小汽车、行人）") << true;
+            << "检测成功 - 3个目标（小汽车、行人）" << true;
         QTest::newRow("count-only") << "en" << bytes({2, 0}) << 2 << "Detected - 2 targets" << true;
-        QTest::newRow("nothing-found-zh") << "zh" << bytes({0, 2}) << 0 << QString::fromUtf8("未检测到目标") << true;
+        QTest::newRow("nothing-found-zh") << "zh" << bytes({0, 2}) << 0 << "未检测到目标" << true;
         QTest::newRow("unknown-status") << "en" << bytes({0, 9}) << 0 << "Unknown status" << false;
     }
     void detectionReports() {
@@ -277,7 +247,12 @@ private slots:
         QTest::newRow("Wren-R2-camera") << "Wren-R2" << 4 << true << true;
         QTest::newRow("Wren-R2-gimbal") << "Wren-R2" << 3 << false << true;
         QTest::newRow("Tern-gimbal") << "Tern" << 3 << true << true;
+        QTest::newRow("Tern-LITE-B-gimbal") << "Tern-LITE-B" << 3 << true << true;
+        QTest::newRow("Dove-gimbal") << "Dove" << 3 << true << true;
+        QTest::newRow("Tern-LITE-A-gimbal") << "Tern-LITE-A" << 3 << false << true;
+        QTest::newRow("no-product-gimbal") << "" << 3 << false << true;
         QTest::newRow("Dove-flight-controller") << "Dove" << 2 << false << false;
+        QTest::newRow("Tern-application") << "Tern" << 1 << false << false;
     }
     void reportSenders() {
         QFETCH(QString, product);
