@@ -157,7 +157,7 @@ private slots:
         QCOMPARE(record.messageId, uint32_t(0x010317));
         QCOMPARE(record.checksum, crc);
         QCOMPARE(int(record.payloadLength), payloadLength);
-        QVERIFY(std::memcmp(record.payload, payload.data(), payload.size()) == 0);
+        QVERIFY(std::equal(payload.begin(), payload.end(), record.payload));
         for (int i = payloadLength; i < kMaxPayloadLength; ++i)
             QCOMPARE(record.payload[i], uint8_t(0));
     }
