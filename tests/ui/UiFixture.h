@@ -100,12 +100,14 @@ public:
     QQuickItem* item(const QString& name) const { return findItem(window->contentItem(), name); }
 
     static QQuickItem* findItem(QQuickItem* from, const QString& name) {
-        if (!from)
-            return nullptr;
-        if (from->objectName() == name)
+        return findItem(from, [&](QQuickItem* item) { return item->objectName() == name; });
+    }
+    // The first item, depth first, that matches.
+    static QQuickItem* findItem(QQuickItem* from, const std::function<bool(QQuickItem*)>& matches) {
+        if (!from || matches(from))
             return from;
         for (QQuickItem* child : from->childItems())
-            if (QQuickItem* found = findItem(child, name))
+            if (QQuickItem* found = findItem(child, matches))
                 return found;
         return nullptr;
     }
@@ -157,6 +159,14 @@ public:
             return false;
         QTest::mouseClick(window, Qt::LeftButton, Qt::NoModifier, centre(target));
         return true;
+    }
+
+    // A left-button drag in even steps, as a hand makes it.
+    void drag(QPoint from, QPoint to, int steps = 4) {
+        QTest::mousePress(window, Qt::LeftButton, Qt::NoModifier, from);
+        for (int step = 1; step <= steps; ++step)
+            QTest::mouseMove(window, from + (to - from) * step / steps);
+        QTest::mouseRelease(window, Qt::LeftButton, Qt::NoModifier, to);
     }
 
     bool hover(const QString& itemName) {

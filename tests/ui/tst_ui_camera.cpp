@@ -22,6 +22,15 @@ class TestUiCamera : public QObject {
         device.collector().clear();
         return true;
     }
+    // Chooses an output and lets what goes with it (IR's image settings) pass.
+    bool switchOutput(const QString& radio) {
+        if (!ui.click(radio))
+            return false;
+        const bool sent = QTest::qWaitFor([&] { return !device.payloads(MessageId::ImageMode).isEmpty(); }, 10000);
+        Ui::Fixture::settle(500);
+        device.collector().clear();
+        return sent;
+    }
 
     // Camera status report: photo/video mode, RTSP and codec codes, output code, bitrate index + 1.
     static QByteArray cameraStatus(int bitrateIndex) {
@@ -31,40 +40,25 @@ class TestUiCamera : public QObject {
         payload[4] = char(bitrateIndex + 1);
         return LinkTest::frameBytes(4, 1, reportIdOf(MessageId::CameraSystemStatus), payload);
     }
-    bool deliverCameraStatus(int bitrateIndex) { return device.deliver(cameraStatus(bitrateIndex)); }
     // A successful answer of the device with these payload bytes after the result code.
     static QByteArray answer(uint32_t replyId, std::initializer_list<int> rest) {
-        QByteArray payload(2, '\0');
-        for (int b : rest)
-            payload.append(char(b));
-        return LinkTest::frameBytes(4, 1, replyId, payload);
+        return LinkTest::frameBytes(4, 1, replyId, LinkTest::replyPayload(0, Ui::bytes(rest)));
     }
 
 private slots:
     void init() { Ui::installPictures(); }
-    void cleanup() {
-        ui.stop();
-        device.reset();
-    }
+    void cleanup() { ui.stop(); }  // the next start replaces the device too
 
     void outputSwitchReachesTheDevice_data() {
         QTest::addColumn<QString>("language");
-        QTest::addColumn<QString>("radio");
-        QTest::addColumn<QString>("mode");
         QTest::addColumn<bool>("tracking");
+        QTest::addColumn<QString>("radio");
         QTest::addColumn<Ui::Link>("link");
-        QTest::newRow("zh IR") << "zh"
-                               << "videoOutputIr"
-                               << "00 00" << false << Ui::Link::Udp;
-        QTest::newRow("en IR serial") << "en"
-                                      << "videoOutputIr"
-                                      << "00 00" << false << Ui::Link::Serial;
-        QTest::newRow("zh split while tracking") << "zh"
-                                                 << "videoOutputSplit"
-                                                 << "07 00" << true << Ui::Link::Udp;
-        QTest::newRow("en visible after split") << "en"
-                                                << "videoOutputVisible"
-                                                << "05 00" << true << Ui::Link::Serial;
+        QTest::addColumn<QString>("mode");
+        QTest::newRow("zh IR") << "zh" << false << "videoOutputIr" << Ui::Link::Udp << "00 00";
+        QTest::newRow("en IR serial") << "en" << false << "videoOutputIr" << Ui::Link::Serial << "00 00";
+        QTest::newRow("zh split while tracking") << "zh" << true << "videoOutputSplit" << Ui::Link::Udp << "07 00";
+        QTest::newRow("en visible after split") << "en" << true << "videoOutputVisible" << Ui::Link::Serial << "05 00";
     }
 
     // The mode goes out in either language; IR restores the image settings the controls show; a
@@ -76,12 +70,8 @@ private slots:
         QFETCH(bool, tracking);
         QFETCH(Ui::Link, link);
         QVERIFY(startLinked(language, link));
-        if (radio == "videoOutputVisible") {  // start from another output
-            QVERIFY(ui.click("videoOutputSplit"));
-            QTRY_VERIFY(!device.payloads(MessageId::ImageMode).isEmpty());
-            Ui::Fixture::settle(300);
-            device.collector().clear();
-        }
+        if (radio == "videoOutputVisible")  // start from another output
+            QVERIFY(switchOutput("videoOutputSplit"));
         ui.window->setProperty("trackingEnabled", tracking);
         ui.bridge->clearMessages();
         QVERIFY(ui.click(radio));
@@ -101,26 +91,12 @@ private slots:
         QVERIFY2(ui.bridge->messageLog().isEmpty(), qPrintable(ui.bridge->messageLog()));
     }
 
-    // The status the device sent before it switched does not flip the operator's output choice
-    // back; the device's later status does move it.
-    void outputChoiceOutlivesAStaleStatus() {
-        QVERIFY(startLinked("en"));
-        QVERIFY(deliverCameraStatus(0));  // visible output
-        QTRY_VERIFY_WITH_TIMEOUT(ui.bridge->cameraStatusAvailable(), 10000);
-        QQuickItem* panel = ui.item("cameraPanel");
-        QVERIFY(ui.click("videoOutputIr"));
-        QVERIFY(deliverCameraStatus(0));
-        Ui::Fixture::settle(100);
-        if (panel->property("videoOutputSyncCooldown").toBool())  // unless the machine stalled for 2 s
-            QVERIFY(ui.read("videoOutputIrRadio", "checked").toBool());
-        QTRY_VERIFY_WITH_TIMEOUT(!panel->property("videoOutputSyncCooldown").toBool(), 15000);
-        QTRY_VERIFY_WITH_TIMEOUT(ui.read("videoOutputVisibleRadio", "checked").toBool(), 10000);
-    }
-
-    // A status that arrives while the operator's choice is fresh does not undo it; once the 2 s
-    // hold-off has passed, the combo shows what the device reports.
+    // A status that arrives while the operator's choice (a combo's next entry, an output radio) is
+    // fresh does not undo it; once the 2 s hold-off has passed, the control shows what the device
+    // reports.
     void choiceOutlivesAStaleStatus_data() {
-        QTest::addColumn<QString>("combo");
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<QString>("value");  // the control's property that shows the choice
         QTest::addColumn<bool>("irOutput");
         QTest::addColumn<QString>("holder");  // item and property of the hold-off
         QTest::addColumn<QString>("holding");
@@ -129,23 +105,32 @@ private slots:
         QTest::addColumn<QString>("deviceProperty");  // the controller's value once the stale frame is in
         QTest::addColumn<int>("deviceValue");
         QTest::addColumn<int>("shown");  // the combo's entry for it
-        QTest::newRow("bitrate") << "videoBitrateCombo" << false << "cameraPanel"
+        QTest::newRow("output") << "videoOutputIr"
+                                << "checked" << false << "cameraPanel"
+                                << "videoOutputSyncCooldown" << uint(MessageId::ImageMode) << cameraStatus(0)
+                                << "cameraStatusAvailable" << 1 << 0;  // the status says visible
+        QTest::newRow("bitrate") << "videoBitrateCombo"
+                                 << "currentIndex" << false << "cameraPanel"
                                  << "videoBitrateSyncCooldown" << uint(MessageId::VideoBitrate) << cameraStatus(0)
                                  << "cameraVideoBitrateIndex" << 0 << 0;
         const int whiteHot = IrPalettes::codeForPosition(IrPalettes::Group::NinePalettes, -1, 0);
-        QTest::newRow("palette") << "irColorSchemeCombo" << true << "cameraIrGroup"
+        QTest::newRow("palette") << "irColorSchemeCombo"
+                                 << "currentIndex" << true << "cameraIrGroup"
                                  << "holdingPalette" << uint(MessageId::InfraredPalette)
                                  << answer(0x010100, {whiteHot, 0}) << "currentIrColorSchemeComboIndex" << 0 << 0;
         // 3840 x 2160 for photos (index 2) and recording (index 1): the first entry of both combos.
-        QTest::newRow("photo") << "photoResolutionCombo" << false << "cameraExtraRows"
+        QTest::newRow("photo") << "photoResolutionCombo"
+                               << "currentIndex" << false << "cameraExtraRows"
                                << "holdingPhoto" << uint(MessageId::VisiblePhotoResolution)
                                << answer(0x010200, {0x16, 0x26}) << "cameraPhotoResolutionIndex" << 2 << 0;
-        QTest::newRow("record") << "recordResolutionCombo" << false << "cameraExtraRows"
+        QTest::newRow("record") << "recordResolutionCombo"
+                                << "currentIndex" << false << "cameraExtraRows"
                                 << "holdingRecord" << uint(MessageId::VisibleRecordResolution)
                                 << answer(0x010200, {0x16, 0x26}) << "cameraRecordResolutionIndex" << 1 << 0;
     }
     void choiceOutlivesAStaleStatus() {
-        QFETCH(QString, combo);
+        QFETCH(QString, control);
+        QFETCH(QString, value);
         QFETCH(bool, irOutput);
         QFETCH(QString, holder);
         QFETCH(QString, holding);
@@ -155,19 +140,20 @@ private slots:
         QFETCH(int, deviceValue);
         QFETCH(int, shown);
         QVERIFY(startLinked("en"));
-        if (irOutput) {
-            QVERIFY(ui.click("videoOutputIr"));
-            QTRY_VERIFY_WITH_TIMEOUT(!device.payloads(MessageId::ImageMode).isEmpty(), 10000);
-            Ui::Fixture::settle(500);
-            device.collector().clear();
-        }
-        QQuickItem* box = ui.item(combo);
+        if (irOutput)
+            QVERIFY(switchOutput("videoOutputIr"));
+        QQuickItem* box = ui.item(control);
         QVERIFY(box && box->isVisible());
-        const int chosen = box->property("currentIndex").toInt() + 1;
-        box->forceActiveFocus();
-        QTest::keyClick(ui.window, Qt::Key_Down);
+        const auto showing = [&] { return box->property(qPrintable(value)).toInt(); };
+        const int chosen = showing() + 1;
+        if (value == "checked") {
+            QVERIFY(ui.click(control));
+        } else {
+            box->forceActiveFocus();
+            QTest::keyClick(ui.window, Qt::Key_Down);
+        }
         QTRY_VERIFY_WITH_TIMEOUT(!device.payloads(sentId).isEmpty(), 10000);
-        QCOMPARE(box->property("currentIndex").toInt(), chosen);
+        QCOMPARE(showing(), chosen);
 
         QQuickItem* hold = ui.item(holder);
         QVERIFY(hold && hold->property(qPrintable(holding)).toBool());
@@ -176,63 +162,48 @@ private slots:
         // The stale value came while the 2 s window was still open (unless the machine stalled that
         // long): the operator's choice stays.
         if (hold->property(qPrintable(holding)).toBool())
-            QCOMPARE(box->property("currentIndex").toInt(), chosen);
+            QCOMPARE(showing(), chosen);
 
         // Once the operator's window has passed, the device's value is shown.
-        QTRY_COMPARE_WITH_TIMEOUT(box->property("currentIndex").toInt(), shown, 15000);
+        QTRY_COMPARE_WITH_TIMEOUT(showing(), shown, 15000);
     }
 
-    void listsFollowTheProduct_data() {
-        QTest::addColumn<QString>("product");
-        QTest::addColumn<int>("palettes");  // -1: the controller's list
-        QTest::addColumn<int>("photos");
-        QTest::addColumn<int>("records");
-        QTest::newRow("WrenT-R2") << "WrenT-R2" << 9 << 2 << 2;
-        QTest::newRow("Wren-R2") << "Wren-R2" << 20 << 2 << 2;
-        QTest::newRow("Tern") << "Tern" << -1 << 3 << 2;
-        QTest::newRow("Dove") << "Dove" << 20 << 3 << 2;
-    }
-
+    // The palettes (-1: the controller's list) and the photo resolutions each product offers.
     void listsFollowTheProduct() {
-        QFETCH(QString, product);
-        QFETCH(int, palettes);
-        QFETCH(int, photos);
-        QFETCH(int, records);
-        QVERIFY(ui.start(Ui::config("zh", product, {"rtsp://127.0.0.1:9/a"})));
-        QVERIFY(ui.click("tabCamera"));
-        const int expected = palettes >= 0 ? palettes : ui.bridge->irColorSchemeNames().size();
-        QVERIFY(expected > 0);
-        QCOMPARE(ui.read("irColorSchemeCombo", "count").toInt(), expected);
-        QCOMPARE(ui.read("photoResolutionCombo", "count").toInt(), photos);
-        QCOMPARE(ui.read("photoResolutionCombo", "currentText").toString(), QString("3840 * 2160"));
-        QCOMPARE(ui.read("recordResolutionCombo", "count").toInt(), records);
+        QVERIFY(ui.start(Ui::config("zh", "WrenT-R2", {"rtsp://127.0.0.1:9/a"})));
+        for (const auto& [product, palettes, photos] :
+             {std::tuple{"WrenT-R2", 9, 2}, {"Wren-R2", 20, 2}, {"Tern", -1, 3}, {"Dove", 20, 3}}) {
+            ui.bridge->selectProduct(product);
+            QTRY_COMPARE(ui.bridge->currentProduct(), QString(product));
+            QTRY_VERIFY(ui.click("tabCamera"));
+            const int expected = palettes >= 0 ? palettes : ui.bridge->irColorSchemeNames().size();
+            QVERIFY(expected > 0);
+            QTRY_COMPARE(ui.read("irColorSchemeCombo", "count").toInt(), expected);
+            QCOMPARE(ui.read("photoResolutionCombo", "count").toInt(), photos);
+            QCOMPARE(ui.read("photoResolutionCombo", "currentText").toString(), QString("3840 * 2160"));
+            QCOMPARE(ui.read("recordResolutionCombo", "count").toInt(), 2);
+        }
     }
 
     // A press beside the image fields ends their editing and sends all four as they stand; an
     // emptied field sends its default (brightness, contrast and denoise 50, enhancement 5).
     void pressBesideTheImageFieldsSendsAllFour_data() {
         QTest::addColumn<QString>("field");
+        QTest::addColumn<QStringList>("sent");  // brightness, contrast, denoise, enhancement
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("switchFirst");
-        QTest::addColumn<QStringList>("sent");  // brightness, contrast, denoise, enhancement
-        QTest::newRow("brightness emptied") << "irBrightnessField"
-                                            << ""
-                                            << "" << QStringList{"32 00", "32 00", "00 32 00", "00 00"};
-        QTest::newRow("contrast typed") << "irContrastField"
-                                        << "70"
-                                        << "" << QStringList{"32 00", "46 00", "00 32 00", "00 00"};
+        const QString none;
+        QTest::newRow("brightness emptied")
+            << "irBrightnessField" << QStringList{"32 00", "32 00", "00 32 00", "00 00"} << none << none;
+        QTest::newRow("contrast typed") << "irContrastField" << QStringList{"32 00", "46 00", "00 32 00", "00 00"}
+                                        << "70" << none;
         // A level set while its feature is off goes out with the switch's state, ready for later.
-        QTest::newRow("denoise typed while off") << "irDenoiseField"
-                                                 << "70"
-                                                 << "" << QStringList{"32 00", "32 00", "00 46 00", "00 00"};
+        QTest::newRow("denoise typed while off")
+            << "irDenoiseField" << QStringList{"32 00", "32 00", "00 46 00", "00 00"} << "70" << none;
         QTest::newRow("denoise emptied while on")
-            << "irDenoiseField"
-            << ""
-            << "irDenoiseSwitch" << QStringList{"32 00", "32 00", "01 32 00", "00 00"};
+            << "irDenoiseField" << QStringList{"32 00", "32 00", "01 32 00", "00 00"} << none << "irDenoiseSwitch";
         QTest::newRow("enhancement emptied while on")
-            << "irEnhanceField"
-            << ""
-            << "irEnhanceSwitch" << QStringList{"32 00", "32 00", "00 32 00", "05 00"};
+            << "irEnhanceField" << QStringList{"32 00", "32 00", "00 32 00", "05 00"} << none << "irEnhanceSwitch";
     }
     void pressBesideTheImageFieldsSendsAllFour() {
         QFETCH(QString, field);
@@ -271,10 +242,7 @@ private slots:
     // click on the output already chosen tells it nothing either.
     void productChangeResetsQuietly() {
         QVERIFY(startLinked("en"));
-        QVERIFY(ui.click("videoOutputIr"));
-        QTRY_VERIFY_WITH_TIMEOUT(!device.payloads(MessageId::ImageMode).isEmpty(), 10000);
-        Ui::Fixture::settle(500);
-        device.collector().clear();
+        QVERIFY(switchOutput("videoOutputIr"));
         QVERIFY(ui.click("videoOutputIrRadio"));  // the output already chosen
         ui.bridge->selectProduct("Tern-LITE-A");
         // The window's own tracking stop shows that the link is still up to carry anything else.

@@ -28,12 +28,19 @@ public:
         desc.naxes = SDL_CONTROLLER_AXIS_MAX;
         desc.nbuttons = SDL_CONTROLLER_BUTTON_MAX;
         desc.name = "Skyvane test pad";
-        m_index = SDL_JoystickAttachVirtualEx(&desc);
-        m_joystick = m_index >= 0 ? SDL_JoystickOpen(m_index) : nullptr;
+        const int index = SDL_JoystickAttachVirtualEx(&desc);
+        m_joystick = index >= 0 ? SDL_JoystickOpen(index) : nullptr;
         setAxis(SDL_CONTROLLER_AXIS_TRIGGERLEFT, -32768);
         setAxis(SDL_CONTROLLER_AXIS_TRIGGERRIGHT, -32768);
     }
-    ~VirtualPad() { detach(); }
+    ~VirtualPad() {
+        if (!m_joystick)
+            return;
+        SDL_JoystickClose(m_joystick);
+        for (int i = 0; i < SDL_NumJoysticks(); ++i)
+            if (SDL_JoystickIsVirtual(i))
+                SDL_JoystickDetachVirtual(i);
+    }
 
     bool attached() const { return m_joystick != nullptr; }
     void setAxis(int axis, int value) {
@@ -44,18 +51,8 @@ public:
         if (m_joystick)
             SDL_JoystickSetVirtualButton(m_joystick, button, down ? 1 : 0);
     }
-    void detach() {
-        if (!m_joystick)
-            return;
-        SDL_JoystickClose(m_joystick);
-        m_joystick = nullptr;
-        for (int i = 0; i < SDL_NumJoysticks(); ++i)
-            if (SDL_JoystickIsVirtual(i))
-                SDL_JoystickDetachVirtual(i);
-    }
 
 private:
-    int m_index = -1;
     SDL_Joystick* m_joystick = nullptr;
 };
 
@@ -79,11 +76,6 @@ class TestUiInput : public QObject {
         ui.window->requestActivate();
         return QTest::qWaitForWindowActive(ui.window) && gamepad->available();
     }
-
-    QStringList payloads(uint32_t id) { return device.payloads(id); }
-    int countControl(const QString& payload) { return device.controls(payload); }
-    void verifyRepeat(const QString& payload, const QElapsedTimer& held) { device.verifyRepeat(payload, held); }
-    void verifyOneStop() { device.verifyOneStop(); }
 
     void verifyNothingSent(const char* what) {
         Ui::Fixture::settle(500);
@@ -114,7 +106,6 @@ private slots:
         ui.engine.reset();
         gamepad.reset();
         ui.stop();
-        device.reset();
     }
 
     // Sliders and lists do not keep the arrows once clicked: they still steer the gimbal.
@@ -145,18 +136,48 @@ private slots:
         for (int key : keys)
             QTest::keyPress(ui.window, Qt::Key(key));
         if (keys.size() == 1)
-            verifyRepeat(payload, held);
+            device.verifyRepeat(payload, held);
         else
-            QTRY_VERIFY_WITH_TIMEOUT(countControl(payload) >= 5, 15000);
+            QTRY_VERIFY_WITH_TIMEOUT(device.controls(payload) >= 5, 15000);
         for (int key : keys)
             QTest::keyRelease(ui.window, Qt::Key(key));
-        verifyOneStop();
+        device.verifyOneStop();
     }
 
-    // A text field keeps its keys; Esc leaves it and the keys steer again. Tracking blocks the
-    // directions, centre and down.
-    void noSteeringFromATextFieldOrWhileTracking() {
-        QVERIFY(startLinked());
+    // The window losing the focus ends a held arrow with one stop; the late release adds nothing.
+    // F1 shows the help, F (not Ctrl+F) the video on the whole page, and Esc ends both. A text
+    // field keeps its keys; Esc leaves it and the keys steer again. Tracking blocks the directions,
+    // centre and down.
+    void windowKeysAndNoSteeringFromATextFieldOrWhileTracking() {
+        QVERIFY(startLinked("zh"));
+        QTest::keyPress(ui.window, Qt::Key_Right);
+        QTRY_VERIFY_WITH_TIMEOUT(device.controls("00 01 02 00") >= 3, 15000);
+        QWindow other;
+        other.resize(200, 200);
+        other.show();
+        other.requestActivate();
+        QVERIFY(QTest::qWaitForWindowActive(&other));
+        device.verifyOneStop();
+        QTest::keyRelease(ui.window, Qt::Key_Right);
+        Ui::Fixture::settle(500);
+        QCOMPARE(device.stops(), 1);
+        other.hide();
+        ui.window->requestActivate();
+        QVERIFY(QTest::qWaitForWindowActive(ui.window));
+
+        QQuickItem* help = ui.item("helpOverlay");
+        QVERIFY(help && !help->isVisible());
+        QTest::keyClick(ui.window, Qt::Key_F1);
+        QTRY_VERIFY(help->isVisible());
+        QTest::keyClick(ui.window, Qt::Key_F, Qt::ControlModifier);
+        Ui::Fixture::settle(200);
+        QVERIFY(!ui.windowProperty("videoFullscreen").toBool());
+        QTest::keyClick(ui.window, Qt::Key_F);
+        QTRY_VERIFY(ui.windowProperty("videoFullscreen").toBool());
+        QTest::keyClick(ui.window, Qt::Key_Escape);
+        QTRY_VERIFY(!ui.windowProperty("videoFullscreen").toBool());
+        QVERIFY(!help->isVisible());
+
         QVERIFY(ui.click("pitchInput"));
         QTRY_VERIFY(ui.item("pitchInput")->hasActiveFocus());
         device.clear();
@@ -170,7 +191,7 @@ private slots:
         QTest::keyClick(ui.window, Qt::Key_Escape);
         QTRY_VERIFY(!ui.item("pitchInput")->hasActiveFocus());
         QTest::keyClick(ui.window, Qt::Key_End);
-        QTRY_VERIFY_WITH_TIMEOUT(payloads(MessageId::GimbalControl).contains("20 02 02 00"), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(device.payloads(MessageId::GimbalControl).contains("20 02 02 00"), 10000);
 
         Ui::Fixture::settle(1000);  // past the look-down's own resend
         ui.window->setProperty("trackingEnabled", true);
@@ -181,22 +202,6 @@ private slots:
         verifyNothingSent("keys while tracking");
         QTest::keyRelease(ui.window, Qt::Key_Left);
         verifyNothingSent("release while tracking");
-    }
-
-    // The window losing the focus ends a held arrow with one stop; the late release adds nothing.
-    void focusLossStopsOnce() {
-        QVERIFY(startLinked());
-        QTest::keyPress(ui.window, Qt::Key_Right);
-        QTRY_VERIFY_WITH_TIMEOUT(countControl("00 01 02 00") >= 3, 15000);
-        QWindow other;
-        other.resize(200, 200);
-        other.show();
-        other.requestActivate();
-        QVERIFY(QTest::qWaitForWindowActive(&other));
-        verifyOneStop();
-        QTest::keyRelease(ui.window, Qt::Key_Right);
-        Ui::Fixture::settle(500);
-        QCOMPARE(device.stops(), 1);
     }
 
     void shortcutsSendTheirCommands_data() {
@@ -241,26 +246,10 @@ private slots:
             return;
         }
         QTest::keyClick(ui.window, Qt::Key(key));
-        QTRY_VERIFY_WITH_TIMEOUT(!payloads(messageId).isEmpty(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!device.payloads(messageId).isEmpty(), 10000);
         if (!payload.isEmpty())
-            QCOMPARE(payloads(messageId).first(), payload);
+            QCOMPARE(device.payloads(messageId).first(), payload);
         QTRY_COMPARE(ui.windowProperty("isRecording").toBool(), key == Qt::Key_R);
-    }
-
-    void fullscreenAndHelpKeys() {
-        QVERIFY(startLinked("zh"));
-        QQuickItem* help = ui.item("helpOverlay");
-        QVERIFY(help && !help->isVisible());
-        QTest::keyClick(ui.window, Qt::Key_F1);
-        QTRY_VERIFY(help->isVisible());
-        QTest::keyClick(ui.window, Qt::Key_F, Qt::ControlModifier);  // not a shortcut of ours
-        Ui::Fixture::settle(200);
-        QVERIFY(!ui.windowProperty("videoFullscreen").toBool());
-        QTest::keyClick(ui.window, Qt::Key_F);
-        QTRY_VERIFY(ui.windowProperty("videoFullscreen").toBool());
-        QTest::keyClick(ui.window, Qt::Key_Escape);
-        QTRY_VERIFY(!ui.windowProperty("videoFullscreen").toBool());
-        QVERIFY(!help->isVisible());
     }
 
     // Stick, triggers and buttons through SDL, hot-plugged after the start, reach the device as
@@ -279,9 +268,9 @@ private slots:
         QElapsedTimer held;
         held.start();
         pad.setAxis(SDL_CONTROLLER_AXIS_LEFTY, -32767);
-        verifyRepeat("00 02 00 00", held);
+        device.verifyRepeat("00 02 00 00", held);
         pad.setAxis(SDL_CONTROLLER_AXIS_LEFTY, -4000);  // back inside the dead zone
-        verifyOneStop();
+        device.verifyOneStop();
 
         device.clear();
         pad.setAxis(SDL_CONTROLLER_AXIS_LEFTX, 32767 / 5);  // 20 %, under the 25 % dead zone
@@ -290,13 +279,13 @@ private slots:
 
         // Continuous zoom codes: 0 in, 1 out, 2 stop.
         pad.setAxis(SDL_CONTROLLER_AXIS_TRIGGERRIGHT, 32767);
-        QTRY_COMPARE_WITH_TIMEOUT(payloads(MessageId::ContinuousZoom), QStringList{"00 00"}, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(device.payloads(MessageId::ContinuousZoom), QStringList{"00 00"}, 10000);
         pad.setAxis(SDL_CONTROLLER_AXIS_TRIGGERRIGHT, -32768);
-        QTRY_COMPARE_WITH_TIMEOUT(payloads(MessageId::ContinuousZoom), (QStringList{"00 00", "02 00"}), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(device.payloads(MessageId::ContinuousZoom), (QStringList{"00 00", "02 00"}), 10000);
         pad.setAxis(SDL_CONTROLLER_AXIS_TRIGGERLEFT, 32767);
-        QTRY_COMPARE_WITH_TIMEOUT(payloads(MessageId::ContinuousZoom).value(2), QString("01 00"), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(device.payloads(MessageId::ContinuousZoom).value(2), QString("01 00"), 10000);
         pad.setAxis(SDL_CONTROLLER_AXIS_TRIGGERLEFT, -32768);
-        QTRY_COMPARE_WITH_TIMEOUT(payloads(MessageId::ContinuousZoom).value(3), QString("02 00"), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(device.payloads(MessageId::ContinuousZoom).value(3), QString("02 00"), 10000);
 
         const struct {
             SDL_GameControllerButton button;
@@ -309,9 +298,9 @@ private slots:
         for (const auto& b : buttons) {
             device.clear();
             pad.setButton(b.button, true);
-            QTRY_VERIFY2_WITH_TIMEOUT(!payloads(b.id).isEmpty(), qPrintable(QString::number(b.button)), 10000);
+            QTRY_VERIFY2_WITH_TIMEOUT(!device.payloads(b.id).isEmpty(), qPrintable(QString::number(b.button)), 10000);
             if (b.payload)
-                QCOMPARE(payloads(b.id).first(), QString(b.payload));
+                QCOMPARE(device.payloads(b.id).first(), QString(b.payload));
             pad.setButton(b.button, false);
             Ui::Fixture::settle(1000);  // past a preset's own resend
         }
@@ -324,16 +313,16 @@ private slots:
         pad.setAxis(SDL_CONTROLLER_AXIS_LEFTX, 0);
         pad.setButton(SDL_CONTROLLER_BUTTON_BACK, true);
         QTRY_VERIFY(!ui.windowProperty("trackingEnabled").toBool());
-        QTRY_VERIFY_WITH_TIMEOUT(!payloads(MessageId::BoxTracking).isEmpty(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!device.payloads(MessageId::BoxTracking).isEmpty(), 10000);
 
         pad.setButton(SDL_CONTROLLER_BUTTON_BACK, false);
         Ui::Fixture::settle(500);
         device.clear();
         pad.setAxis(SDL_CONTROLLER_AXIS_LEFTX, 32767);
-        QTRY_VERIFY_WITH_TIMEOUT(countControl("00 01 02 00") >= 3, 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(device.controls("00 01 02 00") >= 3, 15000);
         owned.reset();
         QTRY_VERIFY_WITH_TIMEOUT(!gamepad->connected(), 10000);
-        verifyOneStop();
+        device.verifyOneStop();
         QVERIFY(ui.bridge->messageLog().contains("Gamepad disconnected: " + kPadName));
     }
 
@@ -347,8 +336,8 @@ private slots:
         pad.setButton(SDL_CONTROLLER_BUTTON_Y, true);           // no longer mapped
         verifyNothingSent("inside the configured dead zone, unmapped button");
         pad.setButton(SDL_CONTROLLER_BUTTON_START, true);
-        QTRY_VERIFY_WITH_TIMEOUT(payloads(MessageId::GimbalControl).contains("10 02 02 00"), 10000);
-        QCOMPARE(payloads(MessageId::GimbalControl).first(), QString("10 02 02 00"));
+        QTRY_VERIFY_WITH_TIMEOUT(device.payloads(MessageId::GimbalControl).contains("10 02 02 00"), 10000);
+        QCOMPARE(device.payloads(MessageId::GimbalControl).first(), QString("10 02 02 00"));
     }
 };
 

@@ -6,8 +6,10 @@
 
 #include <QQmlComponent>
 #include <QQmlEngine>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QtTest>
+#include <algorithm>
 #include <cmath>
 
 #include "UiFixture.h"
@@ -134,15 +136,8 @@ QColor backgroundIn(const QImage& picture, const QRect& rect, const QColor& text
                 ++counts[pixel.rgb() | 0xff000000];
         }
     }
-    QRgb most = text.rgb();
-    int best = -1;
-    for (auto it = counts.cbegin(); it != counts.cend(); ++it) {
-        if (it.value() > best) {
-            best = it.value();
-            most = it.key();
-        }
-    }
-    return QColor(most);
+    const auto most = std::max_element(counts.cbegin(), counts.cend());
+    return most == counts.cend() ? text : QColor(most.key());
 }
 
 // What the window shows, as the screen has it.
@@ -220,15 +215,6 @@ void checkReachable(const QQuickItem* item, const QRectF& area, QStringList* fau
         checkReachable(child, area, faults);
 }
 
-QQuickItem* firstFlickable(QQuickItem* from) {
-    if (from->inherits("QQuickFlickable"))
-        return from;
-    for (QQuickItem* child : from->childItems())
-        if (QQuickItem* found = firstFlickable(child))
-            return found;
-    return nullptr;
-}
-
 }  // namespace
 
 class TestUiLayout : public QObject {
@@ -246,15 +232,14 @@ class TestUiLayout : public QObject {
         const QImage picture = screenOf(ui.window);
         checkContrast(top ? top : ui.window->contentItem(), picture, picture.width() / double(ui.window->width()),
                       &faults, &readability);
-        for (QString& fault : faults)
-            fault = where + ": " + fault;
-        return faults;
+        return faults.replaceInStrings(QRegularExpression("^"), where + ": ");
     }
 
     // The current tab's content against its scroll area: it must all be in view.
     QStringList unreachableOn(const QString& where, const QString& panelName) {
         QQuickItem* panel = ui.item(panelName);
-        QQuickItem* scroller = panel ? firstFlickable(panel) : nullptr;
+        QQuickItem* scroller =
+            Ui::Fixture::findItem(panel, [](QQuickItem* item) { return item->inherits("QQuickFlickable"); });
         if (!scroller)
             return {where + ": no scroll area in " + panelName};
         QStringList faults;
@@ -263,9 +248,7 @@ class TestUiLayout : public QObject {
                           .arg(scroller->property("contentHeight").toDouble())
                           .arg(scroller->height());
         checkReachable(scroller, shownRect(scroller), &faults);
-        for (QString& fault : faults)
-            fault = where + ": " + fault;
-        return faults;
+        return faults.replaceInStrings(QRegularExpression("^"), where + ": ");
     }
 
 private slots:

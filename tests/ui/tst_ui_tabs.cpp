@@ -28,17 +28,13 @@ class TestUiTabs : public QObject {
     Ui::LinkedDevice device;
 
     bool startLinked(const QString& product = QStringLiteral("Wren-R2")) { return device.start(ui, product); }
-    // Opens the UDP link to a fresh device and lets the link-up traffic pass.
-    bool link() { return device.attach(ui, Ui::Link::Udp); }
-    QVector<QByteArray> payloadsOf(uint32_t id) const { return device.raw(id); }
     bool reply(uint32_t id, const QByteArray& rest) {
         return device.deliver(LinkTest::frameBytes(4, 1, id, LinkTest::replyPayload(0, rest)));
     }
-    QString text(const QString& name) const { return ui.text(name); }
     QStringList octets(const QString& prefix) const {
         QStringList parts;
         for (int i = 1; i <= 4; ++i)
-            parts << text(prefix + QString::number(i));
+            parts << ui.text(prefix + QString::number(i));
         return parts;
     }
     bool showTab(const QString& tab, int index) {
@@ -52,10 +48,7 @@ class TestUiTabs : public QObject {
 
 private slots:
     void init() { Ui::installPictures(); }
-    void cleanup() {
-        ui.stop();
-        device.reset();
-    }
+    void cleanup() { ui.stop(); }  // the next start replaces the device too
 
     // The combos' positions become channels ("NONE" is 16) in the device's argument order.
     void channelWriteSendsTheCombosInDeviceOrder_data() {
@@ -74,54 +67,46 @@ private slots:
         for (int i = 0; i < kCombos.size(); ++i)
             QVERIFY(ui.item(kCombos[i])->setProperty("currentIndex", indexes[i]));
         QVERIFY(ui.click("channelWriteButton"));
-        QTRY_COMPARE_WITH_TIMEOUT(payloadsOf(MessageId::SbusChannelConfig).size(), 1, 10000);
-        QCOMPARE(LinkTest::hex(payloadsOf(MessageId::SbusChannelConfig).first()), LinkTest::hex(payload));
+        QTRY_COMPARE_WITH_TIMEOUT(device.raw(MessageId::SbusChannelConfig).size(), 1, 10000);
+        QCOMPARE(LinkTest::hex(device.raw(MessageId::SbusChannelConfig).first()), LinkTest::hex(payload));
     }
 
     // The device's channels show in the combos in either encoding; its range fills the fields.
-    void deviceChannelsShowInTheCombos_data() {
-        QTest::addColumn<bool>("oneBased");
-        QTest::addColumn<QVector<int>>("expected");  // screen order
+    // Steps and edits keep the range within 0..2047 and send nothing; Apply sends the two fields.
+    void channelReadAndRange() {
+        QVERIFY(startLinked());
+        QVERIFY(showTab("tabChannel", 2));
         // Device: stream 16, zoom 0, capture 15, record 1, pitch 2, yaw 3, home 4, palette 5.
-        QTest::newRow("zero-based") << false << QVector<int>{0, 3, 1, 4, 16, 5, 2, 6};
-        QTest::newRow("one-based") << true << QVector<int>{0, 2, 0, 3, 15, 4, 1, 5};
-    }
+        const QByteArray channels = bytes({16, 0, 15, 1, 2, 3, 4, 5 << 1});
+        const QVector<int> zeroBased{0, 3, 1, 4, 16, 5, 2, 6};  // screen order
+        const QVector<int> oneBased{0, 2, 0, 3, 15, 4, 1, 5};
+        for (int reads = 1; reads <= 2; ++reads) {
+            ui.window->setProperty("channelEncoding1Based", reads == 2);
+            QVERIFY(ui.click("channelReadButton"));
+            QTRY_COMPARE_WITH_TIMEOUT(device.raw(MessageId::SbusReadConfig).size(), reads, 10000);
+            QVERIFY(reply(0x010502, u16(1800 + reads) + u16(200) + channels));
+            QTRY_COMPARE_WITH_TIMEOUT(ui.text("channelRangeMaxInput"), QString::number(1800 + reads), 10000);
+            QCOMPARE(ui.text("channelRangeMinInput"), QStringLiteral("200"));
+            for (int i = 0; i < kCombos.size(); ++i)
+                QCOMPARE(ui.read(kCombos[i], "currentIndex").toInt(), (reads == 2 ? oneBased : zeroBased)[i]);
+        }
 
-    void deviceChannelsShowInTheCombos() {
-        QFETCH(bool, oneBased);
-        QFETCH(QVector<int>, expected);
-        QVERIFY(startLinked());
-        ui.window->setProperty("channelEncoding1Based", oneBased);
-        QVERIFY(showTab("tabChannel", 2));
-        QVERIFY(ui.click("channelReadButton"));
-        QTRY_COMPARE_WITH_TIMEOUT(payloadsOf(MessageId::SbusReadConfig).size(), 1, 10000);
-        QVERIFY(reply(0x010502, u16(1800) + u16(200) + bytes({16, 0, 15, 1, 2, 3, 4, 5 << 1})));
-        QTRY_COMPARE_WITH_TIMEOUT(text("channelRangeMaxInput"), QStringLiteral("1800"), 10000);
-        QCOMPARE(text("channelRangeMinInput"), QStringLiteral("200"));
-        for (int i = 0; i < kCombos.size(); ++i)
-            QCOMPARE(ui.read(kCombos[i], "currentIndex").toInt(), expected[i]);
-    }
-
-    // Steps and edits stay within 0..2047 and send nothing; Apply sends the two fields.
-    void channelRangeStaysInBoundsUntilApplied() {
-        QVERIFY(startLinked());
-        QVERIFY(showTab("tabChannel", 2));
         QVERIFY(ui.type("channelRangeMaxInput", "5000"));
         QTest::keyClick(ui.window, Qt::Key_Return);
-        QTRY_COMPARE(text("channelRangeMaxInput"), QStringLiteral("2047"));
+        QTRY_COMPARE(ui.text("channelRangeMaxInput"), QStringLiteral("2047"));
         QVERIFY(ui.click("channelRangeMaxInputPlus"));
-        QCOMPARE(text("channelRangeMaxInput"), QStringLiteral("2047"));
+        QCOMPARE(ui.text("channelRangeMaxInput"), QStringLiteral("2047"));
         QVERIFY(ui.type("channelRangeMinInput", "x"));
         QVERIFY(ui.click("channelRangeMinInputMinus"));
-        QCOMPARE(text("channelRangeMinInput"), QStringLiteral("0"));
+        QCOMPARE(ui.text("channelRangeMinInput"), QStringLiteral("0"));
         QVERIFY(ui.click("channelRangeMinInputPlus"));
-        QCOMPARE(text("channelRangeMinInput"), QStringLiteral("1"));
+        QCOMPARE(ui.text("channelRangeMinInput"), QStringLiteral("1"));
         Ui::Fixture::settle(500);
-        QVERIFY(payloadsOf(MessageId::SbusChannelRange).isEmpty());
+        QVERIFY(device.raw(MessageId::SbusChannelRange).isEmpty());
 
         QVERIFY(ui.click("channelRangeApplyButton"));
-        QTRY_COMPARE_WITH_TIMEOUT(payloadsOf(MessageId::SbusChannelRange).size(), 1, 10000);
-        QCOMPARE(payloadsOf(MessageId::SbusChannelRange).first().left(4), u16(2047) + u16(1));
+        QTRY_COMPARE_WITH_TIMEOUT(device.raw(MessageId::SbusChannelRange).size(), 1, 10000);
+        QCOMPARE(device.raw(MessageId::SbusChannelRange).first().left(4), u16(2047) + u16(1));
     }
 
     // Rows fill only from four-part addresses, Save sends them as typed, and only closing the last
@@ -129,12 +114,12 @@ private slots:
     void ipRowsFollowTheDeviceAndTheLink() {
         QVERIFY(startLinked());
         QVERIFY(showTab("tabIP", 3));
-        QTRY_COMPARE_WITH_TIMEOUT(payloadsOf(MessageId::GetCameraIp).size(), 1, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(device.raw(MessageId::GetCameraIp).size(), 1, 10000);
         QVERIFY(reply(0x010312, bytes({127, 0, 0, 9, 255, 255, 255, 0, 127, 0, 0, 1})));
         QTRY_COMPARE_WITH_TIMEOUT(octets("ipAddr"), (QStringList{"127", "0", "0", "9"}), 10000);
         QCOMPARE(octets("ipMask"), (QStringList{"255", "255", "255", "0"}));
         QCOMPARE(octets("ipGw"), (QStringList{"127", "0", "0", "1"}));
-        QCOMPARE(payloadsOf(MessageId::GetCameraIp).size(), 1);  // asked once
+        QCOMPARE(device.raw(MessageId::GetCameraIp).size(), 1);  // asked once
 
         // No device sends fewer than four parts; the rows are checked on their own.
         QVERIFY(QMetaObject::invokeMethod(ui.item("ipPanel"), "showAddresses", Q_ARG(QVariant, "10.0.0"),
@@ -145,58 +130,54 @@ private slots:
 
         QVERIFY(ui.type("ipAddr4", "20"));
         QVERIFY(ui.click("ipSaveButton"));
-        QTRY_COMPARE_WITH_TIMEOUT(payloadsOf(MessageId::SetCameraIp).size(), 1, 10000);
-        QCOMPARE(LinkTest::hex(payloadsOf(MessageId::SetCameraIp).first()),
+        QTRY_COMPARE_WITH_TIMEOUT(device.raw(MessageId::SetCameraIp).size(), 1, 10000);
+        QCOMPARE(LinkTest::hex(device.raw(MessageId::SetCameraIp).first()),
                  LinkTest::hex(bytes({0, 127, 0, 0, 20, 255, 255, 0, 0, 127, 0, 0, 1})));
 
         ui.bridge->disconnectUdp();
         QTRY_COMPARE_WITH_TIMEOUT(octets("ipAddr") + octets("ipMask") + octets("ipGw"),
                                   QStringList(QVector<QString>(12).toList()), 10000);
         QVERIFY(ui.type("ipGw1", "10"));
-        QVERIFY(link());
+        QVERIFY(device.attach(ui, Ui::Link::Udp));  // a fresh device
         QTRY_VERIFY_WITH_TIMEOUT(ui.bridge->udpConnected(), 10000);
         Ui::Fixture::settle(500);
-        QCOMPARE(text("ipGw1"), QStringLiteral("10"));
+        QCOMPARE(ui.text("ipGw1"), QStringLiteral("10"));
     }
 
     // AI detection needs a ticked category; the ticks stay while it runs and clear when it stops.
+    // The device's categories tick the right boxes and turn the switch on without an echo.
     void aiSwitchFollowsTheCategories() {
         QVERIFY(startLinked("Tern"));
         QVERIFY(showTab("tabTracking", 4));
         QVERIFY(!ui.read("aiSwitch", "enabled").toBool());
         QVERIFY(ui.click("aiSwitch"));
         Ui::Fixture::settle(500);
-        QVERIFY(payloadsOf(MessageId::AiDetection).isEmpty());
+        QVERIFY(device.raw(MessageId::AiDetection).isEmpty());
 
         QVERIFY(ui.click("aiCategory4"));
-        QTRY_COMPARE_WITH_TIMEOUT(payloadsOf(MessageId::AiDetection).size(), 1, 10000);
-        QCOMPARE(LinkTest::hex(payloadsOf(MessageId::AiDetection).last()), aiDetectHex(2, 0x08));
+        QTRY_COMPARE_WITH_TIMEOUT(device.raw(MessageId::AiDetection).size(), 1, 10000);
+        QCOMPARE(LinkTest::hex(device.raw(MessageId::AiDetection).last()), aiDetectHex(2, 0x08));
         QTRY_VERIFY(ui.read("aiSwitch", "enabled").toBool());
 
         QVERIFY(ui.click("aiSwitch"));
-        QTRY_COMPARE_WITH_TIMEOUT(payloadsOf(MessageId::AiDetection).size(), 2, 10000);
-        QCOMPARE(LinkTest::hex(payloadsOf(MessageId::AiDetection).last()), aiDetectHex(1, 0x08));
+        QTRY_COMPARE_WITH_TIMEOUT(device.raw(MessageId::AiDetection).size(), 2, 10000);
+        QCOMPARE(LinkTest::hex(device.raw(MessageId::AiDetection).last()), aiDetectHex(1, 0x08));
         Ui::Fixture::settle();
         QVERIFY(ui.read("aiCategory4", "checked").toBool());
         QVERIFY(!ui.read("aiCategory4", "enabled").toBool());
 
         QVERIFY(ui.click("aiSwitch"));
-        QTRY_COMPARE_WITH_TIMEOUT(payloadsOf(MessageId::AiDetection).size(), 3, 10000);
-        QCOMPARE(LinkTest::hex(payloadsOf(MessageId::AiDetection).last()), aiDetectHex(2, 0));
+        QTRY_COMPARE_WITH_TIMEOUT(device.raw(MessageId::AiDetection).size(), 3, 10000);
+        QCOMPARE(LinkTest::hex(device.raw(MessageId::AiDetection).last()), aiDetectHex(2, 0));
         QTRY_VERIFY(!ui.read("aiCategory4", "checked").toBool());
         QVERIFY(!ui.read("aiSwitch", "enabled").toBool());
-    }
 
-    // The device's categories tick the right boxes and turn the switch on without an echo.
-    void deviceCategoriesTickTheBoxesSilently() {
-        QVERIFY(startLinked("Tern"));
-        QVERIFY(showTab("tabTracking", 4));
         QVERIFY(reply(0x010336, bytes({1, 0x02, 0x01})));  // on, categories 2 and 9
         QTRY_VERIFY_WITH_TIMEOUT(ui.read("aiSwitch", "checked").toBool(), 10000);
         for (int id = 1; id <= 10; ++id)
             QCOMPARE(ui.read(QString("aiCategory%1").arg(id), "checked").toBool(), id == 2 || id == 9);
         Ui::Fixture::settle(500);
-        QVERIFY(payloadsOf(MessageId::AiDetection).isEmpty());
+        QCOMPARE(device.raw(MessageId::AiDetection).size(), 3);
     }
 
     // Without a link the tracking, AI and thermometry switches stay off (the log says why); with
@@ -204,39 +185,34 @@ private slots:
     // that carry the switches.
     void trackSwitchDrivesTracking_data() {
         QTest::addColumn<QString>("product");
-        QTest::addColumn<QString>("tab");
         QTest::addColumn<int>("index");
-        QTest::addColumn<QString>("trackSwitch");
-        QTest::addColumn<QString>("aiSwitch");
-        QTest::addColumn<QStringList>("failures");  // the log lines of the switches' failed sends
-        QTest::newRow("tracking-tab") << "Tern"
-                                      << "tabTracking" << 4 << "trackSwitch"
-                                      << "aiSwitch"
-                                      << QStringList{"Box tracking: please connect UDP or UART first",
-                                                     "AI detect: connect UDP or UART first"};
+        QTest::addColumn<QString>("tab");
+        QTest::addColumn<QStringList>("switches");  // tracking, AI
+        QTest::addColumn<bool>("thermometry");
+        QTest::newRow("tracking-tab") << "Tern" << 4 << "tabTracking" << QStringList{"trackSwitch", "aiSwitch"}
+                                      << false;
         QTest::newRow("camera-tab with thermometry")
-            << "WrenT-R2"
-            << "tabCamera" << 1 << "cameraTrackSwitch"
-            << "cameraAiSwitch"
-            << QStringList{"Box tracking: please connect UDP or UART first", "AI detect: connect UDP or UART first",
-                           "Failed to send IR thermometry switch"};
+            << "WrenT-R2" << 1 << "tabCamera" << QStringList{"cameraTrackSwitch", "cameraAiSwitch"} << true;
     }
     void trackSwitchDrivesTracking() {
         QFETCH(QString, product);
-        QFETCH(QString, tab);
         QFETCH(int, index);
-        QFETCH(QString, trackSwitch);
-        QFETCH(QString, aiSwitch);
-        QFETCH(QStringList, failures);
+        QFETCH(QString, tab);
+        QFETCH(QStringList, switches);
+        QFETCH(bool, thermometry);
+        const QString trackSwitch = switches[0];
+        const QString aiSwitch = switches[1];
+        // The log lines of the switches' failed sends.
+        QStringList failures{"Box tracking: please connect UDP or UART first", "AI detect: connect UDP or UART first"};
         QVERIFY(ui.start(Ui::config("en", product, {"rtsp://127.0.0.1:9/a"})));
         QVERIFY(showTab(tab, index));
-        QStringList switches{trackSwitch, aiSwitch};
         if (aiSwitch == "aiSwitch")
             QVERIFY(ui.click("aiCategory4"));  // the switch needs a category
-        if (failures.size() > 2) {             // the thermometry switch shows with the infrared picture
+        if (thermometry) {                     // the thermometry switch shows with the infrared picture
             QVERIFY(ui.click("videoOutputIr"));
             QTRY_VERIFY(ui.item("irTempMeasureSwitch")->isVisible());
             switches << "irTempMeasureSwitch";
+            failures << "Failed to send IR thermometry switch";
         }
         ui.bridge->clearMessages();
         for (const QString& name : switches)
@@ -249,19 +225,19 @@ private slots:
         QVERIFY(!ui.windowProperty("trackingEnabled").toBool());
         QVERIFY(!ui.windowProperty("aiEnabled").toBool());
 
-        QVERIFY(link());
+        QVERIFY(device.attach(ui, Ui::Link::Udp));  // a fresh device
         QVERIFY(ui.click(aiSwitch));
-        QTRY_COMPARE_WITH_TIMEOUT(payloadsOf(MessageId::AiDetection).size(), 1, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(device.raw(MessageId::AiDetection).size(), 1, 10000);
         QVERIFY(ui.read(aiSwitch, "checked").toBool());
         QVERIFY(ui.windowProperty("aiEnabled").toBool());
         QVERIFY(ui.click(trackSwitch));
         QTRY_VERIFY_WITH_TIMEOUT(ui.windowProperty("trackingEnabled").toBool(), 10000);
-        QTRY_VERIFY_WITH_TIMEOUT(!payloadsOf(MessageId::GimbalControl).isEmpty(), 10000);
-        QVERIFY(payloadsOf(MessageId::BoxTracking).isEmpty());
+        QTRY_VERIFY_WITH_TIMEOUT(!device.raw(MessageId::GimbalControl).isEmpty(), 10000);
+        QVERIFY(device.raw(MessageId::BoxTracking).isEmpty());
         QVERIFY(ui.click(trackSwitch));
         QTRY_VERIFY_WITH_TIMEOUT(!ui.windowProperty("trackingEnabled").toBool(), 10000);
-        QTRY_VERIFY_WITH_TIMEOUT(!payloadsOf(MessageId::BoxTracking).isEmpty(), 10000);
-        QCOMPARE(payloadsOf(MessageId::BoxTracking).first().at(0), char(2));  // stop
+        QTRY_VERIFY_WITH_TIMEOUT(!device.raw(MessageId::BoxTracking).isEmpty(), 10000);
+        QCOMPARE(device.raw(MessageId::BoxTracking).first().at(0), char(2));  // stop
     }
 };
 

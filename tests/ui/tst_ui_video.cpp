@@ -14,6 +14,9 @@
 #include "VideoTestSupport.h"
 #include "protocol/MessageCatalogue.h"
 
+using Ui::bytes;
+using Ui::u16;
+
 class TestUiVideo : public QObject {
     Q_OBJECT
 
@@ -32,12 +35,7 @@ class TestUiVideo : public QObject {
     }
 
     // Requests for photo mode (starting a recording asks for video mode by itself).
-    int photoModeRequests() const {
-        int count = 0;
-        for (const QByteArray& payload : device.raw(MessageId::PhotoVideoMode))
-            count += payload.at(0) == 0 ? 1 : 0;
-        return count;
-    }
+    int photoModeRequests() const { return device.payloads(MessageId::PhotoVideoMode).count("00 00"); }
     QVector<QByteArray> trackingFrames() const { return device.raw(MessageId::BoxTracking); }
 
     // The HUD and the overlays without a stream: the picture rectangle is then the whole video item.
@@ -47,7 +45,6 @@ class TestUiVideo : public QObject {
     }
     // A thermometry report (temperatures in tenths of a degree) with the hottest and coldest spots.
     static QByteArray thermometry(QPoint hot, QPoint cold) {
-        using Ui::u16;
         return u16(661) + u16(128) + u16(0) + u16(307) + u16(261) + u16(hot.x()) + u16(hot.y()) + u16(cold.x()) +
                u16(cold.y()) + QByteArray(4, '\0') + u16(960) + u16(540) + QByteArray(8, '\0');
     }
@@ -65,13 +62,6 @@ class TestUiVideo : public QObject {
         QTest::newRow("1616x960") << QSize(1616, 960) << false;
         QTest::newRow("1296x1000") << QSize(1296, 1000) << false;
         QTest::newRow("fullscreen") << QSize(1296, 1000) << true;
-    }
-
-    void drag(QPoint from, QPoint to) {
-        QTest::mousePress(ui.window, Qt::LeftButton, Qt::NoModifier, from);
-        for (int step = 1; step <= 4; ++step)
-            QTest::mouseMove(ui.window, from + (to - from) * step / 4);
-        QTest::mouseRelease(ui.window, Qt::LeftButton, Qt::NoModifier, to);
     }
 
     static QByteArray withFFmpeg(const QStringList& history) {
@@ -148,10 +138,7 @@ private slots:
         QVERIFY2(started, qPrintable(sim.errorOutput()));
     }
     void init() { Ui::installPictures(); }
-    void cleanup() {
-        ui.stop();
-        device.reset();
-    }
+    void cleanup() { ui.stop(); }  // the next start replaces the device too
 
     // A box dragged over the whole picture is the whole tracking frame, at any window size; short
     // drags and presses beside the picture send nothing.
@@ -173,7 +160,7 @@ private slots:
                  qPrintable(QString("%1,%2").arg(picture.x()).arg(picture.y())));
 
         // From the top-left corner to beyond the bottom-right one: clamped to the picture.
-        drag(picture.topLeft().toPoint(), (picture.bottomRight() + QPointF(40, 40)).toPoint());
+        ui.drag(picture.topLeft().toPoint(), (picture.bottomRight() + QPointF(40, 40)).toPoint());
         QQuickItem* box = ui.item("trackingRect");
         QTRY_VERIFY(box->isVisible());
         QVERIFY(trackingFrames().isEmpty());  // only confirming sends
@@ -187,61 +174,23 @@ private slots:
 
         // A drag under five pixels high is a click: with thermometry off nothing is sent.
         const QPoint middle = picture.center().toPoint();
-        drag(middle, middle + QPoint(40, 4));
+        ui.drag(middle, middle + QPoint(40, 4));
         // Beside the picture, in the letter-box bar (or the item's edge when there is none).
         const bool barsAtSides = picture.left() - item.left() > 4;
         const QPoint beside =
             barsAtSides ? QPoint(int(item.left()) + 2, middle.y()) : QPoint(middle.x(), int(item.top()) + 2);
         QVERIFY(barsAtSides || picture.top() - item.top() > 4);
-        drag(beside, middle + QPoint(60, 0));
+        ui.drag(beside, middle + QPoint(60, 0));
         Ui::Fixture::settle(500);
         QVERIFY(!box->isVisible());
         QCOMPARE(trackingFrames().size(), 1);
     }
 
-    // With the IR picture and thermometry on, the same whole-picture box is a region in the
-    // 1920 x 1080 frame, and a click measures one point.
-    void thermometryRegionAndPoint() {
-        QVERIFY(startPlaying(QSize(1616, 960)));
-        ui.window->setProperty("trackingEnabled", false);
-        QObject* panel = ui.windowProperty("videoPanel").value<QObject*>();
-        QVERIFY(panel);
-        showInfrared();
-        ui.bridge->setIrTempMeasure(true);
-        QTRY_VERIFY(ui.item("trackingMouseArea")->isEnabled());
-        QSignalSpy region(panel, SIGNAL(thermometryRegionClicked(int, int, int, int)));
-        QSignalSpy point(panel, SIGNAL(thermometryPointClicked(int, int)));
-        const QRectF picture = ui.picture();
-
-        drag(picture.topLeft().toPoint(), (picture.bottomRight() + QPointF(40, 40)).toPoint());
-        QTRY_VERIFY(ui.item("trackingRect")->isVisible());
-        QVERIFY(ui.click("confirmTrackMouse"));
-        QTRY_COMPARE(region.size(), 1);
-        QCOMPARE(region.first(), (QVariantList{960, 540, 1920, 1080}));
-        QTRY_VERIFY_WITH_TIMEOUT(!device.raw(MessageId::InfraredRegionThermometry).isEmpty(), 10000);
-
-        // The region's "×" goes back to measuring the region's centre as a point.
-        QTRY_VERIFY(ui.item("thermometryBox")->isVisible());
-        QVERIFY(ui.click("thermometryBoxRemove"));
-        QTRY_COMPARE_WITH_TIMEOUT(device.raw(MessageId::InfraredSpotThermometry).size(), 1, 10000);
-        const QByteArray centreSpot = device.raw(MessageId::InfraredSpotThermometry).first();
-        QCOMPARE(QPoint(Ui::u16At(centreSpot, 0), Ui::u16At(centreSpot, 2)), QPoint(960, 540));
-        QTRY_VERIFY(!ui.item("thermometryBox")->isVisible());
-
-        // A click on the picture's centre measures the centre.
-        const QPoint centre = picture.center().toPoint();
-        drag(centre, centre + QPoint(2, 2));
-        QTRY_COMPARE(point.size(), 1);
-        const int px = point.first().at(0).toInt();
-        const int py = point.first().at(1).toInt();
-        QVERIFY2(qAbs(px - 960) <= 8 && qAbs(py - 540) <= 8, qPrintable(QString("%1,%2").arg(px).arg(py)));
-        QTRY_COMPARE_WITH_TIMEOUT(device.raw(MessageId::InfraredSpotThermometry).size(), 2, 10000);
-        QVERIFY(trackingFrames().isEmpty());
-    }
-
     // The shutter records or takes a photo by mode; photos cannot be chosen while recording; a
-    // card fault or a missing card shows its picture instead of the controls.
-    void captureOverlayDrivesTheCamera() {
+    // card fault or a missing card shows its picture instead of the controls. Then, with the IR
+    // picture and thermometry on, the whole-picture box is a region in the 1920 x 1080 frame, and a
+    // click measures one point.
+    void captureOverlayAndThermometryDriveTheCamera() {
         QVERIFY(startPlaying(QSize(1616, 960)));
         ui.window->setProperty("trackingEnabled", false);
         QVERIFY(ui.click("shutterMouse"));
@@ -281,6 +230,40 @@ private slots:
             QVERIFY(device.deliver(LinkTest::frameBytes(4, 1, 0x020003, status)));
             QTRY_VERIFY_WITH_TIMEOUT(ui.item("shutterMouse")->isVisible(), 10000);
         }
+
+        QObject* panel = ui.windowProperty("videoPanel").value<QObject*>();
+        QVERIFY(panel);
+        showInfrared();
+        ui.bridge->setIrTempMeasure(true);
+        QTRY_VERIFY(ui.item("trackingMouseArea")->isEnabled());
+        QSignalSpy region(panel, SIGNAL(thermometryRegionClicked(int, int, int, int)));
+        QSignalSpy point(panel, SIGNAL(thermometryPointClicked(int, int)));
+        const QRectF picture = ui.picture();
+
+        ui.drag(picture.topLeft().toPoint(), (picture.bottomRight() + QPointF(40, 40)).toPoint());
+        QTRY_VERIFY(ui.item("trackingRect")->isVisible());
+        QVERIFY(ui.click("confirmTrackMouse"));
+        QTRY_COMPARE(region.size(), 1);
+        QCOMPARE(region.first(), (QVariantList{960, 540, 1920, 1080}));
+        QTRY_VERIFY_WITH_TIMEOUT(!device.raw(MessageId::InfraredRegionThermometry).isEmpty(), 10000);
+
+        // The region's "×" goes back to measuring the region's centre as a point.
+        QTRY_VERIFY(ui.item("thermometryBox")->isVisible());
+        QVERIFY(ui.click("thermometryBoxRemove"));
+        QTRY_COMPARE_WITH_TIMEOUT(device.raw(MessageId::InfraredSpotThermometry).size(), 1, 10000);
+        const QByteArray centreSpot = device.raw(MessageId::InfraredSpotThermometry).first();
+        QCOMPARE(QPoint(Ui::u16At(centreSpot, 0), Ui::u16At(centreSpot, 2)), QPoint(960, 540));
+        QTRY_VERIFY(!ui.item("thermometryBox")->isVisible());
+
+        // A click on the picture's centre measures the centre.
+        const QPoint centre = picture.center().toPoint();
+        ui.drag(centre, centre + QPoint(2, 2));
+        QTRY_COMPARE(point.size(), 1);
+        const int px = point.first().at(0).toInt();
+        const int py = point.first().at(1).toInt();
+        QVERIFY2(qAbs(px - 960) <= 8 && qAbs(py - 540) <= 8, qPrintable(QString("%1,%2").arg(px).arg(py)));
+        QTRY_COMPARE_WITH_TIMEOUT(device.raw(MessageId::InfraredSpotThermometry).size(), 2, 10000);
+        QVERIFY(trackingFrames().isEmpty());
     }
 
     // The hottest and coldest spots the simulator measures are marked where it drew them in its
@@ -339,14 +322,13 @@ private slots:
 
     // The HUD shows what the device reports (attitude, zooms, range, recording, the tracker's state),
     // greys it with its age and says so over the picture when the device falls silent, and comes
-    // back with the next frame. H hides it; the choice outlives a restart.
+    // back with the next frame; the temperature chips keep inside the picture and grey with age
+    // too. H hides it; the choice outlives a restart.
     void hudFollowsTheDevice() {
         QVERIFY(startLinkedTern("[Link]\nSilenceTimeoutSec=1\n"));
         QVERIFY(ui.item("hudBottomRow")->isVisible());
         QCOMPARE(ui.text("hudPitch"), QString::fromUtf8("Pitch —"));
         QCOMPARE(ui.text("hudLaser"), QString::fromUtf8("Range —"));
-        using Ui::bytes;
-        using Ui::u16;
         // Yaw 123.4, roll -4.5, pitch -30.2; zoom 12.5x; IR zoom 3x; range 1234.5 m; recording 65 s.
         const QByteArray attitude = QByteArray(6, '\0') + u16(12340) + u16(-450) + u16(-3020) + QByteArray(8, '\0');
         const QByteArray zoom = bytes({0, 0, 0}) + u16(125) + QByteArray(10, '\0');
@@ -407,6 +389,42 @@ private slots:
         QVERIFY(!ui.read("hudPitch", "stale").toBool());
         QVERIFY(!ui.item("hudBottomAge")->isVisible());
 
+        // The temperature chips stay inside the picture at its corners and keep apart when the
+        // hottest and coldest spots lie close together; a silent device greys them with their age.
+        showInfrared();
+        ui.bridge->setIrTempMeasure(true);
+        ui.bridge->setIrTempMeasureRegion(960, 540, 1269, 1013);
+        QTRY_VERIFY(ui.bridge->irTempMeasureOn());
+        const QRectF picture = ui.picture().adjusted(-0.5, -0.5, 0.5, 0.5);
+        const auto show = [](const QRectF& r) {
+            return QString("%1,%2 %3x%4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height());
+        };
+        const auto chipsFit = [&] {
+            const QRectF hotChip = ui.sceneRect("thermMaxLabelChip");
+            const QRectF coldChip = ui.sceneRect("thermMinLabelChip");
+            return picture.contains(hotChip) && picture.contains(coldChip) && !hotChip.intersects(coldChip);
+        };
+        // The hottest and coldest spots near each corner (once on the same pixel) and in the middle.
+        for (const auto& [hot, cold] : {std::pair{QPoint(325, 33), QPoint(335, 40)},
+                                        {QPoint(1594, 33), QPoint(1590, 45)},
+                                        {QPoint(330, 1046), QPoint(325, 1040)},
+                                        {QPoint(1594, 1046), QPoint(1594, 1046)},
+                                        {QPoint(960, 540), QPoint(970, 545)}}) {
+            QVERIFY(device.deliver(LinkTest::frameBytes(4, 1, 0x020004, thermometry(hot, cold))));
+            QTRY_COMPARE_WITH_TIMEOUT(QPoint(ui.bridge->irThermometryMinX(), ui.bridge->irThermometryMinY()), cold,
+                                      LinkTest::kLongWaitMs);
+            QCOMPARE(QPoint(ui.bridge->irThermometryMaxX(), ui.bridge->irThermometryMaxY()), hot);
+            QTRY_VERIFY(ui.item("thermMaxLabel")->isVisible() && ui.item("thermMinLabel")->isVisible());
+            QTRY_VERIFY2(chipsFit(), qPrintable(show(ui.sceneRect("thermMaxLabelChip")) + " / " +
+                                                show(ui.sceneRect("thermMinLabelChip")) + " in " + show(picture)));
+        }
+        QCOMPARE(ui.text("thermMaxLabelText"), QString::fromUtf8("H 66.1°C"));
+        QCOMPARE(ui.text("thermMinLabelText"), QString::fromUtf8("L 12.8°C"));
+
+        QTRY_VERIFY_WITH_TIMEOUT(ui.bridge->deviceSilent(), LinkTest::kLongWaitMs);
+        QTRY_VERIFY(ui.text("thermMaxLabelText").endsWith(" s ago"));
+        QVERIFY(ui.read("thermMinLabel", "stale").toBool());
+
         // H hides the display (not the recording badge) and the choice is remembered.
         ui.window->requestActivate();
         QTest::keyClick(ui.window, Qt::Key_H);
@@ -423,46 +441,6 @@ private slots:
         QVERIFY(ui.click("hudButton"));
         QTRY_VERIFY(ui.item("hudBottomRow")->isVisible());
         QVERIFY(TestSupport::readFile(TestSupport::configPath()).contains("ShowHud=true"));
-    }
-
-    // The temperature chips stay inside the picture at its corners and keep apart when the hottest
-    // and coldest spots lie close together; a silent device greys them with their age.
-    void thermometryChipsStayInsideAndApart_data() {
-        QTest::addColumn<QPoint>("hot");
-        QTest::addColumn<QPoint>("cold");
-        QTest::newRow("top-left") << QPoint(325, 33) << QPoint(335, 40);
-        QTest::newRow("top-right") << QPoint(1594, 33) << QPoint(1590, 45);
-        QTest::newRow("bottom-left") << QPoint(330, 1046) << QPoint(325, 1040);
-        QTest::newRow("bottom-right") << QPoint(1594, 1046) << QPoint(1594, 1046);
-        QTest::newRow("middle") << QPoint(960, 540) << QPoint(970, 545);
-    }
-
-    void thermometryChipsStayInsideAndApart() {
-        QFETCH(QPoint, hot);
-        QFETCH(QPoint, cold);
-        QVERIFY(startLinkedTern("[Link]\nSilenceTimeoutSec=1\n"));
-        showInfrared();
-        ui.bridge->setIrTempMeasure(true);
-        ui.bridge->setIrTempMeasureRegion(960, 540, 1269, 1013);
-        QTRY_VERIFY(ui.bridge->irTempMeasureOn());
-        QVERIFY(device.deliver(LinkTest::frameBytes(4, 1, 0x020004, thermometry(hot, cold))));
-        QTRY_VERIFY_WITH_TIMEOUT(ui.item("thermMaxLabel")->isVisible() && ui.item("thermMinLabel")->isVisible(),
-                                 LinkTest::kLongWaitMs);
-        QCOMPARE(ui.text("thermMaxLabelText"), QString::fromUtf8("H 66.1°C"));
-        QCOMPARE(ui.text("thermMinLabelText"), QString::fromUtf8("L 12.8°C"));
-        const QRectF picture = ui.picture().adjusted(-0.5, -0.5, 0.5, 0.5);
-        const QRectF hotChip = ui.sceneRect("thermMaxLabelChip");
-        const QRectF coldChip = ui.sceneRect("thermMinLabelChip");
-        const auto show = [](const QRectF& r) {
-            return QString("%1,%2 %3x%4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height());
-        };
-        QVERIFY2(picture.contains(hotChip) && picture.contains(coldChip),
-                 qPrintable(show(hotChip) + " / " + show(coldChip) + " in " + show(picture)));
-        QVERIFY2(!hotChip.intersects(coldChip), qPrintable(show(hotChip) + " / " + show(coldChip)));
-
-        QTRY_VERIFY_WITH_TIMEOUT(ui.bridge->deviceSilent(), LinkTest::kLongWaitMs);
-        QTRY_VERIFY(ui.text("thermMaxLabelText").endsWith(" s ago"));
-        QVERIFY(ui.read("thermMinLabel", "stale").toBool());
     }
 
     // The address bar: a picked history row plays after Apply, "×" removes a row, and Apply with

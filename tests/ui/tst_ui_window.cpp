@@ -6,26 +6,21 @@
 #include "UiLinkedDevice.h"
 #include "protocol/MessageCatalogue.h"
 
-namespace {
-
-QByteArray recordingReport(bool recording, int seconds) {
-    return LinkTest::frameBytes(4, 1, 0x020303, Ui::bytes({0, recording ? 3 : 4}) + Ui::u16(seconds));
-}
-
-}  // namespace
-
 class TestUiWindow : public QObject {
     Q_OBJECT
 
     Ui::Fixture ui;
     Ui::LinkedDevice device;
 
+    static QByteArray recordingReport(bool recording, int seconds) {
+        return LinkTest::frameBytes(4, 1, 0x020303, Ui::bytes({0, recording ? 3 : 4}) + Ui::u16(seconds));
+    }
+
 private slots:
     void init() { Ui::installPictures(); }
     void cleanup() {
         if (!QByteArray(QTest::currentTestFunction()).startsWith("windowHelpers"))
             ui.stop();
-        device.reset();
     }
 
     // The window's translations between the controller's values and what the panels show.
@@ -90,28 +85,21 @@ private slots:
     void productButtonOpensRuntimePageWithItsAddresses_data() {
         QTest::addColumn<QString>("product");
         QTest::addColumn<QStringList>("history");
-        QTest::addColumn<QByteArray>("extra");
         QTest::addColumn<QString>("expectedUrl");
-        QTest::addColumn<QString>("expectedIp");
-        QTest::addColumn<QString>("expectedPort");
+        QTest::addColumn<QByteArray>("extra");
+        QTest::addColumn<QString>("expectedAddress");  // the device's, on the UDP tab
+        const QString url = "rtsp://127.0.0.1:9/a";
         QTest::newRow("empty-history-stores-default-A")
-            << "WrenT-R2" << QStringList() << QByteArray() << "rtsp://192.168.120.10:8600/live0"
-            << "192.168.120.10"
-            << "1030";
+            << "WrenT-R2" << QStringList() << "rtsp://192.168.120.10:8600/live0" << QByteArray()
+            << "192.168.120.10:1030";
         QTest::newRow("empty-history-stores-default-B")
-            << "Tern" << QStringList() << QByteArray() << "rtsp://192.168.120.20:558/live/single"
-            << "192.168.120.20"
-            << "1030";
+            << "Tern" << QStringList() << "rtsp://192.168.120.20:558/live/single" << QByteArray()
+            << "192.168.120.20:1030";
         QTest::newRow("history-first-entry-reused")
-            << "Dove" << QStringList{"rtsp://127.0.0.1:9/a", "rtsp://127.0.0.1:9/b"} << QByteArray()
-            << "rtsp://127.0.0.1:9/a"
-            << "192.168.120.20"
-            << "1030";
+            << "Dove" << QStringList{url, "rtsp://127.0.0.1:9/b"} << url << QByteArray() << "192.168.120.20:1030";
         QTest::newRow("configured-device-address")
-            << "Wren-R2" << QStringList{"rtsp://127.0.0.1:9/a"}
-            << QByteArray("[Device]\nAddress=127.0.0.1\nPort=1031\n") << "rtsp://127.0.0.1:9/a"
-            << "127.0.0.1"
-            << "1031";
+            << "Wren-R2" << QStringList{url} << url << QByteArray("[Device]\nAddress=127.0.0.1\nPort=1031\n")
+            << "127.0.0.1:1031";
     }
 
     void productButtonOpensRuntimePageWithItsAddresses() {
@@ -119,8 +107,7 @@ private slots:
         QFETCH(QStringList, history);
         QFETCH(QByteArray, extra);
         QFETCH(QString, expectedUrl);
-        QFETCH(QString, expectedIp);
-        QFETCH(QString, expectedPort);
+        QFETCH(QString, expectedAddress);
         // The product's history is seeded under its name while another product is selected.
         QByteArray ini = Ui::config("en", QString(), {}, extra);
         if (!history.isEmpty())
@@ -135,81 +122,33 @@ private slots:
         QCOMPARE(ui.read("streamCombo", "editText").toString(), expectedUrl);
         QCOMPARE(ui.bridge->streamHistory().value(0), expectedUrl);
         QCOMPARE(ui.bridge->streamHistory().size(), history.isEmpty() ? 1 : history.size());
-        QCOMPARE(ui.read("udpIp", "text").toString(), expectedIp);
-        QCOMPARE(ui.read("udpPort", "text").toString(), expectedPort);
+        QCOMPARE(ui.text("udpIp") + ":" + ui.text("udpPort"), expectedAddress);
         QCOMPARE(ui.read("commTabs", "currentIndex").toInt(), 1);
     }
 
-    // Leaving a product with the tracking tab for one without it: the tab goes, the selection
-    // comes back to a tab that exists, tracking is off and the recording clock starts over.
-    void productChangeResetsTabsTrackingAndClock() {
-        QVERIFY(ui.start(Ui::config("en", "Tern", {"rtsp://127.0.0.1:9/a"})));
+    // On the runtime page a double click on the video gives it the whole page and another brings
+    // the panes back. Home leaves the page: what it stops on the device (the gimbal, tracking,
+    // continuous ranging) reaches it before the link closes, and no failure follows. The next
+    // product lacks the tracking tab: the selection comes back to a tab that exists, tracking is
+    // off and the recording clock starts over.
+    void productChangeStopsTheDeviceAndResetsTabsTrackingAndClock() {
+        QVERIFY(device.start(ui, "Tern"));
+        const auto payloads = [&](uint32_t id) { return device.payloads(id); };
         QTRY_VERIFY(ui.item("tabTracking")->isVisible());
         QVERIFY(ui.click("tabTracking"));
         QTRY_COMPARE(ui.read("controlTabs", "currentIndex").toInt(), 4);
-        ui.window->setProperty("trackingEnabled", true);
-        ui.window->setProperty("isRecording", true);
-        ui.window->setProperty("recordingElapsedSeconds", 42);
-
-        QVERIFY(ui.click("homeButton"));
-        QTRY_VERIFY(!ui.bridge->runtimePage());
-        Ui::Fixture::settle();
-        QVERIFY(ui.click("productButton_Tern-LITE-A"));
-        QTRY_VERIFY(ui.bridge->runtimePage());
-        QTRY_COMPARE(ui.bridge->currentProduct(), QStringLiteral("Tern-LITE-A"));
-        QTRY_VERIFY(!ui.item("tabTracking")->isVisible());
-        QVERIFY(ui.read("controlTabs", "currentIndex").toInt() <= 3);
-        QCOMPARE(ui.windowProperty("trackingEnabled").toBool(), false);
-        QCOMPARE(ui.windowProperty("isRecording").toBool(), false);
-        QCOMPARE(ui.windowProperty("recordingElapsedSeconds").toInt(), 0);
-        QCOMPARE(ui.windowProperty("captureMode").toString(), QStringLiteral("video"));
-    }
-
-    // While the open link's device is silent the pill is amber and says so in the current language,
-    // and the values the device reported in the panels are shown stale, with their age; the next
-    // frame gives both back their look (the pill's look of a UDP link).
-    void linkPillShowsASilentDevice_data() {
-        QTest::addColumn<QString>("language");
-        QTest::addColumn<QString>("silentText");
-        QTest::newRow("en") << "en"
-                            << "Connected: UDP (no data)";
-        QTest::newRow("zh") << "zh" << QString::fromUtf8("当前连接: UDP（无数据）");
-    }
-    void linkPillShowsASilentDevice() {
-        QFETCH(QString, language);
-        QFETCH(QString, silentText);
-        QVERIFY(device.start(ui, "Wren-R2", Ui::Link::Udp, language, "[Link]\nSilenceTimeoutSec=1\n"));
-        const QByteArray heartbeat = LinkTest::frameBytes(4, 1, 0x020002, QByteArray(1, '\0'));
-        QVERIFY(device.deliver(heartbeat));
-        QQuickItem* pill = ui.item("linkPill");
-        QObject* border = pill->property("border").value<QObject*>();
-        QTRY_COMPARE_WITH_TIMEOUT(pill->property("color").value<QColor>(), QColor("#fff6e5"), LinkTest::kLongWaitMs);
-        QCOMPARE(border->property("color").value<QColor>(), QColor("#f0b654"));
-        QCOMPARE(ui.read("linkPillText", "text").toString(), silentText);
-        QQuickItem* version = ui.item("gimbalHwVersion");
-        QVERIFY(version->property("stale").toBool());
-        const QString age = language == "zh" ? QString::fromUtf8("秒前") : QString("s ago");
-        QTRY_VERIFY(version->property("text").toString().contains(age));
-        QVERIFY(version->property("font").value<QFont>().italic());
-
-        QVERIFY(device.deliver(heartbeat));
-        QTRY_COMPARE_WITH_TIMEOUT(pill->property("color").value<QColor>(), QColor("#edf9f2"), LinkTest::kLongWaitMs);
-        QCOMPARE(version->property("text").toString(), ui.bridge->gimbalHwVersion());
-        QVERIFY(!version->property("font").value<QFont>().italic());
-        QCOMPARE(border->property("color").value<QColor>(), QColor("#9ad8b7"));
-        QCOMPARE(ui.read("linkPillText", "text").toString(), ui.bridge->linkStatus());
-    }
-
-    // Home leaves the runtime page. What the page change stops on the device (the gimbal, tracking,
-    // continuous ranging) reaches it before the link closes, and no failure follows.
-    void homeReturnsToProductPageAndClosesVideo() {
-        QVERIFY(device.start(ui, "Wren-R2"));
-        const auto payloads = [&](uint32_t id) { return device.payloads(id); };
+        QTest::mouseDClick(ui.window, Qt::LeftButton, Qt::NoModifier, ui.centre(ui.item("videoItem")));
+        QTRY_VERIFY(!ui.item("leftPanel")->isVisible());
+        QVERIFY(!ui.item("homeButton")->isVisible() && !ui.item("splitter")->isVisible());
+        QTRY_VERIFY(ui.item("videoItem")->width() > ui.window->width() - 20);
+        QTest::mouseDClick(ui.window, Qt::LeftButton, Qt::NoModifier, ui.centre(ui.item("videoItem")));
+        QTRY_VERIFY(ui.item("leftPanel")->isVisible() && ui.item("homeButton")->isVisible());
         ui.bridge->laserPeriodicOn();
         QTRY_VERIFY_WITH_TIMEOUT(!payloads(MessageId::LaserPeriodicRanging).isEmpty(), LinkTest::kLongWaitMs);
         ui.window->setProperty("trackingEnabled", true);
+        ui.window->setProperty("isRecording", true);
+        ui.window->setProperty("recordingElapsedSeconds", 42);
         device.collector().clear();
-        QTRY_VERIFY(ui.item("homeButton")->isVisible());
         QVERIFY(ui.click("homeButton"));
         QTRY_VERIFY(!ui.bridge->runtimePage());
         QVERIFY(!ui.bridge->linkOpen());
@@ -223,25 +162,51 @@ private slots:
         QVERIFY(!ui.windowProperty("trackingEnabled").toBool());
         QTest::qWait(600);  // past the moment an unanswered stop would be sent again
         QVERIFY2(!ui.bridge->messageLog().contains("fail", Qt::CaseInsensitive), qPrintable(ui.bridge->messageLog()));
-        QTRY_VERIFY(ui.item("productButton_Wren-R2")->isVisible());
+        QTRY_VERIFY(ui.item("productButton_Tern-LITE-A")->isVisible());
         QVERIFY(!ui.item("homeButton")->isVisible());
-        // Choosing the product again opens its stream again.
-        QVERIFY(ui.click("productButton_Wren-R2"));
+
+        QVERIFY(ui.click("productButton_Tern-LITE-A"));
+        QTRY_VERIFY(ui.bridge->runtimePage());
+        QTRY_COMPARE(ui.bridge->currentProduct(), QStringLiteral("Tern-LITE-A"));
         QTRY_VERIFY(ui.item("homeButton")->isVisible());
+        QTRY_VERIFY(!ui.item("tabTracking")->isVisible());
+        QVERIFY(ui.read("controlTabs", "currentIndex").toInt() <= 3);
+        QCOMPARE(ui.windowProperty("trackingEnabled").toBool(), false);
+        QCOMPARE(ui.windowProperty("isRecording").toBool(), false);
+        QCOMPARE(ui.windowProperty("recordingElapsedSeconds").toInt(), 0);
+        QCOMPARE(ui.windowProperty("captureMode").toString(), QStringLiteral("video"));
     }
 
-    // A double click on the video gives it the whole page; the button brings the panes back.
-    void videoFullscreenHidesThePanes() {
-        QVERIFY(ui.start(Ui::config("en", "Wren-R2", {"rtsp://127.0.0.1:9/a"})));
-        QTRY_VERIFY(ui.item("videoItem")->isVisible());
-        QTest::mouseDClick(ui.window, Qt::LeftButton, Qt::NoModifier, ui.centre(ui.item("videoItem")));
-        QTRY_VERIFY(ui.windowProperty("videoFullscreen").toBool());
-        QTRY_VERIFY(!ui.item("leftPanel")->isVisible());
-        QVERIFY(!ui.item("homeButton")->isVisible() && !ui.item("splitter")->isVisible());
-        QTRY_VERIFY(ui.item("videoItem")->width() > ui.window->width() - 20);
-        QTest::mouseDClick(ui.window, Qt::LeftButton, Qt::NoModifier, ui.centre(ui.item("videoItem")));
-        QTRY_VERIFY(ui.item("leftPanel")->isVisible());
-        QVERIFY(ui.item("homeButton")->isVisible());
+    // While the open link's device is silent the pill is amber and says so in the current language,
+    // and the values the device reported in the panels are shown stale, with their age; the next
+    // frame gives both back their look (the pill's look of a UDP link).
+    void linkPillShowsASilentDevice() {
+        QVERIFY(device.start(ui, "Wren-R2", Ui::Link::Udp, "en", "[Link]\nSilenceTimeoutSec=1\n"));
+        const QByteArray heartbeat = LinkTest::frameBytes(4, 1, 0x020002, QByteArray(1, '\0'));
+        QQuickItem* pill = ui.item("linkPill");
+        QObject* border = pill->property("border").value<QObject*>();
+        QQuickItem* version = ui.item("gimbalHwVersion");
+        for (const auto& [language, silentText, age] :
+             {std::tuple{"en", QString("Connected: UDP (no data)"), QString("s ago")},
+              {"zh", QString::fromUtf8("当前连接: UDP（无数据）"), QString::fromUtf8("秒前")}}) {
+            ui.bridge->setLanguage(language);
+            QVERIFY(device.deliver(heartbeat));
+            QTRY_COMPARE_WITH_TIMEOUT(pill->property("color").value<QColor>(), QColor("#fff6e5"),
+                                      LinkTest::kLongWaitMs);
+            QCOMPARE(border->property("color").value<QColor>(), QColor("#f0b654"));
+            QCOMPARE(ui.read("linkPillText", "text").toString(), silentText);
+            QVERIFY(version->property("stale").toBool());
+            QTRY_VERIFY(version->property("text").toString().contains(age));
+            QVERIFY(version->property("font").value<QFont>().italic());
+
+            QVERIFY(device.deliver(heartbeat));
+            QTRY_COMPARE_WITH_TIMEOUT(pill->property("color").value<QColor>(), QColor("#edf9f2"),
+                                      LinkTest::kLongWaitMs);
+            QCOMPARE(version->property("text").toString(), ui.bridge->gimbalHwVersion());
+            QVERIFY(!version->property("font").value<QFont>().italic());
+            QCOMPARE(border->property("color").value<QColor>(), QColor("#9ad8b7"));
+            QCOMPARE(ui.read("linkPillText", "text").toString(), ui.bridge->linkStatus());
+        }
     }
 
     void splitterStaysWithinItsBounds_data() {
@@ -269,11 +234,7 @@ private slots:
         QQuickItem* splitter = ui.item("splitter");
         QQuickItem* row = ui.item("runtimeRow");
         QTRY_VERIFY(splitter->isVisible() && row->width() > 0);
-        const QPoint from = ui.centre(splitter);
-        QTest::mousePress(ui.window, Qt::LeftButton, Qt::NoModifier, from);
-        for (int step = 1; step <= 10; ++step)
-            QTest::mouseMove(ui.window, from + QPoint(dragBy * step / 10, 0));
-        QTest::mouseRelease(ui.window, Qt::LeftButton, Qt::NoModifier, from + QPoint(dragBy, 0));
+        ui.drag(ui.centre(splitter), ui.centre(splitter) + QPoint(dragBy, 0), 10);
         Ui::Fixture::settle();
 
         const double rowWidth = row->width();
@@ -294,17 +255,8 @@ private slots:
         }
     }
 
-    void recordingClockFollowsTheDeviceOnlyWhenItDrifts_data() {
-        QTest::addColumn<int>("drift");
-        QTest::addColumn<bool>("resynchronised");
-        QTest::newRow("1s-off-kept") << 1 << false;
-        QTest::newRow("2s-off-resynchronised") << 2 << true;
-        QTest::newRow("5s-behind-resynchronised") << -5 << true;
-    }
-
+    // The local clock follows the device's count only when they drift two seconds or more apart.
     void recordingClockFollowsTheDeviceOnlyWhenItDrifts() {
-        QFETCH(int, drift);
-        QFETCH(bool, resynchronised);
         QVERIFY(device.start(ui, "Wren-R2"));  // the device answers the program's port
         QVERIFY(device.deliver(recordingReport(true, 100)));
         QTRY_VERIFY(ui.windowProperty("isRecording").toBool());
@@ -313,11 +265,12 @@ private slots:
         QObject* timer = ui.window->findChild<QObject*>("recordingDurationTimer");
         QVERIFY(timer);
         QMetaObject::invokeMethod(timer, "stop");
-        ui.window->setProperty("recordingElapsedSeconds", 100);
-
-        QVERIFY(device.deliver(recordingReport(true, 100 + drift)));
-        QTRY_COMPARE(ui.windowProperty("lastDeviceRecordingSeconds").toInt(), 100 + drift);
-        QCOMPARE(ui.windowProperty("recordingElapsedSeconds").toInt(), resynchronised ? 100 + drift : 100);
+        for (const auto& [drift, resynchronised] : {std::pair{1, false}, {2, true}, {-5, true}}) {
+            ui.window->setProperty("recordingElapsedSeconds", 100);
+            QVERIFY(device.deliver(recordingReport(true, 100 + drift)));
+            QTRY_COMPARE(ui.windowProperty("lastDeviceRecordingSeconds").toInt(), 100 + drift);
+            QCOMPARE(ui.windowProperty("recordingElapsedSeconds").toInt(), resynchronised ? 100 + drift : 100);
+        }
 
         QVERIFY(device.deliver(recordingReport(false, 0)));
         QTRY_VERIFY(!ui.windowProperty("isRecording").toBool());
@@ -328,16 +281,15 @@ private slots:
         QTest::addColumn<QString>("first");
         QTest::addColumn<QString>("second");
         QTest::addColumn<int>("side");
-        QTest::newRow("next-comes-from-right") << "Wren-R2"
-                                               << "Tern-LITE-A" << 1;
-        QTest::newRow("previous-comes-from-left") << "Tern"
-                                                  << "Tern-LITE-B" << -1;
+        QTest::newRow("next-comes-from-right") << "Wren-R2" << QString("Tern-LITE-A") << 1;
+        QTest::newRow("previous-comes-from-left") << "Tern" << QString("Tern-LITE-B") << -1;
     }
 
     void hoveringTheNextProductSlidesItsPictureIn() {
         QFETCH(QString, first);
         QFETCH(QString, second);
         QFETCH(int, side);
+        Ui::installPictures("Dove");
         QVERIFY(ui.start(Ui::config("en")));
         QObject* page = ui.item("mainPage");
         QVERIFY(ui.hover("productButton_" + first));
@@ -354,13 +306,10 @@ private slots:
         QVERIFY2(start * side > 0, qPrintable(QString::number(start)));
         QTRY_COMPARE(page->property("previewSlideX").toDouble(), 0.0);
         QCOMPARE(page->property("hoveredProduct").toString(), second);
-    }
 
-    void modelWithoutPictureKeepsTheDefaultPicture() {
-        Ui::installPictures("Dove");
-        QVERIFY(ui.start(Ui::config("en")));
+        // A model without a picture keeps the default one.
         QVERIFY(ui.hover("productButton_Dove"));
-        QTRY_COMPARE(ui.item("mainPage")->property("hoveredProduct").toString(), QStringLiteral("Dove"));
+        QTRY_COMPARE(page->property("hoveredProduct").toString(), QStringLiteral("Dove"));
         Ui::Fixture::settle(500);
         QVERIFY(!ui.item("productPreviewImage")->isVisible());
         QVERIFY(ui.item("logoPreviewImage")->isVisible());
