@@ -96,7 +96,6 @@ private slots:
     // reports.
     void choiceOutlivesAStaleStatus_data() {
         QTest::addColumn<QString>("control");
-        QTest::addColumn<QString>("value");  // the control's property that shows the choice
         QTest::addColumn<bool>("irOutput");
         QTest::addColumn<QString>("holder");  // item and property of the hold-off
         QTest::addColumn<QString>("holding");
@@ -104,33 +103,27 @@ private slots:
         QTest::addColumn<QByteArray>("stale");
         QTest::addColumn<QString>("deviceProperty");  // the controller's value once the stale frame is in
         QTest::addColumn<int>("deviceValue");
-        QTest::addColumn<int>("shown");  // the combo's entry for it
-        QTest::newRow("output") << "videoOutputIr"
-                                << "checked" << false << "cameraPanel"
+        QTest::addColumn<int>("shown");  // what the control shows for it (the radio: unchecked)
+        QTest::newRow("output") << "videoOutputIr" << false << "cameraPanel"
                                 << "videoOutputSyncCooldown" << uint(MessageId::ImageMode) << cameraStatus(0)
                                 << "cameraStatusAvailable" << 1 << 0;  // the status says visible
-        QTest::newRow("bitrate") << "videoBitrateCombo"
-                                 << "currentIndex" << false << "cameraPanel"
+        QTest::newRow("bitrate") << "videoBitrateCombo" << false << "cameraPanel"
                                  << "videoBitrateSyncCooldown" << uint(MessageId::VideoBitrate) << cameraStatus(0)
                                  << "cameraVideoBitrateIndex" << 0 << 0;
         const int whiteHot = IrPalettes::codeForPosition(IrPalettes::Group::NinePalettes, -1, 0);
-        QTest::newRow("palette") << "irColorSchemeCombo"
-                                 << "currentIndex" << true << "cameraIrGroup"
+        QTest::newRow("palette") << "irColorSchemeCombo" << true << "cameraIrGroup"
                                  << "holdingPalette" << uint(MessageId::InfraredPalette)
                                  << answer(0x010100, {whiteHot, 0}) << "currentIrColorSchemeComboIndex" << 0 << 0;
         // 3840 x 2160 for photos (index 2) and recording (index 1): the first entry of both combos.
-        QTest::newRow("photo") << "photoResolutionCombo"
-                               << "currentIndex" << false << "cameraExtraRows"
+        QTest::newRow("photo") << "photoResolutionCombo" << false << "cameraExtraRows"
                                << "holdingPhoto" << uint(MessageId::VisiblePhotoResolution)
                                << answer(0x010200, {0x16, 0x26}) << "cameraPhotoResolutionIndex" << 2 << 0;
-        QTest::newRow("record") << "recordResolutionCombo"
-                                << "currentIndex" << false << "cameraExtraRows"
+        QTest::newRow("record") << "recordResolutionCombo" << false << "cameraExtraRows"
                                 << "holdingRecord" << uint(MessageId::VisibleRecordResolution)
                                 << answer(0x010200, {0x16, 0x26}) << "cameraRecordResolutionIndex" << 1 << 0;
     }
     void choiceOutlivesAStaleStatus() {
         QFETCH(QString, control);
-        QFETCH(QString, value);
         QFETCH(bool, irOutput);
         QFETCH(QString, holder);
         QFETCH(QString, holding);
@@ -144,13 +137,14 @@ private slots:
             QVERIFY(switchOutput("videoOutputIr"));
         QQuickItem* box = ui.item(control);
         QVERIFY(box && box->isVisible());
-        const auto showing = [&] { return box->property(qPrintable(value)).toInt(); };
+        const bool combo = box->property("currentIndex").isValid();  // else a radio
+        const auto showing = [&] { return box->property(combo ? "currentIndex" : "checked").toInt(); };
         const int chosen = showing() + 1;
-        if (value == "checked") {
-            QVERIFY(ui.click(control));
-        } else {
+        if (combo) {
             box->forceActiveFocus();
             QTest::keyClick(ui.window, Qt::Key_Down);
+        } else {
+            QVERIFY(ui.click(control));
         }
         QTRY_VERIFY_WITH_TIMEOUT(!device.payloads(sentId).isEmpty(), 10000);
         QCOMPARE(showing(), chosen);
