@@ -126,23 +126,16 @@ private slots:
         QCOMPARE(ui.read("commTabs", "currentIndex").toInt(), 1);
     }
 
-    // On the runtime page a double click on the video gives it the whole page and another brings
-    // the panes back. Home leaves the page: what it stops on the device (the gimbal, tracking,
-    // continuous ranging) reaches it before the link closes, and no failure follows. The next
-    // product lacks the tracking tab: the selection comes back to a tab that exists, tracking is
-    // off and the recording clock starts over.
+    // Home leaves the runtime page: what it stops on the device (the gimbal, tracking, continuous
+    // ranging) reaches it before the link closes, and no failure follows. The next product lacks
+    // the tracking tab: the selection comes back to a tab that exists, tracking is off and the
+    // recording clock starts over.
     void productChangeStopsTheDeviceAndResetsTabsTrackingAndClock() {
         QVERIFY(device.start(ui, "Tern"));
         const auto payloads = [&](uint32_t id) { return device.payloads(id); };
         QTRY_VERIFY(ui.item("tabTracking")->isVisible());
         QVERIFY(ui.click("tabTracking"));
         QTRY_COMPARE(ui.read("controlTabs", "currentIndex").toInt(), 4);
-        QTest::mouseDClick(ui.window, Qt::LeftButton, Qt::NoModifier, ui.centre(ui.item("videoItem")));
-        QTRY_VERIFY(!ui.item("leftPanel")->isVisible());
-        QVERIFY(!ui.item("homeButton")->isVisible() && !ui.item("splitter")->isVisible());
-        QTRY_VERIFY(ui.item("videoItem")->width() > ui.window->width() - 20);
-        QTest::mouseDClick(ui.window, Qt::LeftButton, Qt::NoModifier, ui.centre(ui.item("videoItem")));
-        QTRY_VERIFY(ui.item("leftPanel")->isVisible() && ui.item("homeButton")->isVisible());
         ui.bridge->laserPeriodicOn();
         QTRY_VERIFY_WITH_TIMEOUT(!payloads(MessageId::LaserPeriodicRanging).isEmpty(), LinkTest::kLongWaitMs);
         ui.window->setProperty("trackingEnabled", true);
@@ -175,6 +168,14 @@ private slots:
         QCOMPARE(ui.windowProperty("isRecording").toBool(), false);
         QCOMPARE(ui.windowProperty("recordingElapsedSeconds").toInt(), 0);
         QCOMPARE(ui.windowProperty("captureMode").toString(), QStringLiteral("video"));
+
+        // A double click on the video gives it the whole page; another brings the panes back.
+        QTest::mouseDClick(ui.window, Qt::LeftButton, Qt::NoModifier, ui.centre(ui.item("videoItem")));
+        QTRY_VERIFY(!ui.item("leftPanel")->isVisible());
+        QVERIFY(!ui.item("homeButton")->isVisible() && !ui.item("splitter")->isVisible());
+        QTRY_VERIFY(ui.item("videoItem")->width() > ui.window->width() - 20);
+        QTest::mouseDClick(ui.window, Qt::LeftButton, Qt::NoModifier, ui.centre(ui.item("videoItem")));
+        QTRY_VERIFY(ui.item("leftPanel")->isVisible() && ui.item("homeButton")->isVisible());
     }
 
     // While the open link's device is silent the pill is amber and says so in the current language,
