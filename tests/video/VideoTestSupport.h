@@ -15,8 +15,9 @@
 #include "../sim/SimProcess.h"
 #include "app/AppLog.h"
 
-// Helpers of the video tests: the simulator as the RTSP server on loopback, and the program's
-// own diagnostics (debug output and the session log) captured for assertions.
+// Helpers of the video tests: the simulator (SimProcess::startRtsp) and servers that misbehave as
+// RTSP servers on loopback, and the program's own diagnostics (debug output and the session log)
+// captured for assertions.
 namespace VideoTestSupport {
 
 // Simulator arguments: the stream stops for durationS seconds startS seconds after launch and
@@ -26,6 +27,12 @@ inline QStringList repeatingOutage(double startS, double durationS, int periodS)
     return {QStringLiteral("--rtsp-outage"), QStringLiteral("%1:%2").arg(startS).arg(durationS),
             QStringLiteral("--rtsp-outage-period"), QString::number(periodS)};
 }
+
+// The simulator serving RTSP under the name the interface tests know it by.
+class Simulator : public SimProcess {
+public:
+    bool start(const QStringList& extraArgs = {}, quint16 port = 0) { return startRtsp(extraArgs, port); }
+};
 
 // A TCP server on loopback that accepts connections and never says a word.
 class SilentServer {

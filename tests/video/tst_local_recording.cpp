@@ -458,8 +458,9 @@ private slots:
 
         const RecordingContents file = readRecording(path);
         QVERIFY2(file.opened && path.endsWith("." + format), qPrintable(path));
-        QVERIFY2(!file.stamps.isEmpty(), "pictures written before the kill decode");
-        QCOMPARE(file.stamps.size(), file.pictures);
+        // Pictures written before the kill decode; the one the kill cut short may not.
+        QVERIFY2(!file.stamps.isEmpty() && file.stamps.size() >= file.pictures - 1,
+                 qPrintable(QStringLiteral("%1 of %2 pictures decode").arg(file.stamps.size()).arg(file.pictures)));
         QVERIFY2(counterFault(file.stamps).isEmpty(), qPrintable(counterFault(file.stamps)));
         // Clusters are closed every second of pictures, a transport stream is written as it comes: at
         // most about a second of what the recorder had taken is lost (two seconds allowed for the
