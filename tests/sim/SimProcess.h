@@ -71,6 +71,24 @@ public:
         return 0;
     }
 
+    // Starts the simulator serving RTSP, without a UDP side unless arguments give one, on port or,
+    // when port is 0, on a free one (another when a program took it first). True once the
+    // simulator announced the stream at url().
+    bool startRtsp(const QStringList& arguments = {}, quint16 port = 0) {
+        for (int attempt = 0; attempt < (port ? 1 : 5); ++attempt) {
+            m_rtspPort = port ? port : freeTcpPort();
+            QStringList all{QStringLiteral("--rtsp-port"), QString::number(m_rtspPort)};
+            if (!arguments.contains(QStringLiteral("--udp")))
+                all << QStringLiteral("--no-udp");
+            if (start(all + arguments, {QStringLiteral("RTSP ready")}))
+                return readyValue(QStringLiteral("RTSP ready")) == url();
+        }
+        return false;
+    }
+    QString url(const QString& path = QStringLiteral("/live0")) const {
+        return QStringLiteral("rtsp://127.0.0.1:%1%2").arg(m_rtspPort).arg(path);
+    }
+
     // The rest of the ready line that starts with prefix ("RTSP ready " -> the URL).
     QString readyValue(const QString& prefix) const {
         for (const QString& line : m_readyLines)
@@ -112,4 +130,5 @@ private:
     QProcess m_process;
     QStringList m_readyLines;
     QString m_errors;
+    quint16 m_rtspPort = 0;
 };

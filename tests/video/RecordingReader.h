@@ -1,8 +1,7 @@
 #pragma once
 
-// Reads a recording back the way a player would: container and streams with libavformat, every
-// picture decoded with libavcodec and its frame stamp read from the luma plane, every KLV packet of
-// the data stream taken apart item by item (the local set's own rules, written out here afresh).
+// Reads a recording back the way a player would, every picture's stamp and every KLV packet of the
+// data stream taken apart item by item (the local set's own rules, written out here afresh).
 
 #include <QFile>
 #include <QMap>
@@ -11,12 +10,7 @@
 #include <QVector>
 #include <cmath>
 
-#include "FrameStamp.h"
-
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-}
+#include "../sim/StreamReader.h"
 
 // One KLV packet of the data stream and what its items say.
 struct LocalSet {
@@ -95,95 +89,62 @@ struct RecordingContents {
 
 inline RecordingContents readRecording(const QString& path) {
     RecordingContents contents;
-    AVFormatContext* input = nullptr;
-    if (avformat_open_input(&input, path.toUtf8().constData(), nullptr, nullptr) < 0)
+    StreamReader reader;
+    QString error;
+    if (!reader.open(path, &error))
         return contents;
-    const int videoIndex = avformat_find_stream_info(input, nullptr) < 0
-                               ? -1
-                               : av_find_best_stream(input, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+    const AVFormatContext* input = reader.format();
     int dataIndex = -1;
-    for (unsigned i = 0; videoIndex >= 0 && i < input->nb_streams; ++i) {
+    for (unsigned i = 0; i < input->nb_streams; ++i) {
         if (input->streams[i]->codecpar->codec_id == AV_CODEC_ID_SMPTE_KLV) {
             ++contents.dataStreams;
             dataIndex = int(i);
         }
     }
     // A video stream, and nothing else but the telemetry.
-    if (videoIndex < 0 || input->nb_streams != unsigned(1 + contents.dataStreams)) {
-        avformat_close_input(&input);
+    if (input->nb_streams != unsigned(1 + contents.dataStreams))
         return contents;
-    }
-    const AVStream* stream = input->streams[videoIndex];
+    const AVStream* stream = reader.videoStream();
     contents.opened = true;
     contents.codec = stream->codecpar->codec_id;
     contents.width = stream->codecpar->width;
     contents.height = stream->codecpar->height;
-    const AVCodec* codec = avcodec_find_decoder(contents.codec);
-    AVCodecContext* decoder = avcodec_alloc_context3(codec);
-    avcodec_parameters_to_context(decoder, stream->codecpar);
-    avcodec_open2(decoder, codec, nullptr);
-    AVPacket* packet = av_packet_alloc();
-    AVFrame* frame = av_frame_alloc();
     int64_t firstPts = AV_NOPTS_VALUE;
     int64_t lastPts = AV_NOPTS_VALUE;
     auto drain = [&] {
-        while (avcodec_receive_frame(decoder, frame) == 0) {
+        while (reader.nextPicture()) {
+            const AVFrame* frame = reader.frame();
             ++contents.pictures;
             if (frame->width != contents.width || frame->height != contents.height)
                 ++contents.picturesOfOtherSize;
-            const int64_t pts = frame->best_effort_timestamp;
-            if (pts != AV_NOPTS_VALUE) {
+            if (frame->best_effort_timestamp != AV_NOPTS_VALUE) {
                 if (firstPts == AV_NOPTS_VALUE)
-                    firstPts = pts;
-                lastPts = pts;
+                    firstPts = frame->best_effort_timestamp;
+                lastPts = frame->best_effort_timestamp;
             }
-            const FrameStamp::Decoded stamp = FrameStamp::decode(frame->data[0], frame->width, frame->height,
-                                                                 frame->linesize[0], FrameStamp::PixelFormat::Gray8);
+            const FrameStamp::Decoded stamp = reader.stamp();
             if (stamp.ok)
                 contents.stamps << stamp;
-            av_frame_unref(frame);
         }
     };
-    while (av_read_frame(input, packet) >= 0) {
+    while (reader.readPacket()) {
+        const AVPacket* packet = reader.packet();
         if (packet->stream_index == dataIndex) {
             const double ptsS = packet->pts == AV_NOPTS_VALUE
                                     ? std::nan("")
                                     : packet->pts * av_q2d(input->streams[dataIndex]->time_base);
             contents.localSets << decodeLocalSet(QByteArray(reinterpret_cast<const char*>(packet->data), packet->size),
                                                  ptsS);
-            av_packet_unref(packet);
-            continue;
+        } else if (packet->stream_index == stream->index) {
+            ++contents.packets;
+            drain();
         }
-        if (packet->stream_index != videoIndex) {
-            av_packet_unref(packet);
-            continue;
-        }
-        ++contents.packets;
-        avcodec_send_packet(decoder, packet);
-        av_packet_unref(packet);
-        drain();
     }
-    avcodec_send_packet(decoder, nullptr);
+    reader.flush();
     drain();
     if (firstPts != AV_NOPTS_VALUE)
         contents.durationS = (lastPts - firstPts) * av_q2d(stream->time_base) + 1.0 / 30;
-    av_frame_free(&frame);
-    av_packet_free(&packet);
-    avcodec_free_context(&decoder);
-    avformat_close_input(&input);
     return contents;
-}
-
-// The first place where the stamps' frame counters do not rise, or "" when they always do.
-inline QString counterFault(const QVector<FrameStamp::Decoded>& stamps) {
-    for (int i = 1; i < stamps.size(); ++i) {
-        if (stamps[i].frameCounter <= stamps[i - 1].frameCounter)
-            return QStringLiteral("counter %1 after %2 at picture %3")
-                .arg(stamps[i].frameCounter)
-                .arg(stamps[i - 1].frameCounter)
-                .arg(i);
-    }
-    return QString();
 }
 
 // One cue of a recording's subtitle file.
@@ -194,8 +155,9 @@ struct SubtitleCue {
     QString text;
 };
 
-// The cues of an .srt file; fault tells the first line that does not follow the format.
-inline QVector<SubtitleCue> readSubtitles(const QString& path, QString* fault) {
+// The cues of an .srt file, numbered in order with rising times that cover durationS; fault tells
+// the first cue that is not so.
+inline QVector<SubtitleCue> readSubtitles(const QString& path, double durationS, QString* fault) {
     QVector<SubtitleCue> cues;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
@@ -210,17 +172,20 @@ inline QVector<SubtitleCue> readSubtitles(const QString& path, QString* fault) {
     for (const QString& block : blocks) {
         const QStringList lines = block.split(QLatin1Char('\n'));
         const QStringList times = lines.value(1).split(QStringLiteral(" --> "));
-        bool numbered = false;
         SubtitleCue cue;
-        cue.number = lines.value(0).toInt(&numbered);
+        cue.number = lines.value(0).toInt();
         cue.startMs = ms(times.value(0));
         cue.endMs = ms(times.value(1));
-        if (!numbered || times.size() != 2 || cue.startMs < 0 || cue.endMs < 0 || lines.size() < 3) {
-            *fault = QStringLiteral("not a cue: %1").arg(block);
+        cue.text = lines.mid(2).join(QLatin1Char('\n'));
+        const qint64 previousEndMs = cues.isEmpty() ? 0 : cues.last().endMs;
+        if (cue.number != cues.size() + 1 || times.size() != 2 || cue.startMs < previousEndMs ||
+            cue.endMs <= cue.startMs || lines.size() < 3) {
+            *fault = QStringLiteral("cue %1 after %2 cues: %3").arg(cue.number).arg(cues.size()).arg(block);
             return cues;
         }
-        cue.text = lines.mid(2).join(QLatin1Char('\n'));
         cues << cue;
     }
+    if (cues.isEmpty() || cues.last().endMs < (durationS - 1.5) * 1000)
+        *fault = QStringLiteral("%1 cues for %2 s").arg(cues.size()).arg(durationS);
     return cues;
 }

@@ -15,8 +15,9 @@
 #include "../sim/SimProcess.h"
 #include "app/AppLog.h"
 
-// Helpers of the video tests: the simulator as the RTSP server on loopback, and the program's
-// own diagnostics (debug output and the session log) captured for assertions.
+// Helpers of the video tests: the simulator (SimProcess::startRtsp) and servers that misbehave as
+// RTSP servers on loopback, and the program's own diagnostics (debug output and the session log)
+// captured for assertions.
 namespace VideoTestSupport {
 
 // Simulator arguments: the stream stops for durationS seconds startS seconds after launch and
@@ -27,24 +28,10 @@ inline QStringList repeatingOutage(double startS, double durationS, int periodS)
             QStringLiteral("--rtsp-outage-period"), QString::number(periodS)};
 }
 
-// skyvane-sim serving RTSP on a free loopback port, without a UDP side unless extraArgs give one.
+// The simulator serving RTSP under the name the interface tests know it by.
 class Simulator : public SimProcess {
 public:
-    // On the given port, or a free one when port is 0.
-    bool start(const QStringList& extraArgs = {}, quint16 port = 0) {
-        m_port = port ? port : freeTcpPort();
-        QStringList args{QStringLiteral("--rtsp-port"), QString::number(m_port)};
-        if (!extraArgs.contains(QStringLiteral("--udp")))
-            args << QStringLiteral("--no-udp");
-        return SimProcess::start(args + extraArgs, {QStringLiteral("RTSP ready")});
-    }
-
-    QString url(const QString& path = QStringLiteral("/live0")) const {
-        return QStringLiteral("rtsp://127.0.0.1:%1%2").arg(m_port).arg(path);
-    }
-
-private:
-    quint16 m_port = 0;
+    bool start(const QStringList& extraArgs = {}, quint16 port = 0) { return startRtsp(extraArgs, port); }
 };
 
 // A TCP server on loopback that accepts connections and never says a word.

@@ -1,11 +1,7 @@
-// The KLV local set encoder against the published example values of the UAS Datalink Local Set
-// (each mapped item byte for byte, the checksum of the published example packet), and the
-// telemetry's ageing and texts. Local recording on the FFmpeg backend against the simulator's
-// stream on loopback, each file read back with libavformat and libavcodec: codec, size, duration
-// and every picture's stamp, the KLV telemetry beside the picture and the subtitle file; the
-// telemetry of a simulated device followed through a recording (held, changed, silent, back); a
-// recorder killed mid-file; a stream outage in the middle of a recording, with and without a change
-// of picture size; links planted at the names of recordings, subtitles and snapshots; a full disk.
+// The KLV local set encoder against the published example values, and local recording on the FFmpeg
+// backend against the simulator's stream, each file read back picture by picture with its telemetry
+// and subtitles: a simulated device followed through a recording, a recorder killed mid-file,
+// stream outages, links planted at the names the next files take, a full disk.
 #include <sys/resource.h>
 #include <QDateTime>
 #include <QDir>
@@ -39,11 +35,6 @@ QStringList recordingsIn(const QString& folder) {
     return files;
 }
 
-// Permissions beyond the owner's reading and writing (none for files that are the user's alone).
-QFile::Permissions beyondOwner(const QString& path) {
-    return QFile(path).permissions() & ~(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
-}
-
 // An FFmpeg item playing the simulator's stream with Video/RecordingDir set to a folder of its own.
 struct Recording {
     QTemporaryDir folder;
@@ -71,20 +62,6 @@ struct Recording {
         return QTest::qWaitFor([&] { return sawEvent(QStringLiteral("recordingStopped")); }, kStreamTimeoutMs);
     }
 };
-
-// The cues of a recording's subtitle file, checked for numbering and rising times that cover
-// durationS; fault says what is wrong.
-QVector<SubtitleCue> checkedSubtitles(const QString& path, double durationS, QString* fault) {
-    const QVector<SubtitleCue> cues = readSubtitles(path, fault);
-    for (int i = 0; fault->isEmpty() && i < cues.size(); ++i) {
-        if (cues[i].number != i + 1 || cues[i].endMs <= cues[i].startMs ||
-            (i > 0 && cues[i].startMs < cues[i - 1].endMs))
-            *fault = QStringLiteral("cue %1 (%2 ms) after cue %3").arg(cues[i].number).arg(cues[i].startMs).arg(i);
-    }
-    if (fault->isEmpty() && (cues.isEmpty() || cues.last().endMs < (durationS - 1.5) * 1000))
-        *fault = QStringLiteral("%1 cues for %2 s").arg(cues.size()).arg(durationS);
-    return cues;
-}
 
 // Every local set well formed, stamped with rising ground times and presented within the pictures'
 // time line; "" when so.
@@ -114,7 +91,7 @@ class LocalRecordingTest : public QObject {
 private slots:
     void initTestCase() {
         QVERIFY(AppLog::start());
-        QVERIFY2(m_sim.start(), qPrintable(m_sim.errorOutput()));
+        QVERIFY2(m_sim.startRtsp(), qPrintable(m_sim.errorOutput()));
     }
     void cleanupTestCase() { TestSupport::removeConfig(); }
 
@@ -238,10 +215,11 @@ private slots:
     void recordsStreamWithoutLosingPictures() {
         QFETCH(QString, codec);
         QFETCH(QString, format);
-        VideoTestSupport::Simulator sim;
-        QVERIFY2(sim.start({QStringLiteral("--codec"), codec}), qPrintable(sim.errorOutput()));
+        SimProcess own;
+        const bool plain = codec == QLatin1String("h264");
+        QVERIFY2(plain || own.startRtsp({QStringLiteral("--codec"), codec}), qPrintable(own.errorOutput()));
         Recording recording;
-        QVERIFY(recording.play(sim.url(), "RecordingFormat=" + format.toUtf8() + "\n"));
+        QVERIFY(recording.play((plain ? m_sim : own).url(), "RecordingFormat=" + format.toUtf8() + "\n"));
         const bool ts = format != QLatin1String("mkv");
         const int logFrom = VideoTestSupport::sessionLog().size();
 
@@ -266,7 +244,7 @@ private slots:
         QCOMPARE(QSize(file.width, file.height), QSize(1280, 720));
         QCOMPARE(file.picturesOfOtherSize, 0);
         // Recordings are the operator's alone.
-        QCOMPARE(beyondOwner(files.first()), QFile::Permissions());
+        QCOMPARE(TestSupport::modeOf(files.first()), QStringLiteral("600"));
         // The file's time line is the pictures' own (the simulator stamps each with the time it drew
         // it) and covers the time recorded. The bounds are wide: on a loaded machine the simulator
         // may draw a picture well before it sends it, and the file may begin up to a group of
@@ -294,10 +272,10 @@ private slots:
         for (const LocalSet& set : file.localSets)
             QCOMPARE(set.items.keys(), (QList<int>{1, 2, 65}));
         QString fault;
-        const QVector<SubtitleCue> cues = checkedSubtitles(Recording::sidecarOf(files.first()), file.durationS, &fault);
+        const QVector<SubtitleCue> cues = readSubtitles(Recording::sidecarOf(files.first()), file.durationS, &fault);
         QVERIFY2(fault.isEmpty(), qPrintable(fault));
         QVERIFY2(cues.first().text.endsWith(QLatin1String("\nno data")), qPrintable(cues.first().text));
-        QCOMPARE(beyondOwner(Recording::sidecarOf(files.first())), QFile::Permissions());
+        QCOMPARE(TestSupport::modeOf(Recording::sidecarOf(files.first())), QStringLiteral("600"));
     }
 
     // A simulated device on its own link (so that it can fall silent while the picture goes on): its
@@ -425,7 +403,7 @@ private slots:
                  qPrintable(QStringLiteral("%1 held, %2 silent, %3 after").arg(held).arg(silent).arg(back)));
 
         QString fault;
-        const QVector<SubtitleCue> cues = checkedSubtitles(Recording::sidecarOf(files.first()), file.durationS, &fault);
+        const QVector<SubtitleCue> cues = readSubtitles(Recording::sidecarOf(files.first()), file.durationS, &fault);
         QVERIFY2(fault.isEmpty(), qPrintable(fault));
         const auto anyCue = [&cues](const QString& text) {
             return std::any_of(cues.begin(), cues.end(),
@@ -480,8 +458,9 @@ private slots:
 
         const RecordingContents file = readRecording(path);
         QVERIFY2(file.opened && path.endsWith("." + format), qPrintable(path));
-        QVERIFY2(!file.stamps.isEmpty(), "pictures written before the kill decode");
-        QCOMPARE(file.stamps.size(), file.pictures);
+        // Pictures written before the kill decode; the one the kill cut short may not.
+        QVERIFY2(!file.stamps.isEmpty() && file.stamps.size() >= file.pictures - 1,
+                 qPrintable(QStringLiteral("%1 of %2 pictures decode").arg(file.stamps.size()).arg(file.pictures)));
         QVERIFY2(counterFault(file.stamps).isEmpty(), qPrintable(counterFault(file.stamps)));
         // Clusters are closed every second of pictures, a transport stream is written as it comes: at
         // most about a second of what the recorder had taken is lost (two seconds allowed for the
@@ -511,8 +490,8 @@ private slots:
     void recordingGoesOnAcrossStreamOutage() {
         QFETCH(QStringList, simulatorArgs);
         QFETCH(bool, sizeChanges);
-        VideoTestSupport::Simulator sim;
-        QVERIFY2(sim.start(simulatorArgs), qPrintable(sim.errorOutput()));
+        SimProcess sim;
+        QVERIFY2(sim.startRtsp(simulatorArgs), qPrintable(sim.errorOutput()));
         Recording recording;
         QVERIFY(recording.play(sim.url()));
         const int reopensBefore = recording.item.thread()->reopenCount();
@@ -608,7 +587,7 @@ private slots:
         for (const QString& name : made) {
             const QString path = recording.folder.filePath(name);
             QVERIFY2(name.contains(QLatin1String("_2.")) && QFileInfo(path).size() > 0, qPrintable(name));
-            QCOMPARE(beyondOwner(path), QFile::Permissions());
+            QCOMPARE(TestSupport::modeOf(path), QStringLiteral("600"));
         }
         QCOMPARE(QImage(snapshot).size(), QSize(1280, 720));
         const QStringList recordings = made.filter(QStringLiteral(".ts"));
@@ -664,7 +643,7 @@ private slots:
     }
 
 private:
-    VideoTestSupport::Simulator m_sim;  // the plain stream, for every test that needs nothing else
+    SimProcess m_sim;  // the plain stream, for every test that needs nothing else
 };
 
 QTEST_MAIN(LocalRecordingTest)

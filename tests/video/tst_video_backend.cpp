@@ -59,9 +59,8 @@ private slots:
 
         const QString resolved = QStringLiteral("Resolved backend=%1 config=%2 raw=%3 ffmpeg_built=yes")
                                      .arg(expectFfmpeg ? "ffmpeg" : "easyplayer", videoConfigFilePath(), expectRaw);
-        const QStringList lines = sessionLogLines(QStringLiteral("Resolved backend="), logStart);
-        QVERIFY2(lines.size() == 2, qPrintable(lines.join('\n')));  // logged on every call
-        QVERIFY2(lines.first().endsWith(resolved), qPrintable(lines.first() + " <> " + resolved));
+        QCOMPARE(sessionLogLines(QStringLiteral("Resolved backend="), logStart).size(), 2);  // logged on every call
+        QVERIFY2(VideoTestSupport::logged(resolved + '\n', logStart), qPrintable(sessionLog().mid(logStart)));
         const QStringList warnings = sessionLogLines(
             QStringLiteral("Unknown Video/Backend=%1, fallback to easyplayer").arg(expectRaw), logStart);
         QCOMPARE(warnings.size(), expectWarning ? 2 : 0);
@@ -305,7 +304,6 @@ private slots:
         info.length = 1280 * 720 * 3;
         info.lostPackets = 0x01020304;
         const QtRtspFrameInfo copy = QtRtspFrameInfo::fromLibraryRecord(info);
-        QCOMPARE(int(sizeof(copy.bytes)), 48);
         QCOMPARE(copy.width(), 1280);
         QCOMPARE(copy.height(), 720);
         QCOMPARE(copy.length(), quint32(1280 * 720 * 3));
