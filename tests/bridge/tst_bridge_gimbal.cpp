@@ -220,30 +220,30 @@ private slots:
     // The wait for an answer to one command's copy ends without touching a newer command: that
     // one still gets its own copy 400 ms later (a stop pressed during the wait must not be lost).
     void newCommandKeepsItsResendAfterAnOlderCopy_data() {
-        QTest::addColumn<bool>("angle");
+        QTest::addColumn<Command>("older");
+        QTest::addColumn<Command>("newer");
+        QTest::addColumn<uint32_t>("id");
         QTest::addColumn<QString>("payload");
-        QTest::newRow("home-then-stop") << false << "00 02 02 00";
-        QTest::newRow("angle-then-angle") << true << "00 d0 07 01 d0 07 00";
+        const Command angle10 = [](AppBridge& b) { b.gimbalSetAngle(10, 10); };
+        const Command angle20 = [](AppBridge& b) { b.gimbalSetAngle(20, 20); };
+        QTest::newRow("home-then-stop") << Command(&AppBridge::gimbalHome) << Command(&AppBridge::gimbalStop)
+                                        << kControl << "00 02 02 00";
+        QTest::newRow("angle-then-angle") << angle10 << angle20 << kSetAngle << "00 d0 07 01 d0 07 00";
     }
     void newCommandKeepsItsResendAfterAnOlderCopy() {
-        QFETCH(bool, angle);
+        QFETCH(Command, older);
+        QFETCH(Command, newer);
+        QFETCH(uint32_t, id);
         QFETCH(QString, payload);
         AppBridge& bridge = f.up(Link::Udp);
-        const uint32_t id = angle ? kSetAngle : kControl;
-        if (angle)
-            bridge.gimbalSetAngle(10, 10);
-        else
-            bridge.gimbalHome();
+        older(bridge);
         const auto copies = f.waitSent(id, 2);
         QVERIFY2(copies.size() == 2, qPrintable(f.wire()));
         QTest::qWait(200);  // the older copy is still waiting for its answer
         // Had the copy's wait ended already, the newer command would not meet it.
         const qint64 calledAt = f.now();
         SKIP_IF_WINDOW_OVERRUN(calledAt - copies[1].atMs, 400);
-        if (angle)
-            bridge.gimbalSetAngle(20, 20);
-        else
-            bridge.gimbalStop();
+        newer(bridge);
         const auto frames = f.waitSent(id, 4);
         QVERIFY2(frames.size() == 4, qPrintable(f.wire()));
         QCOMPARE(LinkTest::hex(frames[2].payload()), payload);

@@ -340,7 +340,9 @@ private slots:
         QCOMPARE(traceOf(s, direction.toLatin1().constData(), frame).isEmpty(), !traced);
     }
 
-    void hexDumpOfGoodFrame() {
+    // A good frame's hex dump, 48 bytes a line; a caller handing a length byte larger than the
+    // bytes it has must not make the trace read on.
+    void hexDumpAndPayloadWithinTheFrame() {
         const Bytes frame = frameOf(4, 1, 0, 0x000200, {0x01, 0x00});
         const TraceLines lines = traceOf(switchesOn(true), "TX", frame);
         QCOMPARE(lines.size(), 2);
@@ -353,16 +355,13 @@ private slots:
         QCOMPARE(largeLines.last().text.count("0x"), 15);
         for (int i = 1; i < 6; ++i)
             QCOMPARE(largeLines[i].text.count("0x"), 48);
-    }
 
-    void payloadLengthNeverReachesPastFrame() {
-        // A caller handing a length byte larger than the bytes it has must not make the trace read on.
-        const Bytes frame = {0xFD, 0xC8, 0x04, 0x01, 0x00, 0x01, 0x01, 0x00, 0x02, 0x00, 0x07};
-        const TraceLines lines = frameTraceLines(switchesOn(), "TX", "UDP", frame.data(), uint16_t(frame.size()), 4, 1,
-                                                 0x000200, 0, frame[1]);
-        QCOMPARE(lines.size(), 1);
-        QVERIFY2(textOf(lines[0]).endsWith(QStringLiteral(" | 数据: 0x07")), lines[0].text.constData());
-        const Bytes header(frame.begin(), frame.begin() + 10);  // no payload byte at all
+        const Bytes cut = {0xFD, 0xC8, 0x04, 0x01, 0x00, 0x01, 0x01, 0x00, 0x02, 0x00, 0x07};
+        const TraceLines cutLines =
+            frameTraceLines(switchesOn(), "TX", "UDP", cut.data(), uint16_t(cut.size()), 4, 1, 0x000200, 0, cut[1]);
+        QCOMPARE(cutLines.size(), 1);
+        QVERIFY2(textOf(cutLines[0]).endsWith(QStringLiteral(" | 数据: 0x07")), cutLines[0].text.constData());
+        const Bytes header(cut.begin(), cut.begin() + 10);  // no payload byte at all
         const TraceLines headerOnly =
             frameTraceLines(switchesOn(), "TX", "UDP", header.data(), 10, 4, 1, 0x000200, 0, 2);
         QVERIFY(textOf(headerOnly[0]).endsWith(QStringLiteral("序号0")));
