@@ -53,6 +53,17 @@ inline QString linkName(Link link) {
     return link == Link::Udp ? QStringLiteral("udp") : QStringLiteral("serial");
 }
 
+// Two rows per link, in an int column "link" and a bool column `flag`: the case named `whenTrue`,
+// then the one named `whenFalse`.
+inline void addLinkRows(const char* flag, const char* whenTrue, const char* whenFalse) {
+    QTest::addColumn<int>("link");
+    QTest::addColumn<bool>(flag);
+    for (Link link : {Link::Udp, Link::Serial}) {
+        QTest::addRow("%s-%s", qPrintable(linkName(link)), whenTrue) << int(link) << true;
+        QTest::addRow("%s-%s", qPrintable(linkName(link)), whenFalse) << int(link) << false;
+    }
+}
+
 class Fixture {
 public:
     std::unique_ptr<LinkTest::UdpDevice> udp;

@@ -33,8 +33,7 @@ private slots:
         QTest::addColumn<QString>("language");
         QTest::addColumn<QString>("status");
         QTest::addColumn<QString>("message");
-        QTest::newRow("en") << QStringLiteral("en") << QStringLiteral("Disabled")
-                            << QStringLiteral("AI detect off sent");
+        QTest::newRow("en") << QString("en") << QString("Disabled") << QString("AI detect off sent");
         QTest::newRow("zh") << "zh" << QString::fromUtf8("已关闭") << QString::fromUtf8("已发送智能识别 关闭");
     }
     void switchingOff() {

@@ -113,18 +113,14 @@ private slots:
 
     // Answers for the serial link's device that arrive after the operator moved on (to UDP, or to
     // a re-opened port) find nothing pending: no stale resolution, no resend, no completed zoom.
-    void cameraStateOfAClosedSerialLinkIsForgotten_data() {
-        QTest::addColumn<int>("nextLink");
-        QTest::newRow("serial-to-udp") << int(Link::Udp);
-        QTest::newRow("serial-reopened") << int(Link::Serial);
-    }
+    void cameraStateOfAClosedSerialLinkIsForgotten_data() { addLinkRows(); }  // the link moved on to
     void cameraStateOfAClosedSerialLinkIsForgotten() {
-        QFETCH(int, nextLink);
+        QFETCH(int, link);
         AppBridge& bridge = f.up(Link::Serial);
         bridge.setPhotoResolution(QStringLiteral("4000*3000"));
         bridge.setVisibleZoom(12);
         QCOMPARE(f.waitSent(0x000304).size(), 1);
-        f.attach(Link(nextLink));
+        f.attach(Link(link));
         QVERIFY(f.reply(0x010202, 0));
         QVERIFY(f.reply(0x010304, 1));  // refused: a pending zoom would be resent now
         QVERIFY(f.report(0x020005, zoomReport(false, 120)));

@@ -36,8 +36,7 @@ private slots:
         QTest::newRow("sent-zh-clamped-max") << "zh" << 9000 << -4 << "ff 07 00 00 00"
                                              << "通道值范围已下发（最大:2047 最小:0），修改后需断电重启生效";
         QTest::newRow("both-clamped-to-2047") << "en" << 5000 << 3000 << QString() << "Min must be less than max";
-        QTest::newRow("equal-zh") << "zh" << 100 << 100 << ""
-                                  << "最小值须小于最大值";
+        QTest::newRow("equal-zh") << "zh" << 100 << 100 << QString() << "最小值须小于最大值";
     }
     void channelRange() {
         QFETCH(QString, language);

@@ -18,14 +18,7 @@ private slots:
 
     // The same answers on both links (refusals formerly known on one link only included). One
     // controller per link and language receives every answer of the table in turn.
-    void settingAnswers_data() {
-        QTest::addColumn<int>("link");
-        QTest::addColumn<bool>("english");
-        for (Link link : {Link::Udp, Link::Serial}) {
-            QTest::newRow(qPrintable(linkName(link) + QStringLiteral("-en"))) << int(link) << true;
-            QTest::newRow(qPrintable(linkName(link) + QStringLiteral("-zh"))) << int(link) << false;
-        }
-    }
+    void settingAnswers_data() { addLinkRows("english", "en", "zh"); }
     void settingAnswers() {
         QFETCH(int, link);
         QFETCH(bool, english);
@@ -140,14 +133,7 @@ private slots:
 
     // A refused zoom command (continuous or ratio) is resent once, on either link; the message
     // comes with every refusal, and a refused ratio is not announced as completed at rest.
-    void zoomRefusals_data() {
-        QTest::addColumn<int>("link");
-        QTest::addColumn<bool>("continuous");
-        for (Link link : {Link::Udp, Link::Serial}) {
-            QTest::newRow(qPrintable(linkName(link) + QStringLiteral("-continuous"))) << int(link) << true;
-            QTest::newRow(qPrintable(linkName(link) + QStringLiteral("-ratio"))) << int(link) << false;
-        }
-    }
+    void zoomRefusals_data() { addLinkRows("continuous", "continuous", "ratio"); }
     void zoomRefusals() {
         QFETCH(int, link);
         QFETCH(bool, continuous);
