@@ -53,6 +53,17 @@ inline QString linkName(Link link) {
     return link == Link::Udp ? QStringLiteral("udp") : QStringLiteral("serial");
 }
 
+// Two rows per link, in an int column "link" and a bool column `flag`: the case named `whenTrue`,
+// then the one named `whenFalse`.
+inline void addLinkRows(const char* flag, const char* whenTrue, const char* whenFalse) {
+    QTest::addColumn<int>("link");
+    QTest::addColumn<bool>(flag);
+    for (Link link : {Link::Udp, Link::Serial}) {
+        QTest::addRow("%s-%s", qPrintable(linkName(link)), whenTrue) << int(link) << true;
+        QTest::addRow("%s-%s", qPrintable(linkName(link)), whenFalse) << int(link) << false;
+    }
+}
+
 class Fixture {
 public:
     std::unique_ptr<LinkTest::UdpDevice> udp;
@@ -131,12 +142,10 @@ public:
 
     void clearFrames() { collector().clear(); }
     QVector<LinkTest::WireFrame> sent(uint32_t id) { return BridgeLinks::framesWithId(collector(), id); }
-    // Waits until `count` frames of the id are on the wire (or the timeout passed).
+    // Waits until `count` frames of the id are on the wire (or the timeout passed); the caller
+    // checks how many came.
     QVector<LinkTest::WireFrame> waitSent(uint32_t id, int count = 1, int timeoutMs = kLongWaitMs) {
-        QElapsedTimer timer;
-        timer.start();
-        while (sent(id).size() < count && timer.elapsed() < timeoutMs)
-            QTest::qWait(5);
+        static_cast<void>(QTest::qWaitFor([&] { return sent(id).size() >= count; }, timeoutMs));
         return sent(id);
     }
     // Payload of the only frame of the id sent so far, as spaced hex; "" when none, "many" when more.
@@ -159,11 +168,7 @@ public:
     }
     // Waits until the controller has taken in every frame deliver() sent (false after the timeout).
     bool waitHandled(int timeoutMs = kLongWaitMs) {
-        QElapsedTimer timer;
-        timer.start();
-        while (framesHandled() - m_handledBase < m_framesDelivered && timer.elapsed() < timeoutMs)
-            QTest::qWait(5);
-        return framesHandled() - m_handledBase >= m_framesDelivered;
+        return QTest::qWaitFor([&] { return framesHandled() - m_handledBase >= m_framesDelivered; }, timeoutMs);
     }
     // Lets the controller take in what was delivered, then run its zero-delay notifications and
     // whatever else is due within `ms`; it is also the settle time before checking an absence.

@@ -85,7 +85,12 @@ inline bool builtSince(const LinkTest::WireFrame& wire, uint8_t first) {
     return uint8_t(wire.frame.sequence - first) < 128;
 }
 
-inline QString idList(const LinkTest::FrameCollector& collector);
+inline QString idList(const LinkTest::FrameCollector& collector) {
+    QStringList ids;
+    for (const auto& wire : collector.frames)
+        ids << QStringLiteral("%1@%2ms").arg(wire.frame.messageId, 6, 16, QLatin1Char('0')).arg(wire.atMs);
+    return ids.join(QLatin1Char(' '));
+}
 
 // Compares the first frames a link-up sent with the expected ids and delays ("" when they match):
 // each id as often as expected, each of its frames no earlier than its delay in turn (clock
@@ -113,13 +118,6 @@ inline QString linkUpMismatch(const LinkTest::FrameCollector& collector,
             return QStringLiteral("too early: ") + what;
     }
     return QString();
-}
-
-inline QString idList(const LinkTest::FrameCollector& collector) {
-    QStringList ids;
-    for (const auto& wire : collector.frames)
-        ids << QStringLiteral("%1@%2ms").arg(wire.frame.messageId, 6, 16, QLatin1Char('0')).arg(wire.atMs);
-    return ids.join(QLatin1Char(' '));
 }
 
 }  // namespace BridgeLinks

@@ -136,10 +136,18 @@ private slots:
         QVERIFY(recorder.names.isEmpty());
     }
 
-    void selectProductOrderAndState() {
+    // Selecting a product opens the runtime page and resets the product's state; going back to the
+    // product page keeps the product, and on the product page does nothing.
+    void selectProductAndBackToMain() {
         AppBridge bridge;
         settle();
         SignalRecorder recorder(&bridge);
+        const QString log = bridge.messageLog();
+        bridge.backToMain();
+        settle();
+        QVERIFY2(recorder.names.isEmpty(), "on the product page nothing happens");
+        QCOMPARE(bridge.messageLog(), log);
+
         bridge.selectProduct("Tern-LITE-B");
         QCOMPARE(recorder.names, QStringList({"streamHistoryChanged", "currentProductChanged", "runtimePageChanged"}));
         settle();
@@ -171,6 +179,18 @@ private slots:
                  QStringList({"streamHistoryChanged", "currentProductChanged", "runtimePageChanged"}));
         QCOMPARE(lastLogText(bridge), QString("Select Product Model: Heron"));
         QCOMPARE(bridge.maxVisibleZoom(), 160.0);
+
+        settle();
+        recorder.clear();
+        bridge.backToMain();
+        QVERIFY(!bridge.runtimePage());
+        QVERIFY(bridge.messageLog().isEmpty());
+        QCOMPARE(bridge.currentProduct(), QString("Heron"));
+        QCOMPARE(AppConfig::stringValue("general/currentProduct"), QString("Heron"));
+        settle();
+        QVERIFY2(recorder.names.indexOf("runtimePageChanged") < recorder.names.indexOf("resetZoomRequested"),
+                 qPrintable(recorder.names.join(',')));
+        QCOMPARE(recorder.count("messageLogChanged"), 1);
     }
 
     void streamHistoryIsPerProductAndBounded() {
@@ -233,50 +253,6 @@ private slots:
         }
     }
 
-    void backToMain() {
-        AppBridge bridge;
-        settle();
-        SignalRecorder recorder(&bridge);
-        const QString log = bridge.messageLog();
-        bridge.backToMain();
-        settle();
-        QVERIFY2(recorder.names.isEmpty(), "on the product page nothing happens");
-        QCOMPARE(bridge.messageLog(), log);
-
-        bridge.selectProduct("Wren-R2");
-        settle();
-        recorder.clear();
-        bridge.backToMain();
-        QVERIFY(!bridge.runtimePage());
-        QVERIFY(bridge.messageLog().isEmpty());
-        QCOMPARE(bridge.currentProduct(), QString("Wren-R2"));
-        QCOMPARE(AppConfig::stringValue("general/currentProduct"), QString("Wren-R2"));
-        settle();
-        QVERIFY2(recorder.names.indexOf("runtimePageChanged") < recorder.names.indexOf("resetZoomRequested"),
-                 qPrintable(recorder.names.join(',')));
-        QCOMPARE(recorder.count("messageLogChanged"), 1);
-    }
-
-    // Lines arrive in bursts: the change is told once, on the next turn of the event loop.
-    void messagesAreLinesWithOneDeferredNotification() {
-        AppBridge bridge;
-        settle();
-        QSignalSpy changed(&bridge, &AppBridge::messageLogChanged);
-        const int before = logLines(bridge).size();
-        bridge.appendMessage("first");
-        bridge.appendMessage("second");
-        QCOMPARE(changed.count(), 0);
-        settle();
-        QCOMPARE(changed.count(), 1);
-        QCOMPARE(logLines(bridge).size(), before + 2);
-        QVERIFY(logLines(bridge).last().endsWith("] second"));
-
-        bridge.clearMessages();
-        QVERIFY(bridge.messageLog().isEmpty());
-        bridge.appendMessage("after clear");
-        QVERIFY2(!bridge.messageLog().startsWith('\n'), "the first line has no leading line break");
-    }
-
     // A flood stays readable and bounded: a repeated line counts up, more than five lines of one
     // kind (text alike but for numbers) within a second are summed up in one line, and only the last
     // lines are kept, under a first line that counts the others.
@@ -335,22 +311,37 @@ private slots:
         QCOMPARE(log.line(log.rowCount() - 1), QString("[t] line %1").arg(total - 1));
     }
 
-    // The stamp is the local time the line came, to the second, also for a line a second after the
+    // Lines arrive in bursts: the change is told once, on the next turn of the event loop. The
+    // stamp is the local time the line came, to the second, also for a line a second after the
     // previous one: the time on the line, the day once, above the log.
-    void messagesCarryTheLocalTimeTheyCame() {
+    void messagesAreStampedLinesWithOneDeferredNotification() {
         AppBridge bridge;
+        settle();
+        QSignalSpy changed(&bridge, &AppBridge::messageLogChanged);
+        const int before = logLines(bridge).size();
         for (int i = 0; i < 2; ++i) {
             if (i > 0)
                 QTest::qWait(1100);
-            QDateTime before = QDateTime::currentDateTime();
-            before = before.addMSecs(-before.time().msec());
+            QDateTime earliest = QDateTime::currentDateTime();
+            earliest = earliest.addMSecs(-earliest.time().msec());
+            bridge.appendMessage("first");
             bridge.appendMessage("stamped");
-            const QDateTime after = QDateTime::currentDateTime();
+            const QDateTime latest = QDateTime::currentDateTime();
+            QCOMPARE(changed.count(), i);
+            settle();
+            QCOMPARE(changed.count(), i + 1);
             const QString line = logLines(bridge).last();
             const QString day = bridge.messageLines()->startDate();
             const QDateTime stamp = QDateTime::fromString(day + " " + line.mid(1, 8), "yyyy-MM-dd hh:mm:ss");
-            QVERIFY2(stamp.isValid() && stamp >= before && stamp <= after, qPrintable(line));
+            QVERIFY2(stamp.isValid() && stamp >= earliest && stamp <= latest, qPrintable(line));
+            QVERIFY(line.endsWith("] stamped"));
         }
+        QCOMPARE(logLines(bridge).size(), before + 4);
+
+        bridge.clearMessages();
+        QVERIFY(bridge.messageLog().isEmpty());
+        bridge.appendMessage("after clear");
+        QVERIFY2(!bridge.messageLog().startsWith('\n'), "the first line has no leading line break");
     }
 
     void imagesDirectorySearch() {

@@ -61,12 +61,9 @@ private slots:
         f.settle(500);
         QVERIFY2(f.sent(kControl).size() == 2, qPrintable(f.wire()));
         QCOMPARE(f.newMessages(), QStringList());
-    }
-
-    void setAngleOfZeroCentresTheGimbal() {
-        AppBridge& bridge = f.up(Link::Udp);
+        // An angle of zero is the centring preset.
         bridge.gimbalSetAngle(0.0, -0.0);
-        QCOMPARE(f.payloadHex(kControl), QStringLiteral("10 02 02 00"));
+        QCOMPARE(LinkTest::hex(f.waitSent(kControl, 3).last().payload()), QStringLiteral("10 02 02 00"));
         QVERIFY(f.sent(kSetAngle).isEmpty());
     }
 
@@ -111,30 +108,29 @@ private slots:
     void confirmationSettlesTheCommand_data() {
         QTest::addColumn<int>("link");
         QTest::addColumn<QString>("language");
-        QTest::addColumn<bool>("angle");
+        QTest::addColumn<Command>("command");
         QTest::addColumn<uint32_t>("answerId");
         QTest::addColumn<QString>("message");
         const int udp = int(Link::Udp);
+        const Command home = &AppBridge::gimbalHome;
+        const Command angle = [](AppBridge& b) { b.gimbalSetAngle(10, 10); };
         const QString angleConfirmed = QStringLiteral("Angle set confirmed by device");
-        QTest::newRow("control-reply-en") << udp << "en" << false << 0x010010u << "Gimbal control confirmed by device";
-        QTest::newRow("control-report-zh") << udp << "zh" << false << 0x020010u << "设备已确认云台控制成功";
-        QTest::newRow("angle-reply-zh") << udp << "zh" << true << 0x010012u << "设备已确认角度设置成功";
-        QTest::newRow("angle-report-en") << udp << "en" << true << 0x020012u << angleConfirmed;
-        QTest::newRow("serial-angle-reply-en") << int(Link::Serial) << "en" << true << 0x010012u << angleConfirmed;
+        QTest::newRow("control-reply-en") << udp << "en" << home << 0x010010u << "Gimbal control confirmed by device";
+        QTest::newRow("control-report-zh") << udp << "zh" << home << 0x020010u << "设备已确认云台控制成功";
+        QTest::newRow("angle-reply-zh") << udp << "zh" << angle << 0x010012u << "设备已确认角度设置成功";
+        QTest::newRow("angle-report-en") << udp << "en" << angle << 0x020012u << angleConfirmed;
+        QTest::newRow("serial-angle-reply-en") << int(Link::Serial) << "en" << angle << 0x010012u << angleConfirmed;
     }
     void confirmationSettlesTheCommand() {
         QFETCH(int, link);
         QFETCH(QString, language);
-        QFETCH(bool, angle);
+        QFETCH(Command, command);
         QFETCH(uint32_t, answerId);
         QFETCH(QString, message);
         AppBridge& bridge = f.up(Link(link), language);
-        const uint32_t id = angle ? kSetAngle : kControl;
+        const uint32_t id = answerId & 0xFFFF;
         const qint64 calledAt = f.now();
-        if (angle)
-            bridge.gimbalSetAngle(10, 10);
-        else
-            bridge.gimbalHome();
+        command(bridge);
         QCOMPARE(f.waitSent(id).size(), 1);
         QVERIFY(f.reply(answerId, 0));
         QVERIFY(f.waitHandled());
@@ -150,28 +146,27 @@ private slots:
     void refusedCommandIsResentOnce_data() {
         QTest::addColumn<int>("link");
         QTest::addColumn<QString>("language");
-        QTest::addColumn<bool>("angle");
+        QTest::addColumn<Command>("command");
         QTest::addColumn<uint32_t>("secondRefusal");
         QTest::addColumn<QString>("message");
-        QTest::newRow("preset-en") << int(Link::Udp) << "en" << false << 0x020010u
-                                   << "Gimbal control failed, resending once";
-        QTest::newRow("angle-zh") << int(Link::Udp) << "zh" << true << 0x010012u << "设备响应角度设置失败";
-        QTest::newRow("serial-preset-en")
-            << int(Link::Serial) << "en" << false << 0x020010u << "Gimbal control failed, resending once";
+        const Command down = &AppBridge::gimbalDown;
+        const Command angle = [](AppBridge& b) { b.gimbalSetAngle(-30.5, 45); };
+        const QString presetFailed = QStringLiteral("Gimbal control failed, resending once");
+        QTest::newRow("preset-en") << int(Link::Udp) << "en" << down << 0x020010u << presetFailed;
+        QTest::newRow("angle-zh") << int(Link::Udp) << "zh" << angle << 0x010012u << "设备响应角度设置失败";
+        QTest::newRow("serial-preset-en") << int(Link::Serial) << "en" << down << 0x020010u << presetFailed;
     }
     void refusedCommandIsResentOnce() {
         QFETCH(int, link);
         QFETCH(QString, language);
-        QFETCH(bool, angle);
+        QFETCH(Command, command);
         QFETCH(uint32_t, secondRefusal);
         QFETCH(QString, message);
         AppBridge& bridge = f.up(Link(link), language);
-        const uint32_t id = angle ? kSetAngle : kControl;
+        const uint32_t id = secondRefusal & 0xFFFF;
+        const bool angle = id == kSetAngle;
         const qint64 calledAt = f.now();
-        if (angle)
-            bridge.gimbalSetAngle(-30.5, 45);
-        else
-            bridge.gimbalDown();
+        command(bridge);
         QCOMPARE(f.waitSent(id).size(), 1);
         const qint64 refusedAt = f.now();
         QVERIFY(f.reply(id | 0x010000, angle ? 2 : 0x0203));
@@ -225,30 +220,30 @@ private slots:
     // The wait for an answer to one command's copy ends without touching a newer command: that
     // one still gets its own copy 400 ms later (a stop pressed during the wait must not be lost).
     void newCommandKeepsItsResendAfterAnOlderCopy_data() {
-        QTest::addColumn<bool>("angle");
+        QTest::addColumn<Command>("older");
+        QTest::addColumn<Command>("newer");
+        QTest::addColumn<uint32_t>("id");
         QTest::addColumn<QString>("payload");
-        QTest::newRow("home-then-stop") << false << "00 02 02 00";
-        QTest::newRow("angle-then-angle") << true << "00 d0 07 01 d0 07 00";
+        const Command angle10 = [](AppBridge& b) { b.gimbalSetAngle(10, 10); };
+        const Command angle20 = [](AppBridge& b) { b.gimbalSetAngle(20, 20); };
+        QTest::newRow("home-then-stop") << Command(&AppBridge::gimbalHome) << Command(&AppBridge::gimbalStop)
+                                        << kControl << "00 02 02 00";
+        QTest::newRow("angle-then-angle") << angle10 << angle20 << kSetAngle << "00 d0 07 01 d0 07 00";
     }
     void newCommandKeepsItsResendAfterAnOlderCopy() {
-        QFETCH(bool, angle);
+        QFETCH(Command, older);
+        QFETCH(Command, newer);
+        QFETCH(uint32_t, id);
         QFETCH(QString, payload);
         AppBridge& bridge = f.up(Link::Udp);
-        const uint32_t id = angle ? kSetAngle : kControl;
-        if (angle)
-            bridge.gimbalSetAngle(10, 10);
-        else
-            bridge.gimbalHome();
+        older(bridge);
         const auto copies = f.waitSent(id, 2);
         QVERIFY2(copies.size() == 2, qPrintable(f.wire()));
         QTest::qWait(200);  // the older copy is still waiting for its answer
         // Had the copy's wait ended already, the newer command would not meet it.
         const qint64 calledAt = f.now();
         SKIP_IF_WINDOW_OVERRUN(calledAt - copies[1].atMs, 400);
-        if (angle)
-            bridge.gimbalSetAngle(20, 20);
-        else
-            bridge.gimbalStop();
+        newer(bridge);
         const auto frames = f.waitSent(id, 4);
         QVERIFY2(frames.size() == 4, qPrintable(f.wire()));
         QCOMPARE(LinkTest::hex(frames[2].payload()), payload);

@@ -98,17 +98,28 @@ private slots:
         QCOMPARE(messagesSince(bridge, mark).filter(QStringLiteral("resolution")), QStringList());
     }
 
-    void settingsReplyUpdatesOnlyOnChange() {
+    // The acknowledgement line is written for every reply of two bytes or more, from any sender;
+    // the settings reply updates the resolutions only when they change.
+    void debugLinesOfRepliesAndSettingsOnlyOnChange() {
         AppBridge& bridge = f.up(Link::Udp);
         QSignalSpy status(&bridge, &AppBridge::cameraStatusChanged);
         qInstallMessageHandler(captureDebug);
         g_debugLines.clear();
+        send(cameraVersionReply(1, 2, 3, 2));
+        send(frameBytes(4, 1, 0x010999, replyPayload(7)));
+        send(frameBytes(4, 1, 0x010317, bytes({0})));  // one byte: no result code, no line
+        QTRY_COMPARE_WITH_TIMEOUT(bridge.protocolCounters().udpFrames, 3, kLongWaitMs);
+        QCOMPARE(g_debugLines.filter(QStringLiteral("设备 ACK")),
+                 (QStringList{"[协议] 设备 ACK msgid=0x10317 payload_len=5 payload_hex=00 00 01 02 03",
+                              "[协议] 设备 ACK msgid=0x10999 payload_len=2 payload_hex=07 00"}));
+        QCOMPARE(bridge.cameraVersion(), QStringLiteral("1.2.3"));
+
         send(settingsReply(0, 0x14, 0x08, 21));
         QTRY_COMPARE_WITH_TIMEOUT(bridge.cameraPhotoResolutionIndex(), 0, kLongWaitMs);
         QCOMPARE(bridge.cameraRecordResolutionIndex(), 0);
         QTRY_COMPARE_WITH_TIMEOUT(status.count(), 1, kLongWaitMs);
         send(settingsReply(0, 0x14, 0x08, 22));
-        QTRY_COMPARE_WITH_TIMEOUT(bridge.protocolCounters().udpFrames, 2, kLongWaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(bridge.protocolCounters().udpFrames, 5, kLongWaitMs);
         QTest::qWait(20);
         QCOMPARE(status.count(), 1);
         qInstallMessageHandler(nullptr);
@@ -120,39 +131,21 @@ private slots:
         QCOMPARE(g_debugLines.filter(QStringLiteral("与当前一致")).size(), 1);
     }
 
-    // The acknowledgement line is written for every reply of two bytes or more, from any sender.
-    void ackDebugLineForEveryReply() {
+    // Replies shorter than their minimum or refused are ignored, and of a datagram only its first
+    // frame counts.
+    void onlyWholeRepliesOfTheFirstFrameCount() {
         AppBridge& bridge = f.up(Link::Udp);
-        qInstallMessageHandler(captureDebug);
-        g_debugLines.clear();
-        send(cameraVersionReply(1, 2, 3, 2));
-        send(frameBytes(4, 1, 0x010999, replyPayload(7)));
-        send(frameBytes(4, 1, 0x010317, bytes({0})));  // one byte: no result code, no line
-        QTRY_COMPARE_WITH_TIMEOUT(bridge.protocolCounters().udpFrames, 3, kLongWaitMs);
-        qInstallMessageHandler(nullptr);
-        QCOMPARE(g_debugLines.filter(QStringLiteral("设备 ACK")),
-                 (QStringList{"[协议] 设备 ACK msgid=0x10317 payload_len=5 payload_hex=00 00 01 02 03",
-                              "[协议] 设备 ACK msgid=0x10999 payload_len=2 payload_hex=07 00"}));
-        QCOMPARE(bridge.cameraVersion(), QStringLiteral("1.2.3"));
-    }
-
-    void onlyTheFirstFrameOfADatagramCounts() {
-        AppBridge& bridge = f.up(Link::Udp);
-        send(cameraVersionReply(3, 2, 1) + gimbalVersionReply(4, 8));
-        QTRY_COMPARE_WITH_TIMEOUT(bridge.cameraVersion(), QStringLiteral("3.2.1"), kLongWaitMs);
-        QTest::qWait(20);
-        QCOMPARE(bridge.gimbalHwVersion(), QStringLiteral("-"));
-        QCOMPARE(bridge.protocolCounters().udpFrames, 1);
-    }
-
-    void repliesShorterThanTheirMinimumAreIgnored() {
-        AppBridge& bridge = f.up(Link::Udp);
+        QSignalSpy versions(&bridge, &AppBridge::cameraVersionChanged);
         send(frameBytes(4, 1, 0x010018, replyPayload(0, bytes({1, 2, 3, 4, 5, 6}))));  // N = 8 < 9
         send(frameBytes(4, 1, 0x010317, replyPayload(0, bytes({1, 2}))));              // N = 4 < 5
         send(frameBytes(4, 1, 0x010317, replyPayload(3, bytes({1, 2, 3}))));           // refused
-        QTRY_COMPARE_WITH_TIMEOUT(bridge.protocolCounters().udpFrames, 3, kLongWaitMs);
+        send(cameraVersionReply(3, 2, 1) + gimbalVersionReply(4, 8));
+        QTRY_COMPARE_WITH_TIMEOUT(bridge.protocolCounters().udpFrames, 4, kLongWaitMs);
+        QTest::qWait(20);
+        QCOMPARE(bridge.cameraVersion(), QStringLiteral("3.2.1"));
+        QCOMPARE(versions.count(), 1);
         QCOMPARE(bridge.gimbalHwVersion(), QStringLiteral("-"));
-        QCOMPARE(bridge.cameraVersion(), QStringLiteral("-"));
+        QCOMPARE(bridge.protocolCounters().udpFrames, 4);
     }
 
     // However many datagrams fail, the statistics file grows only at the statistics timer's pace:

@@ -180,12 +180,9 @@ private slots:
         QTest::addColumn<int>("count");
         QTest::addColumn<QString>("status");
         QTest::addColumn<bool>("running");
-        QTest::newRow("two-of-three-records-en")
-            << "en" << detectionRecord(1, 4) + detectionRecord(1, 1) + bytes({3, 0}) << 3
-            << "Detected - 3 targets (Car, Pedestrian)" << true;
-        QTest::newRow("two-of-three-records-zh")
-            << "zh" << detectionRecord(1, 4) + detectionRecord(1, 1) + bytes({3, 0}) << 3
-            << "检测成功 - 3个目标（小汽车、行人）" << true;
+        const QByteArray twoOfThree = detectionRecord(1, 4) + detectionRecord(1, 1) + bytes({3, 0});
+        QTest::newRow("two-of-three-en") << "en" << twoOfThree << 3 << "Detected - 3 targets (Car, Pedestrian)" << true;
+        QTest::newRow("two-of-three-zh") << "zh" << twoOfThree << 3 << "检测成功 - 3个目标（小汽车、行人）" << true;
         QTest::newRow("count-only") << "en" << bytes({2, 0}) << 2 << "Detected - 2 targets" << true;
         QTest::newRow("nothing-found-zh") << "zh" << bytes({0, 2}) << 0 << "未检测到目标" << true;
         QTest::newRow("unknown-status") << "en" << bytes({0, 9}) << 0 << "Unknown status" << false;

@@ -63,22 +63,16 @@ private slots:
         QCOMPARE(watchMessages(), QStringList{"Device data resumed"});
     }
 
-    void linkChangesEndSilenceQuietly_data() {
-        QTest::addColumn<int>("link");
-        QTest::addColumn<QString>("change");
-        QTest::newRow("udp-disconnect") << int(Link::Udp) << "close";
-        QTest::newRow("udp-retarget") << int(Link::Udp) << "open";
-        QTest::newRow("serial-close") << int(Link::Serial) << "close";
-        QTest::newRow("serial-reopen") << int(Link::Serial) << "open";
-    }
+    // Closing the link, or opening it again (the UDP link re-targeted, the port re-opened).
+    void linkChangesEndSilenceQuietly_data() { addLinkRows("closeLink", "close", "reopen"); }
     void linkChangesEndSilenceQuietly() {
         QFETCH(int, link);
-        QFETCH(QString, change);
+        QFETCH(bool, closeLink);
         QVERIFY2(silentAfterOneFrame(Link(link)), qPrintable(f.newMessages().join('\n')));
         AppBridge& bridge = *f.bridge;
         QSignalSpy silent(&bridge, &AppBridge::deviceSilentChanged);
         f.markMessages();
-        if (change == "close") {
+        if (closeLink) {
             bridge.disconnectUdp();
             bridge.closeSerial();
         } else if (Link(link) == Link::Udp) {

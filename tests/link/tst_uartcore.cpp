@@ -25,20 +25,17 @@ private:
     }
 
 private slots:
-    void lineSettingsAre8N1WithoutFlowControl() {
+    // The line is 8N1 without flow control; bytes go both ways while the port is open, nothing
+    // either way after it was closed.
+    void bytesBothWaysUntilClosed() {
+        PtyDevice pty;
+        QVERIFY(pty.isValid());
         Uartcore link;
         QCOMPARE(link.dataBits(), int(QSerialPort::Data8));
         QCOMPARE(link.parity(), int(QSerialPort::NoParity));
         QCOMPARE(link.stopBits(), int(QSerialPort::OneStop));
         QCOMPARE(link.flowControl(), int(QSerialPort::NoFlowControl));
         QCOMPARE(link.channelId(), uint16_t(0xFFFF));
-    }
-
-    // Bytes both ways while the port is open, nothing either way after it was closed.
-    void bytesBothWaysUntilClosed() {
-        PtyDevice pty;
-        QVERIFY(pty.isValid());
-        Uartcore link;
         QVERIFY2(openPty(link, pty), qPrintable(pty.slavePath()));
         QSignalSpy raw(&link, &Uartcore::rawBytesReceived);
         QSignalSpy ready(&link, &Uartcore::readSignal);
